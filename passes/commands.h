@@ -1,0 +1,60 @@
+// Commands: the handlers behind the window's buttons, without the window. Owns every store
+// component for the life of the window; nothing is closed between commands.
+//
+// No handler catches: a failure throws StoreError (or std::exception) out of the handler, through
+// any pressing handler, to the top of the operator's click, which then calls DiscardPending().
+#ifndef VARNHOLT_PASSES_COMMANDS_H_
+#define VARNHOLT_PASSES_COMMANDS_H_
+
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "passes/form_host.h"
+#include "stores/regional_settings.h"
+
+namespace varnholt {
+
+struct StoreComponents;
+
+// What the commands take from the platform.
+struct CommandEnvironment {
+  RegionalSettings regional;
+  // Where the fixed report path "c:\Varnholt import.csv" lands on this machine.
+  std::filesystem::path report_file;
+  // The skip marker, a relative name looked up in the current working directory.
+  std::filesystem::path skip_marker = "Varnholt import.csv";
+  // The current local date and time.
+  std::function<std::time_t()> clock = [] { return std::time(nullptr); };
+};
+
+class Commands {
+ public:
+  Commands(FormHost& host, CommandEnvironment environment);
+  ~Commands();
+  Commands(const Commands&) = delete;
+  Commands& operator=(const Commands&) = delete;
+
+  void Button2Click();  // "IMPORT INTO VARNHOLT"
+  void Button3Click();  // "Update"
+  void Button1Click();  // "Update2" (hidden)
+  void Button6Click();  // "Button6" (hidden): parent-link report
+  void Button7Click();  // "Update 3" (hidden): class import
+  void Button8Click();  // "Update 4" (hidden): class update
+
+  // Drops every pending new row, so a failed command never leaves a partial row to be posted later.
+  void DiscardPending();
+
+  StoreComponents& components();
+  const CommandEnvironment& environment() const;
+
+ private:
+  FormHost& host_;
+  CommandEnvironment environment_;
+  std::unique_ptr<StoreComponents> components_;
+};
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_PASSES_COMMANDS_H_

@@ -1,0 +1,47 @@
+// SqlStatement: a local-SQL statement component. Holds lines; ExecSQL sends them, each followed by
+// CR LF, to the local SQL engine over the tables of its TargetSession.
+//
+// Messages: "<Name>: No SQL statement available" (text under two characters), "<Name>: No value for
+// parameter '<p>'", and the engine's own texts for refused statements. A failing statement changes
+// nothing.
+#ifndef VARNHOLT_STORES_TARGET_SQL_STATEMENT_H_
+#define VARNHOLT_STORES_TARGET_SQL_STATEMENT_H_
+
+#include <string>
+#include <vector>
+
+#include "stores/regional_settings.h"
+
+namespace varnholt {
+
+class TargetSession;
+
+class SqlStatement {
+ public:
+  SqlStatement(std::string name, TargetSession& session, const RegionalSettings& settings);
+
+  const std::string& Name() const;
+  // Any directory is accepted at any time: no connection is held between statements.
+  void SetDatabaseName(const std::string& directory);
+
+  void ClearLines();
+  // Replaces all lines with the given text (split at line breaks).
+  void SetText(const std::string& text);
+  void AddLine(const std::string& line);
+  const std::vector<std::string>& Lines() const;
+  // The lines, each followed by "\r\n".
+  std::string Text() const;
+
+  void ExecSQL();
+
+ private:
+  std::string name_;
+  TargetSession& session_;
+  const RegionalSettings& settings_;
+  std::string directory_;
+  std::vector<std::string> lines_;
+};
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_STORES_TARGET_SQL_STATEMENT_H_
