@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "stores/location_source.h"
+
 namespace varnholt {
 
 enum class HiddenButton {
@@ -14,12 +16,9 @@ enum class HiddenButton {
   kButton8,  // "Update 4": the class update
 };
 
-class FormHost {
+// The location texts (Edit1Text, Edit2Text) come from LocationSource.
+class FormHost : public LocationSource {
  public:
-  virtual ~FormHost() = default;
-  // The location texts, read afresh at every use, unchecked and untrimmed.
-  virtual std::string Edit1Text() const = 0;
-  virtual std::string Edit2Text() const = 0;
   // Runs the hidden button's handler at once, to its end, without catching anything.
   virtual void Press(HiddenButton button) = 0;
   // A modal information box ("Finished").
