@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -17,6 +18,40 @@ bool HasWildcards(const QString& name) {
   return name.contains(u'*') || name.contains(u'?');
 }
 
+// The file name is the only filter: no list of file types is offered. (Native dialogs build their
+// own widgets and have no such children.)
+void HideFileTypes(QFileDialog& dialog) {
+  if (auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) combo->hide();
+  if (auto* label = dialog.findChild<QLabel*>(QStringLiteral("fileTypeLabel"))) label->hide();
+}
+
+// A name with wildcards, typed or left in the name box, filters the list instead of being taken
+// as the chosen file.
+class OpenDialog : public QFileDialog {
+ public:
+  explicit OpenDialog(QWidget* owner) : QFileDialog(owner) {}
+
+  void ApplyFilter(const QString& pattern) {
+    setNameFilter(pattern);
+    selectFile(pattern);
+    HideFileTypes(*this);
+  }
+
+ protected:
+  void accept() override {
+    const QStringList files = selectedFiles();
+    if (!files.isEmpty()) {
+      const QFileInfo chosen(files.first());
+      if (HasWildcards(chosen.fileName())) {
+        setDirectory(chosen.absolutePath());
+        ApplyFilter(chosen.fileName());
+        return;
+      }
+    }
+    QFileDialog::accept();
+  }
+};
+
 }  // namespace
 
 QtPlatformServices::QtPlatformServices(QString title) : title_(std::move(title)) {}
@@ -24,16 +59,16 @@ QtPlatformServices::QtPlatformServices(QString title) : title_(std::move(title))
 std::unique_ptr<QFileDialog> QtPlatformServices::MakeOpenDialog(QWidget* owner,
                                                                 const OpenDialogRequest& request) {
   // No starting folder and no title: the toolkit's defaults apply ("Open", the working directory).
-  auto dialog = std::make_unique<QFileDialog>(owner);
+  auto dialog = std::make_unique<OpenDialog>(owner);
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   // AnyFile lets the operator type the name of a file that does not exist yet.
   dialog->setFileMode(QFileDialog::AnyFile);
-  if (HasWildcards(request.file_name)) dialog->setNameFilter(request.file_name);
-  dialog->selectFile(request.file_name);
-  // The file name is the only filter: no list of file types is offered. (Native dialogs build
-  // their own widgets and have no such children.)
-  if (auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) combo->hide();
-  if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("fileTypeLabel"))) label->hide();
+  if (HasWildcards(request.file_name)) {
+    dialog->ApplyFilter(request.file_name);
+  } else {
+    dialog->selectFile(request.file_name);
+    HideFileTypes(*dialog);
+  }
   return dialog;
 }
 

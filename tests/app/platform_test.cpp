@@ -140,6 +140,16 @@ TEST(QtPlatformTest, OpenDialogShowsTheNameAsItsOnlyFilterAndAcceptsNewNames) {
   EXPECT_FALSE(types->isVisible());
   EXPECT_FALSE(dialog->windowTitle().isEmpty());
 
+  // A wildcard in the name box filters the list; the dialog stays up.
+  const fs::path folder = fs::path(VARNHOLT_TEST_OUTPUT_DIR) / "open_dialog";
+  fs::create_directories(folder);
+  name->setText(QString::fromStdString((folder / "*.txt").string()));
+  static_cast<QDialog*>(dialog.get())->accept();
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(dialog->nameFilters(), QStringList({"*.txt"}));
+  EXPECT_EQ(dialog->directory().absolutePath(), QString::fromStdString(folder.string()));
+  EXPECT_FALSE(types->isVisible());
+
   const fs::path missing = fs::path(VARNHOLT_TEST_OUTPUT_DIR) / "no such school.mdb";
   fs::remove(missing);
   name->setText(QString::fromStdString(missing.string()));
