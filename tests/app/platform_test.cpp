@@ -200,6 +200,11 @@ TEST(QtPlatformTest, BoxesCarryTheTitleOneOkButtonAndTheirIcon) {
   EXPECT_EQ(message->icon(), QMessageBox::NoIcon);
   EXPECT_EQ(message->buttons().size(), 1);
 
+  // A picture of the box next to the window's, to look at.
+  error->show();
+  EXPECT_TRUE(error->grab().save(QString(VARNHOLT_TEST_OUTPUT_DIR) + "/error-box.png", "PNG"));
+  error->hide();
+
   CancelNextModal();  // a box's Escape/close is its OK
   platform.ShowError(nullptr, "x");
 }
