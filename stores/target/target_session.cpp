@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "stores/target/required_fields.h"
 #include "stores/target/target_table.h"
 
 namespace varnholt {
@@ -39,14 +40,24 @@ bool KeysEqual(const paradox::Record& a, const paradox::Record& b, int key_field
 
 }  // namespace
 
-SharedTable::SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name)
-    : table_(std::move(table)), file_name_(std::move(file_name)) {}
+SharedTable::SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
+                         std::vector<bool> required)
+    : table_(std::move(table)), file_name_(std::move(file_name)), required_(std::move(required)) {}
+
+void SharedTable::CheckRequired(const paradox::Record& record) const {
+  for (size_t i = 0; i < required_.size() && i < record.size(); ++i) {
+    if (required_[i] && std::holds_alternative<paradox::Null>(record[i])) {
+      throw StoreError("Field '" + table_->fields()[i].name + "' must have a value");
+    }
+  }
+}
 
 void SharedTable::Refresh() {
   if (table_->RefreshIfChanged()) ++version_;
 }
 
 paradox::RowId SharedTable::Insert(const paradox::Record& record) {
+  CheckRequired(record);
   Refresh();
   paradox::RowId row = table_->Insert(record);
   ++version_;
@@ -62,6 +73,7 @@ void SharedTable::UpdateAll(
   };
   std::vector<Change> changes;
   for (const auto& [row, record] : updates) {
+    CheckRequired(record);
     const paradox::Record& old = table_->Get(row);
     if (old != record) changes.push_back(Change{row, old, &record});
   }
@@ -160,8 +172,9 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
   auto it = tables_.find(path);
   if (it != tables_.end()) return *it->second;
   auto table = paradox::Table::Open(path, /*writable=*/true);
-  auto shared = std::make_unique<SharedTable>(std::move(table),
-                                              fs::path(path).filename().string());
+  std::vector<bool> required = ReadRequiredFields(path, table->fields());
+  auto shared = std::make_unique<SharedTable>(std::move(table), fs::path(path).filename().string(),
+                                              std::move(required));
   SharedTable& result = *shared;
   tables_.emplace(path, std::move(shared));
   return result;

@@ -27,18 +27,23 @@ class TargetTable;
 // know when a cached view of it is stale.
 class SharedTable {
  public:
-  SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name);
+  SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
+              std::vector<bool> required);
 
   paradox::Table& table() { return *table_; }
   // The file's name as found on disk.
   const std::string& file_name() const { return file_name_; }
   uint64_t version() const { return version_; }
+  // One flag per field: the table requires a value there.
+  const std::vector<bool>& required() const { return required_; }
+  // Throws StoreError "Field '<f>' must have a value" for the first required field left null.
+  void CheckRequired(const paradox::Record& record) const;
 
   // Reads the files again if another program changed them.
   void Refresh();
   paradox::RowId Insert(const paradox::Record& record);
 
-  // Rewrites several records as one step: refuses a key that another row holds (or two of the
+  // Rewrites several records as one step: refuses a required field left null and a key that another row holds (or two of the
   // records share) before writing, and puts back what it wrote when the engine refuses a write
   // half-way, so the table ends either fully updated or as it was. Unchanged records are skipped.
   void UpdateAll(const std::vector<std::pair<paradox::RowId, paradox::Record>>& updates);
@@ -46,6 +51,7 @@ class SharedTable {
  private:
   std::unique_ptr<paradox::Table> table_;
   std::string file_name_;
+  std::vector<bool> required_;
   uint64_t version_ = 1;
 };
 
