@@ -266,6 +266,21 @@ SourceType TypeOf(const MdbColumn& column) {
   }
 }
 
+// The page of the system catalog's table definition (fixed in every Jet file).
+constexpr unsigned long kCatalogTablePage = 2;
+
+// libmdb reads the catalog without checking that its usage map exists; check it first.
+bool CatalogIsReadable(MdbHandle* mdb) {
+  MdbCatalogEntry entry;
+  std::memset(&entry, 0, sizeof entry);
+  entry.mdb = mdb;
+  entry.object_type = MDB_TABLE;
+  entry.table_pg = kCatalogTablePage;
+  std::snprintf(entry.object_name, sizeof entry.object_name, "%s", "MSysObjects");
+  std::unique_ptr<MdbTableDef, TableFreer> table(mdb_read_table(&entry));
+  return table && table->usage_map && table->map_sz > 0;
+}
+
 }  // namespace
 
 JetDatabase::JetDatabase(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -316,6 +331,7 @@ std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const st
   if (error) absolute = path;
   impl->mdb.reset(mdb_open(absolute.c_str(), MDB_NOFLAGS));
   if (!impl->mdb) throw Damaged(path);
+  if (!CatalogIsReadable(impl->mdb.get())) throw Damaged(path);
   // The catalog is read once: reading it again frees the entries that open tables point into.
   if (!mdb_read_catalog(impl->mdb.get(), MDB_TABLE)) throw Damaged(path);
   return std::unique_ptr<JetDatabase>(new JetDatabase(std::move(impl)));
@@ -342,7 +358,10 @@ TableSnapshot JetDatabase::ReadTable(const std::string& name) const {
   if (!found) throw StoreError("Cannot find the table '" + name + "' in " + Quoted(impl_->path));
 
   std::unique_ptr<MdbTableDef, TableFreer> table(mdb_read_table(found));
-  if (!table || !mdb_read_columns(table.get())) throw Damaged(impl_->path);
+  // libmdb walks the usage map without checking it is there.
+  if (!table || !table->usage_map || table->map_sz == 0 || !mdb_read_columns(table.get())) {
+    throw Damaged(impl_->path);
+  }
   const unsigned column_count = table->num_cols;
   std::vector<SourceColumn> columns;
   std::vector<const MdbColumn*> mdb_columns;
