@@ -116,7 +116,9 @@ TEST(JetDatabaseTest, GenuineAccessFiles) {
     EXPECT_EQ(OpenError(path, "Talvern"), "(opened)") << name;
     EXPECT_EQ(OpenError(path, "password"), "(opened)") << name;
   }
-  auto jet3 = JetDatabase::Open(CopyShared(dir, "access97-no-password.mdb"), "Talvern");
+  const std::string jet3_path = CopyShared(dir, "access97-no-password.mdb");
+  const std::string before = ReadBytes(jet3_path);
+  auto jet3 = JetDatabase::Open(jet3_path, "Talvern");
   EXPECT_EQ(jet3->Version(), JetVersion::kJet3);
   EXPECT_EQ(jet3->TableNames(), (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
   TableSnapshot table = jet3->ReadTable("table1");
@@ -127,6 +129,8 @@ TEST(JetDatabaseTest, GenuineAccessFiles) {
   EXPECT_DOUBLE_EQ(table.Value(1, 5).real, 444.555);
   EXPECT_EQ(table.Value(1, 7).integer, 35000);  // Currency in 1/10000
   EXPECT_EQ(table.Value(1, 8).integer, 1);
+  jet3.reset();
+  EXPECT_EQ(ReadBytes(jet3_path), before);  // opened read-only: not a byte changed
   EXPECT_EQ(JetDatabase::Open(CopyShared(dir, "adox-jet4-empty.mdb"), "")->TableNames().size(), 0u);
 }
 
