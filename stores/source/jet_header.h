@@ -39,7 +39,7 @@ enum class JetVersion {
 // kJetHeaderReadLength or not a Jet header.
 JetVersion ReadJetVersion(std::span<const uint8_t> header);
 
-// The raw version byte (for messages about versions we do not know).
+// The raw version byte (for messages about versions we do not know); 0xFF when too short.
 uint8_t JetVersionByte(std::span<const uint8_t> header);
 
 // The database password stored in `header`, as UTF-8; "" when the database has none.
