@@ -34,11 +34,21 @@ constexpr uint8_t kCompressedMark[2] = {0xFF, 0xFE};
 // A database needs at least its header, the global map and the catalog's table definition.
 constexpr size_t kMinimumPages = 3;
 
+// The messages, each completed with the file (and table) in quotes.
+constexpr char kFileMissing[] = "Could not find file ";
+constexpr char kCannotRead[] = "Cannot read ";
+constexpr char kIsDirectory[] = ": it is a directory";
+constexpr char kUnrecognizedFormat[] = "Unrecognized database format ";
+constexpr char kNotJet[] = ": it is not a Jet database";
+constexpr char kAceNotOpened[] =
+    ": it is an Access 2007 or later database, which the Jet 4.0 provider does not open";
+constexpr char kDamaged[] = ": the file is damaged";
+constexpr char kWrongPassword[] = "Not a valid password for ";
+constexpr char kTableMissing[] = "Cannot find the table ";
+
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
-StoreError Damaged(const std::string& path) {
-  return StoreError("Unrecognized database format " + Quoted(path) + ": the file is damaged");
-}
+StoreError Damaged(const std::string& path) { return StoreError(kUnrecognizedFormat + Quoted(path) + kDamaged); }
 
 void AppendUtf8(uint32_t c, std::string* out) {
   if (c < 0x80) {
@@ -293,11 +303,11 @@ std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const st
   namespace fs = std::filesystem;
   std::error_code error;
   fs::file_status status = path.empty() ? fs::file_status(fs::file_type::not_found) : fs::status(path, error);
-  if (status.type() == fs::file_type::not_found) throw StoreError("Could not find file " + Quoted(path));
-  if (status.type() == fs::file_type::directory) throw StoreError("Cannot read " + Quoted(path) + ": it is a directory");
+  if (status.type() == fs::file_type::not_found) throw StoreError(kFileMissing + Quoted(path));
+  if (status.type() == fs::file_type::directory) throw StoreError(kCannotRead + Quoted(path) + kIsDirectory);
 
   std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) throw StoreError("Cannot read " + Quoted(path) + ": " + std::strerror(errno));
+  if (!file) throw StoreError(kCannotRead + Quoted(path) + ": " + std::strerror(errno));
   std::vector<uint8_t> header(kJetHeaderReadLength);
   size_t got = std::fread(header.data(), 1, header.size(), file);
   std::fseek(file, 0, SEEK_END);
@@ -310,10 +320,9 @@ std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const st
   impl->version = ReadJetVersion(header);
   switch (impl->version) {
     case JetVersion::kNotJet:
-      throw StoreError("Unrecognized database format " + Quoted(path) + ": it is not a Jet database");
+      throw StoreError(kUnrecognizedFormat + Quoted(path) + kNotJet);
     case JetVersion::kAce:
-      throw StoreError("Unrecognized database format " + Quoted(path) +
-                       ": it is an Access 2007 or later database, which the Jet 4.0 provider does not open");
+      throw StoreError(kUnrecognizedFormat + Quoted(path) + kAceNotOpened);
     case JetVersion::kJet3:
     case JetVersion::kJet4:
       break;
@@ -324,7 +333,7 @@ std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const st
 
   // libmdb never checks the password, so it is compared here. Passwords are case-sensitive.
   const std::string stored = DecodeJetPassword(header);
-  if (!stored.empty() && stored != password) throw StoreError("Not a valid password for " + Quoted(path));
+  if (!stored.empty() && stored != password) throw StoreError(kWrongPassword + Quoted(path));
 
   // An absolute path keeps libmdb from looking along MDBPATH.
   std::string absolute = fs::absolute(path, error).string();
@@ -355,7 +364,7 @@ TableSnapshot JetDatabase::ReadTable(const std::string& name) const {
     auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
     if (entry->object_type == MDB_TABLE && filter::FoldCase(entry->object_name) == wanted) found = entry;
   }
-  if (!found) throw StoreError("Cannot find the table '" + name + "' in " + Quoted(impl_->path));
+  if (!found) throw StoreError(kTableMissing + Quoted(name) + " in " + Quoted(impl_->path));
 
   std::unique_ptr<MdbTableDef, TableFreer> table(mdb_read_table(found));
   // libmdb walks the usage map without checking it is there.
