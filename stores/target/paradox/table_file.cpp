@@ -116,8 +116,13 @@ void TableFile::Load() {
   const size_t physical = (body + bs - 1) / bs;  // a short last block reads as zeros
   const size_t held = std::max<size_t>(physical, h.file_blocks);
   if (held > kMaxBlocks) throw EngineError(path_ + ": damaged (more blocks than a table can have)");
-  blocks_.assign(held * bs, 0);
-  std::memcpy(blocks_.data(), file.data() + h.header_size, body);
+  chunks_.clear();
+  block_size_ = bs;
+  HoldBlocks(held);
+  for (size_t b = 0; b < physical; ++b) {
+    const size_t n = std::min(bs, body - b * bs);
+    std::memcpy(BlockData(static_cast<uint16_t>(b + 1)), file.data() + h.header_size + b * bs, n);
+  }
 
   // Walk the chain: its structure must be sound; counters that lag behind it are repairable.
   bool stale = false;
@@ -138,7 +143,7 @@ void TableFile::Load() {
                         ")");
     }
     in_chain[b] = true;
-    BlockView v(blocks_.data() + (b - 1) * bs, rs);
+    BlockView v(BlockData(b), rs);
     const int count = v.count();
     if (count < 0 || count > capacity_) {
       throw EngineError(path_ + ": damaged block " + std::to_string(b) +
@@ -177,7 +182,7 @@ void TableFile::Load() {
         break;
       }
       seen[f] = true;
-      f = BlockView(blocks_.data() + (f - 1) * bs, rs).next();
+      f = BlockView(BlockData(f), rs).next();
     }
   }
   header_ = std::move(h);
@@ -390,14 +395,20 @@ void TableFile::RequireWritable() {
   }
 }
 
-uint8_t* TableFile::BlockData(uint16_t block) {
-  return blocks_.data() + (static_cast<size_t>(block) - 1) * header_.block_size;
+uint8_t* TableFile::BlockData(uint16_t block) const {
+  const size_t i = static_cast<size_t>(block) - 1;
+  return chunks_[i / kBlocksPerChunk].get() + (i % kBlocksPerChunk) * block_size_;
+}
+
+void TableFile::HoldBlocks(size_t count) {
+  while (chunks_.size() * kBlocksPerChunk < count) {
+    chunks_.push_back(std::make_unique<uint8_t[]>(kBlocksPerChunk * block_size_));  // zeroed
+  }
 }
 
 const uint8_t* TableFile::RecordBytes(RowId row) const {
   const Location& l = rows_[row];
-  return blocks_.data() + (static_cast<size_t>(l.block) - 1) * header_.block_size +
-         kBlockHeaderSize + static_cast<size_t>(l.slot) * header_.record_size;
+  return BlockData(l.block) + kBlockHeaderSize + static_cast<size_t>(l.slot) * header_.record_size;
 }
 
 std::string TableFile::KeyOf(const uint8_t* record) const {
@@ -405,8 +416,7 @@ std::string TableFile::KeyOf(const uint8_t* record) const {
 }
 
 std::string TableFile::FirstKey(uint16_t block) const {
-  return KeyOf(blocks_.data() + (static_cast<size_t>(block) - 1) * header_.block_size +
-               kBlockHeaderSize);
+  return KeyOf(BlockData(block) + kBlockHeaderSize);
 }
 
 int TableFile::BlockCount(uint16_t block) const {
@@ -554,10 +564,9 @@ void TableFile::Locate(const std::string& key, size_t* chain_pos, int* slot,
   *chain_pos = 0;
   *slot = 0;
   if (chain_.empty()) return;
-  const size_t bs = header_.block_size;
   const int rs = header_.record_size;
   auto record = [&](uint16_t b, int s) {
-    return blocks_.data() + (static_cast<size_t>(b) - 1) * bs + kBlockHeaderSize +
+    return BlockData(b) + kBlockHeaderSize +
            static_cast<size_t>(s) * rs;
   };
   // The block holding the greatest key below the new one; the first block when there is none.
@@ -590,10 +599,7 @@ uint16_t TableFile::AllocateBlock() {
       throw EngineError(path_ + ": the table is full (no more blocks can be added)");
     }
     b = ++header_.file_blocks;
-    const size_t need = static_cast<size_t>(b) * header_.block_size;
-    if (blocks_.size() < need) {
-      blocks_.resize(std::max(need, blocks_.size() + blocks_.size() / 2), 0);
-    }
+    HoldBlocks(b);
     if (block_rows_.size() < b) block_rows_.resize(std::max<size_t>(b, block_rows_.size() * 3 / 2));
   }
   std::memset(BlockData(b), 0, header_.block_size);

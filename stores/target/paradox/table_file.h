@@ -63,7 +63,8 @@ class TableFile final : public Table {
   bool FilesChanged() const;
   void RequireWritable();
 
-  uint8_t* BlockData(uint16_t block);
+  uint8_t* BlockData(uint16_t block) const;
+  void HoldBlocks(size_t count);  // zero-filled room for blocks 1..count
   const uint8_t* RecordBytes(RowId row) const;
   std::string KeyOf(const uint8_t* record) const;
   std::string FirstKey(uint16_t block) const;
@@ -103,7 +104,10 @@ class TableFile final : public Table {
   int auto_field_ = -1;
   int stamp_k_ = 0;
 
-  std::vector<uint8_t> blocks_;              // block n at (n − 1) × blockSize
+  // Blocks live in fixed chunks, so that growing the table never moves the blocks already held.
+  static constexpr size_t kBlocksPerChunk = 64;
+  std::vector<std::unique_ptr<uint8_t[]>> chunks_;
+  size_t block_size_ = 0;
   std::vector<uint16_t> chain_;              // blocks in chain order
   std::vector<std::vector<RowId>> block_rows_;  // per block (n − 1): row of each slot
   std::vector<Location> rows_;
