@@ -1,0 +1,26 @@
+#include "app/platform/environment.h"
+
+#include <system_error>
+
+#include "app/platform/drive_c.h"
+
+namespace varnholt {
+
+RegionalSettings SystemRegionalSettings() {
+  RegionalSettings settings;
+  settings.short_date_format = "yyyy/mm/dd";
+  settings.long_time_format = "hh:nn:ss";
+  settings.date_separator = '/';
+  return settings;
+}
+
+CommandEnvironment MakeCommandEnvironment(const std::filesystem::path& drive_c, const RegionalSettings& regional) {
+  std::error_code ignored;
+  std::filesystem::create_directories(drive_c, ignored);
+  CommandEnvironment environment;
+  environment.regional = regional;
+  environment.report_file = MapDriveCPath(kReportPath, drive_c);
+  return environment;
+}
+
+}  // namespace varnholt

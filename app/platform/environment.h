@@ -1,0 +1,25 @@
+// The platform's part of what the commands are given: regional settings and where drive C: is.
+#ifndef VARNHOLT_APP_PLATFORM_ENVIRONMENT_H_
+#define VARNHOLT_APP_PLATFORM_ENVIRONMENT_H_
+
+#include <filesystem>
+
+#include "passes/commands.h"
+#include "stores/regional_settings.h"
+
+namespace varnholt {
+
+// The report's fixed Windows path; elsewhere it lands in the drive C: folder.
+inline constexpr char kReportPath[] = "c:\\Varnholt import.csv";
+
+// The operator's regional settings. This platform has no per-user Windows settings to read, so
+// they are the fixed ones the product was made for.
+RegionalSettings SystemRegionalSettings();
+
+// The commands' environment with the report mapped into `drive_c`, which is created when missing.
+// A folder that cannot be created is no error here: the report's own open fails later and says so.
+CommandEnvironment MakeCommandEnvironment(const std::filesystem::path& drive_c, const RegionalSettings& regional);
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_APP_PLATFORM_ENVIRONMENT_H_

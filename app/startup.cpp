@@ -1,0 +1,45 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
+
+namespace varnholt {
+
+namespace {
+
+constexpr char kFontFamily[] = "MS Sans Serif";
+// 8 points at the 96 pixels per inch the layout was drawn for.
+constexpr int kFontPixelSize = 11;
+
+}  // namespace
+
+QString ApplicationTitle(const QString& program_file) {
+  QString name = QFileInfo(program_file).fileName();
+  const qsizetype stop = name.indexOf(u'.');
+  if (stop >= 0) name.truncate(stop);
+  if (name.size() > 1) name = name.left(1) + name.mid(1).toLower();
+  return name;
+}
+
+bool UseApplicationFont(const QString& font_file) {
+  QString family = QString::fromLatin1(kFontFamily);
+  bool loaded = false;
+  if (QFileInfo::exists(font_file)) {
+    const int id = QFontDatabase::addApplicationFont(font_file);
+    if (id >= 0) {
+      const QStringList families = QFontDatabase::applicationFontFamilies(id);
+      if (!families.isEmpty()) family = families.first();
+      loaded = true;
+    }
+  }
+  QFont font(family);
+  font.setPixelSize(kFontPixelSize);
+  // Without the font file the family is unknown, and the sans-serif hint picks the system's.
+  font.setStyleHint(QFont::SansSerif);
+  QApplication::setFont(font);
+  return loaded;
+}
+
+}  // namespace varnholt

@@ -1,0 +1,688 @@
+#include "stores/filter/filter_expression.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+namespace varnholt::filter {
+
+struct Node {
+  enum class Type { kAnd, kOr, kNot, kCompare };
+  Type type = Type::kCompare;
+  std::shared_ptr<const Node> left;   // kAnd, kOr, kNot
+  std::shared_ptr<const Node> right;  // kAnd, kOr
+  std::string field;                  // kCompare
+  CompareOp op = CompareOp::kEqual;   // kCompare
+  Literal literal;                    // kCompare
+};
+
+struct BoundNode {
+  Node::Type type = Node::Type::kCompare;
+  std::shared_ptr<const BoundNode> left;
+  std::shared_ptr<const BoundNode> right;
+  int field = 0;
+  FieldKind kind = FieldKind::kText;
+  CompareOp op = CompareOp::kEqual;
+  bool literal_null = false;
+  // The literal as the field's kind compares it: text (folded for kJet) or a number; neither when
+  // the literal cannot be read as the field's kind (the comparison then fails).
+  std::optional<std::string> text_operand;
+  std::optional<double> number_operand;
+  std::string like_pattern;  // LIKE: the pattern text, folded for kJet
+};
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Text helpers
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsNameStart(char c) { return IsAsciiLetter(c) || c == '_' || static_cast<unsigned char>(c) >= 0x80; }
+bool IsNameChar(char c) { return IsNameStart(c) || IsDigit(c); }
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Simple case folding of one code point: Latin-1, Latin Extended-A, Greek and Cyrillic capitals.
+char32_t FoldCodePoint(char32_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+  if (c >= 0x100 && c <= 0x17F) {
+    if (c == 0x178) return 0xFF;
+    bool even_upper = (c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
+    bool odd_upper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (even_upper && c % 2 == 0) return c + 1;
+    if (odd_upper && c % 2 == 1) return c + 1;
+    return c;
+  }
+  if (c == 0x386) return 0x3AC;
+  if (c >= 0x388 && c <= 0x38A) return c + 37;
+  if (c == 0x38C) return 0x3CC;
+  if (c == 0x38E || c == 0x38F) return c + 63;
+  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
+  if (c == 0x3C2) return 0x3C3;  // final sigma folds with sigma
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  if (c >= 0x410 && c <= 0x42F) return c + 32;
+  if (((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF)) && c % 2 == 0) return c + 1;
+  return c;
+}
+
+void AppendUtf8(char32_t c, std::string* out) {
+  if (c < 0x80) {
+    out->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// Decodes one UTF-8 sequence at text[*i]; an invalid byte comes back as itself (and is copied
+// unchanged by FoldCase).
+bool DecodeUtf8(std::string_view text, size_t* i, char32_t* out) {
+  unsigned char b = static_cast<unsigned char>(text[*i]);
+  int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
+  if (extra < 0 || *i + extra >= text.size()) {
+    ++*i;
+    return false;
+  }
+  char32_t c = extra == 0 ? b : (b & (0x3F >> extra));
+  for (int k = 1; k <= extra; ++k) {
+    unsigned char n = static_cast<unsigned char>(text[*i + k]);
+    if ((n & 0xC0) != 0x80) {
+      ++*i;
+      return false;
+    }
+    c = (c << 6) | (n & 0x3F);
+  }
+  *i += 1 + extra;
+  *out = c;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Numbers and dates
+
+std::string CanonicalNumber(double n) {
+  if (n == 0) n = 0;  // -0 and 0 are one key
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, n);
+  return std::string(buffer, result.ptr);
+}
+
+// The whole of `text` (blanks around allowed) as a number, or nullopt.
+std::optional<double> ReadNumber(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty() || text.front() == '+') return std::nullopt;
+  double value = 0;
+  auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;  // days since 1970-01-01
+}
+
+bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+int DaysInMonth(int y, int m) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+}
+
+// Reads an unsigned decimal run at text[*i].
+bool ReadInt(std::string_view text, size_t* i, int* out) {
+  size_t start = *i;
+  int value = 0;
+  while (*i < text.size() && IsDigit(text[*i]) && *i - start < 9) value = value * 10 + (text[(*i)++] - '0');
+  if (*i == start) return false;
+  *out = value;
+  return true;
+}
+
+// A date literal: yyyy-mm-dd, yyyy/mm/dd or m/d/yyyy, optionally followed by h:mm[:ss] [AM|PM].
+std::optional<double> ReadDate(std::string_view text) {
+  size_t i = 0;
+  auto skip_blanks = [&] {
+    while (i < text.size() && IsBlank(text[i])) ++i;
+  };
+  skip_blanks();
+  int a = 0, b = 0, c = 0;
+  size_t a_start = i;
+  if (!ReadInt(text, &i, &a)) return std::nullopt;
+  size_t a_len = i - a_start;
+  if (i >= text.size() || (text[i] != '-' && text[i] != '/')) return std::nullopt;
+  char sep = text[i++];
+  if (!ReadInt(text, &i, &b)) return std::nullopt;
+  if (i >= text.size() || text[i] != sep) return std::nullopt;
+  ++i;
+  if (!ReadInt(text, &i, &c)) return std::nullopt;
+  int year, month, day;
+  if (a_len == 4) {
+    year = a, month = b, day = c;
+  } else {
+    month = a, day = b, year = c;
+  }
+  if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) {
+    return std::nullopt;
+  }
+  int hour = 0, minute = 0, second = 0;
+  skip_blanks();
+  if (i < text.size()) {
+    if (!ReadInt(text, &i, &hour)) return std::nullopt;
+    if (i >= text.size() || text[i] != ':') return std::nullopt;
+    ++i;
+    if (!ReadInt(text, &i, &minute)) return std::nullopt;
+    if (i < text.size() && text[i] == ':') {
+      ++i;
+      if (!ReadInt(text, &i, &second)) return std::nullopt;
+    }
+    skip_blanks();
+    if (i + 2 <= text.size() && (EqualsIgnoringAsciiCase(text.substr(i, 2), "AM") ||
+                                 EqualsIgnoringAsciiCase(text.substr(i, 2), "PM"))) {
+      bool pm = EqualsIgnoringAsciiCase(text.substr(i, 2), "PM");
+      if (hour < 1 || hour > 12) return std::nullopt;
+      hour = hour % 12 + (pm ? 12 : 0);
+      i += 2;
+      skip_blanks();
+    }
+    if (i != text.size() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+  }
+  return DayCount(year, month, day, hour, minute, second);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lexer and parser
+
+enum class TokenType { kEnd, kName, kQuotedName, kString, kNumber, kDate, kOp, kLeftParen, kRightParen };
+
+struct Token {
+  TokenType type = TokenType::kEnd;
+  std::string text;  // name, unescaped string, number as written, date body, operator
+  size_t position = 0;  // 0-based byte offset in the filter text
+};
+
+class Parser {
+ public:
+  Parser(std::string_view text, Dialect dialect) : text_(text), dialect_(dialect) {}
+
+  std::shared_ptr<const Node> ParseAll() {
+    Advance();
+    if (token_.type == TokenType::kEnd) return nullptr;
+    auto root = ParseOr();
+    if (token_.type != TokenType::kEnd) {
+      Fail(token_.type == TokenType::kRightParen ? "')' without its '('" : "AND or OR is expected",
+           token_.position);
+    }
+    return root;
+  }
+
+ private:
+  [[noreturn]] void Fail(const std::string& reason, size_t position) const {
+    throw FilterSyntaxError(text_, reason, position + 1);
+  }
+
+  bool IsKeyword(std::string_view word) const {
+    return token_.type == TokenType::kName && EqualsIgnoringAsciiCase(token_.text, word);
+  }
+
+  std::shared_ptr<const Node> ParseOr() {
+    auto left = ParseAnd();
+    while (IsKeyword("OR")) {
+      Advance();
+      auto node = std::make_shared<Node>();
+      node->type = Node::Type::kOr;
+      node->left = std::move(left);
+      node->right = ParseAnd();
+      left = std::move(node);
+    }
+    return left;
+  }
+
+  std::shared_ptr<const Node> ParseAnd() {
+    auto left = ParseUnary();
+    while (IsKeyword("AND")) {
+      Advance();
+      auto node = std::make_shared<Node>();
+      node->type = Node::Type::kAnd;
+      node->left = std::move(left);
+      node->right = ParseUnary();
+      left = std::move(node);
+    }
+    return left;
+  }
+
+  std::shared_ptr<const Node> ParseUnary() {
+    if (dialect_ == Dialect::kParadox && IsKeyword("NOT")) {
+      Advance();
+      auto node = std::make_shared<Node>();
+      node->type = Node::Type::kNot;
+      node->left = ParseUnary();
+      return node;
+    }
+    if (token_.type == TokenType::kLeftParen) {
+      Advance();
+      auto inner = ParseOr();
+      if (token_.type != TokenType::kRightParen) Fail("')' is expected", token_.position);
+      Advance();
+      return inner;
+    }
+    return ParseComparison();
+  }
+
+  std::shared_ptr<const Node> ParseComparison() {
+    auto node = std::make_shared<Node>();
+    if (token_.type == TokenType::kQuotedName ||
+        (token_.type == TokenType::kName && !IsKeyword("AND") && !IsKeyword("OR") && !IsKeyword("NOT") &&
+         !IsKeyword("LIKE"))) {
+      node->field = token_.text;
+    } else {
+      Fail("a field name is expected", token_.position);
+    }
+    Advance();
+    if (token_.type == TokenType::kOp) {
+      const std::string& op = token_.text;
+      node->op = op == "=" ? CompareOp::kEqual
+                 : op == "<>" ? CompareOp::kNotEqual
+                 : op == "<" ? CompareOp::kLess
+                 : op == ">" ? CompareOp::kGreater
+                 : op == "<=" ? CompareOp::kLessEqual
+                              : CompareOp::kGreaterEqual;
+    } else if (IsKeyword("LIKE")) {
+      node->op = CompareOp::kLike;
+    } else {
+      Fail("a comparison operator is expected after '" + node->field + "'", token_.position);
+    }
+    std::string op_text = node->op == CompareOp::kLike ? "LIKE" : token_.text;
+    Advance();
+    Literal& literal = node->literal;
+    switch (token_.type) {
+      case TokenType::kString:
+        literal.kind = Literal::Kind::kText;
+        literal.text = token_.text;
+        break;
+      case TokenType::kNumber:
+        literal.kind = Literal::Kind::kNumber;
+        literal.text = token_.text;
+        literal.number = ReadNumber(token_.text).value_or(0);
+        break;
+      case TokenType::kDate: {
+        auto day_count = ReadDate(token_.text);
+        if (!day_count) Fail("'#" + token_.text + "#' is not a date", token_.position);
+        literal.kind = Literal::Kind::kDate;
+        literal.text = token_.text;
+        literal.number = *day_count;
+        break;
+      }
+      case TokenType::kName:
+        if (IsKeyword("NULL")) {
+          literal.kind = Literal::Kind::kNull;
+        } else if (IsKeyword("TRUE") || IsKeyword("FALSE")) {
+          literal.kind = Literal::Kind::kBoolean;
+          literal.number = IsKeyword("TRUE") ? 1 : 0;
+          literal.text = IsKeyword("TRUE") ? "True" : "False";
+        } else {
+          Fail("a value is expected after '" + op_text + "'", token_.position);
+        }
+        break;
+      default:
+        Fail("a value is expected after '" + op_text + "'", token_.position);
+    }
+    if (node->op == CompareOp::kLike && literal.kind == Literal::Kind::kNull) {
+      Fail("LIKE needs a pattern", token_.position);
+    }
+    Advance();
+    return node;
+  }
+
+  // Reads the next token into token_.
+  void Advance() {
+    while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
+    token_ = Token{};
+    token_.position = pos_;
+    if (pos_ >= text_.size()) return;
+    char c = text_[pos_];
+    if (c == '(' || c == ')') {
+      token_.type = c == '(' ? TokenType::kLeftParen : TokenType::kRightParen;
+      ++pos_;
+    } else if (c == '=' || c == '<' || c == '>') {
+      token_.type = TokenType::kOp;
+      token_.text = c;
+      ++pos_;
+      if (c == '<' && pos_ < text_.size() && (text_[pos_] == '>' || text_[pos_] == '=')) {
+        token_.text += text_[pos_++];
+      } else if (c == '>' && pos_ < text_.size() && text_[pos_] == '=') {
+        token_.text += text_[pos_++];
+      }
+    } else if (c == '\'') {
+      token_.type = TokenType::kString;
+      ++pos_;
+      for (;;) {
+        if (pos_ >= text_.size()) Fail("the quoted text is not closed", token_.position);
+        if (text_[pos_] == '\'') {
+          if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '\'') {
+            token_.text += '\'';
+            pos_ += 2;
+            continue;
+          }
+          ++pos_;
+          break;
+        }
+        token_.text += text_[pos_++];
+      }
+    } else if (c == '#') {
+      token_.type = TokenType::kDate;
+      size_t end = text_.find('#', pos_ + 1);
+      if (end == std::string_view::npos) Fail("the date is not closed with '#'", token_.position);
+      token_.text = std::string(text_.substr(pos_ + 1, end - pos_ - 1));
+      pos_ = end + 1;
+    } else if ((c == '[' && dialect_ == Dialect::kJet) || (c == '"' && dialect_ == Dialect::kParadox)) {
+      char close = c == '[' ? ']' : '"';
+      size_t end = text_.find(close, pos_ + 1);
+      if (end == std::string_view::npos) {
+        Fail(std::string("the field name is not closed with '") + close + "'", token_.position);
+      }
+      token_.type = TokenType::kQuotedName;
+      token_.text = std::string(text_.substr(pos_ + 1, end - pos_ - 1));
+      if (token_.text.empty()) Fail("the field name is empty", token_.position);
+      pos_ = end + 1;
+    } else if (IsDigit(c) || ((c == '-' || c == '+' || c == '.') && pos_ + 1 < text_.size() &&
+                              (IsDigit(text_[pos_ + 1]) || text_[pos_ + 1] == '.'))) {
+      token_.type = TokenType::kNumber;
+      size_t start = pos_;
+      if (c == '-' || c == '+') ++pos_;
+      while (pos_ < text_.size() && IsDigit(text_[pos_])) ++pos_;
+      if (pos_ < text_.size() && text_[pos_] == '.') {
+        ++pos_;
+        while (pos_ < text_.size() && IsDigit(text_[pos_])) ++pos_;
+      }
+      if (pos_ < text_.size() && (text_[pos_] == 'e' || text_[pos_] == 'E')) {
+        size_t exponent = pos_ + 1;
+        if (exponent < text_.size() && (text_[exponent] == '+' || text_[exponent] == '-')) ++exponent;
+        if (exponent < text_.size() && IsDigit(text_[exponent])) {
+          pos_ = exponent;
+          while (pos_ < text_.size() && IsDigit(text_[pos_])) ++pos_;
+        }
+      }
+      token_.text = std::string(text_.substr(start, pos_ - start));
+      if (!ReadNumber(token_.text)) Fail("'" + token_.text + "' is not a number", start);
+    } else if (IsNameStart(c)) {
+      token_.type = TokenType::kName;
+      size_t start = pos_;
+      while (pos_ < text_.size() && IsNameChar(text_[pos_])) ++pos_;
+      token_.text = std::string(text_.substr(start, pos_ - start));
+    } else {
+      Fail(std::string("unexpected character '") + c + "'", pos_);
+    }
+  }
+
+  std::string_view text_;
+  Dialect dialect_;
+  size_t pos_ = 0;
+  Token token_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Evaluation
+
+// The literal read as a number for a field of a numeric kind.
+std::optional<double> NumericOperand(FieldKind kind, const Literal& literal) {
+  std::optional<double> value;
+  switch (literal.kind) {
+    case Literal::Kind::kNumber:
+    case Literal::Kind::kDate:
+    case Literal::Kind::kBoolean:
+      value = literal.number;
+      break;
+    case Literal::Kind::kText:
+      if (kind == FieldKind::kDate) value = ReadDate(literal.text);
+      if (!value) value = ReadNumber(literal.text);
+      break;
+    case Literal::Kind::kNull:
+      break;
+  }
+  if (value && kind == FieldKind::kBoolean) value = *value != 0 ? 1.0 : 0.0;
+  return value;
+}
+
+std::string TextOperand(Dialect dialect, const Literal& literal) {
+  return dialect == Dialect::kJet ? FoldCase(literal.text) : literal.text;
+}
+
+// Wildcard match: '*' and '%' any run, '_' and '?' one character (bytes of one UTF-8 sequence).
+bool LikeMatch(std::string_view subject, std::string_view pattern) {
+  size_t s = 0, p = 0;
+  size_t star_p = std::string_view::npos, star_s = 0;
+  auto char_len = [](std::string_view t, size_t i) {
+    unsigned char b = static_cast<unsigned char>(t[i]);
+    size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 1;
+    return i + n <= t.size() ? n : 1;
+  };
+  while (s < subject.size()) {
+    if (p < pattern.size() && (pattern[p] == '*' || pattern[p] == '%')) {
+      star_p = p++;
+      star_s = s;
+    } else if (p < pattern.size() && (pattern[p] == '_' || pattern[p] == '?')) {
+      s += char_len(subject, s);
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == subject[s]) {
+      ++p;
+      ++s;
+    } else if (star_p != std::string_view::npos) {
+      p = star_p + 1;
+      star_s += char_len(subject, star_s);
+      s = star_s;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && (pattern[p] == '*' || pattern[p] == '%')) ++p;
+  return p == pattern.size();
+}
+
+bool Compare(int order, CompareOp op) {
+  switch (op) {
+    case CompareOp::kEqual:
+      return order == 0;
+    case CompareOp::kNotEqual:
+      return order != 0;
+    case CompareOp::kLess:
+      return order < 0;
+    case CompareOp::kGreater:
+      return order > 0;
+    case CompareOp::kLessEqual:
+      return order <= 0;
+    case CompareOp::kGreaterEqual:
+      return order >= 0;
+    case CompareOp::kLike:
+      break;
+  }
+  return false;
+}
+
+bool Evaluate(const BoundNode& node, Dialect dialect, const RowView& row);
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+FilterSyntaxError::FilterSyntaxError(std::string_view text, const std::string& reason, size_t position)
+    : StoreError("Filter \"" + std::string(text) + "\" cannot be read: " + reason + " (at character " +
+                 std::to_string(position) + ")"),
+      reason_(reason),
+      position_(position) {}
+
+std::string FoldCase(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t start = i;
+    char32_t c = 0;
+    if (DecodeUtf8(text, &i, &c)) {
+      AppendUtf8(FoldCodePoint(c), &out);
+    } else {
+      out.append(text.substr(start, i - start));
+    }
+  }
+  return out;
+}
+
+double DayCount(int year, int month, int day, int hour, int minute, int second) {
+  // Jet keeps the time of day as a positive fraction also before the epoch: -1.25 is 1899-12-29 06:00.
+  const int64_t kEpoch = DaysFromCivil(1899, 12, 30);
+  double days = static_cast<double>(DaysFromCivil(year, month, day) - kEpoch);
+  double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+  return days >= 0 ? days + fraction : days - fraction;
+}
+
+Expression::Expression(std::string text, Dialect dialect, std::shared_ptr<const Node> root)
+    : text_(std::move(text)), dialect_(dialect), root_(std::move(root)) {}
+Expression::Expression(Expression&&) noexcept = default;
+Expression& Expression::operator=(Expression&&) noexcept = default;
+Expression::~Expression() = default;
+
+Expression Expression::Parse(std::string_view text, Dialect dialect) {
+  Parser parser(text, dialect);
+  auto root = parser.ParseAll();
+  return Expression(std::string(text), dialect, std::move(root));
+}
+
+std::optional<SimpleEquality> Expression::AsSimpleEquality() const {
+  if (!root_ || root_->type != Node::Type::kCompare || root_->op != CompareOp::kEqual ||
+      root_->literal.kind == Literal::Kind::kNull) {
+    return std::nullopt;
+  }
+  return SimpleEquality{root_->field, root_->literal};
+}
+
+namespace {
+
+std::shared_ptr<const BoundNode> BindNode(const Node& node, const Schema& schema, Dialect dialect,
+                                                   const std::string& text) {
+  auto bound = std::make_shared<BoundNode>();
+  bound->type = node.type;
+  if (node.type != Node::Type::kCompare) {
+    bound->left = BindNode(*node.left, schema, dialect, text);
+    if (node.right) bound->right = BindNode(*node.right, schema, dialect, text);
+    return bound;
+  }
+  std::optional<int> field = schema.FindField(node.field);
+  if (!field) throw StoreError("Filter \"" + text + "\" cannot be applied: field '" + node.field + "' not found");
+  bound->field = *field;
+  bound->kind = schema.KindOf(*field);
+  bound->op = node.op;
+  bound->literal_null = node.literal.kind == Literal::Kind::kNull;
+  if (node.op == CompareOp::kLike) {
+    bound->like_pattern = TextOperand(dialect, node.literal);
+  } else if (!bound->literal_null) {
+    if (bound->kind == FieldKind::kText) {
+      bound->text_operand = TextOperand(dialect, node.literal);
+    } else {
+      bound->number_operand = NumericOperand(bound->kind, node.literal);
+    }
+  }
+  return bound;
+}
+
+bool Evaluate(const BoundNode& node, Dialect dialect, const RowView& row) {
+  switch (node.type) {
+    case Node::Type::kAnd:
+      return Evaluate(*node.left, dialect, row) && Evaluate(*node.right, dialect, row);
+    case Node::Type::kOr:
+      return Evaluate(*node.left, dialect, row) || Evaluate(*node.right, dialect, row);
+    case Node::Type::kNot:
+      return !Evaluate(*node.left, dialect, row);
+    case Node::Type::kCompare:
+      break;
+  }
+  FieldValue value = row.Value(node.field);
+  if (node.literal_null) {
+    if (node.op == CompareOp::kEqual) return value.is_null;
+    if (node.op == CompareOp::kNotEqual) return !value.is_null;
+    return false;
+  }
+  if (value.is_null) return false;
+  if (node.op == CompareOp::kLike) {
+    std::string subject;
+    if (node.kind == FieldKind::kText) {
+      subject = dialect == Dialect::kJet ? FoldCase(value.text) : std::string(value.text);
+    } else {
+      subject = node.kind == FieldKind::kBoolean ? (value.number != 0 ? "1" : "0") : CanonicalNumber(value.number);
+    }
+    return LikeMatch(subject, node.like_pattern);
+  }
+  if (node.kind == FieldKind::kText) {
+    int order = dialect == Dialect::kJet ? FoldCase(value.text).compare(*node.text_operand)
+                                         : value.text.compare(*node.text_operand);
+    return Compare(order, node.op);
+  }
+  if (!node.number_operand) return false;
+  double number = value.number;
+  if (node.kind == FieldKind::kBoolean) number = number != 0 ? 1 : 0;
+  int order = number < *node.number_operand ? -1 : number > *node.number_operand ? 1 : 0;
+  return Compare(order, node.op);
+}
+
+}  // namespace
+
+BoundFilter Expression::Bind(const Schema& schema) const {
+  if (!root_) return BoundFilter(dialect_, nullptr);
+  return BoundFilter(dialect_, BindNode(*root_, schema, dialect_, text_));
+}
+
+BoundFilter::BoundFilter(Dialect dialect, std::shared_ptr<const BoundNode> root)
+    : dialect_(dialect), root_(std::move(root)) {}
+
+bool BoundFilter::Matches(const RowView& row) const { return !root_ || Evaluate(*root_, dialect_, row); }
+
+std::optional<std::string> ValueKey(FieldKind kind, Dialect dialect, const FieldValue& value) {
+  if (value.is_null) return std::nullopt;
+  switch (kind) {
+    case FieldKind::kText:
+      return dialect == Dialect::kJet ? FoldCase(value.text) : std::string(value.text);
+    case FieldKind::kBoolean:
+      return std::string(value.number != 0 ? "1" : "0");
+    case FieldKind::kNumber:
+    case FieldKind::kDate:
+      return CanonicalNumber(value.number);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> LiteralKey(FieldKind kind, Dialect dialect, const Literal& literal) {
+  if (literal.kind == Literal::Kind::kNull) return std::nullopt;
+  if (kind == FieldKind::kText) return TextOperand(dialect, literal);
+  std::optional<double> number = NumericOperand(kind, literal);
+  if (!number) return std::nullopt;
+  return CanonicalNumber(*number);
+}
+
+}  // namespace varnholt::filter

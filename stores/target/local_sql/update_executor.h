@@ -1,0 +1,36 @@
+// Runs a parsed UPDATE against one open table: binds its column names, finds the rows its WHERE
+// selects (through the engine's equality index when the WHERE compares a column with a constant),
+// computes every new record, and only then writes them all.
+//
+// Values convert to their columns as the table component's "set a field from text" does. A
+// statement that fails for any reason (unknown column, a value a column cannot take, a key
+// clash) writes nothing.
+#ifndef VARNHOLT_STORES_TARGET_LOCAL_SQL_UPDATE_EXECUTOR_H_
+#define VARNHOLT_STORES_TARGET_LOCAL_SQL_UPDATE_EXECUTOR_H_
+
+#include <utility>
+#include <vector>
+
+#include "stores/regional_settings.h"
+#include "stores/target/local_sql/sql_parser.h"
+#include "stores/target/paradox/table.h"
+
+namespace varnholt {
+class SharedTable;
+}
+
+namespace varnholt::local_sql {
+
+// The rows the statement changes, each with its whole new record. Reads only. Throws SqlError
+// ("Invalid field name." for a column the table lacks, "Type mismatch in expression.",
+// "Invalid value for field '<f>'") before anything is written.
+std::vector<std::pair<paradox::RowId, paradox::Record>> PlanUpdate(
+    UpdateStatement& statement, paradox::Table& table, const RegionalSettings& settings);
+
+// PlanUpdate, then writes the records as one step. Returns the number of rows selected.
+size_t ExecuteUpdate(UpdateStatement& statement, SharedTable& table,
+                     const RegionalSettings& settings);
+
+}  // namespace varnholt::local_sql
+
+#endif  // VARNHOLT_STORES_TARGET_LOCAL_SQL_UPDATE_EXECUTOR_H_

@@ -1,0 +1,73 @@
+#include "stores/target/sql_statement.h"
+
+#include "stores/store_error.h"
+#include "stores/target/local_sql/sql_parser.h"
+#include "stores/target/local_sql/statement_parameters.h"
+#include "stores/target/local_sql/update_executor.h"
+#include "stores/target/target_session.h"
+
+namespace varnholt {
+
+namespace {
+
+constexpr char kNoStatement[] = "No SQL statement available";
+// Shorter texts cannot hold a statement.
+constexpr size_t kShortestStatement = 2;
+constexpr char kLineEnd[] = "\r\n";
+
+std::string NoValueMessage(const std::string& parameter) {
+  return "No value for parameter '" + parameter + "'";
+}
+
+}  // namespace
+
+SqlStatement::SqlStatement(std::string name, TargetSession& session,
+                           const RegionalSettings& settings)
+    : name_(std::move(name)), session_(session), settings_(settings) {}
+
+const std::string& SqlStatement::Name() const { return name_; }
+
+void SqlStatement::SetDatabaseName(const std::string& directory) { directory_ = directory; }
+
+void SqlStatement::ClearLines() { lines_.clear(); }
+
+void SqlStatement::SetText(const std::string& text) {
+  // Lines end at CR LF, LF or CR; a line break at the very end adds no empty line.
+  lines_.clear();
+  std::string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines_.push_back(line);
+      line.clear();
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines_.push_back(line);
+}
+
+void SqlStatement::AddLine(const std::string& line) { lines_.push_back(line); }
+
+const std::vector<std::string>& SqlStatement::Lines() const { return lines_; }
+
+std::string SqlStatement::Text() const {
+  std::string text;
+  for (const std::string& line : lines_) text += line + kLineEnd;
+  return text;
+}
+
+void SqlStatement::ExecSQL() {
+  std::string text = Text();
+  if (text.size() < kShortestStatement) throw ComponentError(name_, kNoStatement);
+  local_sql::ParsedParameters parsed = local_sql::ParseParameters(text);
+  if (!parsed.parameters.empty()) {
+    throw ComponentError(name_, NoValueMessage(parsed.parameters.front()));
+  }
+  local_sql::UpdateStatement statement = local_sql::ParseUpdate(parsed.text);
+  SharedTable& table = session_.OpenTable(directory_, statement.table);
+  local_sql::ExecuteUpdate(statement, table, settings_);
+}
+
+}  // namespace varnholt

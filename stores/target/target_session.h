@@ -1,0 +1,89 @@
+// TargetSession: the open tables of the target directory, shared by every table and statement
+// component of one process, as the accounting product's own engine shares them. One open
+// paradox::Table per file, so a row posted by a component is seen by a statement at once and a row
+// changed by a statement is seen by the components.
+//
+// Table file names resolve inside their directory without regard to case ("DL01MAST.db" finds
+// DL01MAST.DB); a name without an extension gets ".db". A missing table throws EngineError
+// "Table does not exist." with the file's path on the next line.
+#ifndef VARNHOLT_STORES_TARGET_TARGET_SESSION_H_
+#define VARNHOLT_STORES_TARGET_TARGET_SESSION_H_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stores/target/paradox/table.h"
+
+namespace varnholt {
+
+class TargetTable;
+
+// One open table and a version that changes whenever its rows may have changed, so components
+// know when a cached view of it is stale.
+class SharedTable {
+ public:
+  SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
+              std::vector<bool> required);
+
+  paradox::Table& table() { return *table_; }
+  // The file's name as found on disk.
+  const std::string& file_name() const { return file_name_; }
+  uint64_t version() const { return version_; }
+  // One flag per field: the table requires a value there.
+  const std::vector<bool>& required() const { return required_; }
+  // Throws StoreError "Field '<f>' must have a value" for the first required field left null.
+  void CheckRequired(const paradox::Record& record) const;
+
+  // Reads the files again if another program changed them.
+  void Refresh();
+  paradox::RowId Insert(const paradox::Record& record);
+
+  // Rewrites several records as one step: refuses a required field left null and a key that another row holds (or two of the
+  // records share) before writing, and puts back what it wrote when the engine refuses a write
+  // half-way, so the table ends either fully updated or as it was. Unchanged records are skipped.
+  void UpdateAll(const std::vector<std::pair<paradox::RowId, paradox::Record>>& updates);
+
+ private:
+  std::unique_ptr<paradox::Table> table_;
+  std::string file_name_;
+  std::vector<bool> required_;
+  uint64_t version_ = 1;
+};
+
+class TargetSession {
+ public:
+  TargetSession();
+  ~TargetSession();
+  TargetSession(const TargetSession&) = delete;
+  TargetSession& operator=(const TargetSession&) = delete;
+
+  // The shared open table for file_name in directory (an empty directory is the working
+  // directory), opening it for writing on first use. Throws EngineError when the file is missing
+  // or the engine cannot open it.
+  SharedTable& OpenTable(const std::string& directory, const std::string& file_name);
+
+  // To be called when a command ends with an error: every component drops its pending new row,
+  // so no partial row is posted by a later command.
+  void DiscardPendingRows();
+
+  // Components register themselves for DiscardPendingRows.
+  void Register(TargetTable* component);
+  void Unregister(TargetTable* component);
+
+ private:
+  std::string ResolvePath(const std::string& directory, const std::string& file_name);
+
+  std::map<std::string, std::unique_ptr<SharedTable>> tables_;  // by canonical path
+  // (directory, file name as asked) -> path found, so repeated statements skip the listing.
+  std::map<std::pair<std::string, std::string>, std::string> resolved_;
+  std::set<TargetTable*> components_;
+};
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_STORES_TARGET_TARGET_SESSION_H_

@@ -1,0 +1,113 @@
+#include "tools/jetwriter/table_layout.h"
+
+#include <set>
+#include <stdexcept>
+
+#include "tools/jetwriter/jet_format.h"
+#include "tools/jetwriter/text_codec.h"
+
+namespace varnholt::jet {
+
+namespace {
+
+using namespace format;
+
+struct TypeInfo {
+  uint8_t code;
+  bool fixed;
+  uint16_t width;  // fixed columns
+};
+
+TypeInfo InfoOf(StoredType type) {
+  switch (type) {
+    case StoredType::kLong: return {kTypeLong, true, 4};
+    case StoredType::kInteger: return {kTypeInteger, true, 2};
+    case StoredType::kDateTime: return {kTypeDateTime, true, 8};
+    case StoredType::kDouble: return {kTypeDouble, true, 8};
+    case StoredType::kCurrency: return {kTypeMoney, true, 8};
+    case StoredType::kBoolean: return {kTypeBoolean, true, 0};  // the value is the null-mask bit
+    case StoredType::kText: return {kTypeText, false, 0};
+    case StoredType::kMemo: return {kTypeMemo, false, 0};
+    case StoredType::kBinary: return {kTypeBinary, false, 0};
+    case StoredType::kOle: return {kTypeOle, false, 0};
+  }
+  throw std::invalid_argument("unknown column type");
+}
+
+std::string FoldCase(const std::string& name) {
+  std::string out = name;
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+void CheckName(const std::string& name, const std::string& what) {
+  if (name.empty()) throw std::invalid_argument(what + ": empty name");
+  if (Utf8ToUtf16(name).size() > kMaxNameLength) {
+    throw std::invalid_argument(what + ": name longer than 64 characters");
+  }
+}
+
+}  // namespace
+
+ColumnSpec ToSpec(const Column& column) {
+  StoredType type = StoredType::kText;
+  switch (column.type) {
+    case ColumnType::kLong: type = StoredType::kLong; break;
+    case ColumnType::kInteger: type = StoredType::kInteger; break;
+    case ColumnType::kText: type = StoredType::kText; break;
+    case ColumnType::kMemo: type = StoredType::kMemo; break;
+    case ColumnType::kDateTime: type = StoredType::kDateTime; break;
+    case ColumnType::kDouble: type = StoredType::kDouble; break;
+    case ColumnType::kCurrency: type = StoredType::kCurrency; break;
+    case ColumnType::kBoolean: type = StoredType::kBoolean; break;
+  }
+  return {column.name, type, column.text_length};
+}
+
+TableLayout MakeTableLayout(const std::string& table, const std::vector<ColumnSpec>& columns,
+                            bool system) {
+  const std::string where = "table '" + table + "'";
+  CheckName(table, where);
+  if (columns.empty()) throw std::invalid_argument(where + ": no columns");
+  if (columns.size() > kMaxColumns) throw std::invalid_argument(where + ": more than 255 columns");
+
+  TableLayout layout;
+  layout.name = table;
+  layout.system = system;
+  std::set<std::string> seen;
+  for (const ColumnSpec& spec : columns) {
+    const std::string col_where = where + ", column '" + spec.name + "'";
+    CheckName(spec.name, col_where);
+    if (!seen.insert(FoldCase(spec.name)).second) {
+      throw std::invalid_argument(col_where + ": duplicate column name");
+    }
+    const TypeInfo info = InfoOf(spec.type);
+    ColumnLayout col{spec.name, spec.type, info.code, info.fixed,
+                     static_cast<uint16_t>(layout.columns.size()), 0, 0, 0, 0};
+    if (info.fixed) {
+      col.fixed_offset = layout.fixed_size;
+      col.length = info.width;
+      layout.fixed_size = static_cast<uint16_t>(layout.fixed_size + info.width);
+    } else {
+      col.var_index = layout.var_count++;
+      if (spec.type == StoredType::kText) {
+        if (spec.length < 1 || spec.length > kMaxTextLength) {
+          throw std::invalid_argument(col_where + ": text length must be 1..255");
+        }
+        col.max_chars = spec.length;
+        col.length = static_cast<uint16_t>(spec.length * 2);
+      } else if (spec.type == StoredType::kBinary) {
+        if (spec.length < 1 || spec.length > 510) {
+          throw std::invalid_argument(col_where + ": binary length must be 1..510");
+        }
+        col.length = static_cast<uint16_t>(spec.length);
+      }
+    }
+    layout.columns.push_back(col);
+  }
+  return layout;
+}
+
+}  // namespace varnholt::jet

@@ -1,0 +1,125 @@
+// press: drives the real main window without a display. Types the two locations, clicks the named
+// visible buttons in order through the operator's click path, and prints every message box as one
+// line "box: TEXT". Exits 0 when every click ran (whatever the boxes say), 2 for a caption that is
+// not a visible button or a bad command line.
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/Unit1.h"
+#include "app/platform/drive_c.h"
+#include "app/platform/environment.h"
+#include "app/platform/recording_platform_services.h"
+#include "app/startup.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+constexpr char kUsage[] =
+    "usage: press --source PATH --target DIR [--drive-c DIR] [--date-separator C] CAPTION...\n";
+
+struct Options {
+  std::optional<std::string> source;
+  std::optional<std::string> target;
+  std::optional<std::filesystem::path> drive_c;
+  std::optional<char> date_separator;
+  std::vector<std::string> captions;
+};
+
+// Returns nothing on a malformed command line.
+std::optional<Options> ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--source" && has_value) {
+      options.source = argv[++i];
+    } else if (arg == "--target" && has_value) {
+      options.target = argv[++i];
+    } else if (arg == "--drive-c" && has_value) {
+      options.drive_c = argv[++i];
+    } else if (arg == "--date-separator" && has_value) {
+      const std::string value = argv[++i];
+      if (value.size() != 1) return std::nullopt;
+      options.date_separator = value[0];
+    } else if (arg.starts_with("--")) {
+      return std::nullopt;
+    } else {
+      options.captions.push_back(arg);
+    }
+  }
+  if (!options.source || !options.target) return std::nullopt;
+  return options;
+}
+
+// A caption names a button as shown ("Close") or as written ("&Close").
+bool CaptionMatches(const QPushButton* button, const QString& caption) {
+  QString shown = button->text();
+  shown.remove(u'&');
+  return button->text() == caption || shown == caption;
+}
+
+// The first visible button with the caption, in the order the Tab key visits them.
+QPushButton* FindVisibleButton(varnholt::TForm1& form, const QString& caption) {
+  for (QPushButton* button : {form.Button2, form.BitBtn1, form.Button3, form.Button4, form.Button5, form.Button1,
+                              form.Button7, form.Button6, form.Button8}) {
+    if (button->isVisibleTo(&form) && CaptionMatches(button, caption)) return button;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::optional<Options> options = ParseOptions(argc, argv);
+  if (!options) {
+    std::cerr << kUsage;
+    return kUsageError;
+  }
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt sees none of our arguments.
+  int qt_argc = 1;
+  char* qt_argv[] = {argv[0], nullptr};
+  QApplication application(qt_argc, qt_argv);
+  varnholt::UseApplicationFont();
+
+  varnholt::RecordingPlatformServices platform;
+  platform.on_box = [](const varnholt::RecordingPlatformServices::Box& box) {
+    std::cout << varnholt::BoxLine(box.text).toStdString() << std::endl;
+  };
+  varnholt::RegionalSettings regional = varnholt::SystemRegionalSettings();
+  if (options->date_separator) regional.date_separator = *options->date_separator;
+  const std::filesystem::path drive_c = options->drive_c.value_or(varnholt::DriveCFolder());
+
+  varnholt::TForm1 form(platform, varnholt::MakeCommandEnvironment(drive_c, regional));
+  varnholt::Form1 = &form;
+  form.show();
+  form.Edit1->setText(QString::fromStdString(*options->source));
+  form.Edit2->setText(QString::fromStdString(*options->target));
+
+  // Every caption is checked before the first click, so a typo runs nothing.
+  std::vector<QPushButton*> buttons;
+  for (const std::string& caption : options->captions) {
+    QPushButton* button = FindVisibleButton(form, QString::fromStdString(caption));
+    if (button == nullptr) {
+      std::cerr << "press: no visible button \"" << caption << "\"\n";
+      varnholt::Form1 = nullptr;
+      return kUsageError;
+    }
+    buttons.push_back(button);
+  }
+  for (QPushButton* button : buttons) {
+    button->click();
+    QCoreApplication::processEvents();
+  }
+  varnholt::Form1 = nullptr;
+  return EXIT_SUCCESS;
+}
