@@ -40,7 +40,8 @@ class SourceTable {
   void Open();
   bool Active() const;
 
-  // REQUIRES for the moves and reads below: Active().
+  // REQUIRES for the moves and reads below: Active(); on a closed component they throw
+  // "<Name>: Cannot perform this operation on a closed dataset".
   void First();
   // At the last row the cursor stays and Eof() becomes true; at the end nothing moves.
   void Next();

@@ -133,6 +133,10 @@ class TargetTable::Impl {
 
   void SetDatabaseName(const std::string& directory) { Rebind(&directory_, directory); }
   void SetTableName(const std::string& file_name) { Rebind(&table_name_, file_name); }
+  const std::string& database_name() const { return directory_; }
+  const std::string& table_name() const { return table_name_; }
+  const std::string& filter_text() const { return filter_text_; }
+  bool filtered() const { return filtered_; }
 
   void Open() {
     if (table_ != nullptr) return;
@@ -347,6 +351,10 @@ void TargetTable::SetDatabaseName(const std::string& directory) {
   impl_->SetDatabaseName(directory);
 }
 void TargetTable::SetTableName(const std::string& file_name) { impl_->SetTableName(file_name); }
+const std::string& TargetTable::DatabaseName() const { return impl_->database_name(); }
+const std::string& TargetTable::TableName() const { return impl_->table_name(); }
+const std::string& TargetTable::Filter() const { return impl_->filter_text(); }
+bool TargetTable::Filtered() const { return impl_->filtered(); }
 void TargetTable::Open() { impl_->Open(); }
 bool TargetTable::Active() const { return impl_->Active(); }
 void TargetTable::First() { impl_->First(); }

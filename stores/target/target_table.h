@@ -5,8 +5,10 @@
 // posted here is seen at once by a statement and the other way round.
 //
 // Every failure throws StoreError. Own messages: "<Name>: Cannot perform this operation on an open
-// dataset", "<Name>: Field '<f>' not found"; unprefixed "Field '<f>' must have a value" and
-// "Invalid value for field '<f>'"; engine failures as the engine's texts, one per line.
+// dataset", "<Name>: Field '<f>' not found", "<Name>: Cannot perform this operation on a closed
+// dataset", "<Name>: Dataset not in edit or insert mode" (a field set with no new row); unprefixed
+// "Field '<f>' must have a value" and "Invalid value for field '<f>'"; engine failures as the
+// engine's texts, each line once.
 #ifndef VARNHOLT_STORES_TARGET_TARGET_TABLE_H_
 #define VARNHOLT_STORES_TARGET_TARGET_TABLE_H_
 
@@ -33,6 +35,8 @@ class TargetTable {
   // on an open component throws "<Name>: Cannot perform this operation on an open dataset".
   void SetDatabaseName(const std::string& directory);
   void SetTableName(const std::string& file_name);
+  const std::string& DatabaseName() const;
+  const std::string& TableName() const;
 
   // Opens the table (file name resolved in the directory without regard to case). On an open
   // component does nothing; a failed open leaves it closed.
@@ -50,6 +54,8 @@ class TargetTable {
   // always puts the cursor on the first row.
   void SetFilter(const std::string& text);
   void SetFiltered(bool on);
+  const std::string& Filter() const;
+  bool Filtered() const;
 
   // The current row's value as text; empty when null or when no row passes the filter.
   std::string FieldText(std::string_view field) const;

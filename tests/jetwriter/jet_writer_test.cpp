@@ -238,6 +238,8 @@ TEST(JetWriterTest, RejectedCellsAndSchemasNameTheirPlaceAndLeaveTheWriterUsable
   EXPECT_THROW(w.AddRow({int64_t{1}, 2.0}), std::invalid_argument);
   EXPECT_THROW(w.AddRow({int64_t{1}}), std::invalid_argument);
   EXPECT_THROW(w.AddRow({int64_t{1}, std::string("a\xFF")}), std::invalid_argument);
+  EXPECT_THROW(w.AddRow({int64_t{1}, std::string("a\0b", 3)}), std::invalid_argument);
+  EXPECT_THROW(w.AddRow({int64_t{1}, std::string("\xEF\xBB\xBF" "ab")}), std::invalid_argument);
   w.AddRow({int64_t{1}, std::string("\xC3\xA9\xC3\xA9\xC3\xA9")});  // three characters fit
   w.Finish();
   EXPECT_THROW(w.AddRow({int64_t{1}, Cell{}}), std::logic_error);

@@ -12,7 +12,8 @@
 //   kDouble         double or int64_t
 //   kCurrency       Currency (exact, 1/10000 units), double (rounded to 1/10000) or int64_t (whole units)
 //   kBoolean        bool
-//   kText, kMemo    std::string, UTF-8; Text holds at most text_length UTF-16 units
+//   kText, kMemo    std::string, valid UTF-8; Text holds at most text_length UTF-16 units;
+//                   no U+0000, and no leading U+FEFF (it would read as the compression mark)
 //   kDateTime       DateTime
 // Text is stored compressed (one byte per character) when every character is U+0001..U+00FF and
 // that is shorter, else as UCS-2; characters outside the BMP become surrogate pairs (libmdb 1.0
@@ -80,11 +81,13 @@ struct WriteOptions {
 //   w.Finish();
 //
 // Failures throw: std::runtime_error for files (message names the path), std::invalid_argument for
-// bad schemas and cells (message names the table and column). After a throw the writer is unusable
-// and the file incomplete. Destroying an unfinished writer leaves an incomplete file.
+// bad schemas and cells (message names the table and column), std::logic_error for calls out of
+// order. A rejected schema or row is simply not written and the writer goes on; after a file
+// failure it refuses every call. Destroying an unfinished writer leaves an incomplete file.
 class DatabaseWriter {
  public:
-  // Creates or truncates the file at path.
+  // Creates or truncates the file at path. Throws std::invalid_argument for a password longer than
+  // 20 characters (UTF-16 units) or holding NUL, before touching the file.
   DatabaseWriter(const std::string& path, const WriteOptions& options = {});
   ~DatabaseWriter();
   DatabaseWriter(const DatabaseWriter&) = delete;

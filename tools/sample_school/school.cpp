@@ -8,7 +8,7 @@ namespace varnholt::sample {
 
 const char kSchoolShape[] =
     "Learner_info: id 1..N; LearnerID 10000+id; AccessionNo equals LearnerID except for about\n"
-    "  2% (900000+id, so the import's link look-up by AccessionNo finds nothing for them);\n"
+    "  2% (90000000+id, so the import's link look-up by AccessionNo finds nothing for them);\n"
     "  BirthDate YYYYMMDD (Text(8)); thedate a Date/Time at midnight, about 3% with a time of day;\n"
     "  Status about 45% \"C\", 35% \"A\", the rest \"L\", \"X\", \"a\", \"I\" or NULL; Class a Classid,\n"
     "  about 2% 999 (no such class); names with accents, apostrophes and a few non-Latin\n"
@@ -102,7 +102,7 @@ constexpr std::array<std::string_view, 8> kStreets = {
     "Bree Street", "Kloof Street", "Akasia Laan"};
 
 constexpr int kFirstLearnerId = 10000;
-constexpr int kOtherAccessionBase = 900000;
+constexpr int kOtherAccessionBase = 90000000;  // beyond every LearnerID
 constexpr int kFirstClassId = 100;
 constexpr int kMissingClassId = 999;
 

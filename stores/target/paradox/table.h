@@ -81,6 +81,7 @@ struct TableSchema {
   int key_field_count = 0;  // the first N fields form the primary key (0: not keyed)
   int code_page = 437;
   std::string sort_order = "ascii";
+  int block_size = 0;  // bytes per block, 1024 × 1..32; 0: 2048, or more when a record needs it
 };
 
 class Table {

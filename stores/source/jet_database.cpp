@@ -1,0 +1,394 @@
+#include "stores/source/jet_database.h"
+
+// libmdb's header uses glib types without including glib itself.
+#include <glib.h>
+#include <mdbtools.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <algorithm>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <utility>
+
+#include "stores/filter/filter_expression.h"
+#include "stores/store_error.h"
+
+namespace varnholt {
+
+namespace {
+
+// Row offsets on a data page carry flags in their top bits.
+constexpr int kRowOffsetMask = 0x1FFF;
+// Memo header (12 bytes): u32 length with flags in the top byte, u32 page<<8|row of its LVAL row.
+constexpr uint32_t kMemoInline = 0x80000000;      // the text follows the header in the row
+constexpr uint32_t kMemoSingleLval = 0x40000000;  // the text is one LVAL row
+constexpr uint32_t kMemoFlagsMask = 0xFF000000;
+constexpr int kMemoPageRowOffset = 4;
+constexpr size_t kLvalNextSize = 4;  // each LVAL row of a chain starts with the next page<<8|row
+// Jet 4 text starting with these bytes is "compressed": one byte per character until a zero byte
+// switches to two-byte characters (and back).
+constexpr uint8_t kCompressedMark[2] = {0xFF, 0xFE};
+// A database needs at least its header, the global map and the catalog's table definition.
+constexpr size_t kMinimumPages = 3;
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+StoreError Damaged(const std::string& path) {
+  return StoreError("Unrecognized database format " + Quoted(path) + ": the file is damaged");
+}
+
+void AppendUtf8(uint32_t c, std::string* out) {
+  if (c < 0x80) {
+    out->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// Jet 4 text (UCS-2LE, or compressed) as UTF-8; surrogate pairs are joined, a lone one is U+FFFD.
+std::string DecodeJet4Text(const uint8_t* data, size_t size) {
+  std::vector<uint16_t> units;
+  units.reserve(size / 2 + 1);
+  if (size >= 2 && data[0] == kCompressedMark[0] && data[1] == kCompressedMark[1]) {
+    bool compressed = true;
+    size_t i = 2;
+    while (i < size) {
+      if (data[i] == 0) {
+        compressed = !compressed;
+        ++i;
+      } else if (compressed) {
+        units.push_back(data[i++]);
+      } else if (i + 1 < size) {
+        units.push_back(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+        i += 2;
+      } else {
+        break;
+      }
+    }
+  } else {
+    for (size_t i = 0; i + 1 < size; i += 2) units.push_back(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+  }
+  std::string text;
+  text.reserve(units.size());
+  for (size_t i = 0; i < units.size(); ++i) {
+    uint32_t unit = units[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00), &text);
+      ++i;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      AppendUtf8(0xFFFD, &text);
+    } else {
+      AppendUtf8(unit, &text);
+    }
+  }
+  return text;
+}
+
+struct HandleCloser {
+  void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
+};
+struct TableFreer {
+  void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
+};
+
+uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
+
+}  // namespace
+
+class JetDatabase::Impl {
+ public:
+  std::string path;
+  JetVersion version = JetVersion::kNotJet;
+  std::unique_ptr<MdbHandle, HandleCloser> mdb;
+
+  std::string DecodeText(const uint8_t* data, size_t size) const {
+    if (version == JetVersion::kJet4) return DecodeJet4Text(data, size);
+    // Jet 3 text is in the database's code page; libmdb converts it with iconv.
+    std::vector<char> out(size * 4 + 16);
+    int length = mdb_unicode2ascii(mdb.get(), reinterpret_cast<const char*>(data), size, out.data(), out.size());
+    return std::string(out.data(), length > 0 ? static_cast<size_t>(length) : 0);
+  }
+
+  // The text of a memo whose 12-byte header is at `header` (inside the current data page).
+  std::string ReadMemo(const uint8_t* header, size_t size) const {
+    if (size < MDB_MEMO_OVERHEAD) return "";
+    uint32_t length_and_flags = U32(header);
+    uint32_t length = length_and_flags & ~kMemoFlagsMask;
+    if (length_and_flags & kMemoInline) {
+      size_t n = std::min<size_t>(length, size - MDB_MEMO_OVERHEAD);
+      return DecodeText(header + MDB_MEMO_OVERHEAD, n);
+    }
+    int pg_row = static_cast<int>(U32(header + kMemoPageRowOffset));
+    std::vector<uint8_t> bytes;
+    if (length_and_flags & kMemoSingleLval) {
+      void* buffer = nullptr;
+      int offset = 0;
+      size_t row_size = 0;
+      if (mdb_find_pg_row(mdb.get(), pg_row, &buffer, &offset, &row_size) != 0) throw Damaged(path);
+      const uint8_t* row = static_cast<const uint8_t*>(buffer) + offset;
+      bytes.assign(row, row + std::min<size_t>(row_size, length));
+    } else if ((length_and_flags & kMemoFlagsMask) == 0) {
+      // A chain of LVAL rows; each names the next, the last names none.
+      size_t guard = 0;
+      while (pg_row != 0 && bytes.size() < length) {
+        void* buffer = nullptr;
+        int offset = 0;
+        size_t row_size = 0;
+        if (mdb_find_pg_row(mdb.get(), pg_row, &buffer, &offset, &row_size) != 0 || row_size < kLvalNextSize ||
+            ++guard > length) {
+          throw Damaged(path);
+        }
+        const uint8_t* row = static_cast<const uint8_t*>(buffer) + offset;
+        pg_row = static_cast<int>(U32(row));
+        bytes.insert(bytes.end(), row + kLvalNextSize, row + row_size);
+      }
+      if (bytes.size() > length) bytes.resize(length);
+    } else {
+      throw Damaged(path);
+    }
+    return DecodeText(bytes.data(), bytes.size());
+  }
+
+  // Reads one field of the row just fetched into `value`.
+  void ReadField(const MdbColumn& column, const MdbField& field, SourceValue* value) const {
+    const uint8_t* page = mdb->pg_buf;
+    if (column.col_type == MDB_BOOL) {
+      // Yes/No lives in the row's null mask: a set bit is Yes; it is never null.
+      value->is_null = false;
+      value->integer = field.is_null ? 0 : 1;
+      return;
+    }
+    value->is_null = field.is_null != 0;
+    if (value->is_null) return;
+    const uint8_t* data = page + field.start;
+    const size_t size = field.siz > 0 ? static_cast<size_t>(field.siz) : 0;
+    auto need = [&](size_t bytes) {
+      if (size < bytes) throw Damaged(path);
+    };
+    switch (column.col_type) {
+      case MDB_BYTE:
+        need(1);
+        value->integer = data[0];
+        break;
+      case MDB_INT:
+        need(2);
+        value->integer = static_cast<int16_t>(data[0] | (data[1] << 8));
+        break;
+      case MDB_LONGINT:
+      case MDB_COMPLEX:
+        need(4);
+        value->integer = static_cast<int32_t>(U32(data));
+        break;
+      case MDB_MONEY: {
+        need(8);
+        uint64_t raw = U32(data) | (static_cast<uint64_t>(U32(data + 4)) << 32);
+        value->integer = static_cast<int64_t>(raw);
+        break;
+      }
+      case MDB_FLOAT: {
+        need(4);
+        float f;
+        std::memcpy(&f, data, sizeof f);
+        value->real = f;
+        break;
+      }
+      case MDB_DOUBLE:
+      case MDB_DATETIME:
+        need(8);
+        std::memcpy(&value->real, data, sizeof value->real);
+        break;
+      case MDB_TEXT:
+        value->text = DecodeText(data, size);
+        break;
+      case MDB_MEMO:
+        value->text = ReadMemo(data, size);
+        break;
+      case MDB_REPID: {
+        need(16);
+        char* text = mdb_uuid_to_string(page, field.start);
+        value->text = text ? text : "";
+        g_free(text);
+        break;
+      }
+      case MDB_NUMERIC: {
+        need(17);
+        char* text = mdb_numeric_to_string(mdb.get(), field.start, column.col_scale, column.col_prec);
+        value->text = text ? text : "";
+        g_free(text);
+        value->real = std::strtod(value->text.c_str(), nullptr);
+        break;
+      }
+      default:
+        // Binary and OLE objects have no text form here.
+        value->text.clear();
+        break;
+    }
+  }
+};
+
+namespace {
+
+SourceType TypeOf(const MdbColumn& column) {
+  switch (column.col_type) {
+    case MDB_BOOL:
+      return SourceType::kBoolean;
+    case MDB_BYTE:
+    case MDB_INT:
+    case MDB_LONGINT:
+    case MDB_COMPLEX:
+      return SourceType::kInteger;
+    case MDB_MONEY:
+      return SourceType::kCurrency;
+    case MDB_FLOAT:
+      return SourceType::kSingle;
+    case MDB_DOUBLE:
+      return SourceType::kDouble;
+    case MDB_DATETIME:
+      return SourceType::kDateTime;
+    case MDB_NUMERIC:
+      return SourceType::kDecimal;
+    default:
+      return SourceType::kText;
+  }
+}
+
+// The page of the system catalog's table definition (fixed in every Jet file).
+constexpr unsigned long kCatalogTablePage = 2;
+
+// libmdb reads the catalog without checking that its usage map exists; check it first.
+bool CatalogIsReadable(MdbHandle* mdb) {
+  MdbCatalogEntry entry;
+  std::memset(&entry, 0, sizeof entry);
+  entry.mdb = mdb;
+  entry.object_type = MDB_TABLE;
+  entry.table_pg = kCatalogTablePage;
+  std::snprintf(entry.object_name, sizeof entry.object_name, "%s", "MSysObjects");
+  std::unique_ptr<MdbTableDef, TableFreer> table(mdb_read_table(&entry));
+  return table && table->usage_map && table->map_sz > 0;
+}
+
+}  // namespace
+
+JetDatabase::JetDatabase(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+JetDatabase::~JetDatabase() = default;
+
+const std::string& JetDatabase::Path() const { return impl_->path; }
+JetVersion JetDatabase::Version() const { return impl_->version; }
+
+std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const std::string& password) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::file_status status = path.empty() ? fs::file_status(fs::file_type::not_found) : fs::status(path, error);
+  if (status.type() == fs::file_type::not_found) throw StoreError("Could not find file " + Quoted(path));
+  if (status.type() == fs::file_type::directory) throw StoreError("Cannot read " + Quoted(path) + ": it is a directory");
+
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) throw StoreError("Cannot read " + Quoted(path) + ": " + std::strerror(errno));
+  std::vector<uint8_t> header(kJetHeaderReadLength);
+  size_t got = std::fread(header.data(), 1, header.size(), file);
+  std::fseek(file, 0, SEEK_END);
+  long file_size = std::ftell(file);
+  std::fclose(file);
+  header.resize(got);
+
+  auto impl = std::make_unique<Impl>();
+  impl->path = path;
+  impl->version = ReadJetVersion(header);
+  switch (impl->version) {
+    case JetVersion::kNotJet:
+      throw StoreError("Unrecognized database format " + Quoted(path) + ": it is not a Jet database");
+    case JetVersion::kAce:
+      throw StoreError("Unrecognized database format " + Quoted(path) +
+                       ": it is an Access 2007 or later database, which the Jet 4.0 provider does not open");
+    case JetVersion::kJet3:
+    case JetVersion::kJet4:
+      break;
+  }
+  if (file_size < 0 || static_cast<size_t>(file_size) < kMinimumPages * JetPageSize(impl->version)) {
+    throw Damaged(path);
+  }
+
+  // libmdb never checks the password, so it is compared here. Passwords are case-sensitive.
+  const std::string stored = DecodeJetPassword(header);
+  if (!stored.empty() && stored != password) throw StoreError("Not a valid password for " + Quoted(path));
+
+  // An absolute path keeps libmdb from looking along MDBPATH.
+  std::string absolute = fs::absolute(path, error).string();
+  if (error) absolute = path;
+  impl->mdb.reset(mdb_open(absolute.c_str(), MDB_NOFLAGS));
+  if (!impl->mdb) throw Damaged(path);
+  if (!CatalogIsReadable(impl->mdb.get())) throw Damaged(path);
+  // The catalog is read once: reading it again frees the entries that open tables point into.
+  if (!mdb_read_catalog(impl->mdb.get(), MDB_TABLE)) throw Damaged(path);
+  return std::unique_ptr<JetDatabase>(new JetDatabase(std::move(impl)));
+}
+
+std::vector<std::string> JetDatabase::TableNames() const {
+  std::vector<std::string> names;
+  MdbHandle* mdb = impl_->mdb.get();
+  for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+    if (mdb_is_user_table(entry)) names.emplace_back(entry->object_name);
+  }
+  return names;
+}
+
+TableSnapshot JetDatabase::ReadTable(const std::string& name) const {
+  MdbHandle* mdb = impl_->mdb.get();
+  MdbCatalogEntry* found = nullptr;
+  const std::string wanted = filter::FoldCase(name);
+  for (unsigned i = 0; i < mdb->num_catalog && !found; ++i) {
+    auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+    if (entry->object_type == MDB_TABLE && filter::FoldCase(entry->object_name) == wanted) found = entry;
+  }
+  if (!found) throw StoreError("Cannot find the table '" + name + "' in " + Quoted(impl_->path));
+
+  std::unique_ptr<MdbTableDef, TableFreer> table(mdb_read_table(found));
+  // libmdb walks the usage map without checking it is there.
+  if (!table || !table->usage_map || table->map_sz == 0 || !mdb_read_columns(table.get())) {
+    throw Damaged(impl_->path);
+  }
+  const unsigned column_count = table->num_cols;
+  std::vector<SourceColumn> columns;
+  std::vector<const MdbColumn*> mdb_columns;
+  for (unsigned i = 0; i < column_count; ++i) {
+    auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
+    mdb_columns.push_back(column);
+    columns.push_back(SourceColumn{column->name, TypeOf(*column)});
+  }
+
+  std::vector<SourceValue> values;
+  std::vector<MdbField> fields(column_count > 0 ? column_count : 1);
+  mdb_rewind_table(table.get());
+  while (column_count > 0 && mdb_fetch_row(table.get())) {
+    // The bound values cannot tell a null from an empty text; the row's own null mask can.
+    int start = 0;
+    size_t size = 0;
+    if (mdb_find_row(mdb, static_cast<int>(table->cur_row) - 1, &start, &size) != 0 ||
+        mdb_crack_row(table.get(), start & kRowOffsetMask, size, fields.data()) < 0) {
+      throw Damaged(impl_->path);
+    }
+    for (unsigned i = 0; i < column_count; ++i) {
+      SourceValue value;
+      impl_->ReadField(*mdb_columns[i], fields[i], &value);
+      values.push_back(std::move(value));
+    }
+  }
+  return TableSnapshot(found->object_name, std::move(columns), std::move(values));
+}
+
+}  // namespace varnholt

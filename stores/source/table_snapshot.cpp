@@ -1,0 +1,76 @@
+#include "stores/source/table_snapshot.h"
+
+#include <utility>
+
+namespace varnholt {
+
+namespace {
+
+class SnapshotRow : public filter::RowView {
+ public:
+  SnapshotRow(const TableSnapshot& table, int row) : table_(table), row_(row) {}
+  filter::FieldValue Value(int field) const override {
+    return FilterValueOf(table_.Column(field).type, table_.Value(row_, field));
+  }
+
+ private:
+  const TableSnapshot& table_;
+  int row_;
+};
+
+}  // namespace
+
+TableSnapshot::TableSnapshot(std::string name, std::vector<SourceColumn> columns, std::vector<SourceValue> values)
+    : name_(std::move(name)),
+      columns_(std::move(columns)),
+      values_(std::move(values)),
+      row_count_(columns_.empty() ? 0 : static_cast<int>(values_.size() / columns_.size())),
+      indexes_(columns_.size()) {
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    field_by_folded_name_.emplace(filter::FoldCase(columns_[i].name), static_cast<int>(i));
+  }
+}
+
+std::optional<int> TableSnapshot::FindField(std::string_view name) const {
+  auto it = field_by_folded_name_.find(filter::FoldCase(name));
+  if (it == field_by_folded_name_.end()) return std::nullopt;
+  return it->second;
+}
+
+filter::FieldKind TableSnapshot::KindOf(int field) const { return FilterKindOf(columns_[field].type); }
+
+const std::vector<int>& TableSnapshot::RowsWithKey(int field, const std::string& key) const {
+  static const std::vector<int> kNone;
+  std::unique_ptr<Index>& index = indexes_[field];
+  if (!index) {
+    index = std::make_unique<Index>();
+    const SourceType type = columns_[field].type;
+    const filter::FieldKind kind = FilterKindOf(type);
+    for (int row = 0; row < row_count_; ++row) {
+      auto value_key = filter::ValueKey(kind, filter::Dialect::kJet, FilterValueOf(type, Value(row, field)));
+      if (value_key) (*index)[*value_key].push_back(row);
+    }
+  }
+  auto it = index->find(key);
+  return it == index->end() ? kNone : it->second;
+}
+
+std::vector<int> TableSnapshot::RowsPassing(const filter::Expression& filter) const {
+  if (auto equality = filter.AsSimpleEquality()) {
+    std::optional<int> field = FindField(equality->field);
+    if (field) {
+      auto key = filter::LiteralKey(KindOf(*field), filter::Dialect::kJet, equality->value);
+      if (!key) return {};
+      return RowsWithKey(*field, *key);
+    }
+    // An unknown field: Bind below reports it.
+  }
+  filter::BoundFilter bound = filter.Bind(*this);
+  std::vector<int> rows;
+  for (int row = 0; row < row_count_; ++row) {
+    if (bound.Matches(SnapshotRow(*this, row))) rows.push_back(row);
+  }
+  return rows;
+}
+
+}  // namespace varnholt

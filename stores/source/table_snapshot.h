@@ -1,0 +1,60 @@
+// TableSnapshot: a source table read whole (a keyset snapshot): its columns, its rows in stored
+// order, and per-field equality indexes built on first use.
+#ifndef VARNHOLT_STORES_SOURCE_TABLE_SNAPSHOT_H_
+#define VARNHOLT_STORES_SOURCE_TABLE_SNAPSHOT_H_
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "stores/filter/filter_expression.h"
+#include "stores/source/source_value.h"
+
+namespace varnholt {
+
+struct SourceColumn {
+  std::string name;
+  SourceType type = SourceType::kText;
+};
+
+class TableSnapshot : public filter::Schema {
+ public:
+  // REQUIRES: values.size() is a multiple of columns.size(); row r's values are
+  // values[r * columns.size() ...].
+  TableSnapshot(std::string name, std::vector<SourceColumn> columns, std::vector<SourceValue> values);
+
+  const std::string& Name() const { return name_; }
+  int ColumnCount() const { return static_cast<int>(columns_.size()); }
+  const SourceColumn& Column(int field) const { return columns_[field]; }
+  int RowCount() const { return row_count_; }
+  const SourceValue& Value(int row, int field) const { return values_[static_cast<size_t>(row) * columns_.size() + field]; }
+
+  // filter::Schema: names match regardless of case.
+  std::optional<int> FindField(std::string_view name) const override;
+  filter::FieldKind KindOf(int field) const override;
+
+  // Rows (ascending) whose value in `field` has the index key `key` (filter::ValueKey). Builds the
+  // field's index on first use, so a run of equality filters on one field costs one pass in all.
+  const std::vector<int>& RowsWithKey(int field, const std::string& key) const;
+
+  // The rows that pass `filter`, ascending: from an index when it is a one-field equality, else by
+  // a scan. Throws StoreError when the filter names a field the table lacks.
+  std::vector<int> RowsPassing(const filter::Expression& filter) const;
+
+ private:
+  using Index = std::unordered_map<std::string, std::vector<int>>;
+
+  std::string name_;
+  std::vector<SourceColumn> columns_;
+  std::vector<SourceValue> values_;
+  int row_count_;
+  std::unordered_map<std::string, int> field_by_folded_name_;
+  mutable std::vector<std::unique_ptr<Index>> indexes_;  // per field, built on first use
+};
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_STORES_SOURCE_TABLE_SNAPSHOT_H_

@@ -1,0 +1,59 @@
+// The few OS calls the engine makes: positioned reads and writes, file identity for change
+// detection, and an exclusive lock held while a table is open for writing.
+#ifndef VARNHOLT_STORES_TARGET_PARADOX_OS_FILE_H_
+#define VARNHOLT_STORES_TARGET_PARADOX_OS_FILE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varnholt::paradox {
+
+// What tells us another program changed a file.
+struct FileStamp {
+  bool exists = false;
+  uint64_t size = 0;
+  int64_t mtime_ns = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::string& path);
+bool FileExists(const std::string& path);
+
+class OsFile {
+ public:
+  OsFile() = default;
+  ~OsFile();
+  OsFile(OsFile&& other) noexcept;
+  OsFile& operator=(OsFile&& other) noexcept;
+  OsFile(const OsFile&) = delete;
+  OsFile& operator=(const OsFile&) = delete;
+
+  // Opens an existing file; throws EngineError naming it on failure.
+  static OsFile Open(const std::string& path, bool writable);
+  // Creates a new file; throws EngineError when it exists or cannot be created.
+  static OsFile Create(const std::string& path);
+
+  bool is_open() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+  std::vector<uint8_t> ReadAll() const;
+  // Writes all bytes at `offset` (one call where the OS allows); throws EngineError on failure.
+  void WriteAt(uint64_t offset, const uint8_t* bytes, size_t length);
+  // Cuts or extends the file to `size` bytes; throws EngineError on failure.
+  void Truncate(uint64_t size);
+  // Reads up to `length` bytes at `offset`; fewer at the end of the file.
+  std::vector<uint8_t> ReadAt(uint64_t offset, size_t length) const;
+  FileStamp Stamp() const;
+  // Takes the exclusive lock without waiting; false when another open file holds it.
+  bool TryLock();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+}  // namespace varnholt::paradox
+
+#endif  // VARNHOLT_STORES_TARGET_PARADOX_OS_FILE_H_

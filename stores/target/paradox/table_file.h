@@ -1,0 +1,120 @@
+// TableFile: the Table behind Table::Open. Holds the .DB's blocks in memory, writes each post
+// through to disk and keeps the header and the .PX true after every post.
+//
+// Order of the writes of one post: new blocks (not yet linked), the successor's back link, the
+// block that links or holds the record (the one write that makes the post visible), then the PX
+// blocks, the PX header, and the .DB header last. A killed process therefore leaves either the old
+// records or the new ones, and at worst counters and index entries that lag behind the chain; the
+// next writable open finds that and rewrites them from the chain.
+#ifndef VARNHOLT_STORES_TARGET_PARADOX_TABLE_FILE_H_
+#define VARNHOLT_STORES_TARGET_PARADOX_TABLE_FILE_H_
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "stores/target/paradox/field_codec.h"
+#include "stores/target/paradox/header.h"
+#include "stores/target/paradox/memo_file.h"
+#include "stores/target/paradox/os_file.h"
+#include "stores/target/paradox/primary_index.h"
+#include "stores/target/paradox/table.h"
+
+namespace varnholt::paradox {
+
+class TableFile final : public Table {
+ public:
+  TableFile(std::string path, bool writable);
+  ~TableFile() override;
+
+  const std::string& path() const override { return path_; }
+  const std::vector<Field>& fields() const override { return fields_; }
+  int key_field_count() const override { return header_.key_field_count; }
+  int FindField(std::string_view name) const override;
+
+  std::vector<RowId> Rows() override;
+  size_t RecordCount() override;
+  const Record& Get(RowId row) override;
+  std::vector<RowId> FindEqual(int field, const Value& value) override;
+
+  RowId Insert(const Record& record) override;
+  void Update(RowId row, const Record& record) override;
+  bool RefreshIfChanged() override;
+
+  // Secondary index files that the table's own engine keeps current (we refuse to write then).
+  const std::vector<std::string>& maintained_indexes() const { return maintained_indexes_; }
+  // True when the last open found lagging counters or index entries and rewrote them.
+  bool repaired() const { return repaired_; }
+
+ private:
+  struct Location {
+    uint16_t block = 0;  // 0: not in the table
+    uint16_t slot = 0;
+  };
+  using FieldIndex = std::unordered_map<std::string, std::vector<RowId>>;
+
+  void Load();
+  void LoadPrimaryIndex(bool* stale);
+  void FindSecondaryIndexes();
+  void Repair(bool db_stale);
+  void RememberFileStamps();
+  bool FilesChanged() const;
+  void RequireWritable();
+
+  uint8_t* BlockData(uint16_t block);
+  const uint8_t* RecordBytes(RowId row) const;
+  std::string KeyOf(const uint8_t* record) const;
+  std::string FirstKey(uint16_t block) const;
+  int BlockCount(uint16_t block) const;
+  std::vector<IndexLeafEntry> LeafEntries() const;
+  uint8_t Stamp() const;
+
+  std::vector<uint8_t> EncodeRecord(const Record& record, const std::vector<uint8_t>* old);
+  // Where a record with `key` belongs: chain position and slot; *duplicate when the key is there.
+  void Locate(const std::string& key, size_t* chain_pos, int* slot, RowId* duplicate) const;
+  uint16_t AllocateBlock();
+  void WriteBlock(uint16_t block);
+  void SetRow(uint16_t block, int slot, RowId row);
+  RowId Place(size_t chain_pos, int slot, const std::vector<uint8_t>& raw, RowId row);
+  void Remove(RowId row);
+  void FinishPost(bool index_rebuilt);
+  std::string IndexKey(int field, const uint8_t* record);
+  void IndexAdd(RowId row);
+  void IndexRemove(RowId row);
+
+  std::string path_;
+  std::string px_path_;
+  std::string mb_path_;
+  bool writable_;
+  OsFile db_;
+  OsFile px_;
+  FileStamp db_stamp_, px_stamp_, mb_stamp_;
+  std::vector<uint8_t> header_bytes_;  // fixed part as last read or written
+
+  Header header_;
+  std::vector<Field> fields_;  // names in UTF-8
+  std::unique_ptr<CodePage> code_page_;
+  std::unique_ptr<FieldCodec> codec_;
+  MemoFile memo_;
+  int key_size_ = 0;
+  int capacity_ = 0;
+  int auto_field_ = -1;
+  int stamp_k_ = 0;
+
+  std::vector<uint8_t> blocks_;              // block n at (n − 1) × blockSize
+  std::vector<uint16_t> chain_;              // blocks in chain order
+  std::vector<std::vector<RowId>> block_rows_;  // per block (n − 1): row of each slot
+  std::vector<Location> rows_;
+  std::vector<std::unique_ptr<Record>> decoded_;
+  std::vector<std::unique_ptr<FieldIndex>> indexes_;
+  std::optional<PrimaryIndex> index_;
+  bool index_rebuild_needed_ = false;
+  std::vector<std::string> maintained_indexes_;
+  bool repaired_ = false;
+};
+
+}  // namespace varnholt::paradox
+
+#endif  // VARNHOLT_STORES_TARGET_PARADOX_TABLE_FILE_H_

@@ -1,0 +1,278 @@
+// Reading: genuine sample tables of several Paradox versions, value encodings, code pages, and
+// files that are not (or no longer) sound tables.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "paradox_test_util.h"
+#include "stores/target/paradox/field_codec.h"
+#include "stores/target/paradox/table.h"
+#include "stores/target/paradox/table_checker.h"
+
+namespace varnholt::paradox {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScratchDir;
+
+constexpr char kTeverett[] = "teverett-paradoxReader";
+
+std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+int32_t Day(int y, int m, int d) {  // Paradox day count (0001-01-01 = 1)
+  int32_t days = 0;
+  for (int year = 1; year < y; ++year) {
+    days += (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) ? 366 : 365;
+  }
+  static const int kMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  for (int month = 1; month < m; ++month) {
+    days += kMonth[month - 1] + (month == 2 && (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0)));
+  }
+  return days + d;
+}
+
+class SampleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (testing::SampleDir().empty()) GTEST_SKIP() << "genuine samples not present";
+  }
+  std::string Sample(const std::string& name) const {
+    return testing::SampleDir() + "/" + kTeverett + "/" + name;
+  }
+};
+
+TEST_F(SampleTest, ReadsEveryGenuineTableLikePxlibAndLeavesItUntouched) {
+  int tables = 0;
+  for (const auto& e : fs::recursive_directory_iterator(testing::SampleDir())) {
+    if (e.path().extension() != ".DB") continue;
+    SCOPED_TRACE(e.path().string());
+    ++tables;
+    const auto before = FileBytes(e.path().string());
+    auto table = Table::Open(e.path().string(), false);
+    const auto rows = table->Rows();
+    ASSERT_EQ(rows.size(), table->RecordCount());
+    for (RowId r : rows) ASSERT_EQ(table->Get(r).size(), table->fields().size());
+    EXPECT_EQ(FileBytes(e.path().string()), before);
+    const CheckResult check = CheckTable(e.path().string());
+    EXPECT_EQ(check.records, rows.size());
+
+    if (!testing::HavePxlib()) continue;
+    std::string error;
+    const auto px_rows = testing::ReadWithPxlib(e.path().string(), &error);
+    ASSERT_TRUE(error.empty()) << error;
+    ASSERT_EQ(px_rows.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+      std::string ours;
+      const Record& rec = table->Get(rows[i]);
+      for (size_t f = 0; f < rec.size(); ++f) {
+        if (f) ours += "|";
+        if (table->fields()[f].type == FieldType::kAlpha) {
+          if (const auto* s = std::get_if<std::string>(&rec[f])) ours += *s;
+        }
+      }
+      EXPECT_EQ(ours, px_rows[i]) << "record " << i;
+    }
+  }
+  EXPECT_GE(tables, 6);
+}
+
+TEST_F(SampleTest, DecodesEachFieldKindAndTheMemoFile) {
+  auto customer = Table::Open(Sample("CUSTOMER.DB"), false);
+  ASSERT_EQ(customer->RecordCount(), 20u);
+  EXPECT_EQ(customer->key_field_count(), 1);
+  EXPECT_EQ(customer->FindField("firstname"), 1);
+  EXPECT_EQ(customer->FindField("nothing"), -1);
+  const Record& luke = customer->Get(customer->Rows()[0]);
+  EXPECT_EQ(luke[0], Value(int64_t{1}));
+  EXPECT_EQ(luke[1], Value(std::string("Luke")));
+  EXPECT_EQ(luke[8], Value(Null{}));  // empty memo
+  EXPECT_EQ(luke[9], Value(Date{Day(1996, 2, 2)}));
+
+  auto orders = Table::Open(Sample("ORDERS.DB"), false);
+  const Record& first = orders->Get(orders->Rows()[0]);
+  EXPECT_EQ(first[0], Value(1001.0));   // number
+  EXPECT_EQ(first[5], Value(7320.0));   // money
+  EXPECT_EQ(first[7], Value(0.0));      // zero, not blank
+  EXPECT_EQ(first[2], Value(Date{Day(1988, 4, 3)}));
+
+  auto hercules = Table::Open(Sample("HERCULES.DB"), false);
+  const auto rows = hercules->Rows();
+  const auto* in_leader = std::get_if<std::string>(&hercules->Get(rows[0])[1]);
+  const auto* in_mb = std::get_if<std::string>(&hercules->Get(rows[1])[1]);
+  ASSERT_TRUE(in_leader && in_mb);
+  EXPECT_EQ(in_leader->size(), 62u);
+  EXPECT_EQ(in_mb->size(), 106u);  // longer than the 100-byte leader: read from the .MB
+  EXPECT_EQ(in_mb->substr(0, 7), "<TABLE>");
+}
+
+TEST_F(SampleTest, ReadsParadox4TableWithShortIndexBlock) {
+  auto area = Table::Open(Sample("AREA-PDX/AREACODE.DB"), false);
+  EXPECT_EQ(area->RecordCount(), 135u);
+  const auto hits = area->FindEqual(0, std::string("212"));
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(area->Get(hits[0])[3], Value(std::string("NY")));
+}
+
+TEST(ParadoxBadInput, ClearErrorsNamingTheFileAndNoWrites) {
+  ScratchDir dir;
+  struct Case {
+    std::string name;
+    std::vector<uint8_t> bytes;
+    std::string expect;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"EMPTY.DB", {}, "too short"});
+  cases.push_back({"TEXT.DB", std::vector<uint8_t>(300, 'x'), "not a Paradox table"});
+  // A header that promises more bytes than the file has.
+  std::vector<uint8_t> cut(0x60, 0);
+  cut[0] = 10; cut[2] = 0x00; cut[3] = 0x08; cut[5] = 2; cut[0x39] = 12; cut[0x21] = 1;
+  cases.push_back({"CUT.DB", cut, "truncated"});
+  // Our own table, then damaged in three ways.
+  const std::string good = dir.File("GOOD.DB");
+  Table::Create(good, testing::SmallSchema());
+  {
+    auto t = Table::Open(good, true);
+    for (int i = 0; i < 100; ++i) t->Insert(testing::SmallRecord("K" + std::to_string(1000 + i), "n"));
+  }
+  const auto sound = FileBytes(good);
+  auto damaged = sound;
+  damaged.resize(sound.size() - 3000);  // chain runs past the end
+  cases.push_back({"SHORT.DB", damaged, "truncated"});
+  damaged = sound;
+  damaged[0x800 + 2048 * 1] = 1;  // block 2 points back to block 1
+  damaged[0x800 + 2048 * 1 + 1] = 0;
+  cases.push_back({"LOOP.DB", damaged, "returns to block"});
+  damaged = sound;
+  damaged[0x800 + 4] = 0x07;  // last-record offset no multiple of the record size
+  cases.push_back({"COUNT.DB", damaged, "impossible record count"});
+  damaged = sound;
+  damaged[0x78] = 0x33;  // unknown field type
+  cases.push_back({"TYPE.DB", damaged, "unknown type"});
+
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.File(c.name);
+    WriteBytes(path, c.bytes);
+    for (bool writable : {false, true}) {
+      try {
+        Table::Open(path, writable);
+        ADD_FAILURE() << "opened";
+      } catch (const EngineError& e) {
+        const std::string what = e.what();
+        EXPECT_NE(what.find(path), std::string::npos) << what;
+        EXPECT_NE(what.find(c.expect), std::string::npos) << what;
+      }
+      EXPECT_EQ(FileBytes(path), c.bytes);
+    }
+  }
+  try {
+    Table::Open(dir.File("MISSING.DB"), false);
+    ADD_FAILURE();
+  } catch (const EngineError& e) {
+    EXPECT_NE(std::string(e.what()).find("MISSING.DB"), std::string::npos);
+  }
+}
+
+TEST(ParadoxCodec, StoredBytesOfEachTypeAndBlankVersusZero) {
+  CodePage cp(437);
+  const std::vector<Field> fields = {
+      {"S", FieldType::kShort, 2},     {"I", FieldType::kLong, 4},
+      {"D", FieldType::kDate, 4},      {"N", FieldType::kNumber, 8},
+      {"B", FieldType::kBcd, 2},       {"L", FieldType::kLogical, 1},
+      {"T", FieldType::kTime, 4},      {"TS", FieldType::kTimestamp, 8},
+      {"A", FieldType::kAlpha, 5},     {"Y", FieldType::kBytes, 3},
+      {"M", FieldType::kMemo, 20},     {"P", FieldType::kAutoIncrement, 4}};
+  FieldCodec codec(fields, cp, "T.DB");
+  std::vector<uint8_t> rec(codec.record_size(), 0);
+  auto bytes = [&](int f) {
+    return std::vector<uint8_t>(rec.begin() + codec.offset(f),
+                                rec.begin() + codec.offset(f) + codec.size(f));
+  };
+  codec.Encode(0, int64_t{1}, rec.data());
+  EXPECT_EQ(bytes(0), (std::vector<uint8_t>{0x80, 0x01}));
+  codec.Encode(0, int64_t{-1}, rec.data());
+  EXPECT_EQ(bytes(0), (std::vector<uint8_t>{0x7F, 0xFF}));
+  codec.Encode(2, Date{Day(2018, 1, 1)}, rec.data());
+  EXPECT_EQ(bytes(2), (std::vector<uint8_t>{0x80, 0x0B, 0x3D, 0xB7}));
+  codec.Encode(3, 1.0, rec.data());
+  EXPECT_EQ(bytes(3), (std::vector<uint8_t>{0xBF, 0xF0, 0, 0, 0, 0, 0, 0}));
+  codec.Encode(3, -1.0, rec.data());
+  EXPECT_EQ(bytes(3), (std::vector<uint8_t>{0x40, 0x0F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+  codec.Encode(4, 1.23, rec.data());
+  std::vector<uint8_t> bcd(17, 0);
+  bcd[0] = 0xC2; bcd[15] = 0x01; bcd[16] = 0x23;
+  EXPECT_EQ(bytes(4), bcd);
+  EXPECT_EQ(codec.Decode(4, rec.data(), nullptr), Value(1.23));
+  codec.Encode(4, -1.23, rec.data());
+  EXPECT_EQ(rec[codec.offset(4)], 0x42);
+  EXPECT_EQ(codec.Decode(4, rec.data(), nullptr), Value(-1.23));
+
+  // Every kind round-trips; blank (all zero) reads as Null, zero as zero.
+  const Record values = {int64_t{-300}, int64_t{2000000}, Date{5}, -2.5,  0.0,
+                         false,         Time{3723000},    Timestamp{1e11}, std::string("abc"),
+                         Bytes{{1, 2}}, std::string("memo"), int64_t{7}};
+  for (size_t f = 0; f < fields.size(); ++f) {
+    SCOPED_TRACE(fields[f].name);
+    codec.Encode(static_cast<int>(f), values[f], rec.data());
+    Value back = codec.Decode(static_cast<int>(f), rec.data(), nullptr);
+    if (fields[f].type == FieldType::kBytes) {
+      EXPECT_EQ(back, Value(Bytes{{1, 2, 0}}));
+    } else {
+      EXPECT_EQ(back, values[f]);
+    }
+    codec.Encode(static_cast<int>(f), Null{}, rec.data());
+    EXPECT_EQ(codec.Decode(static_cast<int>(f), rec.data(), nullptr), Value(Null{}));
+  }
+  codec.Encode(1, int64_t{0}, rec.data());
+  EXPECT_EQ(codec.Decode(1, rec.data(), nullptr), Value(int64_t{0}));
+  codec.Encode(8, std::string(), rec.data());  // alpha: empty text and blank are the same bytes
+  EXPECT_EQ(codec.Decode(8, rec.data(), nullptr), Value(Null{}));
+  EXPECT_THROW(codec.Encode(0, int64_t{40000}, rec.data()), EngineError);
+  EXPECT_THROW(codec.Encode(2, std::string("x"), rec.data()), EngineError);
+  EXPECT_THROW(codec.Encode(10, std::string(30, 'm'), rec.data()), EngineError);  // beyond leader
+}
+
+TEST(ParadoxCodec, CodePagesTransliterationAndCharacterBoundaries) {
+  CodePage cp437(437);
+  bool exact = false;
+  const std::string zoe = cp437.FromUtf8("Zo\xC3\xAB M\xC3\xBCller", 20, &exact);
+  EXPECT_TRUE(exact);
+  EXPECT_EQ(zoe, "Zo\x89 M\x81ller");
+  EXPECT_EQ(cp437.ToUtf8(reinterpret_cast<const uint8_t*>(zoe.data()), zoe.size()),
+            "Zo\xC3\xAB M\xC3\xBCller");
+  EXPECT_EQ(cp437.FromUtf8("\xD0\xB6", 10, &exact), "zh");  // Cyrillic zhe: transliterated
+  EXPECT_FALSE(exact);
+  EXPECT_EQ(cp437.FromUtf8("\xE4\xB8\xAD", 10, &exact), "?");  // no transliteration: "?"
+  EXPECT_EQ(cp437.FromUtf8("a\xFF" "b", 10, &exact), "a?b");   // invalid UTF-8
+  EXPECT_EQ(cp437.FromUtf8("ABCDEFGHIJKL", 10, &exact), "ABCDEFGHIJ");
+  EXPECT_FALSE(exact);
+
+  CodePage cp866(866);
+  const std::string ivan = "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD";  // Иван
+  const std::string stored = cp866.FromUtf8(ivan, 10, &exact);
+  EXPECT_TRUE(exact);
+  EXPECT_EQ(stored.size(), 4u);
+  EXPECT_EQ(cp866.ToUtf8(reinterpret_cast<const uint8_t*>(stored.data()), stored.size()), ivan);
+
+  CodePage cp936(936);  // two bytes per Chinese character: never cut one in half
+  const std::string zhongwen = "\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97";  // 中文字
+  const std::string cut = cp936.FromUtf8(zhongwen, 5, &exact);
+  EXPECT_EQ(cut.size(), 4u);
+  EXPECT_FALSE(exact);
+  EXPECT_EQ(cp936.ToUtf8(reinterpret_cast<const uint8_t*>(cut.data()), cut.size()),
+            zhongwen.substr(0, 6));
+  EXPECT_THROW(CodePage(12345), EngineError);
+}
+
+}  // namespace
+}  // namespace varnholt::paradox
