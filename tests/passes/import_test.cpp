@@ -58,7 +58,7 @@ TEST_F(SchoolTest, ImportAddsEveryClassLearnerAndParentInOneCommand) {
   EXPECT_EQ(zoe.at("CH01_NAME"), "Zoë");
   EXPECT_EQ(zoe.at("CH01_INITIALS"), "L");
   EXPECT_EQ(zoe.at("CH01_DL01_CODE"), "31");
-  EXPECT_EQ(zoe.at("CH01_DATE_OF_BIRTH"), "01/03/2015");
+  EXPECT_EQ(zoe.at("CH01_DATE_OF_BIRTH"), "02/03/2015");
   EXPECT_EQ(zoe.at("CH01_ADM_DATE"), "15/01/2021");
   EXPECT_EQ(zoe.at("CH01_STATUS"), "A");
   EXPECT_EQ(zoe.at("CH01_CLASS"), "Gr 1A");

@@ -24,7 +24,7 @@ std::string DayText(int32_t days) {
   int64_t d = doy - (153 * mp + 2) / 5 + 1;
   int64_t m = mp < 10 ? mp + 3 : mp - 9;
   if (m <= 2) ++y;
-  char text[16];
+  char text[48];
   std::snprintf(text, sizeof text, "%02d/%02d/%04d", static_cast<int>(d), static_cast<int>(m), static_cast<int>(y));
   return text;
 }
@@ -153,7 +153,9 @@ sample::Learner MakeLearner(int n) {
   l.first_name = "First" + std::to_string(n);
   l.second_name = "Second" + std::to_string(n);
   l.nick_name = "Nick" + std::to_string(n);
-  l.birth_date = "2015030" + std::to_string(n % 10);
+  char birth[16];
+  std::snprintf(birth, sizeof birth, "201503%02d", n % 28 + 1);
+  l.birth_date = birth;
   l.admitted = jet::DateTime::FromCivil(2021, 1, 15);
   l.class_id = 101;
   l.status = "C";
