@@ -1,21 +1,85 @@
 #include "passes/commands.h"
 
-namespace varnholt {
+#include "passes/import_passes.h"
+#include "passes/update_passes.h"
+#include "report/parent_link_report.h"
+#include "stores/binding.h"
+#include "stores/store_components.h"
 
-// Until the store components land, the commands exist but do nothing.
-struct StoreComponents {};
+namespace varnholt {
+namespace {
+
+constexpr char kFinished[] = "Finished";
+
+// Switches the import stores' target filters off, as both import commands end.
+void UnfilterParentAndLearnerMasters(StoreComponents& c) {
+  c.Dl01mast.SetFiltered(false);
+  c.Ch01mast.SetFiltered(false);
+}
+
+}  // namespace
 
 Commands::Commands(FormHost& host, CommandEnvironment environment)
-    : host_(host), environment_(std::move(environment)), components_(std::make_unique<StoreComponents>()) {}
+    : host_(host),
+      environment_(std::move(environment)),
+      components_(std::make_unique<StoreComponents>(environment_.regional)) {}
+
 Commands::~Commands() = default;
 
-void Commands::Button2Click() {}
-void Commands::Button3Click() {}
-void Commands::Button1Click() {}
-void Commands::Button6Click() {}
-void Commands::Button7Click() {}
-void Commands::Button8Click() {}
-void Commands::DiscardPending() {}
+void Commands::Button2Click() {
+  host_.Press(HiddenButton::kButton7);
+  BindImportStores(*components_, host_);
+  ImportLearners(*components_, LearnerImportForm::kFirst);
+  ImportParents(*components_);
+  host_.Press(HiddenButton::kButton6);
+  UnfilterParentAndLearnerMasters(*components_);
+  host_.ShowMessage(kFinished);
+}
+
+void Commands::Button1Click() {
+  BindImportStores(*components_, host_);
+  ImportLearners(*components_, LearnerImportForm::kSecond);
+  ImportParents(*components_);
+  UnfilterParentAndLearnerMasters(*components_);
+}
+
+void Commands::Button3Click() {
+  host_.Press(HiddenButton::kButton1);
+  host_.Press(HiddenButton::kButton6);
+  host_.Press(HiddenButton::kButton8);
+  BindImportStores(*components_, host_);
+  UpdateParents(*components_);
+  UpdateLearners(*components_);
+  host_.ShowMessage(kFinished);
+}
+
+void Commands::Button6Click() {
+  ReportSettings settings;
+  settings.report_file = environment_.report_file;
+  settings.skip_marker = environment_.skip_marker;
+  settings.now = environment_.clock();
+  settings.date_separator = environment_.regional.date_separator;
+  WriteParentLinkReport(*components_, settings);
+}
+
+void Commands::Button7Click() {
+  BindClassTables(*components_, host_);
+  // Every class the source holds, not only those a learner pass's filter left showing.
+  components_->Classes.SetFiltered(false);
+  ImportClassCodes(*components_);
+  components_->Classes.First();
+  ImportClassMaster(*components_);
+}
+
+void Commands::Button8Click() {
+  BindClassStatements(*components_, host_);
+  components_->Classes.SetFiltered(false);
+  UpdateClassCodes(*components_);
+  components_->Classes.First();
+  UpdateClassMaster(*components_);
+}
+
+void Commands::DiscardPending() { components_->DiscardPending(); }
 
 StoreComponents& Commands::components() { return *components_; }
 const CommandEnvironment& Commands::environment() const { return environment_; }

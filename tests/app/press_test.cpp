@@ -48,6 +48,31 @@ TEST(PressTest, ACaptionThatIsNoVisibleButtonRunsNothing) {
   }
 }
 
+TEST(PressTest, RunsTheRealCommandsOnASampleSchool) {
+  const std::filesystem::path school = std::filesystem::path(VARNHOLT_TEST_OUTPUT_DIR) / "press_school";
+  std::filesystem::remove_all(school);
+  QProcess make;
+  make.start(VARNHOLT_MAKE_SAMPLE, {QString::fromStdString(school.string()), "--learners", "60", "--parents", "45",
+                                    "--classes", "8"});
+  ASSERT_TRUE(make.waitForFinished(60000));
+  ASSERT_EQ(make.exitCode(), 0);
+  const QString source = QString::fromStdString((school / "torbek.mdb").string());
+  const QString target = QString::fromStdString((school / "varnholt").string());
+  const PressRun run = Press({"--source", source, "--target", target, "--drive-c", DriveC("school"),
+                              "IMPORT INTO VARNHOLT", "Update", "IMPORT INTO VARNHOLT"});
+  EXPECT_EQ(run.exit_code, 0) << run.err.toStdString();
+  EXPECT_EQ(run.out_lines, QStringList({"box: Finished", "box: Finished", "box: Finished"}));
+  EXPECT_TRUE(std::filesystem::is_regular_file(DriveC("school").toStdString() + "/Varnholt import.csv"));
+
+  // An empty source location: one error box naming the problem, and the program goes on.
+  const PressRun empty = Press({"--source", "", "--target", target, "--drive-c", DriveC("school"),
+                                "IMPORT INTO VARNHOLT", "IMPORT INTO VARNHOLT"});
+  EXPECT_EQ(empty.exit_code, 0);
+  ASSERT_EQ(empty.out_lines.size(), 2);
+  EXPECT_EQ(empty.out_lines[0], empty.out_lines[1]);
+  EXPECT_TRUE(empty.out_lines[0].startsWith("box: Could not find file")) << empty.out_lines[0].toStdString();
+}
+
 TEST(PressTest, RefusesAMalformedCommandLine) {
   EXPECT_EQ(Press({"Update"}).exit_code, 2);
   EXPECT_EQ(Press({"--source", "a", "--target", "b", "--date-separator", "ab", "Update"}).exit_code, 2);

@@ -173,6 +173,9 @@ TEST_F(WindowTest, TabVisitsTheVisibleControlsInOrderFromTheImportButton) {
 
 TEST_F(WindowTest, SpaceAndEnterRunTheImportFromTheStart) {
   ShowActive();
+  // Only which handler runs matters here, not what the commands do with empty locations.
+  form_->instead["Button2"] = [] {};
+  form_->instead["Button3"] = [] {};
   ASSERT_EQ(QApplication::focusWidget(), form_->Button2);
   QTest::keyClick(form_->Button2, Qt::Key_Space);
   EXPECT_EQ(form_->ran, std::vector<std::string>({"Button2"}));
@@ -245,6 +248,7 @@ TEST_F(WindowTest, LocationTextsReachTheCommandsUntrimmed) {
 TEST_F(WindowTest, AFailingCommandShowsOneBoxAndTheWindowStaysUsable) {
   ShowActive();
   form_->instead["Button3"] = [] { throw std::runtime_error("Ch01mast: Table is busy"); };
+  form_->instead["Button2"] = [] {};
   form_->Button3->click();
   ASSERT_EQ(platform_.boxes.size(), 1u);
   EXPECT_EQ(platform_.boxes[0].kind, BoxKind::kError);
@@ -275,6 +279,7 @@ TEST_F(WindowTest, AnErrorInAPressedButtonEndsThePressingCommandWithOneBox) {
 }
 
 TEST_F(WindowTest, PressRunsEachHiddenHandlerDirectlyAndLetsItsErrorThrough) {
+  for (const char* name : {"Button1", "Button6", "Button7", "Button8"}) form_->instead[name] = [] {};
   form_->Press(HiddenButton::kButton1);
   form_->Press(HiddenButton::kButton6);
   form_->Press(HiddenButton::kButton7);

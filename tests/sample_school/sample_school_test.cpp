@@ -13,6 +13,8 @@
 #include "tools/jetwriter/jet_writer.h"
 #include "tools/sample_school/school.h"
 #include "tools/sample_school/source_database.h"
+#include "stores/target/paradox/table.h"
+#include "tools/sample_school/target_tables.h"
 
 namespace varnholt::sample {
 namespace {
@@ -135,7 +137,10 @@ TEST(SampleSchoolTest, ToolWritesTheDefaultSchoolThatMdbtoolsReadsBack) {
   const mdbtest::CommandResult r = RunCommand(Shell(kTool) + " " + Shell(out));
   ASSERT_EQ(r.status, 0);
   const std::string path = out + "/torbek.mdb";
-  EXPECT_EQ(r.out, path + "\n");
+  EXPECT_EQ(r.out, path + "\n" + out + "/varnholt\n");
+  for (const char* table : {"CH01MAST", "DL01MAST", "DL00CODE", "CLASSMAS"}) {
+    EXPECT_EQ(paradox::Table::Open(out + "/varnholt/" + table + ".DB", false)->RecordCount(), 0u) << table;
+  }
   EXPECT_EQ(jet::DecodePasswordOfFile(path), "Talvern");
   EXPECT_EQ(mdbtest::Tables(path),
             (std::vector<std::string>{"Learner_info", "Parent_info", "Parent_child", "Classes"}));
@@ -256,6 +261,20 @@ TEST(SampleSchoolTest, HandBuiltSchoolIsWrittenAsGiven) {
   EXPECT_EQ(RunCommand("mdb-schema " + Shell(dir.File("altered.mdb"))).out.find("[SName]"),
             std::string::npos);
   EXPECT_EQ(Count(dir.File("altered.mdb"), "Learner_info"), 2);
+}
+
+TEST(SampleSchoolTest, TargetHoldsAnEvenShareUnderTheSourceCodesWithOtherValues) {
+  TempDir dir;
+  const std::string out = dir.File("held");
+  ASSERT_EQ(RunCommand(Shell(kTool) + " " + Shell(out) + " --learners 40 --parents 30 --classes 10 --target-holds 0.5").status, 0);
+  auto learners = paradox::Table::Open(out + "/varnholt/CH01MAST.DB", false);
+  EXPECT_EQ(learners->RecordCount(), 20u);
+  EXPECT_EQ(paradox::Table::Open(out + "/varnholt/DL01MAST.DB", false)->RecordCount(), 15u);
+  EXPECT_EQ(paradox::Table::Open(out + "/varnholt/CLASSMAS.DB", false)->RecordCount(), 5u);
+  const paradox::Record& first = learners->Get(learners->Rows().front());
+  EXPECT_EQ(std::get<std::string>(first[0]), "10002");  // every second learner, codes as the source's
+  EXPECT_EQ(std::get<std::string>(first[2]).rfind("Old ", 0), 0u);
+  EXPECT_NE(RunCommand(Shell(kTool) + " " + Shell(out) + " --target-holds 1.5").status, 0);
 }
 
 }  // namespace

@@ -8,16 +8,24 @@
 
 #include "tools/sample_school/school.h"
 #include "tools/sample_school/source_database.h"
+#include "tools/sample_school/target_tables.h"
 
 namespace {
 
 constexpr char kUsage[] =
     "usage: make-sample-school OUT_DIR [--learners N] [--parents N] [--classes N] [--seed N]\n"
+    "                          [--target-holds FRACTION]\n"
     "\n"
     "Writes OUT_DIR/torbek.mdb, a Jet 4 database with the password \"Talvern\" holding the\n"
     "tables Learner_info, Parent_info, Parent_child and Classes. Defaults: 600 learners,\n"
     "450 parents, 40 classes, seed 1; the same options always give the same file.\n"
     "OUT_DIR is created when missing; an existing torbek.mdb is replaced.\n"
+    "\n"
+    "Also writes OUT_DIR/varnholt/, the target: CH01MAST.DB, DL01MAST.DB, DL00CODE.DB and\n"
+    "CLASSMAS.DB (Paradox 7, keyed on their code, code page 437, sort order ascii), empty, or\n"
+    "with --target-holds FRACTION (0 to 1) pre-filled with that share of the school's classes,\n"
+    "parents and learners under their own codes but with other values (\"Old ...\", class\n"
+    "\"OLD\", status \"Z\"), for trying the Update. An existing varnholt/ is replaced.\n"
     "\n";
 
 bool ParseCount(const std::string& text, long long max, long long& out) {
@@ -40,11 +48,21 @@ int Usage(const std::string& problem) {
 int main(int argc, char** argv) {
   varnholt::sample::SchoolOptions options;
   std::string out_dir;
+  double holds = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage << "Data:\n" << varnholt::sample::kSchoolShape;
       return 0;
+    }
+    if (arg == "--target-holds") {
+      if (i + 1 >= argc) return Usage(arg + " needs a value");
+      char* end = nullptr;
+      holds = std::strtod(argv[++i], &end);
+      if (*argv[i] == '\0' || *end != '\0' || !(holds >= 0 && holds <= 1)) {
+        return Usage("bad value for --target-holds (0 to 1): " + std::string(argv[i]));
+      }
+      continue;
     }
     if (arg == "--learners" || arg == "--parents" || arg == "--classes" || arg == "--seed") {
       if (i + 1 >= argc) return Usage(arg + " needs a value");
@@ -74,6 +92,11 @@ int main(int argc, char** argv) {
     const varnholt::sample::School school = varnholt::sample::GenerateSchool(options);
     varnholt::sample::WriteSourceDatabase(path, school);
     std::cout << path << "\n";
+    const std::filesystem::path target = std::filesystem::path(out_dir) / varnholt::sample::kTargetFolderName;
+    std::filesystem::remove_all(target);
+    std::filesystem::create_directories(target);
+    varnholt::sample::WriteTargetTables(target.string(), school, holds);
+    std::cout << target.string() << "\n";
   } catch (const std::exception& e) {
     std::cerr << "make-sample-school: " << e.what() << "\n";
     return 1;

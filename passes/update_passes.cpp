@@ -1,0 +1,53 @@
+#include "passes/update_passes.h"
+
+#include "passes/filter_text.h"
+#include "passes/update_statements.h"
+
+namespace varnholt {
+namespace {
+
+FieldReader ReaderOf(const SourceTable& table) {
+  return [&table](std::string_view field) { return table.FieldText(field); };
+}
+
+// One statement per row that Classes shows, in its order.
+void UpdateClasses(SourceTable& classes, SqlStatement& statement,
+                   std::vector<std::string> (*lines)(const FieldReader&)) {
+  for (int counter = 1; counter <= classes.RecordCount(); ++counter) {
+    ComposeStatement(statement, lines(ReaderOf(classes)));
+    statement.ExecSQL();
+    classes.Next();
+  }
+}
+
+}  // namespace
+
+void UpdateClassCodes(StoreComponents& c) { UpdateClasses(c.Classes, c.UpdateC1, ClassCodeStatementLines); }
+
+void UpdateClassMaster(StoreComponents& c) { UpdateClasses(c.Classes, c.UpdateC2, ClassMasterStatementLines); }
+
+void UpdateParents(StoreComponents& c) {
+  for (int counter = 1; counter <= c.tblParent_info.RecordCount(); ++counter) {
+    ComposeStatement(c.Update, ParentStatementLines(ReaderOf(c.tblParent_info)));
+    c.Update.ExecSQL();
+    c.tblParent_info.Next();
+  }
+}
+
+void UpdateLearners(StoreComponents& c) {
+  SourceTable& learners = c.tblLearner_Info;
+  for (int counter = 1; counter <= learners.RecordCount(); ++counter) {
+    c.tblParent_Child.SetFilter(UnquotedFilter("learnerId=", learners.FieldText("LearnerID")));
+    c.tblParent_Child.SetFiltered(true);
+    c.Classes.SetFilter(UnquotedFilter("Classid=", learners.FieldText("Class")));
+    c.Classes.SetFiltered(true);
+    ComposeStatement(c.Update2, LearnerStatementLines(ReaderOf(learners), ReaderOf(c.tblParent_Child),
+                                                      ReaderOf(c.Classes)));
+    c.Update2.ExecSQL();
+    c.Classes.Next();
+    learners.Next();
+    c.tblParent_Child.Next();
+  }
+}
+
+}  // namespace varnholt

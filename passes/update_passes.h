@@ -1,0 +1,20 @@
+// The update passes: one UPDATE statement per source row, executed at once. A statement whose key
+// matches no target row changes nothing. They catch nothing: a refused statement ends the command
+// with every statement before it in effect.
+#ifndef VARNHOLT_PASSES_UPDATE_PASSES_H_
+#define VARNHOLT_PASSES_UPDATE_PASSES_H_
+
+#include "stores/store_components.h"
+
+namespace varnholt {
+
+// REQUIRES: BindClassStatements has run and Classes stands on its first row.
+void UpdateClassCodes(StoreComponents& c);
+void UpdateClassMaster(StoreComponents& c);
+// REQUIRES: BindImportStores has just run.
+void UpdateParents(StoreComponents& c);
+void UpdateLearners(StoreComponents& c);
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_PASSES_UPDATE_PASSES_H_

@@ -1,0 +1,114 @@
+#include "report/parent_link_report.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+#include "report/windows_1252.h"
+#include "stores/store_error.h"
+
+namespace varnholt {
+namespace {
+
+constexpr char kLineEnd[] = "\r\n";
+constexpr char kLinkOpening[] = "childid=";
+constexpr char kCurrentStatus[] = "C";
+constexpr char kDepartedStatus[] = "A";
+
+// A value that would break the comma-separated layout is written as a quoted field.
+std::string CsvValue(const std::string& value) {
+  if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
+  std::string out = "\"";
+  for (char ch : value) {
+    out += ch;
+    if (ch == '"') out += '"';
+  }
+  return out + "\"";
+}
+
+// The link filter: the id as it stands when it is digits, else quoted so it compares as itself.
+std::string LinkFilter(const std::string& id) {
+  bool digits = !id.empty();
+  for (char ch : id) digits = digits && ch >= '0' && ch <= '9';
+  if (digits) return kLinkOpening + id;
+  std::string out = std::string(kLinkOpening) + "'";
+  for (char ch : id) {
+    out += ch;
+    if (ch == '\'') out += '\'';
+  }
+  return out + "'";
+}
+
+bool SkipMarkerPresent(const std::filesystem::path& marker) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(marker, ec);
+}
+
+}  // namespace
+
+std::string ReportDateText(std::time_t now, char separator) {
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d%c%02d%c%04d", local.tm_mon + 1, separator, local.tm_mday, separator,
+                local.tm_year + 1900);
+  return text;
+}
+
+std::vector<std::string> ReportLines(const ReportBlock& block) {
+  std::vector<std::string> lines;
+  lines.push_back(",Parents   ," + std::to_string(block.parents) + " , " + "Children   " + "," +
+                  std::to_string(block.children) + ",");
+  lines.push_back("");
+  lines.push_back("Children Active  ," + std::to_string(block.active) + " ," + "Children Inactive  " + "," +
+                  std::to_string(block.inactive) + ",");
+  lines.push_back("");
+  lines.push_back("Children that doesnt have a parent link.," + std::to_string(block.unlinked_ids.size()) + ",");
+  lines.push_back("Date," + block.date_text + ",");
+  for (const std::string& id : block.unlinked_ids) lines.push_back("Children id not linked," + CsvValue(id) + ",");
+  return lines;
+}
+
+void WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings) {
+  if (SkipMarkerPresent(settings.skip_marker)) return;
+
+  ReportBlock block;
+  block.date_text = ReportDateText(settings.now, settings.date_separator);
+
+  // Opened before the walk so a file that cannot be written ends the command before the tables move.
+  const std::filesystem::path& path = settings.report_file;
+  std::ofstream out(path, std::ios::binary | std::ios::app);
+  if (!out) {
+    throw StoreError("Cannot open file \"" + path.string() + "\". " + std::strerror(errno));
+  }
+
+  SourceTable& learners = c.tblLearner_Info;
+  SourceTable& links = c.tblParent_Child;
+  learners.SetFiltered(false);
+  links.SetFiltered(false);
+  learners.First();
+  links.First();
+  while (!learners.Eof()) {
+    const std::string id = learners.FieldText("id");
+    links.SetFilter(LinkFilter(id));
+    links.SetFiltered(true);
+    if (id != links.FieldText("childid")) block.unlinked_ids.push_back(id);
+    const std::string status = learners.FieldText("Status");
+    if (status == kCurrentStatus) ++block.active;
+    if (status == kDepartedStatus) ++block.inactive;
+    ++block.children;
+    learners.Next();
+  }
+  block.parents = c.tblParent_info.Active() ? c.tblParent_info.RecordCount() : 0;
+
+  std::string text;
+  for (const std::string& line : ReportLines(block)) text += ToWindows1252(line) + kLineEnd;
+  out << text;
+  out.close();
+  if (!out) {
+    throw StoreError("Cannot write file \"" + path.string() + "\". " + std::strerror(errno));
+  }
+}
+
+}  // namespace varnholt

@@ -1,0 +1,28 @@
+// The three binding sequences. Each gives the components it names their location and table name,
+// opens them and moves them to their first row, in a fixed order, reading the location texts afresh
+// for every single assignment. A binding checks nothing itself: the first open that cannot reach
+// its store throws that store's error, and components opened before it stay open.
+#ifndef VARNHOLT_STORES_BINDING_H_
+#define VARNHOLT_STORES_BINDING_H_
+
+#include <string>
+
+#include "stores/location_source.h"
+#include "stores/store_components.h"
+
+namespace varnholt {
+
+// "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + source location + the fixed rest, password
+// included.
+std::string SourceConnectionString(const LocationSource& locations);
+
+// The four source tables, Ch01mast, Dl01mast, Update and Update2.
+void BindImportStores(StoreComponents& c, const LocationSource& locations);
+// Classes, Classmas and Dl00.
+void BindClassTables(StoreComponents& c, const LocationSource& locations);
+// Classes, UpdateC1 and UpdateC2.
+void BindClassStatements(StoreComponents& c, const LocationSource& locations);
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_STORES_BINDING_H_

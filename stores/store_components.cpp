@@ -1,0 +1,24 @@
+#include "stores/store_components.h"
+
+namespace varnholt {
+
+StoreComponents::StoreComponents(const RegionalSettings& settings)
+    : regional(settings),
+      tblParent_Child("tblParent_Child", regional),
+      tblLearner_Info("tblLearner_Info", regional),
+      Ch01mast("Ch01mast", session, regional),
+      Dl01mast("Dl01mast", session, regional),
+      tblParent_info("tblParent_info", regional),
+      Classes("Classes", regional),
+      Update("Update", session, regional),
+      Update2("Update2", session, regional),
+      Classmas("Classmas", session, regional),
+      Dl00("Dl00", session, regional),
+      UpdateC1("UpdateC1", session, regional),
+      UpdateC2("UpdateC2", session, regional) {}
+
+void StoreComponents::DiscardPending() {
+  for (TargetTable* table : {&Ch01mast, &Dl01mast, &Classmas, &Dl00}) table->DiscardPending();
+}
+
+}  // namespace varnholt

@@ -1,0 +1,38 @@
+// StoreComponents: every table and statement component the window owns, created once and never
+// closed, so what one command leaves (open tables, positions, filters) is what the next meets.
+#ifndef VARNHOLT_STORES_STORE_COMPONENTS_H_
+#define VARNHOLT_STORES_STORE_COMPONENTS_H_
+
+#include "stores/regional_settings.h"
+#include "stores/source/source_table.h"
+#include "stores/target/sql_statement.h"
+#include "stores/target/target_session.h"
+#include "stores/target/target_table.h"
+
+namespace varnholt {
+
+struct StoreComponents {
+  explicit StoreComponents(const RegionalSettings& settings);
+
+  // Drops every pending new row of the target tables.
+  void DiscardPending();
+
+  RegionalSettings regional;
+  TargetSession session;
+  SourceTable tblParent_Child;
+  SourceTable tblLearner_Info;
+  TargetTable Ch01mast;
+  TargetTable Dl01mast;
+  SourceTable tblParent_info;
+  SourceTable Classes;
+  SqlStatement Update;
+  SqlStatement Update2;
+  TargetTable Classmas;
+  TargetTable Dl00;
+  SqlStatement UpdateC1;
+  SqlStatement UpdateC2;
+};
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_STORES_STORE_COMPONENTS_H_

@@ -1,0 +1,194 @@
+#include "tests/passes/school_fixture.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "stores/target/paradox/table.h"
+#include "stores/target/paradox/varnholt_schema.h"
+#include "tools/sample_school/source_database.h"
+
+namespace varnholt::testing {
+namespace {
+
+// Paradox day 1 is 1 January of year 1.
+std::string DayText(int32_t days) {
+  // Civil from days (proleptic Gregorian), counted from 0000-03-01.
+  int64_t z = days + 306 - 1;  // days since 0000-03-01 with day 1 = 0001-01-01
+  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  int64_t doe = z - era * 146097;
+  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  int64_t y = yoe + era * 400;
+  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  int64_t mp = (5 * doy + 2) / 153;
+  int64_t d = doy - (153 * mp + 2) / 5 + 1;
+  int64_t m = mp < 10 ? mp + 3 : mp - 9;
+  if (m <= 2) ++y;
+  char text[48];
+  std::snprintf(text, sizeof text, "%02d/%02d/%04d", static_cast<int>(d), static_cast<int>(m), static_cast<int>(y));
+  return text;
+}
+
+std::string ValueText(const paradox::Value& value) {
+  if (auto* text = std::get_if<std::string>(&value)) return *text;
+  if (auto* number = std::get_if<int64_t>(&value)) return std::to_string(*number);
+  if (auto* real = std::get_if<double>(&value)) {
+    std::ostringstream out;
+    out << *real;
+    return out.str();
+  }
+  if (auto* flag = std::get_if<bool>(&value)) return *flag ? "True" : "False";
+  if (auto* date = std::get_if<paradox::Date>(&value)) return DayText(date->days);
+  return "";
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+}  // namespace
+
+void TestForm::Press(HiddenButton button) {
+  switch (button) {
+    case HiddenButton::kButton1:
+      commands->Button1Click();
+      break;
+    case HiddenButton::kButton6:
+      commands->Button6Click();
+      break;
+    case HiddenButton::kButton7:
+      commands->Button7Click();
+      break;
+    case HiddenButton::kButton8:
+      commands->Button8Click();
+      break;
+  }
+}
+
+void SchoolTest::SetUp() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "varnholt-passes-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  dir_ = pattern;
+  source_ = dir_ / "torbek.mdb";
+  target_ = dir_ / "varnholt";
+  report_ = dir_ / "drive_c" / "Varnholt import.csv";
+  skip_marker_ = dir_ / "cwd" / "Varnholt import.csv";
+  std::filesystem::create_directories(report_.parent_path());
+  std::filesystem::create_directories(skip_marker_.parent_path());
+  form_.edit1 = source_.string();
+  form_.edit2 = target_.string();
+}
+
+void SchoolTest::TearDown() {
+  commands_.reset();
+  std::error_code ec;
+  std::filesystem::remove_all(dir_, ec);
+}
+
+void SchoolTest::WriteSource(const sample::School& school) {
+  sample::WriteSourceDatabase(source_.string(), school);
+}
+
+void SchoolTest::MakeSchool(const sample::School& school) {
+  WriteSource(school);
+  std::filesystem::create_directories(target_);
+  paradox::CreateVarnholtTables(target_.string());
+}
+
+Commands& SchoolTest::commands() {
+  if (!commands_) {
+    CommandEnvironment environment;
+    environment.regional = regional_;
+    environment.report_file = report_;
+    environment.skip_marker = skip_marker_;
+    environment.clock = [] { return std::time_t{1796731200}; };  // 2026-12-08 12:00 UTC
+    commands_ = std::make_unique<Commands>(form_, environment);
+    form_.commands = commands_.get();
+  }
+  return *commands_;
+}
+
+std::string SchoolTest::Click(void (Commands::*handler)()) {
+  Commands& c = commands();
+  try {
+    (c.*handler)();
+  } catch (const std::exception& error) {
+    c.DiscardPending();
+    return error.what();
+  }
+  return "";
+}
+
+std::map<std::string, TargetRow> SchoolTest::TargetRows(const std::string& file_name) const {
+  auto table = paradox::Table::Open((target_ / file_name).string(), false);
+  std::map<std::string, TargetRow> rows;
+  for (paradox::RowId id : table->Rows()) {
+    const paradox::Record& record = table->Get(id);
+    TargetRow row;
+    for (size_t i = 0; i < record.size(); ++i) row[table->fields()[i].name] = ValueText(record[i]);
+    std::string code = row[table->fields()[0].name];
+    rows[code] = row;
+  }
+  return rows;
+}
+
+std::map<std::string, std::string> SchoolTest::TargetBytes() const {
+  std::map<std::string, std::string> bytes;
+  for (const auto& entry : std::filesystem::directory_iterator(target_)) {
+    bytes[entry.path().filename().string()] = ReadFile(entry.path());
+  }
+  return bytes;
+}
+
+sample::Learner MakeLearner(int n) {
+  sample::Learner l;
+  l.id = n;
+  l.learner_id = 10000 + n;
+  l.accession_no = std::to_string(10000 + n);
+  l.initials = "L";
+  l.surname = "Surname" + std::to_string(n);
+  l.first_name = "First" + std::to_string(n);
+  l.second_name = "Second" + std::to_string(n);
+  l.nick_name = "Nick" + std::to_string(n);
+  char birth[16];
+  std::snprintf(birth, sizeof birth, "201503%02d", n % 28 + 1);
+  l.birth_date = birth;
+  l.admitted = jet::DateTime::FromCivil(2021, 1, 15);
+  l.class_id = 101;
+  l.status = "C";
+  l.gender = "M";
+  l.home_language = "English";
+  l.id_no = "150301500008" + std::to_string(n % 10);
+  l.medical_aid_no = "MA" + std::to_string(n);
+  l.medical_aid_name = "Discovery";
+  l.medical_aid_member = "Parent" + std::to_string(n);
+  return l;
+}
+
+sample::Parent MakeParent(int n) {
+  sample::Parent p;
+  p.parent_id = n;
+  p.surname = "Parent" + std::to_string(n);
+  p.title = "Mr";
+  p.postal_address1 = "PO Box " + std::to_string(n);
+  p.postal_code = "0001";
+  p.street_address1 = std::to_string(n) + " Main Road";
+  p.street_code = "0002";
+  p.tel1 = "012 555 " + std::to_string(1000 + n);
+  p.id_number = "750101500008" + std::to_string(n % 10);
+  p.spouse_id = "770101000008" + std::to_string(n % 10);
+  return p;
+}
+
+sample::SchoolClass MakeClass(int id, const std::string& name, const std::string& ed_code) {
+  sample::SchoolClass k;
+  k.class_id = id;
+  k.class_name = name;
+  k.ed_code = ed_code;
+  return k;
+}
+
+}  // namespace varnholt::testing
