@@ -20,6 +20,13 @@ constexpr double kPlainDigitsLimit = 1e15;
 constexpr int kTwoDigitYearWindowStart = 1930;
 constexpr int kMillisecondsPerDay = 86'400'000;
 
+// Builds the value inside the optional; a temporary variant moved in trips GCC 12's
+// maybe-uninitialized analysis under the sanitizers.
+template <typename T>
+std::optional<paradox::Value> Some(T&& value) {
+  return std::optional<paradox::Value>(std::in_place, std::forward<T>(value));
+}
+
 std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -220,7 +227,7 @@ std::string FormatDouble(double value) {
 std::optional<paradox::Value> IntegerInRange(int64_t value, FieldType type) {
   int64_t limit = type == FieldType::kShort ? kShortMax : kLongMax;
   if (value < -limit || value > limit) return std::nullopt;
-  return paradox::Value(value);
+  return Some(value);
 }
 
 }  // namespace
@@ -279,15 +286,15 @@ std::string CutToWidth(std::string_view utf8, int width) {
 
 std::optional<paradox::Value> ValueFromText(const paradox::Field& field, std::string_view text,
                                             const RegionalSettings& settings, bool cut_to_width) {
-  if (text.empty()) return paradox::Value(paradox::Null{});
+  if (text.empty()) return Some(paradox::Null{});
   switch (field.type) {
     case FieldType::kAlpha:
-      return paradox::Value(cut_to_width ? CutToWidth(text, field.size) : std::string(text));
+      return Some(cut_to_width ? CutToWidth(text, field.size) : std::string(text));
     case FieldType::kMemo:
     case FieldType::kFormattedMemo:
-      return paradox::Value(std::string(text));
+      return Some(std::string(text));
     case FieldType::kDate:
-      if (auto days = ParseDateText(text, settings)) return paradox::Value(paradox::Date{*days});
+      if (auto days = ParseDateText(text, settings)) return Some(paradox::Date{*days});
       return std::nullopt;
     case FieldType::kShort:
     case FieldType::kLong:
@@ -297,16 +304,16 @@ std::optional<paradox::Value> ValueFromText(const paradox::Field& field, std::st
     case FieldType::kNumber:
     case FieldType::kMoney:
     case FieldType::kBcd:
-      if (auto value = ParseDecimal(text)) return paradox::Value(*value);
+      if (auto value = ParseDecimal(text)) return Some(*value);
       return std::nullopt;
     case FieldType::kLogical: {
       std::string_view word = TrimBlanks(text);
-      if (IsPrefixIgnoringCase(word, "True")) return paradox::Value(true);
-      if (IsPrefixIgnoringCase(word, "False")) return paradox::Value(false);
+      if (IsPrefixIgnoringCase(word, "True")) return Some(true);
+      if (IsPrefixIgnoringCase(word, "False")) return Some(false);
       return std::nullopt;
     }
     case FieldType::kTime:
-      if (auto ms = ParseTimeText(text)) return paradox::Value(paradox::Time{*ms});
+      if (auto ms = ParseTimeText(text)) return Some(paradox::Time{*ms});
       return std::nullopt;
     case FieldType::kTimestamp: {
       std::string_view trimmed = TrimBlanks(text);
@@ -320,7 +327,7 @@ std::optional<paradox::Value> ValueFromText(const paradox::Field& field, std::st
         if (!time) return std::nullopt;
         ms = *time;
       }
-      return paradox::Value(
+      return Some(
           paradox::Timestamp{static_cast<double>(*days) * kMillisecondsPerDay + ms});
     }
     default:
@@ -351,7 +358,7 @@ std::optional<paradox::Value> ValueForField(const paradox::Field& field,
     case FieldType::kMoney:
     case FieldType::kBcd:
       if (const auto* i = std::get_if<int64_t>(&value)) {
-        return paradox::Value(static_cast<double>(*i));
+        return Some(static_cast<double>(*i));
       }
       if (std::holds_alternative<double>(value)) return value;
       break;

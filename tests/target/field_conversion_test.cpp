@@ -14,7 +14,8 @@ const RegionalSettings kSettings;
 Value Convert(FieldType type, int size, const std::string& text) {
   auto value = ValueFromText(Field{"F", type, size}, text, kSettings);
   EXPECT_TRUE(value.has_value()) << text;
-  return value.value_or(Value(paradox::Null{}));
+  if (!value) return paradox::Null{};
+  return *value;
 }
 
 bool Refused(FieldType type, const std::string& text) {
