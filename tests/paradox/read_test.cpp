@@ -2,6 +2,7 @@
 // files that are not (or no longer) sound tables.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -121,6 +122,72 @@ TEST_F(SampleTest, ReadsParadox4TableWithShortIndexBlock) {
   const auto hits = area->FindEqual(0, std::string("212"));
   ASSERT_EQ(hits.size(), 1u);
   EXPECT_EQ(area->Get(hits[0])[3], Value(std::string("NY")));
+}
+
+// A Paradox 3.0 table as that version writes it: no extended header part, a header of exactly the
+// bytes it needs, a 79-byte name area, no field numbers and no sort order name.
+TEST(ParadoxVersions, ReadsParadox30Table) {
+  ScratchDir dir;
+  std::vector<uint8_t> h(0x58, 0);
+  const std::vector<std::pair<std::string, std::pair<uint8_t, uint8_t>>> fields = {
+      {"Name", {0x01, 6}}, {"Qty", {0x03, 2}}};
+  const uint16_t record_size = 8;
+  for (const auto& f : fields) {
+    h.push_back(f.second.first);
+    h.push_back(f.second.second);
+  }
+  h.insert(h.end(), 4 + 4 * fields.size(), 0);  // run-time pointers
+  std::string name = "OLD.DB";
+  name.resize(79, '\0');
+  h.insert(h.end(), name.begin(), name.end());
+  for (const auto& f : fields) {
+    h.insert(h.end(), f.first.begin(), f.first.end());
+    h.push_back(0);
+  }
+  const uint16_t header_size = static_cast<uint16_t>(h.size());
+  auto put16 = [&](size_t at, uint16_t v) {
+    h[at] = static_cast<uint8_t>(v);
+    h[at + 1] = static_cast<uint8_t>(v >> 8);
+  };
+  put16(0x00, record_size);
+  put16(0x02, header_size);
+  h[0x04] = 2;  // unkeyed
+  h[0x05] = 1;  // 1 KiB blocks
+  h[0x06] = 2;  // two records
+  put16(0x0A, 1);
+  put16(0x0C, 1);
+  put16(0x0E, 1);
+  put16(0x10, 1);
+  put16(0x3A, 1);
+  put16(0x21, 2);
+  h[0x39] = 3;  // Paradox 3.0
+  std::vector<uint8_t> block(1024, 0);
+  block[4] = record_size;  // last record at offset 8: two records
+  const uint8_t recs[] = {'B', 'o', 'l', 't', 0, 0, 0x80, 0x05, 'N', 'u', 't', 0, 0, 0, 0x7F, 0xFE};
+  std::memcpy(block.data() + 6, recs, sizeof recs);
+  h.insert(h.end(), block.begin(), block.end());
+  const std::string path = dir.File("OLD.DB");
+  WriteBytes(path, h);
+  auto t = Table::Open(path, false);
+  ASSERT_EQ(t->RecordCount(), 2u);
+  EXPECT_EQ(t->fields()[1].name, "Qty");
+  const auto rows = t->Rows();
+  EXPECT_EQ(t->Get(rows[0]), (Record{std::string("Bolt"), int64_t{5}}));
+  EXPECT_EQ(t->Get(rows[1]), (Record{std::string("Nut"), int64_t{-2}}));
+  EXPECT_TRUE(CheckTable(path).ok()) << CheckTable(path).Summary();
+}
+
+TEST_F(SampleTest, ReadsTheSameTableMarkedParadox5) {
+  ScratchDir dir;
+  testing::CopySamples(kTeverett, {"AREA-PDX/AREACODE.DB"}, dir.path());
+  const std::string path = dir.File("AREACODE.DB");
+  auto bytes = FileBytes(path);
+  bytes[0x39] = 11;
+  bytes[0x58] = bytes[0x5A] = 11;
+  WriteBytes(path, bytes);
+  auto t = Table::Open(path, false);
+  EXPECT_EQ(t->RecordCount(), 135u);
+  EXPECT_EQ(t->Get(t->Rows()[0])[1], Value(std::string("United States")));
 }
 
 TEST(ParadoxBadInput, ClearErrorsNamingTheFileAndNoWrites) {

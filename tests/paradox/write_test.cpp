@@ -450,6 +450,31 @@ TEST_F(GenuineCopyTest, Paradox4TableKeepsItsValFileAndUnkeyedTableAppends) {
   ExpectConsistent(dir_.File("CONTACTS.DB"));
 }
 
+TEST_F(GenuineCopyTest, MovingARecordKeepsItsMemoInTheMemoFile) {
+  testing::CopySamples("teverett-paradoxReader", {"HERCULES.DB", "HERCULES.PX", "HERCULES.MB"},
+                       dir_.path());
+  const std::string path = dir_.File("HERCULES.DB");
+  const auto mb = FileBytes(dir_.File("HERCULES.MB"));
+  auto t = Table::Open(path, true);
+  const RowId row = t->FindEqual(0, std::string("FILTERED_MAIL_LIST1"))[0];
+  const Value memo = t->Get(row)[1];
+  ASSERT_EQ(std::get<std::string>(memo).size(), 106u);
+  t->Update(row, Record{std::string("ZZ_MOVED"), memo});  // the key moves it to the end
+  EXPECT_EQ(t->Get(row)[1], memo);
+  // A memo that needs the memo file cannot be written yet: refused, nothing changed.
+  const auto db = FileBytes(path);
+  EXPECT_THROW(t->Insert(Record{std::string("AAA"), std::string(300, 'm')}), EngineError);
+  EXPECT_EQ(FileBytes(path), db);
+  t->Insert(Record{std::string("AAB"), std::string("short memo")});
+  t.reset();
+  ExpectConsistent(path);
+  EXPECT_EQ(FileBytes(dir_.File("HERCULES.MB")), mb);
+  auto again = Table::Open(path, false);
+  EXPECT_EQ(again->Get(again->FindEqual(0, std::string("ZZ_MOVED"))[0])[1], memo);
+  EXPECT_EQ(again->Get(again->FindEqual(0, std::string("AAB"))[0])[1],
+            Value(std::string("short memo")));
+}
+
 TEST_F(GenuineCopyTest, MaintainedSecondaryIndexesAreNamedAndNothingIsWritten) {
   testing::CopySamples("teverett-paradoxReader",
                        {"CUSTOMER.DB", "CUSTOMER.PX", "CUSTOMER.MB", "CUSTOMER.X06", "CUSTOMER.Y06"},
