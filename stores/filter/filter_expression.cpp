@@ -34,6 +34,11 @@ struct BoundNode {
 
 namespace {
 
+// Field values are pasted into filter texts unescaped, and the tree is parsed, bound, evaluated and
+// freed recursively: these bounds keep a hostile text from exhausting the stack.
+constexpr int kMaxNesting = 100;       // parentheses and NOTs open at once
+constexpr int kMaxComparisons = 1000;  // comparisons in one filter
+
 // ---------------------------------------------------------------------------------------------
 // Text helpers
 
@@ -281,23 +286,32 @@ class Parser {
 
   std::shared_ptr<const Node> ParseUnary() {
     if (dialect_ == Dialect::kParadox && IsKeyword("NOT")) {
+      EnterNesting();
       Advance();
       auto node = std::make_shared<Node>();
       node->type = Node::Type::kNot;
       node->left = ParseUnary();
+      --nesting_;
       return node;
     }
     if (token_.type == TokenType::kLeftParen) {
+      EnterNesting();
       Advance();
       auto inner = ParseOr();
       if (token_.type != TokenType::kRightParen) Fail("')' is expected", token_.position);
       Advance();
+      --nesting_;
       return inner;
     }
     return ParseComparison();
   }
 
+  void EnterNesting() {
+    if (++nesting_ > kMaxNesting) Fail("parentheses and NOT nest too deeply", token_.position);
+  }
+
   std::shared_ptr<const Node> ParseComparison() {
+    if (++comparisons_ > kMaxComparisons) Fail("the filter holds too many comparisons", token_.position);
     auto node = std::make_shared<Node>();
     if (token_.type == TokenType::kQuotedName ||
         (token_.type == TokenType::kName && !IsKeyword("AND") && !IsKeyword("OR") && !IsKeyword("NOT") &&
@@ -447,6 +461,8 @@ class Parser {
   Dialect dialect_;
   size_t pos_ = 0;
   Token token_;
+  int nesting_ = 0;
+  int comparisons_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -11,6 +11,12 @@ constexpr char kSyntaxError[] = "Syntax error in SQL statement.";
 constexpr char kInvalidKeyword[] = "Invalid use of keyword.";
 constexpr char kTypeMismatch[] = "Type mismatch in expression.";
 constexpr char kBadNumber[] = "Invalid number in SQL statement.";
+constexpr char kTooComplex[] = "Expression too complex in SQL statement.";
+
+// Source values reach statements unescaped, and the tree is parsed, evaluated and freed
+// recursively: these bounds keep a hostile text from exhausting the stack.
+constexpr int kMaxNesting = 100;    // parentheses, NOTs and unary minus signs open at once
+constexpr int kMaxNodes = 5000;     // expression nodes in one statement
 
 constexpr std::string_view kReserved[] = {"UPDATE", "SET", "WHERE", "AND", "OR",
                                           "NOT",    "IS",  "NULL"};
@@ -24,13 +30,6 @@ bool IsReserved(const Token& token) {
 
 bool IsSymbol(const Token& token, std::string_view symbol) {
   return token.kind == TokenKind::kSymbol && token.text == symbol;
-}
-
-std::unique_ptr<Expr> MakeNode(Expr::Kind kind, const Token& token) {
-  auto node = std::make_unique<Expr>();
-  node->kind = kind;
-  node->token = token;
-  return node;
 }
 
 class Parser {
@@ -71,6 +70,17 @@ class Parser {
     Next();
     return true;
   }
+  std::unique_ptr<Expr> MakeNode(Expr::Kind kind, const Token& token) {
+    if (++nodes_ > kMaxNodes) throw TokenError(kTooComplex, token);
+    auto node = std::make_unique<Expr>();
+    node->kind = kind;
+    node->token = token;
+    return node;
+  }
+  void EnterNesting(const Token& token) {
+    if (++nesting_ > kMaxNesting) throw TokenError(kTooComplex, token);
+  }
+
   [[noreturn]] void Fail(const Token& token) {
     throw TokenError(token.kind == TokenKind::kName && IsReserved(token) ? kInvalidKeyword
                                                                          : kSyntaxError,
@@ -158,9 +168,11 @@ class Parser {
 
   std::unique_ptr<Expr> Not() {
     if (IsKeyword(Peek(), "NOT")) {
+      EnterNesting(Peek());
       auto node = MakeNode(Expr::Kind::kNot, Next());
       node->left = Not();
       RequireCondition(*node->left);
+      --nesting_;
       return node;
     }
     return Comparison();
@@ -214,9 +226,11 @@ class Parser {
 
   std::unique_ptr<Expr> Unary() {
     if (IsSymbol(Peek(), "-")) {
+      EnterNesting(Peek());
       auto node = MakeNode(Expr::Kind::kNegate, Next());
       node->left = Unary();
       RequireValue(*node->left);
+      --nesting_;
       return node;
     }
     return Primary();
@@ -248,9 +262,11 @@ class Parser {
       }
       case TokenKind::kSymbol:
         if (IsSymbol(token, "(")) {
+          EnterNesting(token);
           Next();
           auto node = Or();
           ExpectSymbol(")");
+          --nesting_;
           return node;
         }
         Fail(token);
@@ -276,6 +292,8 @@ class Parser {
 
   std::vector<Token> tokens_;
   size_t pos_ = 0;
+  int nesting_ = 0;
+  int nodes_ = 0;
 };
 
 }  // namespace

@@ -1,0 +1,134 @@
+// Inputs the fuzz targets found crashing (or that crash in the same way), fed through the fuzz
+// targets' own bodies, and a replay of the checked-in seeds. Each body aborts on any fault, so a
+// test here fails by crashing; the expectations name what the parser must say instead.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "stores/filter/filter_expression.h"
+#include "stores/target/local_sql/sql_lexer.h"
+#include "stores/target/local_sql/sql_parser.h"
+#include "tests/fuzz/filter_fuzz.h"
+#include "tests/fuzz/jet_header_fuzz.h"
+#include "tests/fuzz/local_sql_fuzz.h"
+
+namespace varnholt {
+namespace {
+
+namespace fs = std::filesystem;
+
+const uint8_t* Bytes(const std::string& text) { return reinterpret_cast<const uint8_t*>(text.data()); }
+
+std::string Repeat(const std::string& piece, int times) {
+  std::string out;
+  out.reserve(piece.size() * times);
+  for (int i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
+// Deep enough to overflow the stack of a recursive parser, evaluator or destructor.
+constexpr int kHostileDepth = 200000;
+
+TEST(FilterRegression, DeepNestingIsRefusedNotAStackOverflow) {
+  const std::string parentheses = Repeat("(", kHostileDepth) + "a=1" + Repeat(")", kHostileDepth);
+  const std::string nots = Repeat("NOT ", kHostileDepth) + "a=1";
+  for (auto dialect : {filter::Dialect::kJet, filter::Dialect::kParadox}) {
+    fuzz::FuzzFilter(Bytes(parentheses), parentheses.size(), dialect);
+    try {
+      filter::Expression::Parse(parentheses, dialect);
+      FAIL() << "parsed";
+    } catch (const filter::FilterSyntaxError& e) {
+      EXPECT_EQ(e.reason(), "parentheses and NOT nest too deeply");
+    }
+  }
+  fuzz::FuzzFilter(Bytes(nots), nots.size(), filter::Dialect::kParadox);
+  EXPECT_THROW(filter::Expression::Parse(nots, filter::Dialect::kParadox), filter::FilterSyntaxError);
+}
+
+TEST(FilterRegression, LongChainIsRefusedNotAStackOverflow) {
+  const std::string chain = "a=1" + Repeat(" OR a=1", kHostileDepth);
+  for (auto dialect : {filter::Dialect::kJet, filter::Dialect::kParadox}) {
+    fuzz::FuzzFilter(Bytes(chain), chain.size(), dialect);
+    try {
+      filter::Expression::Parse(chain, dialect);
+      FAIL() << "parsed";
+    } catch (const filter::FilterSyntaxError& e) {
+      EXPECT_EQ(e.reason(), "the filter holds too many comparisons");
+    }
+  }
+}
+
+TEST(FilterRegression, ReasonableNestingAndChainsStillParse) {
+  const std::string nested = Repeat("(", 100) + "a=1" + Repeat(")", 100);
+  const std::string chain = "a=1" + Repeat(" AND b<>'x'", 999);
+  EXPECT_NO_THROW(filter::Expression::Parse(nested, filter::Dialect::kJet));
+  EXPECT_NO_THROW(filter::Expression::Parse(chain, filter::Dialect::kParadox));
+  EXPECT_THROW(filter::Expression::Parse("(" + nested + ")", filter::Dialect::kJet), filter::FilterSyntaxError);
+}
+
+void ExpectTooComplex(const std::string& statement) {
+  fuzz::FuzzLocalSql(Bytes(statement), statement.size());
+  try {
+    local_sql::ParseUpdate(statement);
+    FAIL() << "parsed";
+  } catch (const local_sql::SqlError& e) {
+    EXPECT_NE(std::string(e.what()).find("Expression too complex in SQL statement."), std::string::npos)
+        << e.what();
+  }
+}
+
+TEST(LocalSqlRegression, DeepNestingIsRefusedNotAStackOverflow) {
+  ExpectTooComplex("UPDATE t SET a = " + Repeat("(", kHostileDepth) + "1" + Repeat(")", kHostileDepth));
+  ExpectTooComplex("UPDATE t SET a = " + Repeat("-", kHostileDepth) + "1");
+  ExpectTooComplex("UPDATE t SET a = 1 WHERE " + Repeat("NOT ", kHostileDepth) + "b = 1");
+}
+
+TEST(LocalSqlRegression, LongChainIsRefusedNotAStackOverflow) {
+  // A source value holding double quotes can splice such a chain into a composed statement.
+  ExpectTooComplex("UPDATE t SET a = \"x\"" + Repeat(" + \"x\"", kHostileDepth));
+  ExpectTooComplex("UPDATE t SET a = 1 WHERE b = 1" + Repeat(" OR b = 1", kHostileDepth));
+}
+
+TEST(LocalSqlRegression, ReasonableNestingAndChainsStillParse) {
+  EXPECT_NO_THROW(local_sql::ParseUpdate("UPDATE t SET a = " + Repeat("(", 100) + "1" + Repeat(")", 100)));
+  EXPECT_NO_THROW(local_sql::ParseUpdate("UPDATE t SET a = \"x\"" + Repeat(" + \"x\"", 2000)));
+}
+
+std::vector<uint8_t> ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every checked-in seed goes through its target's body: a seed that crashes breaks fuzzing.
+TEST(FuzzCorpus, EverySeedPassesItsTarget) {
+  const fs::path corpus = VARNHOLT_FUZZ_CORPUS_DIR;
+  ASSERT_TRUE(fs::is_directory(corpus));
+  int replayed = 0;
+  for (const auto& target : fs::directory_iterator(corpus)) {
+    const std::string name = target.path().filename().string();
+    for (const auto& seed : fs::directory_iterator(target.path())) {
+      SCOPED_TRACE(seed.path().string());
+      const std::vector<uint8_t> bytes = ReadFile(seed.path());
+      if (name == "fuzz_source_filter") {
+        fuzz::FuzzFilter(bytes.data(), bytes.size(), filter::Dialect::kJet);
+      } else if (name == "fuzz_target_filter") {
+        fuzz::FuzzFilter(bytes.data(), bytes.size(), filter::Dialect::kParadox);
+      } else if (name == "fuzz_local_sql") {
+        fuzz::FuzzLocalSql(bytes.data(), bytes.size());
+      } else if (name == "fuzz_jet_header") {
+        fuzz::FuzzJetHeader(bytes.data(), bytes.size());
+      } else {
+        ADD_FAILURE() << "no body for " << name;
+      }
+      ++replayed;
+    }
+  }
+  EXPECT_GT(replayed, 20);
+}
+
+}  // namespace
+}  // namespace varnholt
