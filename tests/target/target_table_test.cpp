@@ -282,3 +282,107 @@ TEST(RequiredFieldTest, ARequiredFieldLeftEmptyIsRefused) {
 
 }  // namespace
 }  // namespace varnholt
+
+namespace varnholt {
+namespace {
+
+// Copies a genuine table family made by another program, under lower-case names.
+bool CopySample(const std::string& table, const std::vector<std::string>& extensions,
+                const std::string& dir) {
+  std::string samples = std::string(VARNHOLT_SHARED_DIR) + "/testdata/paradox/teverett-paradoxReader";
+  if (!std::filesystem::exists(samples)) return false;
+  for (const std::string& ext : extensions) {
+    std::string lower = table + ext;
+    for (char& c : lower) c = static_cast<char>(std::tolower(c));
+    std::filesystem::copy_file(samples + "/" + table + ext, dir + "/" + lower);
+    std::filesystem::permissions(dir + "/" + lower, std::filesystem::perms::owner_read |
+                                                        std::filesystem::perms::owner_write);
+  }
+  return true;
+}
+
+TEST(GenuineTableTest, ReadsFiltersAndRefusesOrUpdatesATableWithSecondaryIndexes) {
+  TempDir dir;
+  if (!CopySample("CUSTOMER", {".DB", ".PX", ".MB", ".X06", ".Y06"}, dir.path())) {
+    GTEST_SKIP() << "no sample files";
+  }
+  RegionalSettings settings;
+  TargetSession session;
+  TargetTable customer("Customer", session, settings);
+  customer.SetDatabaseName(dir.path());
+  customer.SetTableName("CUSTOMER.DB");
+  customer.Open();
+  std::string number = customer.FieldText("custno");
+  std::string city = customer.FieldText("CITY");
+  ASSERT_FALSE(number.empty());
+  EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos) << number;
+  customer.SetFilter("CustNo = " + number);
+  customer.SetFiltered(true);
+  EXPECT_EQ(customer.FieldText("City"), city);
+
+  // A statement either changes the row or, where the engine refuses the table, nothing at all.
+  auto before = testing::Snapshot(dir.path());
+  SqlStatement update("Update", session, settings);
+  update.SetDatabaseName(dir.path());
+  update.SetText("UPDATE customer SET City = 'Elsewhere' WHERE CustNo = " + number);
+  try {
+    update.ExecSQL();
+    EXPECT_EQ(customer.FieldText("City"), "Elsewhere");
+  } catch (const StoreError&) {
+    EXPECT_EQ(testing::Snapshot(dir.path()), before);
+    EXPECT_EQ(customer.FieldText("City"), city);
+  }
+}
+
+}  // namespace
+}  // namespace varnholt
+
+namespace varnholt {
+namespace {
+
+TEST(GenuineTableTest, StatementRewritesEveryMatchingRowOnDisk) {
+  TempDir dir;
+  if (!CopySample("ORDERS", {".DB", ".PX"}, dir.path())) GTEST_SKIP() << "no sample files";
+  RegionalSettings settings;
+  std::string month;
+  size_t matching = 0;
+  {
+    TargetSession session;
+    TargetTable orders("Orders", session, settings);
+    orders.SetDatabaseName(dir.path());
+    orders.SetTableName("ORDERS.DB");
+    orders.Open();
+    month = orders.FieldText("Month");
+    EXPECT_EQ(orders.FieldText("Sale Date").size(), 10u);
+    orders.SetFilter("Month = '" + month + "'");
+    orders.SetFiltered(true);
+    for (; !orders.Eof(); orders.Next()) ++matching;
+    ASSERT_GT(matching, 0u);
+    SqlStatement update("Update", session, settings);
+    update.SetDatabaseName(dir.path());
+    update.SetText("UPDATE Orders.db SET Terms = 'Net 9' WHERE Month = '" + month + "'");
+    update.ExecSQL();
+  }
+  // A new session reads the files afresh.
+  TargetSession session;
+  TargetTable orders("Orders", session, settings);
+  orders.SetDatabaseName(dir.path());
+  orders.SetTableName("orders.db");
+  orders.Open();
+  size_t rewritten = 0;
+  size_t others = 0;
+  for (; !orders.Eof(); orders.Next()) {
+    if (orders.FieldText("Month") == month) {
+      EXPECT_EQ(orders.FieldText("Terms"), "Net 9");
+      ++rewritten;
+    } else {
+      EXPECT_NE(orders.FieldText("Terms"), "Net 9");
+      ++others;
+    }
+  }
+  EXPECT_EQ(rewritten, matching);
+  EXPECT_EQ(rewritten + others, 224u);
+}
+
+}  // namespace
+}  // namespace varnholt

@@ -9,42 +9,12 @@
 #include <vector>
 
 #include "stores/target/paradox/table.h"
+#include "stores/target/paradox/varnholt_schema.h"
 
 namespace varnholt::testing {
 
-inline paradox::Field Alpha(const std::string& name, int width) {
-  return {name, paradox::FieldType::kAlpha, width};
-}
-
-// The learner, parent, class code and class master tables, keyed on their first field.
-inline void CreateTargetTables(const std::string& dir) {
-  using paradox::FieldType;
-  auto create = [&](const std::string& file, std::vector<paradox::Field> fields) {
-    paradox::TableSchema schema;
-    schema.fields = std::move(fields);
-    schema.key_field_count = 1;
-    paradox::Table::Create(dir + "/" + file, schema);
-  };
-  create("CH01MAST.DB",
-         {Alpha("CH01_CODE", 10), Alpha("CH01_INITIALS", 5), Alpha("CH01_SURNAME", 30),
-          Alpha("CH01_NAME", 30), Alpha("CH01_SECOND_NAME", 30), Alpha("CH01_NICK_NAME", 20),
-          Alpha("CH01_DL01_CODE", 10), {"CH01_DATE_OF_BIRTH", FieldType::kDate, 4},
-          {"CH01_ADM_DATE", FieldType::kDate, 4}, Alpha("CH01_STATUS", 1), Alpha("CH01_CLASS", 10),
-          Alpha("CH01_SEX", 1), Alpha("CH01_HOME_LANG", 15), Alpha("CH01_ID_NO", 13),
-          Alpha("CH01_MEDICAL_NO", 20), Alpha("CH01_MEDICAL_NAME", 30),
-          Alpha("CH01_MEDICAL_MEMBER", 30), Alpha("CH01_SMART_CODE", 10),
-          {"CH01_BALANCE", FieldType::kMoney, 8}, Alpha("CH01_REMARKS", 60)});
-  create("DL01MAST.DB",
-         {Alpha("DL01_CODE", 10), Alpha("DL01_DESCRIPTION", 40), Alpha("DL01_TITLE", 10),
-          Alpha("DL01_POS_ADDR1", 30), Alpha("DL01_POS_ADDR2", 30), Alpha("DL01_POS_ADDR3", 30),
-          Alpha("DL01_POS_CODE", 10), Alpha("DL01_DEL_ADDR1", 30), Alpha("DL01_DEL_ADDR2", 30),
-          Alpha("DL01_DEL_ADDR3", 30), Alpha("DL01_DEL_CODE", 10), Alpha("DL01_PHONE1", 20),
-          Alpha("DL01_PHONE2", 20), Alpha("DL01_PHONE3", 20), Alpha("DL01_FATHER_ID", 13),
-          Alpha("DL01_MOTHER_ID", 13), {"DL01_BALANCE", FieldType::kMoney, 8},
-          {"DL01_CREDIT_LIMIT", FieldType::kNumber, 8}});
-  create("DL00CODE.DB", {Alpha("Dl00_CODE", 10), Alpha("Dl00_DESCRIPTION", 30)});
-  create("CLASSMAS.DB", {Alpha("CL01_CODE", 10), Alpha("CL01_TEACHER", 30), Alpha("CL01_ROOM", 10)});
-}
+// The learner, parent, class code and class master tables, empty, as the sample target has them.
+inline void CreateTargetTables(const std::string& dir) { paradox::CreateVarnholtTables(dir); }
 
 // A fresh directory under the system's temporary folder, removed with the object.
 class TempDir {
