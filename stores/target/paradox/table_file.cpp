@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <unistd.h>
+
 #include <filesystem>
 #include <limits>
 
@@ -14,6 +16,19 @@ namespace {
 
 constexpr RowId kNoRow = std::numeric_limits<RowId>::max();
 constexpr size_t kMaxBlocks = 0xFFFF;  // block numbers are 16-bit
+
+// Undo file entry: magic, u16 block, u32 block size, the block's old image, u32 checksum of all
+// before it. A torn entry fails its checksum; its block was not yet overwritten then.
+constexpr char kUndoMagic[4] = {'V', 'U', 'N', '1'};
+constexpr size_t kUndoEntryHead = 10;
+constexpr size_t kUndoChecksumSize = 4;
+constexpr char kUndoSuffix[] = ".undo";
+
+uint32_t Fnv1a(const uint8_t* p, size_t n) {
+  uint32_t h = 2166136261u;
+  for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
+  return h;
+}
 
 std::string Upper(std::string s) {
   for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -60,6 +75,7 @@ std::unique_ptr<Table> Table::Open(const std::string& db_path, bool writable) {
 TableFile::TableFile(std::string path, bool writable)
     : path_(std::move(path)), writable_(writable) {
   px_path_ = SiblingPath(path_, "PX");
+  undo_path_ = path_ + kUndoSuffix;
   mb_path_ = SiblingPath(path_, "MB");
   db_ = OsFile::Open(path_, writable_);
   if (writable_ && !db_.TryLock()) {
@@ -68,7 +84,13 @@ TableFile::TableFile(std::string path, bool writable)
   Load();
 }
 
-TableFile::~TableFile() = default;
+TableFile::~TableFile() {
+  std::error_code ec;
+  if (writable_ && undo_end_ == 0 && std::filesystem::exists(undo_path_, ec) &&
+      std::filesystem::file_size(undo_path_, ec) == 0) {
+    std::filesystem::remove(undo_path_, ec);  // nothing to undo: leave no file behind
+  }
+}
 
 int TableFile::FindField(std::string_view name) const {
   const std::string wanted = Upper(std::string(name));
@@ -79,7 +101,8 @@ int TableFile::FindField(std::string_view name) const {
 }
 
 void TableFile::Load() {
-  const std::vector<uint8_t> file = db_.ReadAll();
+  std::vector<uint8_t> file = db_.ReadAll();
+  ApplyUndo(&file);
   Header h = ParseHeader(file, path_);
   if (h.file_type != kFileTypeKeyedDb && h.file_type != kFileTypeUnkeyedDb) {
     throw EngineError(path_ + ": not a Paradox table but an index file (type " +
@@ -113,6 +136,8 @@ void TableFile::Load() {
   const size_t bs = h.block_size;
   const int rs = h.record_size;
   const size_t body = file.size() - h.header_size;
+  const auto page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  blocks_may_tear_ = !(bs <= page && page % bs == 0 && h.header_size % bs == 0);
   const size_t physical = (body + bs - 1) / bs;  // a short last block reads as zeros
   const size_t held = std::max<size_t>(physical, h.file_blocks);
   if (held > kMaxBlocks) throw EngineError(path_ + ": damaged (more blocks than a table can have)");
@@ -353,6 +378,7 @@ void TableFile::Repair(bool db_stale) {
     StoreCounters(&header_);
     db_.WriteAt(0, header_.raw.data(), kHeaderFixedSize);
   }
+  EndUndo();
   repaired_ = true;
 }
 
@@ -607,7 +633,86 @@ uint16_t TableFile::AllocateBlock() {
   return b;
 }
 
+void TableFile::ApplyUndo(std::vector<uint8_t>* file) {
+  undo_saved_.clear();
+  if (!FileExists(undo_path_)) return;
+  std::vector<uint8_t> undo;
+  try {
+    undo = OsFile::Open(undo_path_, false).ReadAll();
+  } catch (const EngineError&) {
+    return;
+  }
+  std::vector<std::pair<uint16_t, size_t>> entries;  // block (0: the header), offset in `undo`
+  size_t block_size = 0;
+  for (size_t at = 0; at + kUndoEntryHead <= undo.size();) {
+    const uint8_t* e = undo.data() + at;
+    if (std::memcmp(e, kUndoMagic, sizeof kUndoMagic) != 0) break;
+    const uint16_t block = GetU16(e + 4);
+    const size_t size = GetU32(e + 6);
+    const size_t length = kUndoEntryHead + size;
+    if (size == 0 || at + length + kUndoChecksumSize > undo.size()) break;
+    if (Fnv1a(e, length) != GetU32(e + length)) break;
+    if (block != 0) block_size = size;
+    entries.emplace_back(block, at + kUndoEntryHead);
+    at += length + kUndoChecksumSize;
+  }
+  // The saved images belong to a post that stopped before its .DB header was written. Once the
+  // header moved on, either that post completed or another program wrote since: keep the files.
+  const bool applies = !entries.empty() && entries[0].first == 0 &&
+                       file->size() >= kHeaderFixedSize &&
+                       std::memcmp(file->data(), undo.data() + entries[0].second,
+                                   kHeaderFixedSize) == 0;
+  if (applies) {
+    const size_t header_size = GetU16(file->data() + kHeaderHeaderSize);
+    for (size_t i = 1; i < entries.size(); ++i) {
+      const auto [block, from] = entries[i];
+      if (block == 0) continue;
+      const size_t offset = BlockOffset(header_size, block_size, block);
+      if (file->size() < offset + block_size) file->resize(offset + block_size, 0);
+      std::memcpy(file->data() + offset, undo.data() + from, block_size);
+      if (writable_) db_.WriteAt(offset, undo.data() + from, block_size);
+    }
+  }
+  if (writable_) {
+    OsFile::Open(undo_path_, true).Truncate(0);
+    undo_end_ = 0;
+  }
+}
+
+void TableFile::SaveForUndo(uint16_t block) {
+  if (!blocks_may_tear_) return;
+  if (std::find(undo_saved_.begin(), undo_saved_.end(), block) != undo_saved_.end()) return;
+  undo_saved_.push_back(block);
+  const size_t bs = header_.block_size;
+  const std::vector<uint8_t> old = db_.ReadAt(BlockOffset(header_.header_size, bs, block), bs);
+  if (old.size() < bs) return;  // beyond the old end of the file: nothing to put back
+  if (!undo_.is_open()) {
+    undo_ = FileExists(undo_path_) ? OsFile::Open(undo_path_, true) : OsFile::Create(undo_path_);
+  }
+  auto append = [&](uint16_t number, const std::vector<uint8_t>& image) {
+    std::vector<uint8_t> entry(kUndoEntryHead + image.size() + kUndoChecksumSize);
+    std::memcpy(entry.data(), kUndoMagic, sizeof kUndoMagic);
+    PutU16(entry.data() + 4, number);
+    PutU32(entry.data() + 6, static_cast<uint32_t>(image.size()));
+    std::memcpy(entry.data() + kUndoEntryHead, image.data(), image.size());
+    PutU32(entry.data() + kUndoEntryHead + image.size(),
+           Fnv1a(entry.data(), kUndoEntryHead + image.size()));
+    undo_.WriteAt(undo_end_, entry.data(), entry.size());
+    undo_end_ += entry.size();
+  };
+  if (undo_end_ == 0) append(0, db_.ReadAt(0, kHeaderFixedSize));  // the header before the post
+  append(block, old);
+}
+
+void TableFile::EndUndo() {
+  undo_saved_.clear();
+  if (undo_end_ == 0) return;
+  undo_.Truncate(0);  // the post is complete: nothing to put back any more
+  undo_end_ = 0;
+}
+
 void TableFile::WriteBlock(uint16_t block) {
+  SaveForUndo(block);
   db_.WriteAt(BlockOffset(header_.header_size, header_.block_size, block), BlockData(block),
               header_.block_size);
 }
@@ -782,6 +887,7 @@ void TableFile::FinishPost(bool) {
   }
   StoreCounters(&header_);
   db_.WriteAt(0, header_.raw.data(), kHeaderFixedSize);  // last: the post is complete
+  EndUndo();
   RememberFileStamps();
 }
 

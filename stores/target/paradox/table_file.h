@@ -77,6 +77,12 @@ class TableFile final : public Table {
   void Locate(const std::string& key, size_t* chain_pos, int* slot, RowId* duplicate) const;
   uint16_t AllocateBlock();
   void WriteBlock(uint16_t block);
+  // Blocks that span memory pages can be left half-written by a killed process; for them the
+  // image on disk is saved to the undo file before its first overwrite in a post.
+  void SaveForUndo(uint16_t block);
+  void EndUndo();
+  // Puts back the images a killed post saved (into `file`, and on disk when writable).
+  void ApplyUndo(std::vector<uint8_t>* file);
   void SetRow(uint16_t block, int slot, RowId row);
   RowId Place(size_t chain_pos, int slot, const std::vector<uint8_t>& raw, RowId row);
   void Remove(RowId row);
@@ -116,6 +122,11 @@ class TableFile final : public Table {
   std::optional<PrimaryIndex> index_;
   bool index_rebuild_needed_ = false;
   std::vector<std::string> maintained_indexes_;
+  std::string undo_path_;
+  OsFile undo_;
+  bool blocks_may_tear_ = false;
+  uint64_t undo_end_ = 0;
+  std::vector<uint16_t> undo_saved_;  // blocks saved in the current post
   bool repaired_ = false;
 };
 
