@@ -378,6 +378,32 @@ TEST(ParadoxRepair, LaggingHeaderAndIndexAreRewrittenAtWritableOpen) {
   ExpectConsistent(path);
 }
 
+TEST(ParadoxRepair, TableEmptiedByDeletesTakesInsertsAgain) {
+  ScratchDir dir;
+  const std::string path = dir.File("E.DB");
+  Table::Create(path, SmallSchema());
+  {
+    auto t = Table::Open(path, true);
+    t->Insert(SmallRecord("A", "a"));
+  }
+  // What deleting the last record leaves: block 1 still first, holding no records.
+  {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    const int16_t empty = -static_cast<int16_t>(ParseHeader(FileBytes(path), path).record_size);
+    f.seekp(0x800 + 4);
+    f.put(static_cast<char>(empty & 0xFF));
+    f.put(static_cast<char>((empty >> 8) & 0xFF));
+    f.seekp(kHeaderNumRecords);
+    f.put(0);
+  }
+  EXPECT_EQ(Table::Open(path, false)->RecordCount(), 0u);
+  auto t = Table::Open(path, true);
+  t->Insert(SmallRecord("B", "b"));
+  t->Insert(SmallRecord("C", "c"));
+  EXPECT_EQ(t->RecordCount(), 2u);
+  ExpectConsistent(path);
+}
+
 class GenuineCopyTest : public ::testing::Test {
  protected:
   void SetUp() override {

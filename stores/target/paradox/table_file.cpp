@@ -178,7 +178,7 @@ void TableFile::Load() {
       throw EngineError(path_ + ": the file is truncated (block " + std::to_string(b) +
                         " ends early)");
     }
-    if (count == 0 && writable_) {
+    if (count == 0 && writable_ && (b != h.first_block || v.next() != 0)) {
       throw EngineError(path_ + ": damaged (block " + std::to_string(b) +
                         " in the chain holds no records); let Paradox rebuild the table first");
     }
@@ -191,6 +191,12 @@ void TableFile::Load() {
     total += static_cast<uint32_t>(count);
     prev = b;
     b = v.next();
+  }
+  if (writable_ && chain_.size() == 1 && block_rows_[chain_[0] - 1].empty()) {
+    // Every record was deleted and the first block stayed behind empty: an empty chain with that
+    // block on the free list says the same, and inserts then start as in a new table.
+    chain_.clear();
+    stale = true;
   }
   const uint16_t last = chain_.empty() ? 0 : chain_.back();
   const uint16_t highest = chain_.empty() ? 0 : *std::max_element(chain_.begin(), chain_.end());
