@@ -1,0 +1,60 @@
+// The kill test: press is started on a fresh copy of a sample school's target, killed (SIGKILL) at a
+// random moment, and what it left is checked; then the command is run again to its end and the
+// tables must equal those of an uninterrupted run.
+//
+// After every kill, for each of the four target tables:
+// - the raw files open read only in our engine (counted, not failed, when they fail the checker or
+//   pxlib reads another count: a header counter written after its block lags behind it until the
+//   next open for writing repairs it);
+// - once opened for writing (as the next run does), each passes the table checker, opens in our
+//   engine read only and in pxlib, and both read the same number of records;
+// - every row is complete: it equals the row the table held before, or the row an uninterrupted
+//   run leaves (for "Update" also the row its insert pass leaves before the statements rewrite it);
+//   no row held before is missing;
+// - after the command runs again to its end, every table equals the uninterrupted run's: the same
+//   keys, each row equal field by field, one row per key.
+//
+// "Update" starts with its own insert pass, so its kills are finished with "Update" again and
+// compared with an uninterrupted "Update": an "IMPORT INTO VARNHOLT" after it would leave the rows
+// the killed run had rewritten or inserted its way, which no uninterrupted import does.
+#ifndef VARNHOLT_BENCH_CRASH_KILL_HARNESS_H_
+#define VARNHOLT_BENCH_CRASH_KILL_HARNESS_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tools/sample_school/school.h"
+
+namespace varnholt::reliability {
+
+inline constexpr char kImportCaption[] = "IMPORT INTO VARNHOLT";
+inline constexpr char kUpdateCaption[] = "Update";
+
+struct KillOptions {
+  std::string press;                 // the press executable
+  std::filesystem::path work;        // an empty scratch folder, left in place
+  sample::SchoolOptions school;      // the sample school
+  double target_holds = 0.3333;      // share of the school the target holds before
+  int kills_per_command = 5;
+  uint64_t seed = 1;                 // the kill moments
+  std::ostream* log = nullptr;       // one line per kill when set
+};
+
+struct KillSummary {
+  int kills = 0;
+  int failures = 0;                  // kills after which a check failed
+  int finished_before_kill = 0;      // runs that ended before the signal came
+  int stale_at_kill = 0;             // kills whose raw files failed a check that opening repairs
+  std::vector<std::string> problems; // what failed, one entry per problem
+};
+
+// Runs the kills for "IMPORT INTO VARNHOLT" and then for "Update". Throws only when the set-up
+// (school, references) cannot be made.
+KillSummary RunKillTest(const KillOptions& options);
+
+}  // namespace varnholt::reliability
+
+#endif  // VARNHOLT_BENCH_CRASH_KILL_HARNESS_H_
