@@ -202,6 +202,28 @@ TEST(SampleSchoolTest, ToolWritesTheDefaultSchoolThatMdbtoolsReadsBack) {
   EXPECT_EQ(links[1][2], std::to_string(*s.links[0].parent_id));
 }
 
+TEST(SampleSchoolTest, LargeSchoolReadsBackWhole) {
+  TempDir dir;
+  const std::string out = dir.File("large");
+  ASSERT_EQ(RunCommand(Shell(kTool) + " " + Shell(out) + " --learners 100000 --parents 75000 --classes 200").status, 0);
+  const std::string path = out + "/torbek.mdb";
+  const School s = GenerateSchool({100000, 75000, 200, 1});
+  EXPECT_EQ(Count(path, "Learner_info"), 100000);
+  EXPECT_EQ(Count(path, "Parent_info"), 75000);
+  EXPECT_EQ(Count(path, "Parent_child"), static_cast<long>(s.links.size()));
+  EXPECT_EQ(Count(path, "Classes"), 200);
+  // Spot checks through the whole file: first, middle and last rows, NULLs and non-Latin text.
+  const auto learners = Export(path, "Learner_info");
+  ASSERT_EQ(learners.size(), 100001u);
+  for (size_t i : {size_t{0}, size_t{9}, size_t{50000}, size_t{99999}}) {
+    const Learner& l = s.learners[i];
+    EXPECT_EQ(learners[i + 1][1], std::to_string(*l.learner_id));
+    EXPECT_EQ(learners[i + 1][4], l.surname.value_or(""));
+    EXPECT_EQ(learners[i + 1][7], l.nick_name.value_or(""));
+  }
+  EXPECT_EQ(learners[10][7], "\xE5\xB0\x8F\xE4\xBC\x9F");
+}
+
 TEST(SampleSchoolTest, ToolRejectsBadArgumentsAndDocumentsTheData) {
   TempDir dir;
   EXPECT_EQ(RunCommand(Shell(kTool)).status, 2);
