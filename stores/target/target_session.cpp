@@ -53,13 +53,24 @@ void SharedTable::CheckRequired(const paradox::Record& record) const {
 }
 
 void SharedTable::Refresh() {
-  if (table_->RefreshIfChanged()) ++version_;
+  if (table_->RefreshIfChanged()) {
+    ++version_;
+    ++reloads_;
+  }
 }
 
 paradox::RowId SharedTable::Insert(const paradox::Record& record) {
   CheckRequired(record);
   Refresh();
-  paradox::RowId row = table_->Insert(record);
+  paradox::RowId row = 0;
+  try {
+    row = table_->Insert(record);
+  } catch (...) {
+    // A refused write may have made the engine read the files again.
+    ++version_;
+    ++reloads_;
+    throw;
+  }
   ++version_;
   return row;
 }
@@ -119,6 +130,7 @@ void SharedTable::UpdateAll(
       }
     }
     ++version_;
+    ++reloads_;
     throw;
   }
   ++version_;

@@ -34,6 +34,8 @@ class SharedTable {
   // The file's name as found on disk.
   const std::string& file_name() const { return file_name_; }
   uint64_t version() const { return version_; }
+  // Changes whenever the engine read the files again, after which row ids may name other rows.
+  uint64_t reloads() const { return reloads_; }
   // One flag per field: the table requires a value there.
   const std::vector<bool>& required() const { return required_; }
   // Throws StoreError "Field '<f>' must have a value" for the first required field left null.
@@ -53,6 +55,7 @@ class SharedTable {
   std::string file_name_;
   std::vector<bool> required_;
   uint64_t version_ = 1;
+  uint64_t reloads_ = 0;
 };
 
 class TargetSession {

@@ -167,7 +167,7 @@ class TargetTable::Impl {
     EnsureView();
     if (pos_ + 1 < view_.size()) {
       ++pos_;
-      cursor_row_ = view_[pos_];
+      SetCursor(view_[pos_]);
       eof_ = false;
     } else {
       eof_ = true;
@@ -265,7 +265,7 @@ class TargetTable::Impl {
     if (!pending_) return;
     paradox::RowId row = Engine([&] { return table_->Insert(*pending_); });
     pending_.reset();
-    cursor_row_ = row;
+    SetCursor(row);
     eof_ = false;
   }
 
@@ -277,6 +277,7 @@ class TargetTable::Impl {
 
   // The rows that pass the filter in force, in table order; rebuilt when the table changed.
   void EnsureView() const {
+    if (cursor_row_ && cursor_reloads_ != table_->reloads()) cursor_row_.reset();
     if (view_valid_ && view_version_ == table_->version()) {
       if (!cursor_row_) pos_ = 0;
       return;
@@ -290,7 +291,12 @@ class TargetTable::Impl {
       auto it = std::find(view_.begin(), view_.end(), *cursor_row_);
       if (it != view_.end()) pos_ = static_cast<size_t>(it - view_.begin());
     }
-    if (!view_.empty()) cursor_row_ = view_[pos_];
+    if (!view_.empty()) SetCursor(view_[pos_]);
+  }
+
+  void SetCursor(paradox::RowId row) const {
+    cursor_row_ = row;
+    cursor_reloads_ = table_->reloads();
   }
 
   std::vector<paradox::RowId> FilteredRows(paradox::Table& table) const {
@@ -329,6 +335,7 @@ class TargetTable::Impl {
 
   // The cursor: the row it stands on (none: the first row of the view, found when needed).
   mutable std::optional<paradox::RowId> cursor_row_;
+  mutable uint64_t cursor_reloads_ = 0;  // the table's reloads() when cursor_row_ was set
   mutable size_t pos_ = 0;
   bool eof_ = false;
   mutable std::vector<paradox::RowId> view_;

@@ -386,3 +386,62 @@ TEST(GenuineTableTest, StatementRewritesEveryMatchingRowOnDisk) {
 
 }  // namespace
 }  // namespace varnholt
+
+namespace varnholt {
+namespace {
+
+TEST(ChangedByAnotherProgramTest, ComponentsAndStatementsSeeTheFilesAsTheyAreNow) {
+  TempDir ours, theirs;
+  CreateTargetTables(ours.path());
+  CreateTargetTables(theirs.path());
+  RegionalSettings settings;
+  TargetSession session;
+  TargetTable ch01mast("Ch01mast", session, settings);
+  ch01mast.SetDatabaseName(ours.path());
+  ch01mast.SetTableName("CH01MAST.DB");
+  ch01mast.Open();
+  for (const char* code : {"B1", "B2"}) {
+    ch01mast.Insert();
+    ch01mast.SetFieldText("CH01_CODE", code);
+    ch01mast.Post();
+  }
+  ch01mast.First();
+  ch01mast.Next();
+  EXPECT_EQ(ch01mast.FieldText("CH01_CODE"), "B2");
+
+  // The other program's version of the table: one row before ours, one of ours gone.
+  {
+    TargetSession other;
+    TargetTable table("Other", other, settings);
+    table.SetDatabaseName(theirs.path());
+    table.SetTableName("CH01MAST.DB");
+    table.Open();
+    for (const char* code : {"A1", "B2"}) {
+      table.Insert();
+      table.SetFieldText("CH01_CODE", code);
+      table.SetFieldText("CH01_SURNAME", "Theirs");
+      table.Post();
+    }
+  }
+  for (const char* file : {"/CH01MAST.DB", "/CH01MAST.PX"}) {
+    std::filesystem::copy_file(theirs.path() + file, ours.path() + file,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+
+  ch01mast.SetFilter("CH01_CODE='A1'");
+  ch01mast.SetFiltered(true);
+  EXPECT_EQ(ch01mast.FieldText("CH01_SURNAME"), "Theirs");
+  SqlStatement update("Update2", session, settings);
+  update.SetDatabaseName(ours.path());
+  update.SetText("UPDATE CH01MAST.db SET CH01_NAME = 'Seen' WHERE CH01_CODE = 'B2'");
+  update.ExecSQL();
+  ch01mast.SetFiltered(false);
+  EXPECT_EQ(ch01mast.FieldText("CH01_CODE"), "A1");
+  ch01mast.Next();
+  EXPECT_EQ(ch01mast.FieldText("CH01_NAME"), "Seen");
+  ch01mast.Next();
+  EXPECT_TRUE(ch01mast.Eof());
+}
+
+}  // namespace
+}  // namespace varnholt
