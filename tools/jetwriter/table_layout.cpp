@@ -77,14 +77,14 @@ TableLayout MakeTableLayout(const std::string& table, const std::vector<ColumnSp
   layout.name = table;
   layout.system = system;
   std::set<std::string> seen;
-  for (const ColumnSpec& spec : columns) {
-    const std::string col_where = where + ", column '" + spec.name + "'";
-    CheckName(spec.name, col_where);
-    if (!seen.insert(FoldCase(spec.name)).second) {
+  for (const ColumnSpec& column : columns) {
+    const std::string col_where = where + ", column '" + column.name + "'";
+    CheckName(column.name, col_where);
+    if (!seen.insert(FoldCase(column.name)).second) {
       throw std::invalid_argument(col_where + ": duplicate column name");
     }
-    const TypeInfo info = InfoOf(spec.type);
-    ColumnLayout col{spec.name, spec.type, info.code, info.fixed,
+    const TypeInfo info = InfoOf(column.type);
+    ColumnLayout col{column.name, column.type, info.code, info.fixed,
                      static_cast<uint16_t>(layout.columns.size()), 0, 0, 0, 0};
     if (info.fixed) {
       col.fixed_offset = layout.fixed_size;
@@ -92,17 +92,17 @@ TableLayout MakeTableLayout(const std::string& table, const std::vector<ColumnSp
       layout.fixed_size = static_cast<uint16_t>(layout.fixed_size + info.width);
     } else {
       col.var_index = layout.var_count++;
-      if (spec.type == StoredType::kText) {
-        if (spec.length < 1 || spec.length > kMaxTextLength) {
+      if (column.type == StoredType::kText) {
+        if (column.length < 1 || column.length > kMaxTextLength) {
           throw std::invalid_argument(col_where + ": text length must be 1..255");
         }
-        col.max_chars = spec.length;
-        col.length = static_cast<uint16_t>(spec.length * 2);
-      } else if (spec.type == StoredType::kBinary) {
-        if (spec.length < 1 || spec.length > 510) {
+        col.max_chars = column.length;
+        col.length = static_cast<uint16_t>(column.length * 2);
+      } else if (column.type == StoredType::kBinary) {
+        if (column.length < 1 || column.length > 510) {
           throw std::invalid_argument(col_where + ": binary length must be 1..510");
         }
-        col.length = static_cast<uint16_t>(spec.length);
+        col.length = static_cast<uint16_t>(column.length);
       }
     }
     layout.columns.push_back(col);
