@@ -66,8 +66,12 @@ void SqlStatement::ExecSQL() {
     throw ComponentError(name_, NoValueMessage(parsed.parameters.front()));
   }
   local_sql::UpdateStatement statement = local_sql::ParseUpdate(parsed.text);
-  SharedTable& table = session_.OpenTable(directory_, statement.table);
-  local_sql::ExecuteUpdate(statement, table, settings_);
+  try {
+    SharedTable& table = session_.OpenTable(directory_, statement.table);
+    local_sql::ExecuteUpdate(statement, table, settings_);
+  } catch (const paradox::EngineError& error) {
+    throw paradox::EngineError(EachLineOnce(error.what()));
+  }
 }
 
 }  // namespace varnholt

@@ -2,8 +2,9 @@
 // CR LF, to the local SQL engine over the tables of its TargetSession.
 //
 // Messages: "<Name>: No SQL statement available" (text under two characters), "<Name>: No value for
-// parameter '<p>'", and the engine's own texts for refused statements. A failing statement changes
-// nothing.
+// parameter '<p>'" (outside quotes "::" is one colon and ":name" a parameter), and the local SQL's
+// and the engine's own texts for refused statements, each line once. A failing statement changes
+// nothing. The statements the local SQL understands: stores/target/local_sql/sql_parser.h.
 #ifndef VARNHOLT_STORES_TARGET_SQL_STATEMENT_H_
 #define VARNHOLT_STORES_TARGET_SQL_STATEMENT_H_
 

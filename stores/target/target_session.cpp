@@ -40,6 +40,23 @@ bool KeysEqual(const paradox::Record& a, const paradox::Record& b, int key_field
 
 }  // namespace
 
+std::string EachLineOnce(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && std::find(lines.begin(), lines.end(), line) == lines.end()) {
+      lines.push_back(line);
+    }
+    start = end + 1;
+  }
+  std::string joined;
+  for (const std::string& line : lines) joined += (joined.empty() ? "" : "\n") + line;
+  return joined;
+}
+
 SharedTable::SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
                          std::vector<bool> required)
     : table_(std::move(table)), file_name_(std::move(file_name)), required_(std::move(required)) {}

@@ -23,6 +23,9 @@ namespace varnholt {
 
 class TargetTable;
 
+// An engine message with each of its lines once, in their order, as the operator is shown it.
+std::string EachLineOnce(const std::string& text);
+
 // One open table and a version that changes whenever its rows may have changed, so components
 // know when a cached view of it is stale.
 class SharedTable {

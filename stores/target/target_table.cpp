@@ -26,24 +26,6 @@ std::string InvalidValueMessage(const std::string& field) {
   return "Invalid value for field '" + field + "'";
 }
 
-// Each line of an engine message once, in order.
-std::string EachLineOnce(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && std::find(lines.begin(), lines.end(), line) == lines.end()) {
-      lines.push_back(line);
-    }
-    start = end + 1;
-  }
-  std::string joined;
-  for (const std::string& line : lines) joined += (joined.empty() ? "" : "\n") + line;
-  return joined;
-}
-
 // Runs an engine operation; its failure carries the engine's text, each line once.
 template <typename F>
 auto Engine(F&& operation) -> decltype(operation()) {
