@@ -381,6 +381,9 @@ TableSnapshot JetDatabase::ReadTable(const std::string& name) const {
   }
 
   std::vector<SourceValue> values;
+  // The catalog's row count sizes the snapshot once; a damaged count only costs a regrowth.
+  constexpr size_t kMaxReservedValues = size_t{1} << 24;
+  values.reserve(std::min<size_t>(static_cast<size_t>(table->num_rows) * column_count, kMaxReservedValues));
   std::vector<MdbField> fields(column_count > 0 ? column_count : 1);
   mdb_rewind_table(table.get());
   while (column_count > 0 && mdb_fetch_row(table.get())) {

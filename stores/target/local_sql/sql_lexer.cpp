@@ -25,6 +25,8 @@ class Lexer {
 
   std::vector<Token> Run() {
     std::vector<Token> tokens;
+    // Statements are mostly short names and values between blanks: room enough for one pass.
+    tokens.reserve(text_.size() / 4 + 2);
     try {
       Read(&tokens);
     } catch (Token& invalid) {
