@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -428,10 +429,13 @@ void FieldCodec::Encode(int field, const Value& value, uint8_t* record, bool* ex
       if (scaled >= 1e32) Refuse(field, "cannot hold so large a number");
       std::memset(p, 0, n);
       p[0] = static_cast<uint8_t>((negative ? 0 : kBcdPositive) | kBcdMarker | decimals);
-      for (int d = 2 + kBcdDigits - 1; d >= 2; --d) {
-        const double q = std::floor(scaled / 10);
-        int digit = static_cast<int>(scaled - q * 10);
-        scaled = q;
+      // The digits as text: above 2^53 a double has no exact remainder by 10 to peel them off with.
+      char digits[kBcdDigits + 8];
+      const char* end = std::to_chars(digits, digits + sizeof digits, scaled, std::chars_format::fixed, 0).ptr;
+      const int count = static_cast<int>(end - digits);
+      for (int i = 0; i < kBcdDigits; ++i) {  // i-th digit from the right
+        const int d = 2 + kBcdDigits - 1 - i;
+        int digit = i < count ? digits[count - 1 - i] - '0' : 0;
         if (negative) digit ^= 0x0F;
         p[d / 2] |= static_cast<uint8_t>((d % 2 == 0) ? digit << 4 : digit);
       }

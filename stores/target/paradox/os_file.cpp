@@ -113,16 +113,20 @@ void OsFile::Truncate(uint64_t size) {
 
 std::vector<uint8_t> OsFile::ReadAt(uint64_t offset, size_t length) const {
   std::vector<uint8_t> bytes(length);
+  bytes.resize(ReadInto(offset, bytes.data(), length));
+  return bytes;
+}
+
+size_t OsFile::ReadInto(uint64_t offset, uint8_t* out, size_t length) const {
   size_t done = 0;
   while (done < length) {
-    const ssize_t n = ::pread(fd_, bytes.data() + done, length - done, offset + done);
+    const ssize_t n = ::pread(fd_, out + done, length - done, offset + done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) Fail(path_, "cannot read");
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
-  bytes.resize(done);
-  return bytes;
+  return done;
 }
 
 FileStamp OsFile::Stamp() const {

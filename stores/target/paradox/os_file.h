@@ -45,6 +45,8 @@ class OsFile {
   void Truncate(uint64_t size);
   // Reads up to `length` bytes at `offset`; fewer at the end of the file.
   std::vector<uint8_t> ReadAt(uint64_t offset, size_t length) const;
+  // Reads up to `length` bytes at `offset` into `out`; returns how many (fewer at the end).
+  size_t ReadInto(uint64_t offset, uint8_t* out, size_t length) const;
   FileStamp Stamp() const;
   // Takes the exclusive lock without waiting; false when another open file holds it.
   bool TryLock();

@@ -101,9 +101,13 @@ int TableFile::FindField(std::string_view name) const {
 }
 
 void TableFile::Load() {
-  std::vector<uint8_t> file = db_.ReadAll();
-  ApplyUndo(&file);
-  Header h = ParseHeader(file, path_);
+  const uint64_t file_size = db_.Stamp().size;
+  std::vector<uint8_t> head = db_.ReadAt(0, kHeaderFixedSize);
+  if (head.size() == kHeaderFixedSize && GetU16(head.data() + kHeaderHeaderSize) > kHeaderFixedSize) {
+    head = db_.ReadAt(0, GetU16(head.data() + kHeaderHeaderSize));
+  }
+  const auto undo = ApplyUndo(head);
+  Header h = ParseHeader(head, path_);
   if (h.file_type != kFileTypeKeyedDb && h.file_type != kFileTypeUnkeyedDb) {
     throw EngineError(path_ + ": not a Paradox table but an index file (type " +
                       std::to_string(h.file_type) + ")");
@@ -135,7 +139,7 @@ void TableFile::Load() {
 
   const size_t bs = h.block_size;
   const int rs = h.record_size;
-  const size_t body = file.size() - h.header_size;
+  const size_t body = file_size - h.header_size;
   const auto page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
   blocks_may_tear_ = !(bs <= page && page % bs == 0 && h.header_size % bs == 0);
   const size_t physical = (body + bs - 1) / bs;  // a short last block reads as zeros
@@ -143,10 +147,17 @@ void TableFile::Load() {
   if (held > kMaxBlocks) throw EngineError(path_ + ": damaged (more blocks than a table can have)");
   chunks_.clear();
   block_size_ = bs;
-  HoldBlocks(held);
-  for (size_t b = 0; b < physical; ++b) {
-    const size_t n = std::min(bs, body - b * bs);
-    std::memcpy(BlockData(static_cast<uint16_t>(b + 1)), file.data() + h.header_size + b * bs, n);
+  // Read straight into the chunks: no second copy of the file, no zeroing what is read anyway.
+  const size_t chunk_bytes = kBlocksPerChunk * bs;
+  for (size_t at = 0; at < held * bs; at += chunk_bytes) {
+    chunks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(chunk_bytes));
+    uint8_t* chunk = chunks_.back().get();
+    size_t got = 0;
+    if (at < body) got = db_.ReadInto(h.header_size + at, chunk, std::min(chunk_bytes, body - at));
+    std::memset(chunk + got, 0, chunk_bytes - got);  // a short last block reads as zeros
+  }
+  for (const auto& [block, image] : undo) {
+    if (block <= held && image.size() == bs) std::memcpy(BlockData(block), image.data(), bs);
   }
 
   // Walk the chain: its structure must be sound; counters that lag behind it are repairable.
@@ -639,14 +650,16 @@ uint16_t TableFile::AllocateBlock() {
   return b;
 }
 
-void TableFile::ApplyUndo(std::vector<uint8_t>* file) {
+std::vector<std::pair<uint16_t, std::vector<uint8_t>>> TableFile::ApplyUndo(
+    const std::vector<uint8_t>& head) {
   undo_saved_.clear();
-  if (!FileExists(undo_path_)) return;
+  std::vector<std::pair<uint16_t, std::vector<uint8_t>>> images;
+  if (!FileExists(undo_path_)) return images;
   std::vector<uint8_t> undo;
   try {
     undo = OsFile::Open(undo_path_, false).ReadAll();
   } catch (const EngineError&) {
-    return;
+    return images;
   }
   std::vector<std::pair<uint16_t, size_t>> entries;  // block (0: the header), offset in `undo`
   size_t block_size = 0;
@@ -665,24 +678,26 @@ void TableFile::ApplyUndo(std::vector<uint8_t>* file) {
   // The saved images belong to a post that stopped before its .DB header was written. Once the
   // header moved on, either that post completed or another program wrote since: keep the files.
   const bool applies = !entries.empty() && entries[0].first == 0 &&
-                       file->size() >= kHeaderFixedSize &&
-                       std::memcmp(file->data(), undo.data() + entries[0].second,
+                       head.size() >= kHeaderFixedSize &&
+                       std::memcmp(head.data(), undo.data() + entries[0].second,
                                    kHeaderFixedSize) == 0;
   if (applies) {
-    const size_t header_size = GetU16(file->data() + kHeaderHeaderSize);
+    const size_t header_size = GetU16(head.data() + kHeaderHeaderSize);
     for (size_t i = 1; i < entries.size(); ++i) {
       const auto [block, from] = entries[i];
       if (block == 0) continue;
-      const size_t offset = BlockOffset(header_size, block_size, block);
-      if (file->size() < offset + block_size) file->resize(offset + block_size, 0);
-      std::memcpy(file->data() + offset, undo.data() + from, block_size);
-      if (writable_) db_.WriteAt(offset, undo.data() + from, block_size);
+      images.emplace_back(block, std::vector<uint8_t>(undo.begin() + from,
+                                                      undo.begin() + from + block_size));
+      if (writable_) {
+        db_.WriteAt(BlockOffset(header_size, block_size, block), undo.data() + from, block_size);
+      }
     }
   }
   if (writable_) {
     OsFile::Open(undo_path_, true).Truncate(0);
     undo_end_ = 0;
   }
+  return images;
 }
 
 void TableFile::SaveForUndo(uint16_t block) {

@@ -81,8 +81,9 @@ class TableFile final : public Table {
   // image on disk is saved to the undo file before its first overwrite in a post.
   void SaveForUndo(uint16_t block);
   void EndUndo();
-  // Puts back the images a killed post saved (into `file`, and on disk when writable).
-  void ApplyUndo(std::vector<uint8_t>* file);
+  // The block images a killed post saved, given the .DB's header as it is now; when writable
+  // they are also put back on disk.
+  std::vector<std::pair<uint16_t, std::vector<uint8_t>>> ApplyUndo(const std::vector<uint8_t>& head);
   void SetRow(uint16_t block, int slot, RowId row);
   RowId Place(size_t chain_pos, int slot, const std::vector<uint8_t>& raw, RowId row);
   void Remove(RowId row);
