@@ -198,6 +198,13 @@ TEST(ParadoxUpdate, InPlaceAndMovingKeysKeepOrderIndexAndLookups) {
   }
   ExpectConsistent(path);
   EXPECT_EQ(t->RecordCount(), 60u);
+  const auto db = FileBytes(path);
+  EXPECT_NE(GetU16(db.data() + kHeaderFirstFreeBlock), 0);  // emptied blocks went to the free list
+  if (testing::HavePxlib()) {
+    std::string error;
+    EXPECT_EQ(testing::ReadWithPxlib(path, &error).size(), 60u);
+    EXPECT_TRUE(error.empty()) << error;
+  }
 }
 
 TEST(ParadoxValues, NullsZerosAndEmptyTextSurviveAReopen) {
