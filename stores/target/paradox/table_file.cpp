@@ -893,7 +893,7 @@ void TableFile::Remove(RowId row) {
   index_rebuild_needed_ = index_.has_value();
 }
 
-void TableFile::FinishPost(bool) {
+void TableFile::FinishPost() {
   header_.blocks_in_use = static_cast<uint16_t>(chain_.size());
   header_.first_block = chain_.empty() ? 0 : chain_.front();
   header_.last_block = chain_.empty() ? 0 : chain_.back();
@@ -942,7 +942,7 @@ RowId TableFile::Insert(const Record& record) {
     Place(pos, slot, raw, row);
     header_.num_records += 1;
     header_.auto_inc = auto_inc;
-    FinishPost(false);
+    FinishPost();
   } catch (...) {
     px_ = OsFile();
     Load();  // our picture may be half-changed: take the disk's (repairing what lags)
@@ -998,7 +998,7 @@ void TableFile::Update(RowId row, const Record& record) {
       rows_.pop_back();
       decoded_.pop_back();
     }
-    FinishPost(false);
+    FinishPost();
   } catch (...) {
     px_ = OsFile();
     Load();

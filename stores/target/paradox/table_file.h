@@ -87,7 +87,7 @@ class TableFile final : public Table {
   void SetRow(uint16_t block, int slot, RowId row);
   RowId Place(size_t chain_pos, int slot, const std::vector<uint8_t>& raw, RowId row);
   void Remove(RowId row);
-  void FinishPost(bool index_rebuilt);
+  void FinishPost();
   std::string IndexKey(int field, const uint8_t* record);
   void IndexAdd(RowId row);
   void IndexRemove(RowId row);
