@@ -14,6 +14,9 @@
 #include <unistd.h>
 
 #include "stores/source/jet_header.h"
+#include "stores/target/paradox/table.h"
+#include "stores/target/paradox/varnholt_schema.h"
+#include "tests/fuzz/paradox_table_fuzz.h"
 #include "tools/jetwriter/jet_writer.h"
 
 namespace fs = std::filesystem;
@@ -65,6 +68,97 @@ void JetSeeds(const fs::path& out, const fs::path& scratch) {
   WriteSeed(folder, "ace-format-id", ace);
 }
 
+// Row i's value for a field: distinct per row, so keys stay unique.
+varnholt::paradox::Value SampleValue(const varnholt::paradox::Field& field, int i) {
+  using varnholt::paradox::FieldType;
+  switch (field.type) {
+    case FieldType::kAlpha:
+      return std::string(i % 3 == 2 ? "Mü" : "A") + std::to_string(1000 + i);
+    case FieldType::kMemo:
+      return std::string("memo ") + std::to_string(i);
+    case FieldType::kShort:
+    case FieldType::kLong:
+    case FieldType::kAutoIncrement:
+      return int64_t{100 + i};
+    case FieldType::kMoney:
+    case FieldType::kNumber:
+    case FieldType::kBcd:
+      return 10.5 * i;
+    case FieldType::kLogical:
+      return i % 2 == 0;
+    case FieldType::kDate:
+      return varnholt::paradox::Date{738000 + i};
+    case FieldType::kTime:
+      return varnholt::paradox::Time{1000 * i};
+    case FieldType::kTimestamp:
+      return varnholt::paradox::Timestamp{6.38e13 + 1000.0 * i};
+    default:
+      return varnholt::paradox::Null{};
+  }
+}
+
+// Creates the table in `scratch`, inserts `rows` records (every third field left null in odd rows)
+// and returns the family packed as the Paradox fuzz target reads it.
+std::vector<uint8_t> ParadoxFamily(const fs::path& scratch, const std::string& name,
+                                   const varnholt::paradox::TableSchema& schema, int rows) {
+  using namespace varnholt::paradox;
+  fs::remove_all(scratch / "px");
+  fs::create_directories(scratch / "px");
+  const fs::path db = scratch / "px" / (name + ".DB");
+  Table::Create(db.string(), schema);
+  {
+    auto table = Table::Open(db.string(), true);
+    for (int i = 0; i < rows; ++i) {
+      Record record;
+      for (size_t f = 0; f < schema.fields.size(); ++f) {
+        const bool leave_null = f >= static_cast<size_t>(schema.key_field_count) && f % 3 == 2 && i % 2 == 1;
+        record.push_back(leave_null ? Value(Null{}) : SampleValue(schema.fields[f], i));
+      }
+      table->Insert(record);
+    }
+  }
+  std::vector<uint8_t> packed;
+  const char* extensions[] = {".DB", ".PX", ".MB"};
+  for (size_t i = 0; i < std::size(extensions); ++i) {
+    if (i > 0) packed.insert(packed.end(), varnholt::fuzz::kParadoxPartSeparator.begin(),
+                             varnholt::fuzz::kParadoxPartSeparator.end());
+    fs::path file = db;
+    file.replace_extension(extensions[i]);
+    if (fs::exists(file)) {
+      const std::vector<uint8_t> bytes = ReadFile(file);
+      packed.insert(packed.end(), bytes.begin(), bytes.end());
+    }
+  }
+  return packed;
+}
+
+void ParadoxSeeds(const fs::path& out, const fs::path& scratch) {
+  using namespace varnholt::paradox;
+  const fs::path folder = out / "fuzz_paradox_table";
+  for (const auto& [file, schema] : VarnholtSchemas()) {
+    std::string name = fs::path(file).stem().string();
+    WriteSeed(folder, name + "-3-rows", ParadoxFamily(scratch, name, schema, 3));
+  }
+  // Several blocks, so the chain and the index have more than one entry.
+  const auto schemas = VarnholtSchemas();
+  WriteSeed(folder, "many-rows", ParadoxFamily(scratch, "MANY", schemas.front().second, 40));
+  WriteSeed(folder, "empty", ParadoxFamily(scratch, "EMPTY", schemas.front().second, 0));
+
+  // Every field type the engine writes, keyed on two fields and unkeyed.
+  TableSchema types;
+  types.fields = {{"Code", FieldType::kAlpha, 12},   {"Number", FieldType::kShort, 2},
+                  {"Long", FieldType::kLong, 4},     {"Money", FieldType::kMoney, 8},
+                  {"Real", FieldType::kNumber, 8},   {"Flag", FieldType::kLogical, 1},
+                  {"Day", FieldType::kDate, 4},      {"Hour", FieldType::kTime, 4},
+                  {"Stamp", FieldType::kTimestamp, 8}, {"Note", FieldType::kMemo, 20},
+                  {"Exact", FieldType::kBcd, 2},     {"Raw", FieldType::kBytes, 6}};
+  types.key_field_count = 2;
+  types.code_page = 1252;
+  WriteSeed(folder, "all-types-keyed", ParadoxFamily(scratch, "TYPES", types, 5));
+  types.key_field_count = 0;
+  WriteSeed(folder, "all-types-unkeyed", ParadoxFamily(scratch, "TYPESU", types, 5));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,6 +171,7 @@ int main(int argc, char** argv) {
     const fs::path scratch = fs::temp_directory_path() / ("make_fuzz_seeds." + std::to_string(::getpid()));
     fs::create_directories(scratch);
     JetSeeds(out, scratch);
+    ParadoxSeeds(out, scratch);
     fs::remove_all(scratch);
   } catch (const std::exception& e) {
     std::cerr << "make_fuzz_seeds: " << e.what() << "\n";

@@ -10,11 +10,13 @@
 #include <gtest/gtest.h>
 
 #include "stores/filter/filter_expression.h"
+#include "stores/target/paradox/field_codec.h"
 #include "stores/target/local_sql/sql_lexer.h"
 #include "stores/target/local_sql/sql_parser.h"
 #include "tests/fuzz/filter_fuzz.h"
 #include "tests/fuzz/jet_header_fuzz.h"
 #include "tests/fuzz/local_sql_fuzz.h"
+#include "tests/fuzz/paradox_table_fuzz.h"
 
 namespace varnholt {
 namespace {
@@ -103,6 +105,44 @@ std::vector<uint8_t> ReadFile(const fs::path& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Every input under inputs/<target>/ once crashed that target; it must now pass.
+void ReplayInputs(const std::string& target, void (*body)(const std::vector<uint8_t>&)) {
+  const fs::path folder = fs::path(VARNHOLT_FUZZ_INPUTS_DIR) / target;
+  ASSERT_TRUE(fs::is_directory(folder)) << folder;
+  for (const auto& input : fs::directory_iterator(folder)) {
+    SCOPED_TRACE(input.path().string());
+    body(ReadFile(input.path()));
+  }
+}
+
+TEST(ParadoxRegression, FoundInputsPass) {
+  ReplayInputs("fuzz_paradox_table", [](const std::vector<uint8_t>& bytes) {
+    fuzz::FuzzParadoxTable(bytes.data(), bytes.size(), /*skip_known_faults=*/false);
+  });
+}
+
+// A BCD value whose scaled digits exceed a double's exact integers used to be split into digits by
+// repeated division, which produced junk digits (and an out-of-range conversion).
+TEST(ParadoxRegression, BcdKeepsEveryDigitOfLargeValues) {
+  using namespace paradox;
+  const CodePage code_page(437);
+  const FieldCodec codec({{"Amount", FieldType::kBcd, 2}}, code_page, "T.DB");
+  std::vector<uint8_t> record(codec.record_size());
+  codec.Encode(0, 123456789012345678.0, record.data());
+  std::string stored;
+  for (int d = 2; d < 34; ++d) {
+    const int nibble = d % 2 == 0 ? record[d / 2] >> 4 : record[d / 2] & 0x0F;
+    if (!stored.empty() || nibble != 0) stored += static_cast<char>('0' + nibble);
+  }
+  // Every digit of the scaled double, 12345678901234567168 exactly.
+  EXPECT_EQ(stored, "12345678901234567168");
+  EXPECT_DOUBLE_EQ(std::get<double>(codec.Decode(0, record.data(), nullptr)), 123456789012345678.0);
+
+  codec.Encode(0, -9.99e29, record.data());
+  EXPECT_DOUBLE_EQ(std::get<double>(codec.Decode(0, record.data(), nullptr)), -9.99e29);
+  EXPECT_THROW(codec.Encode(0, 1e30, record.data()), EngineError);
+}
+
 // Every checked-in seed goes through its target's body: a seed that crashes breaks fuzzing.
 TEST(FuzzCorpus, EverySeedPassesItsTarget) {
   const fs::path corpus = VARNHOLT_FUZZ_CORPUS_DIR;
@@ -121,6 +161,8 @@ TEST(FuzzCorpus, EverySeedPassesItsTarget) {
         fuzz::FuzzLocalSql(bytes.data(), bytes.size());
       } else if (name == "fuzz_jet_header") {
         fuzz::FuzzJetHeader(bytes.data(), bytes.size());
+      } else if (name == "fuzz_paradox_table") {
+        fuzz::FuzzParadoxTable(bytes.data(), bytes.size());
       } else {
         ADD_FAILURE() << "no body for " << name;
       }

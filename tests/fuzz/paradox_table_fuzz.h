@@ -1,0 +1,170 @@
+// The body of the Paradox table fuzz target, shared with the regression tests. The input is a
+// table family: the .DB bytes, then optionally the .PX, the .MB and a killed writer's undo file,
+// each part after the separator kParadoxPartSeparator (an empty part: no such file). The body
+// writes the family to a scratch folder and goes through it as the target store does: the checker,
+// a read-only open that reads every record and looks one up, then a writable open (which repairs
+// what a killed writer left) that inserts a record and rewrites one. Only EngineError may escape the
+// engine; anything else aborts the run.
+#ifndef VARNHOLT_TESTS_FUZZ_PARADOX_TABLE_FUZZ_H_
+#define VARNHOLT_TESTS_FUZZ_PARADOX_TABLE_FUZZ_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include <unistd.h>
+
+#include "stores/target/paradox/table.h"
+#include "stores/target/paradox/table_checker.h"
+
+namespace varnholt::fuzz {
+
+inline constexpr std::string_view kParadoxPartSeparator = "\n--VNH-PART--\n";
+inline constexpr const char* kParadoxPartExtensions[] = {".DB", ".PX", ".MB", ".DB.undo"};
+
+// Splits an input into the (up to four) files of a family.
+inline std::vector<std::string_view> SplitParadoxParts(std::string_view input) {
+  std::vector<std::string_view> parts;
+  while (parts.size() + 1 < std::size(kParadoxPartExtensions)) {
+    const size_t at = input.find(kParadoxPartSeparator);
+    if (at == std::string_view::npos) break;
+    parts.push_back(input.substr(0, at));
+    input.remove_prefix(at + kParadoxPartSeparator.size());
+  }
+  parts.push_back(input);
+  return parts;
+}
+
+// The scratch folder, one per process, emptied before every input.
+inline const std::filesystem::path& ParadoxScratch() {
+  static const std::filesystem::path dir = [] {
+    std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
+                                     ? std::filesystem::path("/dev/shm")
+                                     : std::filesystem::temp_directory_path();
+    std::filesystem::path d = base / ("varnholt_fuzz_paradox." + std::to_string(::getpid()));
+    std::filesystem::create_directories(d);
+    return d;
+  }();
+  // Registered after `dir` is built, so it runs before `dir` is destroyed.
+  static const bool cleanup_registered = [] {
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(ParadoxScratch(), ec);
+    });
+    return true;
+  }();
+  (void)cleanup_registered;
+  return dir;
+}
+
+// A value of the field's type that no genuine record is likely to hold, for a new key.
+inline paradox::Value FreshValue(const paradox::Field& field) {
+  using paradox::FieldType;
+  switch (field.type) {
+    case FieldType::kAlpha:
+    case FieldType::kMemo:
+      return std::string("ZZ fuzz é");
+    case FieldType::kShort:
+      return int64_t{4711};
+    case FieldType::kLong:
+    case FieldType::kAutoIncrement:
+      return int64_t{47114711};
+    case FieldType::kMoney:
+    case FieldType::kNumber:
+    case FieldType::kBcd:
+      return 4711.25;
+    case FieldType::kLogical:
+      return true;
+    case FieldType::kDate:
+      return paradox::Date{739000};
+    case FieldType::kTime:
+      return paradox::Time{3600000};
+    case FieldType::kTimestamp:
+      return paradox::Timestamp{63850000000000.0};
+    default:
+      return paradox::Null{};
+  }
+}
+
+inline void ExerciseTable(paradox::Table& table, bool writable) {
+  const std::vector<paradox::RowId> rows = table.Rows();
+  if (rows.size() != table.RecordCount()) std::abort();
+  for (paradox::RowId row : rows) {
+    const paradox::Record& record = table.Get(row);
+    if (record.size() != table.fields().size()) std::abort();
+  }
+  if (!table.fields().empty()) {
+    (void)table.FindField(table.fields()[0].name);
+    if (!rows.empty()) (void)table.FindEqual(0, table.Get(rows.front())[0]);
+  }
+  if (!writable || table.fields().empty()) return;
+
+  paradox::Record fresh = rows.empty() ? paradox::Record(table.fields().size(), paradox::Null{})
+                                       : table.Get(rows.front());
+  fresh[0] = FreshValue(table.fields()[0]);
+  try {
+    table.Insert(fresh);
+  } catch (const paradox::EngineError&) {
+  }
+  if (!rows.empty()) {
+    try {
+      const paradox::Record again = table.Get(rows.back());
+      table.Update(rows.back(), again);
+    } catch (const paradox::EngineError&) {
+    }
+  }
+}
+
+// Known fault, reported and kept as a regression test (ParadoxRegression.HugeBlockCountClaim): a
+// header that claims far more blocks than the file holds makes the open reserve memory for all of
+// them (up to 2 GB). Until that is mended, such inputs skip the opens so that the fuzzer gets past
+// them to other faults. Remove this once the regression test passes.
+inline bool ClaimsFarMoreBlocksThanItHolds(std::string_view db) {
+  constexpr size_t kSlackBlocks = 256;
+  if (db.size() < 0x58) return false;
+  auto byte = [&](size_t at) { return static_cast<uint8_t>(db[at]); };
+  const size_t header_size = byte(0x02) | (byte(0x03) << 8);
+  const size_t block_size = static_cast<size_t>(byte(0x05)) * 1024;
+  const size_t file_blocks = byte(0x0C) | (byte(0x0D) << 8);
+  if (block_size == 0 || header_size > db.size()) return false;
+  const size_t physical = (db.size() - header_size + block_size - 1) / block_size;
+  return file_blocks > physical + kSlackBlocks;
+}
+
+inline void FuzzParadoxTable(const uint8_t* data, size_t size, bool skip_known_faults = true) {
+  namespace fs = std::filesystem;
+  const fs::path& dir = ParadoxScratch();
+  for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
+
+  const std::vector<std::string_view> parts =
+      SplitParadoxParts(std::string_view(reinterpret_cast<const char*>(data), size));
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0 && parts[i].empty()) continue;
+    std::ofstream out(dir / (std::string("T") + kParadoxPartExtensions[i]), std::ios::binary);
+    out.write(parts[i].data(), static_cast<std::streamsize>(parts[i].size()));
+  }
+  const std::string db = (dir / "T.DB").string();
+
+  (void)paradox::CheckTable(db);
+  if (skip_known_faults && ClaimsFarMoreBlocksThanItHolds(parts[0])) return;
+  for (bool writable : {false, true}) {
+    try {
+      std::unique_ptr<paradox::Table> table = paradox::Table::Open(db, writable);
+      ExerciseTable(*table, writable);
+      (void)table->RefreshIfChanged();
+    } catch (const paradox::EngineError&) {
+    }
+  }
+  (void)paradox::CheckTable(db);
+}
+
+}  // namespace varnholt::fuzz
+
+#endif  // VARNHOLT_TESTS_FUZZ_PARADOX_TABLE_FUZZ_H_
