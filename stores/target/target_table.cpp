@@ -139,6 +139,7 @@ class TargetTable::Impl {
     RequireOpen();
     PostPending();
     Refresh();
+    refresh_due_ = false;
     cursor_row_.reset();
     eof_ = false;
   }
@@ -238,7 +239,7 @@ class TargetTable::Impl {
     return index;
   }
 
-  void Refresh() {
+  void Refresh() const {
     Engine([&] { table_->Refresh(); });
   }
 
@@ -251,14 +252,20 @@ class TargetTable::Impl {
     eof_ = false;
   }
 
+  // The look for another program's changes waits for the next read: a filter switched on and off
+  // again without a read in between (as the passes do per row) then costs one look, not two.
   void MoveToFirst() {
-    Refresh();
+    refresh_due_ = true;
     cursor_row_.reset();
     eof_ = false;
   }
 
   // The rows that pass the filter in force, in table order; rebuilt when the table changed.
   void EnsureView() const {
+    if (refresh_due_) {
+      Refresh();
+      refresh_due_ = false;
+    }
     if (cursor_row_ && cursor_reloads_ != table_->reloads()) cursor_row_.reset();
     if (view_valid_ && view_version_ == table_->version()) {
       if (!cursor_row_) pos_ = 0;
@@ -320,6 +327,7 @@ class TargetTable::Impl {
   mutable uint64_t cursor_reloads_ = 0;  // the table's reloads() when cursor_row_ was set
   mutable size_t pos_ = 0;
   bool eof_ = false;
+  mutable bool refresh_due_ = false;  // a filter change asked for a look at the files
   mutable std::vector<paradox::RowId> view_;
   mutable bool view_valid_ = false;
   mutable uint64_t view_version_ = 0;
