@@ -1,8 +1,11 @@
 #include "stores/target/field_conversion.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace varnholt {
@@ -14,8 +17,10 @@ using paradox::FieldType;
 // Paradox keeps the smallest value of each integer width as its null marker.
 constexpr int64_t kShortMax = 32767;
 constexpr int64_t kLongMax = 2147483647;
-// Whole numbers up to this size print as plain digits; larger ones in exponent form.
+// Numbers between these magnitudes print plainly; others in exponent form.
+constexpr double kPlainMinimum = 1e-5;
 constexpr double kPlainDigitsLimit = 1e15;
+constexpr int kSignificantDigits = 15;
 // Two-digit years fall into this hundred-year window, as the operator's platform reads them.
 constexpr int kTwoDigitYearWindowStart = 1930;
 constexpr int kMillisecondsPerDay = 86'400'000;
@@ -215,13 +220,35 @@ std::string FormatTime(int64_t milliseconds, const RegionalSettings& settings) {
                        static_cast<int>(seconds % 60));
 }
 
+void StripTrailingZeros(std::string* text) {
+  size_t dot = text->find('.');
+  if (dot == std::string::npos) return;
+  size_t end = text->size();
+  while (end > dot + 1 && (*text)[end - 1] == '0') --end;
+  if (end == dot + 1) end = dot;
+  text->resize(end);
+}
+
+// As the source side shows a Double: 15 significant digits, plain between 1e-5 and 1e15 (no
+// trailing zeros), else a mantissa and "E" exponent.
 std::string FormatDouble(double value) {
-  if (value == std::floor(value) && std::fabs(value) < kPlainDigitsLimit) {
-    return std::to_string(static_cast<int64_t>(value));
-  }
+  if (value == 0) return "0";
+  if (!std::isfinite(value)) return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
   char buffer[64];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return ec == std::errc() ? std::string(buffer, end) : std::string();
+  std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, value);
+  const char* e = std::strchr(buffer, 'e');
+  int exponent = std::atoi(e + 1);
+  double magnitude = std::fabs(value);
+  if (magnitude >= kPlainMinimum && magnitude < kPlainDigitsLimit && exponent < kSignificantDigits) {
+    int decimals = std::max(0, kSignificantDigits - 1 - exponent);
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    std::string text(buffer);
+    StripTrailingZeros(&text);
+    return text;
+  }
+  std::string mantissa(static_cast<const char*>(buffer), e);
+  StripTrailingZeros(&mantissa);
+  return mantissa + "E" + std::to_string(exponent);
 }
 
 std::optional<paradox::Value> IntegerInRange(int64_t value, FieldType type) {

@@ -2,7 +2,8 @@
 // component (setting and reading fields) and the local SQL (assignments and comparisons).
 //
 // Reading a value as text follows the source side's conventions: null is empty text, alpha as
-// stored, whole numbers in plain digits, dates in the regional short date format, logical values
+// stored, whole numbers in plain digits, other numbers with 15 significant digits ('.', no trailing
+// zeros, "E" exponent outside 1e-5..1e15), dates in the regional short date format, logical values
 // "True" or "False".
 #ifndef VARNHOLT_STORES_TARGET_FIELD_CONVERSION_H_
 #define VARNHOLT_STORES_TARGET_FIELD_CONVERSION_H_

@@ -98,6 +98,9 @@ TEST(FieldConversionTest, ValuesReadAsTheSourceSideWritesThem) {
   EXPECT_EQ(TextFromValue(int64_t{-42}, kSettings), "-42");
   EXPECT_EQ(TextFromValue(1234.0, kSettings), "1234");
   EXPECT_EQ(TextFromValue(12.5, kSettings), "12.5");
+  EXPECT_EQ(TextFromValue(0.1 + 0.2, kSettings), "0.3");  // 15 significant digits
+  EXPECT_EQ(TextFromValue(-0.000001, kSettings), "-1E-6");
+  EXPECT_EQ(TextFromValue(1e20, kSettings), "1E20");
   EXPECT_EQ(TextFromValue(true, kSettings), "True");
   EXPECT_EQ(TextFromValue(false, kSettings), "False");
   EXPECT_EQ(TextFromValue(paradox::Date{DaysFromCivil(2010, 1, 5)}, kSettings), "2010/01/05");
