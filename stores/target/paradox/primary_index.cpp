@@ -34,6 +34,10 @@ std::optional<PrimaryIndex> PrimaryIndex::Parse(const std::vector<uint8_t>& file
     if (h.index_levels != 0 || h.num_records != 0) return std::nullopt;
     return index;
   }
+  if (file.size() <= h.header_size ||
+      (static_cast<size_t>(n) - 1) * bs >= file.size() - h.header_size) {
+    return std::nullopt;  // the header claims blocks the file does not hold
+  }
   std::vector<uint8_t> blocks(static_cast<size_t>(n) * bs, 0);
   if (file.size() > h.header_size) {
     const size_t avail = std::min(blocks.size(), file.size() - h.header_size);

@@ -143,10 +143,12 @@ void TableFile::Load() {
   const auto page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
   blocks_may_tear_ = !(bs <= page && page % bs == 0 && h.header_size % bs == 0);
   const size_t physical = (body + bs - 1) / bs;  // a short last block reads as zeros
-  const size_t held = std::max<size_t>(physical, h.file_blocks);
+  // Only what the file holds is read; blocks the header claims beyond it make the header stale.
+  const size_t held = physical;
   if (held > kMaxBlocks) throw EngineError(path_ + ": damaged (more blocks than a table can have)");
   chunks_.clear();
   block_size_ = bs;
+  physical_blocks_ = physical;
   // Read straight into the chunks: no second copy of the file, no zeroing what is read anyway.
   const size_t chunk_bytes = kBlocksPerChunk * bs;
   for (size_t at = 0; at < held * bs; at += chunk_bytes) {
@@ -212,7 +214,7 @@ void TableFile::Load() {
   const uint16_t last = chain_.empty() ? 0 : chain_.back();
   const uint16_t highest = chain_.empty() ? 0 : *std::max_element(chain_.begin(), chain_.end());
   if (total != h.num_records || chain_.size() != h.blocks_in_use || last != h.last_block ||
-      highest > h.file_blocks) {
+      highest > h.file_blocks || h.file_blocks > physical) {
     stale = true;
   }
   {  // the free list must stay clear of the chain and inside the file
@@ -356,7 +358,9 @@ void TableFile::Repair(bool db_stale) {
       prev = b;
     }
     const uint16_t highest = chain_.empty() ? 0 : *std::max_element(chain_.begin(), chain_.end());
-    header_.file_blocks = std::max(header_.file_blocks, highest);
+    // Blocks past the header's count that the chain does not use are left-overs: not counted.
+    header_.file_blocks = std::max<uint16_t>(
+        highest, static_cast<uint16_t>(std::min<size_t>(header_.file_blocks, physical_blocks_)));
     std::vector<bool> in_chain(header_.file_blocks + 1, false);
     for (uint16_t b : chain_) in_chain[b] = true;
     uint16_t head = 0;
@@ -636,6 +640,7 @@ void TableFile::Locate(const std::string& key, size_t* chain_pos, int* slot,
 uint16_t TableFile::AllocateBlock() {
   uint16_t b = header_.first_free_block;
   if (b != 0) {
+    HoldBlocks(b);
     header_.first_free_block = BlockView(BlockData(b), header_.record_size).next();
   } else {
     if (header_.file_blocks >= kMaxBlocks) {

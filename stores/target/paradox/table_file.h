@@ -115,6 +115,7 @@ class TableFile final : public Table {
   static constexpr size_t kBlocksPerChunk = 64;
   std::vector<std::unique_ptr<uint8_t[]>> chunks_;
   size_t block_size_ = 0;
+  size_t physical_blocks_ = 0;  // whole or partial blocks in the file at the last read
   std::vector<uint16_t> chain_;              // blocks in chain order
   std::vector<std::vector<RowId>> block_rows_;  // per block (n − 1): row of each slot
   std::vector<Location> rows_;
