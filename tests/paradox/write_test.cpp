@@ -369,6 +369,9 @@ TEST(ParadoxRepair, LaggingHeaderAndIndexAreRewrittenAtWritableOpen) {
     std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
     f.seekp(kHeaderNumRecords);
     f.put(static_cast<char>(199 & 0xFF));
+    f.seekp(kHeaderFileBlocks);  // and a block count far beyond the file
+    f.put(0x60);
+    f.put(static_cast<char>(0xEA));
     std::fstream px(dir.File("S.PX"), std::ios::in | std::ios::out | std::ios::binary);
     px.seekp(kHeaderIndexStamp);
     px.put(0x77);
@@ -376,9 +379,11 @@ TEST(ParadoxRepair, LaggingHeaderAndIndexAreRewrittenAtWritableOpen) {
   EXPECT_FALSE(CheckTable(path).ok());
   EXPECT_EQ(Table::Open(path, false)->RecordCount(), 200u);  // read-only: reads, never writes
   EXPECT_FALSE(CheckTable(path).ok());
+  const auto size = fs::file_size(path);
   auto t = Table::Open(path, true);
   EXPECT_TRUE(dynamic_cast<TableFile*>(t.get())->repaired());
   ExpectConsistent(path);
+  EXPECT_EQ(fs::file_size(path), size);
   fs::remove(dir.File("S.PX"));  // a lost index is rebuilt too
   t.reset();
   t = Table::Open(path, true);
