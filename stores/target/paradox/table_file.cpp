@@ -20,6 +20,8 @@ constexpr size_t kMaxBlocks = 0xFFFF;  // block numbers are 16-bit
 // Undo file entry: magic, u16 block, u32 block size, the block's old image, u32 checksum of all
 // before it. A torn entry fails its checksum; its block was not yet overwritten then.
 constexpr char kUndoMagic[4] = {'V', 'U', 'N', '1'};
+constexpr size_t kUndoBlockAt = 4;     // u16 block number, 0 for the .DB header
+constexpr size_t kUndoSizeAt = 6;      // u32 bytes of the image
 constexpr size_t kUndoEntryHead = 10;
 constexpr size_t kUndoChecksumSize = 4;
 constexpr char kUndoSuffix[] = ".undo";
@@ -671,8 +673,8 @@ std::vector<std::pair<uint16_t, std::vector<uint8_t>>> TableFile::ApplyUndo(
   for (size_t at = 0; at + kUndoEntryHead <= undo.size();) {
     const uint8_t* e = undo.data() + at;
     if (std::memcmp(e, kUndoMagic, sizeof kUndoMagic) != 0) break;
-    const uint16_t block = GetU16(e + 4);
-    const size_t size = GetU32(e + 6);
+    const uint16_t block = GetU16(e + kUndoBlockAt);
+    const size_t size = GetU32(e + kUndoSizeAt);
     const size_t length = kUndoEntryHead + size;
     if (size == 0 || at + length + kUndoChecksumSize > undo.size()) break;
     if (Fnv1a(e, length) != GetU32(e + length)) break;
@@ -718,8 +720,8 @@ void TableFile::SaveForUndo(uint16_t block) {
   auto append = [&](uint16_t number, const std::vector<uint8_t>& image) {
     std::vector<uint8_t> entry(kUndoEntryHead + image.size() + kUndoChecksumSize);
     std::memcpy(entry.data(), kUndoMagic, sizeof kUndoMagic);
-    PutU16(entry.data() + 4, number);
-    PutU32(entry.data() + 6, static_cast<uint32_t>(image.size()));
+    PutU16(entry.data() + kUndoBlockAt, number);
+    PutU32(entry.data() + kUndoSizeAt, static_cast<uint32_t>(image.size()));
     std::memcpy(entry.data() + kUndoEntryHead, image.data(), image.size());
     PutU32(entry.data() + kUndoEntryHead + image.size(),
            Fnv1a(entry.data(), kUndoEntryHead + image.size()));
