@@ -18,14 +18,6 @@ std::string ReadText(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-sample::ParentLink Link(int child, int learner_id, int parent) {
-  sample::ParentLink link;
-  link.child_id = child;
-  link.learner_id = learner_id;
-  link.parent_id = parent;
-  return link;
-}
-
 // Seven learners that show the mapping's cases; three parents; two classes.
 sample::School SmallSchool() {
   sample::School s;

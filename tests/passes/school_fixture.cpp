@@ -191,4 +191,12 @@ sample::SchoolClass MakeClass(int id, const std::string& name, const std::string
   return k;
 }
 
+sample::ParentLink Link(int child, int learner_id, int parent) {
+  sample::ParentLink link;
+  link.child_id = child;
+  link.learner_id = learner_id;
+  link.parent_id = parent;
+  return link;
+}
+
 }  // namespace varnholt::testing

@@ -70,6 +70,7 @@ class SchoolTest : public ::testing::Test {
 sample::Learner MakeLearner(int n);
 sample::Parent MakeParent(int n);
 sample::SchoolClass MakeClass(int id, const std::string& name, const std::string& ed_code);
+sample::ParentLink Link(int child, int learner_id, int parent);
 
 }  // namespace varnholt::testing
 

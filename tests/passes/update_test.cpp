@@ -9,14 +9,6 @@
 namespace varnholt::testing {
 namespace {
 
-sample::ParentLink Link(int child, int learner_id, int parent) {
-  sample::ParentLink link;
-  link.child_id = child;
-  link.learner_id = learner_id;
-  link.parent_id = parent;
-  return link;
-}
-
 sample::School UpdateSchool() {
   sample::School s;
   for (int n = 1; n <= 6; ++n) s.learners.push_back(MakeLearner(n));
