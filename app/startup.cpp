@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <csignal>
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QFont>
@@ -22,6 +24,8 @@ QString ApplicationTitle(const QString& program_file) {
   if (name.size() > 1) name = name.left(1) + name.mid(1).toLower();
   return name;
 }
+
+void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 bool UseApplicationFont(const QString& font_file) {
   QString family = QString::fromLatin1(kFontFamily);

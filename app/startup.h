@@ -17,6 +17,10 @@ QString ApplicationTitle(const QString& program_file);
 // REQUIRES: a QApplication exists.
 bool UseApplicationFont(const QString& font_file = QStringLiteral("/usr/share/wine/fonts/ms_sans_serif.ttf"));
 
+// A write past the file-size limit (ulimit -f) would otherwise end the process with SIGXFSZ in the
+// middle of a table write; ignored, the write fails with EFBIG and the command reports it.
+void IgnoreFileSizeSignal();
+
 }  // namespace varnholt
 
 #endif  // VARNHOLT_APP_STARTUP_H_

@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return kUsageError;
   }
+  varnholt::IgnoreFileSizeSignal();
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // Qt sees none of our arguments.
   int qt_argc = 1;
