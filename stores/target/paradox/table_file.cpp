@@ -95,9 +95,16 @@ TableFile::~TableFile() {
 }
 
 int TableFile::FindField(std::string_view name) const {
-  const std::string wanted = Upper(std::string(name));
+  // Called for every field read and written: compares in place rather than building upper-case
+  // copies of every name.
+  auto same = [](char a, char b) {
+    return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+  };
   for (size_t i = 0; i < fields_.size(); ++i) {
-    if (Upper(fields_[i].name) == wanted) return static_cast<int>(i);
+    const std::string& field = fields_[i].name;
+    if (field.size() == name.size() && std::equal(field.begin(), field.end(), name.begin(), same)) {
+      return static_cast<int>(i);
+    }
   }
   return -1;
 }
@@ -258,6 +265,7 @@ void TableFile::Load() {
   bool has_memo = false;
   for (const auto& f : fields_) has_memo = has_memo || f.type == FieldType::kMemo;
   memo_ = has_memo ? MemoFile::Load(mb_path_) : MemoFile();
+  has_memo_ = has_memo;
 
   index_.reset();
   index_rebuild_needed_ = false;
@@ -412,10 +420,19 @@ void TableFile::RememberFileStamps() {
   header_bytes_ = db_.ReadAt(0, kHeaderFixedSize);
 }
 
+void TableFile::RememberOwnPost() {
+  // The files are ours since the look before the post; their open handles give the same stamps
+  // as their paths, and the header on disk is the one just written.
+  db_stamp_ = db_.Stamp();
+  px_stamp_ = px_.is_open() ? px_.Stamp() : StampOf(px_path_);
+  header_bytes_.assign(header_.raw.begin(), header_.raw.begin() + kHeaderFixedSize);
+}
+
 bool TableFile::FilesChanged() const {
   if (StampOf(path_) != db_stamp_) return true;
   if (header_.key_field_count > 0 && StampOf(px_path_) != px_stamp_) return true;
-  if (StampOf(mb_path_) != mb_stamp_) return true;
+  // Only memo fields read the .MB; posts never write it.
+  if (has_memo_ && StampOf(mb_path_) != mb_stamp_) return true;
   // Coarse file times can hide a quick change; the counters in the header cannot.
   return db_.ReadAt(0, kHeaderFixedSize) != header_bytes_;
 }
@@ -916,7 +933,7 @@ void TableFile::FinishPost() {
   StoreCounters(&header_);
   db_.WriteAt(0, header_.raw.data(), kHeaderFixedSize);  // last: the post is complete
   EndUndo();
-  RememberFileStamps();
+  RememberOwnPost();
 }
 
 RowId TableFile::Insert(const Record& record) {

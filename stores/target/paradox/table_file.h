@@ -60,6 +60,7 @@ class TableFile final : public Table {
   void FindSecondaryIndexes();
   void Repair(bool db_stale);
   void RememberFileStamps();
+  void RememberOwnPost();  // RememberFileStamps after our own post, without reading the files
   bool FilesChanged() const;
   void RequireWritable();
 
@@ -106,6 +107,7 @@ class TableFile final : public Table {
   std::unique_ptr<CodePage> code_page_;
   std::unique_ptr<FieldCodec> codec_;
   MemoFile memo_;
+  bool has_memo_ = false;
   int key_size_ = 0;
   int capacity_ = 0;
   int auto_field_ = -1;
