@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <type_traits>
+#include <unordered_set>
 
 #include "stores/target/required_fields.h"
 #include "stores/target/target_table.h"
@@ -29,6 +31,34 @@ std::string JoinPath(const std::string& directory, const std::string& file_name)
   if (directory.empty()) return file_name;
   if (directory.back() == '/') return directory + file_name;
   return directory + "/" + file_name;
+}
+
+// The key fields' values as bytes, equal exactly when the values are.
+std::string KeyBytes(const paradox::Record& record, int key_fields) {
+  std::string bytes;
+  for (int i = 0; i < key_fields; ++i) {
+    const paradox::Value& value = record[i];
+    bytes += static_cast<char>(value.index());
+    std::visit(
+        [&](const auto& v) {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::string>) {
+            bytes += std::to_string(v.size()) + ":" + v;
+          } else if constexpr (std::is_same_v<T, paradox::Bytes>) {
+            bytes += std::to_string(v.data.size()) + ":" +
+                     std::string(v.data.begin(), v.data.end());
+          } else if constexpr (std::is_same_v<T, int64_t> || std::is_same_v<T, double> ||
+                               std::is_same_v<T, bool>) {
+            bytes.append(reinterpret_cast<const char*>(&v), sizeof v);
+          } else if constexpr (std::is_same_v<T, paradox::Date>) {
+            bytes.append(reinterpret_cast<const char*>(&v.days), sizeof v.days);
+          } else if constexpr (!std::is_same_v<T, paradox::Null>) {
+            bytes.append(reinterpret_cast<const char*>(&v.milliseconds), sizeof v.milliseconds);
+          }
+        },
+        value);
+  }
+  return bytes;
 }
 
 bool KeysEqual(const paradox::Record& a, const paradox::Record& b, int key_fields) {
@@ -92,6 +122,10 @@ paradox::RowId SharedTable::Insert(const paradox::Record& record) {
   return row;
 }
 
+paradox::EngineError SharedTable::KeyViolation() const {
+  return paradox::EngineError(std::string(kKeyViolation) + "\nTable: " + table_->path());
+}
+
 void SharedTable::UpdateAll(
     const std::vector<std::pair<paradox::RowId, paradox::Record>>& updates) {
   struct Change {
@@ -108,25 +142,25 @@ void SharedTable::UpdateAll(
   if (changes.empty()) return;
 
   int key_fields = table_->key_field_count();
-  if (key_fields > 0) {
-    std::map<paradox::RowId, const paradox::Record*> new_records;
-    for (const auto& [row, record] : updates) new_records[row] = &record;
+  bool key_changed = false;
+  for (const Change& change : changes) {
+    if (!KeysEqual(*change.new_record, change.old_record, key_fields)) key_changed = true;
+  }
+  if (key_changed) {
+    // Every selected row's final key is distinct, and no changed key is held by a row the
+    // statement leaves alone.
+    std::unordered_set<std::string> final_keys;
+    std::unordered_set<paradox::RowId> selected;
+    for (const auto& [row, record] : updates) {
+      selected.insert(row);
+      if (!final_keys.insert(KeyBytes(record, key_fields)).second) throw KeyViolation();
+    }
     for (const Change& change : changes) {
       const paradox::Record& record = *change.new_record;
       if (KeysEqual(record, change.old_record, key_fields)) continue;
-      // The new key may not stay with any other row, changed or not.
       for (paradox::RowId other : table_->FindEqual(0, record[0])) {
-        if (other == change.row) continue;
-        auto changed = new_records.find(other);
-        const paradox::Record& final_record =
-            changed != new_records.end() ? *changed->second : table_->Get(other);
-        if (KeysEqual(final_record, record, key_fields)) {
-          throw paradox::EngineError(std::string(kKeyViolation) + "\nTable: " + table_->path());
-        }
-      }
-      for (const auto& [row, other_record] : new_records) {
-        if (row != change.row && KeysEqual(*other_record, record, key_fields)) {
-          throw paradox::EngineError(std::string(kKeyViolation) + "\nTable: " + table_->path());
+        if (selected.count(other) == 0 && KeysEqual(table_->Get(other), record, key_fields)) {
+          throw KeyViolation();
         }
       }
     }

@@ -54,6 +54,8 @@ class SharedTable {
   void UpdateAll(const std::vector<std::pair<paradox::RowId, paradox::Record>>& updates);
 
  private:
+  paradox::EngineError KeyViolation() const;
+
   std::unique_ptr<paradox::Table> table_;
   std::string file_name_;
   std::vector<bool> required_;
