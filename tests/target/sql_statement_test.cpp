@@ -277,6 +277,11 @@ TEST_F(SqlStatementTest, RefusedStatementsLeaveTheTablesByteIdentical) {
   update_.SetText("UPDATE DL01MAST.DB SET DL01_CODE = '39' WHERE DL01_CODE = '31'");
   update_.ExecSQL();
   EXPECT_EQ(Read(dl01mast_, "DL01_CODE='39'", "DL01_DESCRIPTION"), "A");
+  // New keys for several rows at once, computed from each row's own value.
+  update_.SetText("UPDATE DL01MAST.DB SET DL01_CODE = DL01_CODE + '0'");
+  update_.ExecSQL();
+  EXPECT_EQ(Read(dl01mast_, "DL01_CODE='390'", "DL01_DESCRIPTION"), "A");
+  EXPECT_EQ(Read(dl01mast_, "DL01_CODE='320'", "DL01_DESCRIPTION"), "B");
 }
 
 }  // namespace
