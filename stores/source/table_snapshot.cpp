@@ -32,9 +32,14 @@ TableSnapshot::TableSnapshot(std::string name, std::vector<SourceColumn> columns
 }
 
 std::optional<int> TableSnapshot::FindField(std::string_view name) const {
+  auto asked = field_by_asked_name_.find(name);
+  if (asked != field_by_asked_name_.end()) return asked->second;
   auto it = field_by_folded_name_.find(filter::FoldCase(name));
-  if (it == field_by_folded_name_.end()) return std::nullopt;
-  return it->second;
+  std::optional<int> field = it == field_by_folded_name_.end() ? std::nullopt : std::optional<int>(it->second);
+  // Names come from filter texts too, which carry source values: keep the cache small.
+  constexpr size_t kMaxAskedNames = 256;
+  if (field_by_asked_name_.size() < kMaxAskedNames) field_by_asked_name_.emplace(std::string(name), field);
+  return field;
 }
 
 filter::FieldKind TableSnapshot::KindOf(int field) const { return FilterKindOf(columns_[field].type); }

@@ -46,12 +46,19 @@ class TableSnapshot : public filter::Schema {
 
  private:
   using Index = std::unordered_map<std::string, std::vector<int>>;
+  // Looks up names as asked, so the same spelling is folded once, not at every field read.
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+  };
+  using NameMap = std::unordered_map<std::string, std::optional<int>, NameHash, std::equal_to<>>;
 
   std::string name_;
   std::vector<SourceColumn> columns_;
   std::vector<SourceValue> values_;
   int row_count_;
   std::unordered_map<std::string, int> field_by_folded_name_;
+  mutable NameMap field_by_asked_name_;
   mutable std::vector<std::unique_ptr<Index>> indexes_;  // per field, built on first use
 };
 
