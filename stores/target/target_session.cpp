@@ -135,9 +135,10 @@ void SharedTable::UpdateAll(
   };
   std::vector<Change> changes;
   for (const auto& [row, record] : updates) {
-    CheckRequired(record);
     const paradox::Record& old = table_->Get(row);
-    if (old != record) changes.push_back(Change{row, old, &record});
+    if (old == record) continue;  // not written, so not checked either
+    CheckRequired(record);
+    changes.push_back(Change{row, old, &record});
   }
   if (changes.empty()) return;
 
