@@ -120,6 +120,9 @@ class Lexer {
 
   std::string ReadString(char quote, const Token& token, size_t start) {
     std::string value;
+    // Most strings have no doubled quote: room for all of it up to the next quote.
+    size_t closing = text_.find(quote, pos_ + 1);
+    if (closing != std::string_view::npos) value.reserve(closing - pos_ - 1);
     Advance();  // the opening quote
     for (;;) {
       if (pos_ >= text_.size()) {

@@ -65,16 +65,23 @@ class Parser {
     if (token.kind != TokenKind::kEnd) ++pos_;
     return token;
   }
+  // Next() for a token that becomes a node's: moved out, since the parser never looks back.
+  Token TakeNext() {
+    Token& token = tokens_[pos_];
+    if (token.kind == TokenKind::kEnd) return token;
+    ++pos_;
+    return std::move(token);
+  }
   bool Accept(std::string_view symbol) {
     if (!IsSymbol(Peek(), symbol)) return false;
     Next();
     return true;
   }
-  std::unique_ptr<Expr> MakeNode(Expr::Kind kind, const Token& token) {
+  std::unique_ptr<Expr> MakeNode(Expr::Kind kind, Token token) {
     if (++nodes_ > kMaxNodes) throw TokenError(kTooComplex, token);
     auto node = std::make_unique<Expr>();
     node->kind = kind;
-    node->token = token;
+    node->token = std::move(token);
     return node;
   }
   void EnterNesting(const Token& token) {
@@ -112,8 +119,8 @@ class Parser {
     const Token& column = Peek();
     if (column.kind != TokenKind::kName || IsReserved(column)) Fail(column);
     Assignment assignment;
-    assignment.token = column;
-    assignment.column = Next().text;
+    assignment.token = TakeNext();
+    assignment.column = assignment.token.text;
     ExpectSymbol("=");
     assignment.value = Value();
     return assignment;
@@ -143,7 +150,7 @@ class Parser {
   std::unique_ptr<Expr> Or() {
     auto left = And();
     while (IsKeyword(Peek(), "OR")) {
-      auto node = MakeNode(Expr::Kind::kOr, Next());
+      auto node = MakeNode(Expr::Kind::kOr, TakeNext());
       RequireCondition(*left);
       node->left = std::move(left);
       node->right = And();
@@ -156,7 +163,7 @@ class Parser {
   std::unique_ptr<Expr> And() {
     auto left = Not();
     while (IsKeyword(Peek(), "AND")) {
-      auto node = MakeNode(Expr::Kind::kAnd, Next());
+      auto node = MakeNode(Expr::Kind::kAnd, TakeNext());
       RequireCondition(*left);
       node->left = std::move(left);
       node->right = Not();
@@ -169,7 +176,7 @@ class Parser {
   std::unique_ptr<Expr> Not() {
     if (IsKeyword(Peek(), "NOT")) {
       EnterNesting(Peek());
-      auto node = MakeNode(Expr::Kind::kNot, Next());
+      auto node = MakeNode(Expr::Kind::kNot, TakeNext());
       node->left = Not();
       RequireCondition(*node->left);
       --nesting_;
@@ -182,7 +189,7 @@ class Parser {
     auto left = Sum();
     const Token& token = Peek();
     if (IsKeyword(token, "IS")) {
-      auto node = MakeNode(Expr::Kind::kIsNull, Next());
+      auto node = MakeNode(Expr::Kind::kIsNull, TakeNext());
       RequireValue(*left);
       if (IsKeyword(Peek(), "NOT")) {
         Next();
@@ -198,7 +205,7 @@ class Parser {
         {"<=", Expr::Op::kLessEqual},  {">=", Expr::Op::kGreaterEqual}};
     for (const auto& [symbol, op] : kOps) {
       if (IsSymbol(token, symbol)) {
-        auto node = MakeNode(Expr::Kind::kCompare, Next());
+        auto node = MakeNode(Expr::Kind::kCompare, TakeNext());
         node->op = op;
         RequireValue(*left);
         node->left = std::move(left);
@@ -214,7 +221,7 @@ class Parser {
     auto left = Unary();
     while (IsSymbol(Peek(), "+") || IsSymbol(Peek(), "-")) {
       Expr::Kind kind = Peek().text == "+" ? Expr::Kind::kAdd : Expr::Kind::kSubtract;
-      auto node = MakeNode(kind, Next());
+      auto node = MakeNode(kind, TakeNext());
       RequireValue(*left);
       node->left = std::move(left);
       node->right = Unary();
@@ -227,7 +234,7 @@ class Parser {
   std::unique_ptr<Expr> Unary() {
     if (IsSymbol(Peek(), "-")) {
       EnterNesting(Peek());
-      auto node = MakeNode(Expr::Kind::kNegate, Next());
+      auto node = MakeNode(Expr::Kind::kNegate, TakeNext());
       node->left = Unary();
       RequireValue(*node->left);
       --nesting_;
@@ -240,23 +247,23 @@ class Parser {
     const Token& token = Peek();
     switch (token.kind) {
       case TokenKind::kString: {
-        auto node = MakeNode(Expr::Kind::kLiteral, Next());
+        auto node = MakeNode(Expr::Kind::kLiteral, TakeNext());
         node->literal = node->token.text;
         return node;
       }
       case TokenKind::kNumber: {
-        auto node = MakeNode(Expr::Kind::kLiteral, Next());
+        auto node = MakeNode(Expr::Kind::kLiteral, TakeNext());
         node->literal = NumberValue(node->token);
         return node;
       }
       case TokenKind::kName: {
         if (IsKeyword(token, "NULL")) {
-          auto node = MakeNode(Expr::Kind::kLiteral, Next());
+          auto node = MakeNode(Expr::Kind::kLiteral, TakeNext());
           node->literal = paradox::Null{};
           return node;
         }
         if (IsReserved(token)) Fail(token);
-        auto node = MakeNode(Expr::Kind::kColumn, Next());
+        auto node = MakeNode(Expr::Kind::kColumn, TakeNext());
         node->column = node->token.text;
         return node;
       }
