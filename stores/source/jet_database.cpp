@@ -123,6 +123,7 @@ class JetDatabase::Impl {
  public:
   std::string path;
   JetVersion version = JetVersion::kNotJet;
+  uint64_t file_size = 0;
   std::unique_ptr<MdbHandle, HandleCloser> mdb;
 
   std::string DecodeText(const uint8_t* data, size_t size) const {
@@ -280,7 +281,21 @@ SourceType TypeOf(const MdbColumn& column) {
 constexpr unsigned long kCatalogTablePage = 2;
 
 // libmdb reads the catalog without checking that its usage map exists; check it first.
-bool CatalogIsReadable(MdbHandle* mdb) {
+// False when the table's usage map names a page past the end of the file: a file cut short would
+// otherwise read as one that lacks those rows (or tables, for the catalog).
+bool PagesWithinFile(MdbHandle* mdb, MdbTableDef* table, uint64_t file_size) {
+  const uint64_t pages = file_size / mdb->fmt->pg_size;
+  guint32 page = 0;
+  for (uint64_t steps = 0; steps <= pages; ++steps) {
+    const gint32 next = mdb_map_find_next(mdb, table->usage_map, table->map_sz, page);
+    if (next <= 0 || static_cast<guint32>(next) <= page) return true;  // the map ends
+    if (static_cast<uint64_t>(next) >= pages) return false;
+    page = static_cast<guint32>(next);
+  }
+  return true;
+}
+
+bool CatalogIsReadable(MdbHandle* mdb, uint64_t file_size) {
   MdbCatalogEntry entry;
   std::memset(&entry, 0, sizeof entry);
   entry.mdb = mdb;
@@ -288,7 +303,7 @@ bool CatalogIsReadable(MdbHandle* mdb) {
   entry.table_pg = kCatalogTablePage;
   std::snprintf(entry.object_name, sizeof entry.object_name, "%s", "MSysObjects");
   std::unique_ptr<MdbTableDef, TableFreer> table(mdb_read_table(&entry));
-  return table && table->usage_map && table->map_sz > 0;
+  return table && table->usage_map && table->map_sz > 0 && PagesWithinFile(mdb, table.get(), file_size);
 }
 
 }  // namespace
@@ -317,6 +332,7 @@ std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const st
 
   auto impl = std::make_unique<Impl>();
   impl->path = path;
+  impl->file_size = file_size > 0 ? static_cast<uint64_t>(file_size) : 0;
   impl->version = ReadJetVersion(header);
   switch (impl->version) {
     case JetVersion::kNotJet:
@@ -340,7 +356,7 @@ std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const st
   if (error) absolute = path;
   impl->mdb.reset(mdb_open(absolute.c_str(), MDB_NOFLAGS));
   if (!impl->mdb) throw Damaged(path);
-  if (!CatalogIsReadable(impl->mdb.get())) throw Damaged(path);
+  if (!CatalogIsReadable(impl->mdb.get(), impl->file_size)) throw Damaged(path);
   // The catalog is read once: reading it again frees the entries that open tables point into.
   if (!mdb_read_catalog(impl->mdb.get(), MDB_TABLE)) throw Damaged(path);
   return std::unique_ptr<JetDatabase>(new JetDatabase(std::move(impl)));
@@ -368,7 +384,8 @@ TableSnapshot JetDatabase::ReadTable(const std::string& name) const {
 
   std::unique_ptr<MdbTableDef, TableFreer> table(mdb_read_table(found));
   // libmdb walks the usage map without checking it is there.
-  if (!table || !table->usage_map || table->map_sz == 0 || !mdb_read_columns(table.get())) {
+  if (!table || !table->usage_map || table->map_sz == 0 || !PagesWithinFile(mdb, table.get(), impl_->file_size) ||
+      !mdb_read_columns(table.get())) {
     throw Damaged(impl_->path);
   }
   const unsigned column_count = table->num_cols;
