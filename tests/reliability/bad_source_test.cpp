@@ -65,11 +65,16 @@ TEST_F(BadSourceTest, Folder) {
 }
 
 TEST_F(BadSourceTest, TruncatedFiles) {
-  // Inside the header page, just after it, and halfway.
-  for (size_t size : {size_t{100}, size_t{4096}, size_t{4096 * 2 + 17}, good_.size() / 2}) {
+  // Inside the header page, just after it, halfway, halfway on a page boundary, and one page short.
+  const size_t page = 4096;
+  for (size_t size : {size_t{100}, page, page * 2 + 17, good_.size() / 2, good_.size() / 2 / page * page,
+                      good_.size() - page}) {
     SCOPED_TRACE(size);
     WriteBytes(source_, good_.substr(0, size));
     const std::string error = ExpectRefused({source_.string()});
+    if (size > page) {
+      EXPECT_TRUE(Contains(error, "damaged")) << error;
+    }
     ExpectSameAgain(error);
   }
   WriteBytes(source_, good_);
