@@ -114,6 +114,20 @@ TEST_F(UpdateTest, UpdateAfterImportInOneRunRewritesEveryClass) {
   EXPECT_EQ(master["Gr 3C"].at("CL01_TEACHER"), "T03");
 }
 
+TEST_F(UpdateTest, RefusedStatementEndsTheCommandWithEarlierStatementsInEffect) {
+  MakeHeldSchool(UpdateSchool(), 1.0);
+  // The class master goes missing: its first statement is refused, after every class code
+  // statement has run and before any parent or learner statement.
+  for (const char* name : {"CLASSMAS.DB", "CLASSMAS.PX"}) std::filesystem::remove(target_ / name);
+  std::string error = Click(&Commands::Button3Click);
+  EXPECT_NE(error.find("CLASSMAS"), std::string::npos) << error;
+  EXPECT_TRUE(form_.messages.empty());
+  auto codes = TargetRows("DL00CODE.DB");
+  EXPECT_EQ(codes["Gr 1A"].at("Dl00_DESCRIPTION"), "T01");
+  EXPECT_EQ(codes["Gr 3C"].at("Dl00_DESCRIPTION"), "T03");
+  EXPECT_EQ(TargetRows("DL01MAST.DB")["31"].at("DL01_DESCRIPTION"), "Old Parent1");
+}
+
 TEST_F(UpdateTest, MissingReportFolderEndsTheUpdateBeforeItsPasses) {
   MakeHeldSchool(UpdateSchool(), 1.0);
   std::filesystem::remove_all(report_.parent_path());
