@@ -104,6 +104,8 @@ class Table {
   // Rows in table order (key order for keyed tables).
   virtual std::vector<RowId> Rows() = 0;
   virtual size_t RecordCount() = 0;
+  // The reference stays valid until that row is rewritten, the files are read again, or thousands
+  // of other rows have been read.
   virtual const Record& Get(RowId row) = 0;
   // Rows whose field equals value exactly (text: byte for byte), in table order. O(1) amortised:
   // an index per field, built on first use and kept current.

@@ -260,6 +260,8 @@ void TableFile::Load() {
   }
   decoded_.clear();
   decoded_.resize(rows_.size());
+  decoded_order_.clear();
+  decoded_next_ = 0;
   indexes_.clear();
   indexes_.resize(fields_.size());
   bool has_memo = false;
@@ -526,6 +528,16 @@ const Record& TableFile::Get(RowId row) {
     const uint8_t* bytes = RecordBytes(row);
     for (size_t i = 0; i < fields_.size(); ++i) {
       record->push_back(codec_->Decode(static_cast<int>(i), bytes, &memo_));
+    }
+    // Only the most recently read rows stay decoded, so a pass over a large table does not keep a
+    // second, decoded copy of all of it.
+    if (decoded_order_.size() < kDecodedRows) {
+      decoded_order_.emplace_back(row, record.get());
+    } else {
+      auto& [oldest, held] = decoded_order_[decoded_next_];
+      if (oldest < decoded_.size() && decoded_[oldest].get() == held) decoded_[oldest].reset();
+      decoded_order_[decoded_next_] = {row, record.get()};
+      decoded_next_ = (decoded_next_ + 1) % kDecodedRows;
     }
     decoded_[row] = std::move(record);
   }

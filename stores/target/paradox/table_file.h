@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "stores/target/paradox/field_codec.h"
@@ -122,6 +123,11 @@ class TableFile final : public Table {
   std::vector<std::vector<RowId>> block_rows_;  // per block (n − 1): row of each slot
   std::vector<Location> rows_;
   std::vector<std::unique_ptr<Record>> decoded_;
+  // The rows decoded last, oldest first from decoded_next_ once full; each with the record it got
+  // (the row may have been decoded again since).
+  static constexpr size_t kDecodedRows = 4096;
+  std::vector<std::pair<RowId, const Record*>> decoded_order_;
+  size_t decoded_next_ = 0;
   std::vector<std::unique_ptr<FieldIndex>> indexes_;
   std::optional<PrimaryIndex> index_;
   bool index_rebuild_needed_ = false;
