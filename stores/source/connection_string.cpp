@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "stores/store_error.h"
+#include "stores/text_util.h"
 
 namespace varnholt {
 
@@ -16,16 +17,6 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 StoreError Unreadable(const std::string& text, const std::string& why) {
   return StoreError("The connection string \"" + text + "\" cannot be read: " + why);
@@ -77,12 +68,12 @@ ConnectionSettings ParseConnectionString(const std::string& text) {
     }
     if (pos < text.size()) ++pos;  // the ';'
 
-    if (EqualsIgnoringCase(key, "Provider")) {
+    if (EqualsIgnoringAsciiCase(key, "Provider")) {
       settings.provider = value;
       has_provider = true;
-    } else if (EqualsIgnoringCase(key, "Data Source")) {
+    } else if (EqualsIgnoringAsciiCase(key, "Data Source")) {
       settings.data_source = value;
-    } else if (EqualsIgnoringCase(key, "Jet OLEDB:Database Password")) {
+    } else if (EqualsIgnoringAsciiCase(key, "Jet OLEDB:Database Password")) {
       settings.password = value;
     }
   }
@@ -90,7 +81,7 @@ ConnectionSettings ParseConnectionString(const std::string& text) {
     throw StoreError("The connection string names no provider; the source database needs " +
                      std::string(kJetProvider));
   }
-  if (!EqualsIgnoringCase(settings.provider, kJetProvider)) {
+  if (!EqualsIgnoringAsciiCase(settings.provider, kJetProvider)) {
     throw StoreError("Provider '" + settings.provider + "' cannot open the source database; only " +
                      std::string(kJetProvider) + " can");
   }

@@ -15,6 +15,7 @@
 
 #include "stores/filter/filter_expression.h"
 #include "stores/store_error.h"
+#include "stores/text_util.h"
 
 namespace varnholt {
 
@@ -50,23 +51,6 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 StoreError Damaged(const std::string& path) { return StoreError(kUnrecognizedFormat + Quoted(path) + kDamaged); }
 
-void AppendUtf8(uint32_t c, std::string* out) {
-  if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
 
 // Jet 4 text (UCS-2LE, or compressed) as UTF-8; surrogate pairs are joined, a lone one is U+FFFD.
 std::string DecodeJet4Text(const uint8_t* data, size_t size) {
