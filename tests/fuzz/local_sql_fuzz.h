@@ -1,18 +1,30 @@
 // The body of the local SQL fuzz target, shared with the regression tests: the front end as a
-// statement component drives it (the parameter pass, then the lexer and the UPDATE parser). Only
-// SqlError may escape; the tree must keep the parser's promises (assignments take values, WHERE
-// takes a condition). A broken promise aborts the run.
+// statement component drives it (the parameter pass, then the lexer and the UPDATE parser), then
+// the planning step of the executor against real master tables (binding, evaluation, conversion;
+// it writes nothing). The tree must keep the parser's promises (assignments take values, WHERE
+// takes a condition), and only store errors may escape; anything else aborts the run.
 #ifndef VARNHOLT_TESTS_FUZZ_LOCAL_SQL_FUZZ_H_
 #define VARNHOLT_TESTS_FUZZ_LOCAL_SQL_FUZZ_H_
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
 #include <string_view>
 
+#include "stores/regional_settings.h"
+#include "stores/store_error.h"
 #include "stores/target/local_sql/sql_lexer.h"
 #include "stores/target/local_sql/sql_parser.h"
 #include "stores/target/local_sql/statement_parameters.h"
+#include "stores/target/local_sql/update_executor.h"
+#include "stores/target/paradox/table.h"
+#include "stores/target/paradox/varnholt_schema.h"
+#include "tests/fuzz/fuzz_scratch.h"
 
 namespace varnholt::fuzz {
 
@@ -64,6 +76,43 @@ inline void CheckTokens(std::string_view text) {
   }
 }
 
+// The four master tables with three rows each, made and opened once per process; planning only
+// reads them.
+inline std::map<std::string, std::unique_ptr<paradox::Table>>& MasterTables() {
+  static const std::filesystem::path dir = NewScratchFolder("varnholt_fuzz_sql");
+  static std::map<std::string, std::unique_ptr<paradox::Table>> tables = [] {
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(dir, ec);
+    });
+    std::map<std::string, std::unique_ptr<paradox::Table>> opened;
+    for (const auto& [file, schema] : paradox::VarnholtSchemas()) {
+      const std::string path = (dir / file).string();
+      paradox::Table::Create(path, schema);
+      auto table = paradox::Table::Open(path, true);
+      const char* codes[] = {"357", "4711", "7A"};
+      for (const char* code : codes) {
+        paradox::Record record(schema.fields.size(), paradox::Null{});
+        record[0] = std::string(code);
+        record[1] = std::string("O'Brien \"Jr\"");
+        table->Insert(record);
+      }
+      opened[std::filesystem::path(file).stem().string()] = std::move(table);
+    }
+    return opened;
+  }();
+  return tables;
+}
+
+// The table a statement names (file name without extension, any case), else CH01MAST.
+inline paradox::Table& TableFor(const std::string& name) {
+  std::string stem = std::filesystem::path(name).stem().string();
+  for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  auto& tables = MasterTables();
+  auto found = tables.find(stem);
+  return *(found != tables.end() ? found->second : tables.at("CH01MAST"));
+}
+
 inline void FuzzLocalSql(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   CheckTokens(text);
@@ -78,6 +127,10 @@ inline void FuzzLocalSql(const uint8_t* data, size_t size) {
     if (statement.where) {
       Require(statement.where->IsCondition());
       CheckExpr(*statement.where);
+    }
+    try {
+      (void)local_sql::PlanUpdate(statement, TableFor(statement.table), RegionalSettings{});
+    } catch (const StoreError&) {
     }
   } catch (const local_sql::SqlError&) {
   }

@@ -3,8 +3,9 @@
 // each part after the separator kParadoxPartSeparator (an empty part: no such file). The body
 // writes the family to a scratch folder and goes through it as the target store does: the checker,
 // a read-only open that reads every record and looks one up, then a writable open (which repairs
-// what a killed writer left) that inserts a record and rewrites one. Only EngineError may escape the
-// engine; anything else aborts the run.
+// what a killed writer left) that inserts a record and rewrites one, and the checker again. Only
+// EngineError may escape the engine, and a family the checker passed must still pass after our
+// writes; anything else aborts the run.
 #ifndef VARNHOLT_TESTS_FUZZ_PARADOX_TABLE_FUZZ_H_
 #define VARNHOLT_TESTS_FUZZ_PARADOX_TABLE_FUZZ_H_
 
@@ -20,10 +21,9 @@
 #include <variant>
 #include <vector>
 
-#include <unistd.h>
-
 #include "stores/target/paradox/table.h"
 #include "stores/target/paradox/table_checker.h"
+#include "tests/fuzz/fuzz_scratch.h"
 
 namespace varnholt::fuzz {
 
@@ -43,24 +43,13 @@ inline std::vector<std::string_view> SplitParadoxParts(std::string_view input) {
   return parts;
 }
 
-// The scratch folder, one per process, emptied before every input; under VARNHOLT_FUZZ_SCRATCH
-// when set, else in memory (/dev/shm) where there is one.
+// The scratch folder, one per process, emptied before every input.
 inline const std::filesystem::path& ParadoxScratch() {
-  static const std::filesystem::path dir = [] {
-    const char* given = std::getenv("VARNHOLT_FUZZ_SCRATCH");
-    std::filesystem::path base = given && *given ? std::filesystem::path(given)
-                                 : std::filesystem::is_directory("/dev/shm")
-                                     ? std::filesystem::path("/dev/shm")
-                                     : std::filesystem::temp_directory_path();
-    std::filesystem::path d = base / ("varnholt_fuzz_paradox." + std::to_string(::getpid()));
-    std::filesystem::create_directories(d);
-    return d;
-  }();
-  // Registered after `dir` is built, so it runs before `dir` is destroyed.
+  static const std::filesystem::path dir = NewScratchFolder("varnholt_fuzz_paradox");
   static const bool cleanup_registered = [] {
     std::atexit([] {
       std::error_code ec;
-      std::filesystem::remove_all(ParadoxScratch(), ec);
+      std::filesystem::remove_all(dir, ec);
     });
     return true;
   }();
