@@ -244,6 +244,21 @@ TEST_F(BadTargetTest, TableHeldByAnotherRunningCopy) {
   ExpectTablesWhole();
 }
 
+TEST_F(BadTargetTest, TableHeldByAnotherRunningCopyDuringUpdate) {
+  // The update reaches the class tables through its statements, after its own insert pass.
+  for (const char* name : kTables) {
+    SCOPED_TRACE(name);
+    commands_.reset();
+    Holder holder(target_ / name);
+    ASSERT_TRUE(holder.holding());
+    ExpectRefused({name, "in use"}, false, &Commands::Button3Click);
+    holder.Release();
+    ExpectTablesWhole();
+    EXPECT_EQ(Click(&Commands::Button3Click), "");
+  }
+  EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 60u);
+}
+
 // ---- Through press: the message box, and faults that need a process of their own.
 
 class PressTargetTest : public BadTargetTest {
