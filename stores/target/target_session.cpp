@@ -108,10 +108,12 @@ void SharedTable::Refresh() {
 
 paradox::RowId SharedTable::Insert(const paradox::Record& record) {
   CheckRequired(record);
-  Refresh();
+  // The engine looks for another program's changes itself before it writes.
+  const uint64_t loads = table_->load_count();
   paradox::RowId row = 0;
   try {
     row = table_->Insert(record);
+    if (table_->load_count() != loads) ++reloads_;
   } catch (...) {
     // A refused write may have made the engine read the files again.
     ++version_;

@@ -120,6 +120,9 @@ class Table {
   // Reads the files again if another program changed them since we read them; RowIds may change
   // then (returns true). Called before every write and at the start of every command.
   virtual bool RefreshIfChanged() = 0;
+  // Changes whenever the table reads its files again (by RefreshIfChanged, inside Insert or Update,
+  // or after a refused write), after which RowIds may name other rows.
+  virtual uint64_t load_count() const = 0;
 };
 
 }  // namespace varnholt::paradox

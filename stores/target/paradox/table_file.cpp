@@ -110,6 +110,7 @@ int TableFile::FindField(std::string_view name) const {
 }
 
 void TableFile::Load() {
+  ++load_count_;
   const uint64_t file_size = db_.Stamp().size;
   std::vector<uint8_t> head = db_.ReadAt(0, kHeaderFixedSize);
   if (head.size() == kHeaderFixedSize && GetU16(head.data() + kHeaderHeaderSize) > kHeaderFixedSize) {

@@ -43,6 +43,7 @@ class TableFile final : public Table {
   RowId Insert(const Record& record) override;
   void Update(RowId row, const Record& record) override;
   bool RefreshIfChanged() override;
+  uint64_t load_count() const override { return load_count_; }
 
   // Secondary index files that the table's own engine keeps current (we refuse to write then).
   const std::vector<std::string>& maintained_indexes() const { return maintained_indexes_; }
@@ -138,6 +139,7 @@ class TableFile final : public Table {
   uint64_t undo_end_ = 0;
   std::vector<uint16_t> undo_saved_;  // blocks saved in the current post
   bool repaired_ = false;
+  uint64_t load_count_ = 0;
 };
 
 }  // namespace varnholt::paradox
