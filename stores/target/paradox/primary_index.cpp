@@ -17,6 +17,13 @@ uint32_t StoredCount(uint64_t count) {
   return static_cast<uint32_t>(std::min<uint64_t>(count, kMaxIndexCount));
 }
 
+// EncodeInt(value, kWordSize, out), inline: every post rewrites whole index blocks, entry by entry.
+void PutWord(int64_t value, uint8_t* out) {
+  const auto v = static_cast<uint64_t>(value);
+  out[0] = static_cast<uint8_t>((v >> 8) ^ 0x80);
+  out[1] = static_cast<uint8_t>(v);
+}
+
 }  // namespace
 
 PrimaryIndex::PrimaryIndex(Header header) : header_(std::move(header)) {
@@ -337,9 +344,9 @@ void PrimaryIndex::Flush(OsFile* file, uint8_t stamp, bool all) {
     for (size_t i = 0; i < nd.entries.size(); ++i) {
       uint8_t* e = v.record(static_cast<int>(i));
       std::memcpy(e, nd.entries[i].key.data(), key_size_);
-      EncodeInt(nd.entries[i].child, kWordSize, e + key_size_);
-      EncodeInt(StoredCount(nd.entries[i].count), kWordSize, e + key_size_ + kWordSize);
-      EncodeInt(0, kWordSize, e + key_size_ + 2 * kWordSize);
+      PutWord(nd.entries[i].child, e + key_size_);
+      PutWord(StoredCount(nd.entries[i].count), e + key_size_ + kWordSize);
+      PutWord(0, e + key_size_ + 2 * kWordSize);
     }
     file->WriteAt(BlockOffset(header_.header_size, bs, b), image.data(), bs);
   }
