@@ -12,6 +12,7 @@ bool IsQuote(char c) { return c == '\'' || c == '"' || c == '`'; }
 
 ParsedParameters ParseParameters(std::string_view text) {
   ParsedParameters result;
+  result.text.reserve(text.size());  // never longer than the statement
   char quote = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
