@@ -407,8 +407,13 @@ KillSummary RunKillTest(const KillOptions& options) {
   for (Command& command : commands) {
     std::vector<std::string> problems;
     const fs::path dir = work / "press-ref";
-    CopyTarget(before_dir, dir);
-    command.timing = RunPress(options.press, source, dir, work / "press-ref-run", command.caption, &problems, true);
+    // Twice, keeping the quicker: the first run also warms the caches.
+    for (int run = 0; run < 2; ++run) {
+      CopyTarget(before_dir, dir);
+      const PressTiming timing =
+          RunPress(options.press, source, dir, work / "press-ref-run", command.caption, &problems, true);
+      if (run == 0 || timing.seconds < command.timing.seconds) command.timing = timing;
+    }
     if (problems.empty()) CompareSnapshots(ReadSnapshot(dir), command.reference, "uninterrupted press", &problems);
     if (!problems.empty()) {
       for (auto& p : problems) summary.problems.push_back(command.caption + ": " + p);
@@ -426,7 +431,9 @@ KillSummary RunKillTest(const KillOptions& options) {
       *options.log << command.caption << ": uninterrupted run " << static_cast<int>(command.timing.seconds * 1000)
                    << " ms, first write at " << static_cast<int>(command.timing.first_write * 1000) << " ms\n";
     }
-    for (int i = 0; i < options.kills_per_command; ++i) {
+    // A run that ends before its signal is no kill: another moment is drawn.
+    const int max_attempts = 2 * options.kills_per_command + 10;
+    for (int i = 0, attempts = 0; i < options.kills_per_command && attempts < max_attempts; ++attempts) {
       const fs::path target = work / "killed";
       const fs::path run_dir = work / "run";
       fs::remove_all(run_dir);
@@ -436,13 +443,14 @@ KillSummary RunKillTest(const KillOptions& options) {
       std::this_thread::sleep_for(std::chrono::duration<double>(at));
       int status = 0;
       const bool ended = waitpid(pid, &status, WNOHANG) == pid;
-      if (!ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-      } else {
+      if (ended) {
         ++summary.finished_before_kill;
+        continue;
       }
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
       ++summary.kills;
+      ++i;
 
       std::vector<std::string> problems;
       std::vector<std::string> raw;
@@ -467,8 +475,8 @@ KillSummary RunKillTest(const KillOptions& options) {
       }
 
       if (options.log != nullptr) {
-        *options.log << command.caption << " kill " << (i + 1) << " at " << static_cast<int>(at * 1000) << " ms"
-                     << (ended ? " (had ended)" : "") << ": " << (problems.empty() ? "ok" : "FAILED") << "\n";
+        *options.log << command.caption << " kill " << i << " at " << static_cast<int>(at * 1000)
+                     << " ms: " << (problems.empty() ? "ok" : "FAILED") << "\n";
         for (const auto& p : raw) *options.log << "  (raw, repaired at open) " << p << "\n";
         for (const auto& p : problems) *options.log << "  " << p << "\n";
         options.log->flush();
@@ -476,7 +484,7 @@ KillSummary RunKillTest(const KillOptions& options) {
       if (!problems.empty()) {
         ++summary.failures;
         for (auto& p : problems) {
-          summary.problems.push_back(command.caption + " kill " + std::to_string(i + 1) + " at " +
+          summary.problems.push_back(command.caption + " kill " + std::to_string(i) + " at " +
                                      std::to_string(static_cast<int>(at * 1000)) + " ms: " + p);
         }
       }

@@ -46,7 +46,7 @@ struct KillOptions {
 struct KillSummary {
   int kills = 0;
   int failures = 0;                  // kills after which a check failed
-  int finished_before_kill = 0;      // runs that ended before the signal came
+  int finished_before_kill = 0;      // runs that ended before the signal came (not counted as kills)
   int stale_at_kill = 0;             // kills whose raw files failed a check that opening repairs
   std::vector<std::string> problems; // what failed, one entry per problem
 };
