@@ -124,12 +124,16 @@ void CompareSnapshots(const Snapshot& got, const Snapshot& want, const std::stri
 // Every row is one of the allowed states of its key, and no row held before is gone.
 void CheckRowsComplete(const Snapshot& got, const Snapshot& before, const std::vector<const Snapshot*>& allowed,
                        std::vector<std::string>* problems) {
-  for (const auto& [name, rows] : got) {
+  for (const auto& table : got) {
+    const std::string& name = table.first;
+    const auto& rows = table.second;
     if (rows.count != rows.rows.size()) {
       problems->push_back(name + " holds duplicate keys after the kill");
     }
     int reported = 0;
-    for (const auto& [key, record] : rows.rows) {
+    for (const auto& entry : rows.rows) {
+      const auto& key = entry.first;  // plain names, not bindings: the lambda below captures them
+      const auto& record = entry.second;
       bool ok = false;
       const paradox::Record* nearest = nullptr;
       auto consider = [&](const Snapshot& s) {

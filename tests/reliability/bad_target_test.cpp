@@ -355,9 +355,9 @@ TEST_F(DiskFullTest, AWriteBeyondTheLimitFailsWithAMessageAndARerunFinishes) {
   fs::remove_all(target_);
   fs::create_directories(target_);
   sample::WriteTargetTables(target_.string(), school_, 0);
-  const rlim_t limit = 64 * 1024;
-  const PressResult run = Press({"IMPORT INTO VARNHOLT", "IMPORT INTO VARNHOLT"}, [limit] {
-    rlimit l{limit, limit};
+  static constexpr rlim_t kLimit = 64 * 1024;
+  const PressResult run = Press({"IMPORT INTO VARNHOLT", "IMPORT INTO VARNHOLT"}, [] {
+    rlimit l{kLimit, kLimit};
     return setrlimit(RLIMIT_FSIZE, &l) == 0;
   });
   ASSERT_TRUE(run.exited) << "press was ended by signal " << run.signal;
