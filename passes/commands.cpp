@@ -79,6 +79,19 @@ void Commands::Button8Click() {
   UpdateClassMaster(*components_);
 }
 
+void Commands::RunHidden(HiddenButton button) {
+  switch (button) {
+    case HiddenButton::kButton1:
+      return Button1Click();
+    case HiddenButton::kButton6:
+      return Button6Click();
+    case HiddenButton::kButton7:
+      return Button7Click();
+    case HiddenButton::kButton8:
+      return Button8Click();
+  }
+}
+
 void Commands::DiscardPending() { components_->DiscardPending(); }
 
 StoreComponents& Commands::components() { return *components_; }

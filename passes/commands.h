@@ -43,6 +43,9 @@ class Commands {
   void Button7Click();  // "Update 3" (hidden): class import
   void Button8Click();  // "Update 4" (hidden): class update
 
+  // Runs the handler behind a hidden button, for hosts without widgets of their own.
+  void RunHidden(HiddenButton button);
+
   // Drops every pending new row, so a failed command never leaves a partial row to be posted later.
   void DiscardPending();
 

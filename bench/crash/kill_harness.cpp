@@ -245,22 +245,7 @@ class Host : public FormHost {
   std::vector<std::string> messages;
   std::string Edit1Text() const override { return source_; }
   std::string Edit2Text() const override { return target_; }
-  void Press(HiddenButton button) override {
-    switch (button) {
-      case HiddenButton::kButton1:
-        commands->Button1Click();
-        break;
-      case HiddenButton::kButton6:
-        commands->Button6Click();
-        break;
-      case HiddenButton::kButton7:
-        commands->Button7Click();
-        break;
-      case HiddenButton::kButton8:
-        commands->Button8Click();
-        break;
-    }
-  }
+  void Press(HiddenButton button) override { commands->RunHidden(button); }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
 
  private:

@@ -51,22 +51,7 @@ std::string ReadFile(const std::filesystem::path& path) {
 
 }  // namespace
 
-void TestForm::Press(HiddenButton button) {
-  switch (button) {
-    case HiddenButton::kButton1:
-      commands->Button1Click();
-      break;
-    case HiddenButton::kButton6:
-      commands->Button6Click();
-      break;
-    case HiddenButton::kButton7:
-      commands->Button7Click();
-      break;
-    case HiddenButton::kButton8:
-      commands->Button8Click();
-      break;
-  }
-}
+void TestForm::Press(HiddenButton button) { commands->RunHidden(button); }
 
 void SchoolTest::SetUp() {
   std::string pattern = (std::filesystem::temp_directory_path() / "varnholt-passes-XXXXXX").string();
