@@ -155,8 +155,9 @@ void TForm1::ConnectClick(QPushButton* button, void (TForm1::*handler)(QObject*)
 }
 
 void TForm1::OperatorClick(const std::function<void()>& handler) {
-  RunOperatorClick(
-      handler, [this] { commands_.DiscardPending(); }, [this](const QString& text) { platform_.ShowError(this, text); });
+  // A click that posted rows without reporting still leaves them on disk when it returns.
+  RunOperatorClick([this, &handler] { handler(); commands_.Save(); }, [this] { commands_.DiscardPending(); },
+                   [this](const QString& text) { platform_.ShowError(this, text); });
 }
 
 void TForm1::Button2Click(QObject*) { commands_.Button2Click(); }

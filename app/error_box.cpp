@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include <QStringList>
+
 namespace varnholt {
 
 namespace {
@@ -28,9 +30,15 @@ void RunOperatorClick(const std::function<void()>& click, const std::function<vo
     message = QString::fromUtf8(kUnknownError);
   }
   // The box is shown outside the handler above, so an error while discarding cannot hide the one
-  // that ended the command.
+  // that ended the command; it is added below it.
   try {
     discard_pending();
+  } catch (const std::exception& error) {
+    // A save that failed inside the command fails again here: each line is shown once.
+    const QStringList shown = message.split(u'\n');
+    for (const QString& line : QString::fromUtf8(error.what()).split(u'\n')) {
+      if (!line.isEmpty() && !shown.contains(line)) message += u'\n' + line;
+    }
   } catch (...) {
   }
   show_error(ErrorBoxText(message));

@@ -14,7 +14,8 @@ namespace varnholt {
 QString ErrorBoxText(const QString& message);
 
 // Runs `click`. When an error escapes it, calls `discard_pending` (so no half-filled row is posted
-// by a later command) and then `show_error` with the box text; the click then ends normally.
+// by a later command, and what was posted is saved) and then `show_error` with the box text, which
+// gets an error of `discard_pending` on a line below; the click then ends normally.
 void RunOperatorClick(const std::function<void()>& click, const std::function<void()>& discard_pending,
                       const std::function<void(const QString&)>& show_error);
 

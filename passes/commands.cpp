@@ -33,6 +33,7 @@ void Commands::Button2Click() {
   ImportParents(*components_);
   host_.Press(HiddenButton::kButton6);
   UnfilterParentAndLearnerMasters(*components_);
+  Save();
   host_.ShowMessage(kFinished);
 }
 
@@ -50,6 +51,7 @@ void Commands::Button3Click() {
   BindImportStores(*components_, host_);
   UpdateParents(*components_);
   UpdateLearners(*components_);
+  Save();
   host_.ShowMessage(kFinished);
 }
 
@@ -92,7 +94,12 @@ void Commands::RunHidden(HiddenButton button) {
   }
 }
 
-void Commands::DiscardPending() { components_->DiscardPending(); }
+void Commands::DiscardPending() {
+  components_->DiscardPending();
+  components_->Save();
+}
+
+void Commands::Save() { components_->Save(); }
 
 StoreComponents& Commands::components() { return *components_; }
 const CommandEnvironment& Commands::environment() const { return environment_; }

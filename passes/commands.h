@@ -3,6 +3,10 @@
 //
 // No handler catches: a failure throws StoreError (or std::exception) out of the handler, through
 // any pressing handler, to the top of the operator's click, which then calls DiscardPending().
+//
+// The target tables take a command's rows in memory; they reach the disk, all at once, before the
+// command says "Finished", or when DiscardPending ends a failed command, so a stop at any other
+// moment leaves the tables as the last command left them.
 #ifndef VARNHOLT_PASSES_COMMANDS_H_
 #define VARNHOLT_PASSES_COMMANDS_H_
 
@@ -46,8 +50,11 @@ class Commands {
   // Runs the handler behind a hidden button, for hosts without widgets of their own.
   void RunHidden(HiddenButton button);
 
-  // Drops every pending new row, so a failed command never leaves a partial row to be posted later.
+  // Drops every pending new row, so a failed command never leaves a partial row to be posted later,
+  // then saves the rows the command posted before it failed. Throws when they cannot be saved.
   void DiscardPending();
+  // Writes every row posted so far to the target tables on disk.
+  void Save();
 
   StoreComponents& components();
   const CommandEnvironment& environment() const;

@@ -21,4 +21,6 @@ void StoreComponents::DiscardPending() {
   for (TargetTable* table : {&Ch01mast, &Dl01mast, &Classmas, &Dl00}) table->DiscardPending();
 }
 
+void StoreComponents::Save() { session.SaveAll(); }
+
 }  // namespace varnholt

@@ -16,6 +16,8 @@ struct StoreComponents {
 
   // Drops every pending new row of the target tables.
   void DiscardPending();
+  // Writes what the target tables were given to disk (see TargetSession::SaveAll).
+  void Save();
 
   RegionalSettings regional;
   TargetSession session;

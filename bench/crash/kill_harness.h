@@ -2,12 +2,13 @@
 // random moment, and what it left is checked; then the command is run again to its end and the
 // tables must equal those of an uninterrupted run.
 //
+// The moment is drawn from the whole run for half the kills, and from the time the run writes its
+// tables (from its first change in the target folder to its end) for the other half.
+//
 // After every kill, for each of the four target tables:
-// - the raw files open read only in our engine (counted, not failed, when they fail the checker or
-//   pxlib reads another count: a header counter written after its block lags behind it until the
-//   next open for writing repairs it);
-// - once opened for writing (as the next run does), each passes the table checker, opens in our
-//   engine read only and in pxlib, and both read the same number of records;
+// - the files exactly as the kill left them pass the table checker, open read only in our engine
+//   and in pxlib, and both read the same number of records; so they do again once opened for
+//   writing (as the next run does), and no file of an unfinished save is left beside them;
 // - every row is complete: it equals the row the table held before, or the row an uninterrupted
 //   run leaves (for "Update" also the row its insert pass leaves before the statements rewrite it);
 //   no row held before is missing;
@@ -47,7 +48,7 @@ struct KillSummary {
   int kills = 0;
   int failures = 0;                  // kills after which a check failed
   int finished_before_kill = 0;      // runs that ended before the signal came (not counted as kills)
-  int stale_at_kill = 0;             // kills whose raw files failed a check that opening repairs
+  int kills_while_saving = 0;        // kills that left an unfinished save beside the tables
   std::vector<std::string> problems; // what failed, one entry per problem
 };
 

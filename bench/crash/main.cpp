@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   for (const auto& problem : summary.problems) std::cout << "failure: " << problem << "\n";
   std::cout << "kills=" << summary.kills << " failures=" << summary.failures
             << " (runs that ended before their signal, not counted: " << summary.finished_before_kill
-            << "; left a counter or .PX stale until the next open for writing: " << summary.stale_at_kill << ")\n";
+            << "; killed while saving: " << summary.kills_while_saving << ")\n";
   if (own_work) std::filesystem::remove_all(work);
   return summary.failures == 0 ? 0 : 1;
 }

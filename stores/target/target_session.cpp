@@ -106,6 +106,20 @@ void SharedTable::Refresh() {
   }
 }
 
+void SharedTable::Save() {
+  const uint64_t loads = table_->load_count();
+  try {
+    table_->Save();
+  } catch (...) {
+    // A clash with another program's change makes the engine read the files again.
+    if (table_->load_count() != loads) {
+      ++version_;
+      ++reloads_;
+    }
+    throw;
+  }
+}
+
 paradox::RowId SharedTable::Insert(const paradox::Record& record) {
   CheckRequired(record);
   // The engine looks for another program's changes itself before it writes.
@@ -248,6 +262,18 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
 
 void TargetSession::DiscardPendingRows() {
   for (TargetTable* component : components_) component->DiscardPending();
+}
+
+void TargetSession::SaveAll() {
+  std::string errors;
+  for (auto& [path, table] : tables_) {
+    try {
+      table->Save();
+    } catch (const std::exception& error) {
+      errors += (errors.empty() ? "" : "\n") + std::string(error.what());
+    }
+  }
+  if (!errors.empty()) throw paradox::EngineError(errors);
 }
 
 void TargetSession::Register(TargetTable* component) { components_.insert(component); }

@@ -46,6 +46,8 @@ class SharedTable {
 
   // Reads the files again if another program changed them.
   void Refresh();
+  // Writes the rows posted since the last save to disk (see paradox::Table::Save).
+  void Save();
   paradox::RowId Insert(const paradox::Record& record);
 
   // Rewrites several records as one step: refuses a required field left null and a key that another row holds (or two of the
@@ -78,6 +80,10 @@ class TargetSession {
   // To be called when a command ends with an error: every component drops its pending new row,
   // so no partial row is posted by a later command.
   void DiscardPendingRows();
+
+  // Saves every open table. A table that cannot be saved keeps its rows for the next save and
+  // does not stop the others; the error, thrown after all were tried, names each such table.
+  void SaveAll();
 
   // Components register themselves for DiscardPendingRows.
   void Register(TargetTable* component);

@@ -53,10 +53,15 @@ TEST(RunOperatorClickTest, ShowsTheErrorOnceAfterDiscardingPendingRows) {
   RunOperatorClick([] { throw std::runtime_error("Dl01mast: Key violation"); }, discard, show);
   EXPECT_EQ(calls, std::vector<std::string>({"discard", "show Dl01mast: Key violation."}));
 
-  // Nothing escapes, whatever is thrown, and a failing discard does not hide the error.
+  // Nothing escapes, whatever is thrown; a failing discard (its save) does not hide the error but
+  // adds the lines that the error does not already say.
   calls.clear();
   RunOperatorClick([] { throw 42; }, [] { throw std::runtime_error("discard failed"); }, show);
-  EXPECT_EQ(calls, std::vector<std::string>({"show Unknown error."}));
+  EXPECT_EQ(calls, std::vector<std::string>({"show Unknown error\ndiscard failed."}));
+  calls.clear();
+  RunOperatorClick([] { throw std::runtime_error("A.DB: cannot write\nB.DB: cannot write"); },
+                   [] { throw std::runtime_error("A.DB: cannot write\nB.DB: cannot write"); }, show);
+  EXPECT_EQ(calls, std::vector<std::string>({"show A.DB: cannot write\nB.DB: cannot write."}));
 }
 
 TEST(ApplicationTitleTest, NameUpToTheFirstFullStopWithTheRestInLowerCase) {

@@ -102,7 +102,10 @@ TEST(ParadoxInsert, RandomOrderThroughManySplitsKeepsKeyOrderHeaderAndIndex) {
     for (size_t i = 0; i < keys.size(); ++i) {
       const std::string k = std::to_string(keys[i]);
       t->Insert(Record{k, "filler " + k});
-      if (i % 150 == 0 || i < 12) ExpectConsistent(path);
+      if (i % 150 == 0 || i < 12) {
+        t->Save();
+        ExpectConsistent(path);
+      }
     }
     const auto rows = t->Rows();
     ASSERT_EQ(rows.size(), keys.size());
@@ -134,6 +137,7 @@ TEST(ParadoxInsert, DuplicateKeyIsRefusedAndChangesNothing) {
   auto t = Table::Open(path, true);
   t->Insert(SmallRecord("A1", "first"));
   t->Insert(SmallRecord("B2", "second"));
+  t->Save();
   const auto db = FileBytes(path);
   const auto px = FileBytes(dir.File("T.PX"));
   try {
@@ -168,6 +172,7 @@ TEST(ParadoxUpdate, InPlaceAndMovingKeysKeepOrderIndexAndLookups) {
   EXPECT_EQ(t->FindEqual(0, std::string("1100")).size(), 1u);  // builds the index on field 0
   t->Update(ids["1100"], Record{std::string("1100"), std::string("changed")});
   EXPECT_EQ(Text(t->Get(ids["1100"])[1]), "changed");
+  t->Save();
   ExpectConsistent(path);
   // Key changes: to the far end, to the front, within its neighbours, into another block.
   const std::vector<std::pair<std::string, std::string>> moves = {
@@ -179,6 +184,7 @@ TEST(ParadoxUpdate, InPlaceAndMovingKeysKeepOrderIndexAndLookups) {
     EXPECT_EQ(Text(t->Get(id)[0]), to);
     EXPECT_TRUE(t->FindEqual(0, from).empty());
     ASSERT_EQ(t->FindEqual(0, to), std::vector<RowId>{id});
+    t->Save();
     ExpectConsistent(path);
   }
   const auto rows = t->Rows();
@@ -189,6 +195,8 @@ TEST(ParadoxUpdate, InPlaceAndMovingKeysKeepOrderIndexAndLookups) {
   // A clash with another key is refused and changes nothing.
   const auto before = FileBytes(path);
   EXPECT_THROW(t->Update(ids["1300"], Record{std::string("9999"), std::string("x")}), EngineError);
+  EXPECT_FALSE(t->unsaved());
+  t->Save();
   EXPECT_EQ(FileBytes(path), before);
   EXPECT_EQ(Text(t->Get(ids["1300"])[0]), "1300");
   // Moving every record of a block away empties it: the block leaves the chain.
@@ -196,6 +204,7 @@ TEST(ParadoxUpdate, InPlaceAndMovingKeysKeepOrderIndexAndLookups) {
     const std::string k = std::to_string(1000 + 10 * i);
     if (!t->FindEqual(0, k).empty()) t->Update(t->FindEqual(0, k)[0], Record{"Z" + k, k});
   }
+  t->Save();
   ExpectConsistent(path);
   EXPECT_EQ(t->RecordCount(), 60u);
   const auto db = FileBytes(path);
@@ -311,7 +320,11 @@ TEST(ParadoxLock, SecondWriterGetsInUseReadersStillRead) {
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   writer->Insert(SmallRecord("X", "y"));
+  EXPECT_EQ(Table::Open(path, false)->RecordCount(), 0u);  // not saved yet
+  writer->Save();
   EXPECT_EQ(Table::Open(path, false)->RecordCount(), 1u);
+  // The lock passed to the saved file with it.
+  EXPECT_THROW(Table::Open(path, true), EngineError);
   EXPECT_THROW(Table::Open(path, false)->Insert(SmallRecord("Z", "z")), EngineError);
   writer.reset();
   EXPECT_NO_THROW(Table::Open(path, true));
@@ -324,6 +337,7 @@ TEST(ParadoxRefresh, ChangesByAnotherProgramAreReadBeforeTheNextWrite) {
   auto t = Table::Open(path, true);
   const RowId a = t->Insert(SmallRecord("A", "original"));
   t->Insert(SmallRecord("B", "b"));
+  t->Save();
   EXPECT_FALSE(t->RefreshIfChanged());
   // Another program (not using our locks) edits record A in place, as Paradox does: the record's
   // bytes, the change counter and the index stamp.
@@ -348,12 +362,55 @@ TEST(ParadoxRefresh, ChangesByAnotherProgramAreReadBeforeTheNextWrite) {
   ASSERT_TRUE(WIFEXITED(status));
   // The next write reads the files first, so the edit survives it.
   t->Insert(SmallRecord("C", "c"));
+  ASSERT_EQ(t->FindEqual(0, std::string("A")).size(), 1u);
   EXPECT_EQ(Text(t->Get(t->FindEqual(0, std::string("A"))[0])[1]), "edited");
+  t->Save();
   ExpectConsistent(path);
   auto fresh = Table::Open(path, false);
   EXPECT_EQ(fresh->RecordCount(), 3u);
   EXPECT_EQ(Text(fresh->Get(fresh->FindEqual(0, std::string("A"))[0])[1]), "edited");
   (void)a;
+}
+
+TEST(ParadoxSave, AClashWithAnotherProgramKeepsTheirFilesAndSaysSo) {
+  ScratchDir dir;
+  const std::string path = dir.File("C.DB");
+  Table::Create(path, SmallSchema());
+  auto t = Table::Open(path, true);
+  t->Insert(SmallRecord("A", "ours"));
+  t->Save();
+  t->Insert(SmallRecord("B", "ours, not saved"));
+  // Another program (not using our locks) writes its own version meanwhile.
+  {
+    ScratchDir other;
+    const std::string theirs = other.File("C.DB");
+    Table::Create(theirs, SmallSchema());
+    {
+      auto o = Table::Open(theirs, true);
+      o->Insert(SmallRecord("T", "theirs"));
+    }
+    for (const char* ext : {".DB", ".PX"}) {
+      std::filesystem::copy_file(other.File(std::string("C") + ext), dir.File(std::string("C") + ext),
+                                 std::filesystem::copy_options::overwrite_existing);
+    }
+  }
+  const auto theirs = FileBytes(path);
+  try {
+    t->Save();
+    ADD_FAILURE();
+  } catch (const EngineError& e) {
+    EXPECT_NE(std::string(e.what()).find(path + ": another program changed the table"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(FileBytes(path), theirs);
+  EXPECT_FALSE(t->unsaved());
+  ASSERT_EQ(t->RecordCount(), 1u);  // read again: their version
+  EXPECT_EQ(Text(t->Get(t->Rows()[0])[1]), "theirs");
+  // A failed save leaves no new copy behind.
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    EXPECT_NE(e.path().extension(), ".saving") << e.path();
+  }
 }
 
 TEST(ParadoxRepair, LaggingHeaderAndIndexAreRewrittenAtWritableOpen) {

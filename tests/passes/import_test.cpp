@@ -98,6 +98,7 @@ TEST_F(SchoolTest, LongListOfMissingLearnersIsAddedWhole) {
   MakeSchool(s);
   BindImportStores(components(), form_);
   ImportLearners(components(), LearnerImportForm::kFirst);
+  components().Save();
   EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 40u);
 }
 

@@ -100,9 +100,15 @@ std::string SchoolTest::Click(void (Commands::*handler)()) {
   Commands& c = commands();
   try {
     (c.*handler)();
+    c.Save();  // as the window does when a click returns
   } catch (const std::exception& error) {
-    c.DiscardPending();
-    return error.what();
+    std::string message = error.what();
+    try {
+      c.DiscardPending();
+    } catch (const std::exception& save_error) {
+      message += "\n" + std::string(save_error.what());
+    }
+    return message;
   }
   return "";
 }

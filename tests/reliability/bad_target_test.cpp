@@ -329,15 +329,20 @@ TEST_F(ReadOnlyTest, ReadOnlyTable) {
 
 TEST_F(ReadOnlyTest, ReadOnlyFolder) {
   if (!skip_.empty()) GTEST_SKIP() << skip_;
-  // The tables themselves are writable, and the engine creates nothing in the folder: the import
-  // goes ahead.
+  // The tables themselves are writable, but a save writes its new copy beside them: refused with
+  // the folder's reason, nothing changed, and once the folder is writable the rerun finishes.
   fs::permissions(target_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-  const PressResult run = Press({"IMPORT INTO VARNHOLT"}, as_nobody_);
+  const auto before = TargetBytes();
+  PressResult run = Press({"IMPORT INTO VARNHOLT"}, as_nobody_);
   ASSERT_TRUE(run.exited) << "signal " << run.signal;
   ASSERT_EQ(run.boxes.size(), 1u);
-  EXPECT_EQ(run.boxes[0], "Finished");
+  EXPECT_TRUE(Contains(run.boxes[0], "CH01MAST.PX: cannot write a new copy in its folder (Permission denied)"))
+      << run.boxes[0];
+  EXPECT_TRUE(TargetBytes() == before);
   fs::permissions(target_, fs::perms::all);
+  run = Press({"IMPORT INTO VARNHOLT"}, as_nobody_);
+  ASSERT_EQ(run.boxes, std::vector<std::string>{"Finished"});
   ExpectTablesWhole();
   EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 60u);
 }

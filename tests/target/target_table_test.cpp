@@ -408,6 +408,7 @@ TEST(ChangedByAnotherProgramTest, ComponentsAndStatementsSeeTheFilesAsTheyAreNow
   ch01mast.First();
   ch01mast.Next();
   EXPECT_EQ(ch01mast.FieldText("CH01_CODE"), "B2");
+  session.SaveAll();
 
   // The other program's version of the table: one row before ours, one of ours gone.
   {

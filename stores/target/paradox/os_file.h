@@ -1,5 +1,6 @@
 // The few OS calls the engine makes: positioned reads and writes, file identity for change
-// detection, and an exclusive lock held while a table is open for writing.
+// detection, an exclusive lock held while a table is open for writing, and what replacing a file
+// safely takes (flush to the disk, copy of owner and mode, rename).
 #ifndef VARNHOLT_STORES_TARGET_PARADOX_OS_FILE_H_
 #define VARNHOLT_STORES_TARGET_PARADOX_OS_FILE_H_
 
@@ -33,8 +34,19 @@ class OsFile {
 
   // Opens an existing file; throws EngineError naming it on failure.
   static OsFile Open(const std::string& path, bool writable);
-  // Creates a new file; throws EngineError when it exists or cannot be created.
-  static OsFile Create(const std::string& path);
+  // Creates a new file; throws EngineError when it exists or cannot be created. Errors name
+  // `shown_as` when given (a file that stands in for another until it is renamed over it).
+  static OsFile Create(const std::string& path, const std::string& shown_as = "");
+  // Removes a file if it is there; throws EngineError when it is there and cannot be removed.
+  static void RemoveFile(const std::string& path);
+  // Flushes the folder holding `path`, so a rename in it survives a power cut (best effort).
+  static void SyncFolderOf(const std::string& path);
+  // Renames `first` over `first_target`, then `second` over `second_target`. Both run in a short
+  // child process that shares our memory, so that our being killed cannot fall between them. When
+  // the first fails, the second is not tried. Throws EngineError naming `shown_as` on failure.
+  static void RenameBoth(const std::string& first, const std::string& first_target,
+                         const std::string& second, const std::string& second_target,
+                         const std::string& shown_as);
 
   bool is_open() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
@@ -50,10 +62,17 @@ class OsFile {
   FileStamp Stamp() const;
   // Takes the exclusive lock without waiting; false when another open file holds it.
   bool TryLock();
+  // Waits until the file's bytes are on the disk; throws EngineError on failure.
+  void SyncData();
+  // Gives the file the mode (and, where we may, the owner) of the file at `other`, if it exists.
+  void CopyOwnerAndModeOf(const std::string& other);
+  // Renames the file to `target`, replacing it in one step; throws EngineError on failure.
+  void RenameTo(const std::string& target);
 
  private:
   int fd_ = -1;
   std::string path_;
+  std::string shown_;  // the name errors give
 };
 
 }  // namespace varnholt::paradox

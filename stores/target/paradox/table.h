@@ -1,5 +1,6 @@
-// paradox::Table: one open Paradox table family (.DB with its .PX, .MB), held in memory and written
-// through to disk record by record.
+// paradox::Table: one open Paradox table family (.DB with its .PX, .MB), held in memory. Posts change
+// the memory only; Save writes them all to disk as one step, so the files on disk always hold a
+// whole, consistent state (the one before the posts or the one after), whenever the process stops.
 //
 // This header is the engine's public face, used by the target components and the local SQL.
 // Every failure throws EngineError, whose text names the file and what is wrong.
@@ -88,7 +89,7 @@ class Table {
  public:
   // Opens the table at db_path (the .DB file). writable: takes an OS lock ("in use" error when
   // another of our processes holds it) and allows Insert/Update. Never writes on open except to
-  // repair what a killed writer left (stale header or .PX).
+  // repair counters or a .PX that another writer left behind the blocks.
   static std::unique_ptr<Table> Open(const std::string& db_path, bool writable);
   // Creates a new, empty table family as genuine writers do; fails if the file exists.
   static void Create(const std::string& db_path, const TableSchema& schema);
@@ -111,14 +112,24 @@ class Table {
   // an index per field, built on first use and kept current.
   virtual std::vector<RowId> FindEqual(int field, const Value& value) = 0;
 
-  // Writes a new record (alpha cut to width, converted to the code page). Keyed: in key order; a
-  // duplicate key throws and changes nothing. REQUIRES: opened writable.
+  // Adds a new record (alpha cut to width, converted to the code page). Keyed: in key order; a
+  // duplicate key throws and changes nothing. On disk at the next Save. REQUIRES: opened writable.
   virtual RowId Insert(const Record& record) = 0;
   // Rewrites a record; a changed key moves it. A clash with another key throws and changes nothing.
   virtual void Update(RowId row, const Record& record) = 0;
 
+  // Writes every post since the last save: complete new files beside the old ones, flushed to the
+  // disk, then put in their place by rename, the .PX first and the .DB last. A failure throws,
+  // leaves the old files as they were and keeps the posts for the next Save. When another program
+  // changed the files since we read them, nothing is written: the posts are dropped, the files
+  // read again, and the error says so. Does nothing when there is nothing to save.
+  virtual void Save() = 0;
+  // True when posts wait for Save.
+  virtual bool unsaved() const = 0;
+
   // Reads the files again if another program changed them since we read them; RowIds may change
-  // then (returns true). Called before every write and at the start of every command.
+  // then (returns true). Called before every write and at the start of every command. While posts
+  // wait for Save it does not look (the files are ours until then; Save finds a clash).
   virtual bool RefreshIfChanged() = 0;
   // Changes whenever the table reads its files again (by RefreshIfChanged, inside Insert or Update,
   // or after a refused write), after which RowIds may name other rows.

@@ -17,20 +17,10 @@ namespace {
 constexpr RowId kNoRow = std::numeric_limits<RowId>::max();
 constexpr size_t kMaxBlocks = 0xFFFF;  // block numbers are 16-bit
 
-// Undo file entry: magic, u16 block, u32 block size, the block's old image, u32 checksum of all
-// before it. A torn entry fails its checksum; its block was not yet overwritten then.
-constexpr char kUndoMagic[4] = {'V', 'U', 'N', '1'};
-constexpr size_t kUndoBlockAt = 4;     // u16 block number, 0 for the .DB header
-constexpr size_t kUndoSizeAt = 6;      // u32 bytes of the image
-constexpr size_t kUndoEntryHead = 10;
-constexpr size_t kUndoChecksumSize = 4;
-constexpr char kUndoSuffix[] = ".undo";
-
-uint32_t Fnv1a(const uint8_t* p, size_t n) {
-  uint32_t h = 2166136261u;
-  for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
-  return h;
-}
+// A file being saved is written under its own name with this suffix, then renamed over it.
+constexpr char kSavingSuffix[] = ".saving";
+// Tries to take the lock of a file that a saver keeps replacing.
+constexpr int kLockAttempts = 8;
 
 std::string Upper(std::string s) {
   for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -77,21 +67,44 @@ std::unique_ptr<Table> Table::Open(const std::string& db_path, bool writable) {
 TableFile::TableFile(std::string path, bool writable)
     : path_(std::move(path)), writable_(writable) {
   px_path_ = SiblingPath(path_, "PX");
-  undo_path_ = path_ + kUndoSuffix;
   mb_path_ = SiblingPath(path_, "MB");
-  db_ = OsFile::Open(path_, writable_);
-  if (writable_ && !db_.TryLock()) {
-    throw EngineError(path_ + ": the table is in use (another program has it open for writing)");
-  }
+  OpenAndLock();
+  if (writable_) RemoveLeftOverSaves();
   Load();
 }
 
 TableFile::~TableFile() {
-  std::error_code ec;
-  if (writable_ && undo_end_ == 0 && std::filesystem::exists(undo_path_, ec) &&
-      std::filesystem::file_size(undo_path_, ec) == 0) {
-    std::filesystem::remove(undo_path_, ec);  // nothing to undo: leave no file behind
+  // Every command saves before it reports; this only catches a holder that did not. A failure here
+  // leaves the files as they were at the last save.
+  if (unsaved_) {
+    try {
+      Save();
+    } catch (const std::exception&) {
+    }
   }
+}
+
+void TableFile::OpenAndLock() {
+  for (int attempt = 0;; ++attempt) {
+    db_ = OsFile::Open(path_, writable_);
+    if (!writable_) return;
+    if (!db_.TryLock()) {
+      throw EngineError(path_ + ": the table is in use (another program has it open for writing)");
+    }
+    // A saver may have renamed a new file over the one we opened before we got its lock; the lock
+    // of a file no longer in the folder guards nothing.
+    if (StampOf(path_).inode == db_.Stamp().inode) return;
+    if (attempt + 1 == kLockAttempts) {
+      throw EngineError(path_ + ": the table is in use (another program keeps replacing it)");
+    }
+  }
+}
+
+void TableFile::RemoveLeftOverSaves() const {
+  // Only a killed save leaves these behind; we hold the lock, so no save of ours is under way.
+  std::error_code ec;
+  std::filesystem::remove(path_ + kSavingSuffix, ec);
+  std::filesystem::remove(px_path_ + kSavingSuffix, ec);
 }
 
 int TableFile::FindField(std::string_view name) const {
@@ -116,7 +129,7 @@ void TableFile::Load() {
   if (head.size() == kHeaderFixedSize && GetU16(head.data() + kHeaderHeaderSize) > kHeaderFixedSize) {
     head = db_.ReadAt(0, GetU16(head.data() + kHeaderHeaderSize));
   }
-  const auto undo = ApplyUndo(head);
+  unsaved_ = false;
   Header h = ParseHeader(head, path_);
   if (h.file_type != kFileTypeKeyedDb && h.file_type != kFileTypeUnkeyedDb) {
     throw EngineError(path_ + ": not a Paradox table but an index file (type " +
@@ -150,8 +163,6 @@ void TableFile::Load() {
   const size_t bs = h.block_size;
   const int rs = h.record_size;
   const size_t body = file_size - h.header_size;
-  const auto page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
-  blocks_may_tear_ = !(bs <= page && page % bs == 0 && h.header_size % bs == 0);
   const size_t physical = (body + bs - 1) / bs;  // a short last block reads as zeros
   // Only what the file holds is read; blocks the header claims beyond it make the header stale.
   const size_t held = physical;
@@ -159,6 +170,7 @@ void TableFile::Load() {
   chunks_.clear();
   block_size_ = bs;
   physical_blocks_ = physical;
+  file_size_ = file_size;
   // Read straight into the chunks: no second copy of the file, no zeroing what is read anyway.
   const size_t chunk_bytes = kBlocksPerChunk * bs;
   for (size_t at = 0; at < held * bs; at += chunk_bytes) {
@@ -167,9 +179,6 @@ void TableFile::Load() {
     size_t got = 0;
     if (at < body) got = db_.ReadInto(h.header_size + at, chunk, std::min(chunk_bytes, body - at));
     std::memset(chunk + got, 0, chunk_bytes - got);  // a short last block reads as zeros
-  }
-  for (const auto& [block, image] : undo) {
-    if (block <= held && image.size() == bs) std::memcpy(BlockData(block), image.data(), bs);
   }
 
   // Walk the chain: its structure must be sound; counters that lag behind it are repairable.
@@ -274,13 +283,13 @@ void TableFile::Load() {
   index_rebuild_needed_ = false;
   maintained_indexes_.clear();
   repaired_ = false;
+  bool index_stale = false;
   if (writable_) {
     FindSecondaryIndexes();
-    bool index_stale = false;
     if (header_.key_field_count > 0) LoadPrimaryIndex(&index_stale);
-    if ((stale || index_stale) && maintained_indexes_.empty()) Repair(stale);
   }
   RememberFileStamps();
+  if (writable_ && (stale || index_stale) && maintained_indexes_.empty()) Repair(stale);
 }
 
 void TableFile::FindSecondaryIndexes() {
@@ -325,8 +334,7 @@ void TableFile::LoadPrimaryIndex(bool* stale) {
   const std::vector<IndexLeafEntry> leaves = LeafEntries();
   std::optional<Header> px_header;
   if (FileExists(px_path_)) {
-    px_ = OsFile::Open(px_path_, true);
-    const std::vector<uint8_t> bytes = px_.ReadAll();
+    const std::vector<uint8_t> bytes = OsFile::Open(px_path_, false).ReadAll();
     try {
       Header ph = ParseHeader(bytes, px_path_);
       bool fits = ph.file_type == kFileTypePrimaryIndex &&
@@ -364,10 +372,7 @@ void TableFile::Repair(bool db_stale) {
     uint16_t prev = 0;
     for (uint16_t b : chain_) {
       BlockView v(BlockData(b), rs);
-      if (v.prev() != prev) {
-        v.set_prev(prev);
-        WriteBlock(b);
-      }
+      if (v.prev() != prev) v.set_prev(prev);
       prev = b;
     }
     const uint16_t highest = chain_.empty() ? 0 : *std::max_element(chain_.begin(), chain_.end());
@@ -380,11 +385,8 @@ void TableFile::Repair(bool db_stale) {
     for (int b = header_.file_blocks; b >= 1; --b) {
       if (in_chain[b]) continue;
       BlockView v(BlockData(static_cast<uint16_t>(b)), rs);
-      if (v.next() != head || v.count() != 0) {
-        v.set_next(head);
-        v.set_count(0);
-        WriteBlock(static_cast<uint16_t>(b));
-      }
+      v.set_next(head);
+      v.set_count(0);
       head = static_cast<uint16_t>(b);
     }
     header_.first_free_block = head;
@@ -403,16 +405,10 @@ void TableFile::Repair(bool db_stale) {
     }
     header_.change_count1 = NextChangeCount(header_.change_count1);
   }
-  if (index_) {
-    if (!px_.is_open()) px_ = OsFile::Create(px_path_);
-    index_->Flush(&px_, Stamp(), index_rebuild_needed_);
-    index_rebuild_needed_ = false;
-  }
-  if (db_stale) {
-    StoreCounters(&header_);
-    db_.WriteAt(0, header_.raw.data(), kHeaderFixedSize);
-  }
-  EndUndo();
+  if (db_stale) StoreCounters(&header_);
+  // The index is written whole at the save, which also puts its stamp right.
+  unsaved_ = true;
+  Save();
   repaired_ = true;
 }
 
@@ -421,14 +417,6 @@ void TableFile::RememberFileStamps() {
   px_stamp_ = StampOf(px_path_);
   mb_stamp_ = StampOf(mb_path_);
   header_bytes_ = db_.ReadAt(0, kHeaderFixedSize);
-}
-
-void TableFile::RememberOwnPost() {
-  // The files are ours since the look before the post; their open handles give the same stamps
-  // as their paths, and the header on disk is the one just written.
-  db_stamp_ = db_.Stamp();
-  px_stamp_ = px_.is_open() ? px_.Stamp() : StampOf(px_path_);
-  header_bytes_.assign(header_.raw.begin(), header_.raw.begin() + kHeaderFixedSize);
 }
 
 bool TableFile::FilesChanged() const {
@@ -441,7 +429,7 @@ bool TableFile::FilesChanged() const {
 }
 
 bool TableFile::RefreshIfChanged() {
-  if (!FilesChanged()) return false;
+  if (unsaved_ || !FilesChanged()) return false;
   if (StampOf(path_).inode != db_.Stamp().inode) {  // replaced: follow the new file
     OsFile fresh = OsFile::Open(path_, writable_);
     if (writable_ && !fresh.TryLock()) {
@@ -449,7 +437,6 @@ bool TableFile::RefreshIfChanged() {
     }
     db_ = std::move(fresh);
   }
-  px_ = OsFile();
   Load();
   return true;
 }
@@ -687,94 +674,6 @@ uint16_t TableFile::AllocateBlock() {
   return b;
 }
 
-std::vector<std::pair<uint16_t, std::vector<uint8_t>>> TableFile::ApplyUndo(
-    const std::vector<uint8_t>& head) {
-  undo_saved_.clear();
-  std::vector<std::pair<uint16_t, std::vector<uint8_t>>> images;
-  if (!FileExists(undo_path_)) return images;
-  std::vector<uint8_t> undo;
-  try {
-    undo = OsFile::Open(undo_path_, false).ReadAll();
-  } catch (const EngineError&) {
-    return images;
-  }
-  std::vector<std::pair<uint16_t, size_t>> entries;  // block (0: the header), offset in `undo`
-  size_t block_size = 0;
-  for (size_t at = 0; at + kUndoEntryHead <= undo.size();) {
-    const uint8_t* e = undo.data() + at;
-    if (std::memcmp(e, kUndoMagic, sizeof kUndoMagic) != 0) break;
-    const uint16_t block = GetU16(e + kUndoBlockAt);
-    const size_t size = GetU32(e + kUndoSizeAt);
-    const size_t length = kUndoEntryHead + size;
-    if (size == 0 || at + length + kUndoChecksumSize > undo.size()) break;
-    if (Fnv1a(e, length) != GetU32(e + length)) break;
-    if (block != 0) block_size = size;
-    entries.emplace_back(block, at + kUndoEntryHead);
-    at += length + kUndoChecksumSize;
-  }
-  // The saved images belong to a post that stopped before its .DB header was written. Once the
-  // header moved on, either that post completed or another program wrote since: keep the files.
-  const bool applies = !entries.empty() && entries[0].first == 0 &&
-                       head.size() >= kHeaderFixedSize &&
-                       std::memcmp(head.data(), undo.data() + entries[0].second,
-                                   kHeaderFixedSize) == 0;
-  if (applies) {
-    const size_t header_size = GetU16(head.data() + kHeaderHeaderSize);
-    for (size_t i = 1; i < entries.size(); ++i) {
-      const auto [block, from] = entries[i];
-      if (block == 0) continue;
-      images.emplace_back(block, std::vector<uint8_t>(undo.begin() + from,
-                                                      undo.begin() + from + block_size));
-      if (writable_) {
-        db_.WriteAt(BlockOffset(header_size, block_size, block), undo.data() + from, block_size);
-      }
-    }
-  }
-  if (writable_) {
-    OsFile::Open(undo_path_, true).Truncate(0);
-    undo_end_ = 0;
-  }
-  return images;
-}
-
-void TableFile::SaveForUndo(uint16_t block) {
-  if (!blocks_may_tear_) return;
-  if (std::find(undo_saved_.begin(), undo_saved_.end(), block) != undo_saved_.end()) return;
-  undo_saved_.push_back(block);
-  const size_t bs = header_.block_size;
-  const std::vector<uint8_t> old = db_.ReadAt(BlockOffset(header_.header_size, bs, block), bs);
-  if (old.size() < bs) return;  // beyond the old end of the file: nothing to put back
-  if (!undo_.is_open()) {
-    undo_ = FileExists(undo_path_) ? OsFile::Open(undo_path_, true) : OsFile::Create(undo_path_);
-  }
-  auto append = [&](uint16_t number, const std::vector<uint8_t>& image) {
-    std::vector<uint8_t> entry(kUndoEntryHead + image.size() + kUndoChecksumSize);
-    std::memcpy(entry.data(), kUndoMagic, sizeof kUndoMagic);
-    PutU16(entry.data() + kUndoBlockAt, number);
-    PutU32(entry.data() + kUndoSizeAt, static_cast<uint32_t>(image.size()));
-    std::memcpy(entry.data() + kUndoEntryHead, image.data(), image.size());
-    PutU32(entry.data() + kUndoEntryHead + image.size(),
-           Fnv1a(entry.data(), kUndoEntryHead + image.size()));
-    undo_.WriteAt(undo_end_, entry.data(), entry.size());
-    undo_end_ += entry.size();
-  };
-  if (undo_end_ == 0) append(0, db_.ReadAt(0, kHeaderFixedSize));  // the header before the post
-  append(block, old);
-}
-
-void TableFile::EndUndo() {
-  undo_saved_.clear();
-  if (undo_end_ == 0) return;
-  undo_.Truncate(0);  // the post is complete: nothing to put back any more
-  undo_end_ = 0;
-}
-
-void TableFile::WriteBlock(uint16_t block) {
-  SaveForUndo(block);
-  db_.WriteAt(BlockOffset(header_.header_size, header_.block_size, block), BlockData(block),
-              header_.block_size);
-}
-
 void TableFile::SetRow(uint16_t block, int slot, RowId row) {
   rows_[row] = Location{block, static_cast<uint16_t>(slot)};
 }
@@ -790,7 +689,6 @@ RowId TableFile::Place(size_t pos, int slot, const std::vector<uint8_t>& raw, Ro
     std::memcpy(v.record(0), raw.data(), rs);
     block_rows_[b - 1] = {row};
     SetRow(b, 0, row);
-    WriteBlock(b);
     chain_.push_back(b);
     header_.first_block = header_.last_block = b;
     if (index_) index_->InsertLeafAfter(0, IndexLeafEntry{FirstKey(b), b, 1});
@@ -806,7 +704,6 @@ RowId TableFile::Place(size_t pos, int slot, const std::vector<uint8_t>& raw, Ro
     auto& r = block_rows_[b - 1];
     r.insert(r.begin() + slot, row);
     for (int i = slot; i <= n; ++i) SetRow(b, i, r[i]);
-    WriteBlock(b);
     if (index_) index_->SetLeaf(b, FirstKey(b), static_cast<uint32_t>(n + 1));
     return row;
   }
@@ -845,12 +742,7 @@ RowId TableFile::Place(size_t pos, int slot, const std::vector<uint8_t>& raw, Ro
   old_v.set_next(fresh);
   for (int i = 0; i < old_count; ++i) SetRow(b, i, old_rows[i]);
   for (int i = 0; i < new_count; ++i) SetRow(fresh, i, new_rows[i]);
-  WriteBlock(fresh);  // not yet linked: harmless if we stop here
-  if (successor != 0) {
-    BlockView(BlockData(successor), rs).set_prev(fresh);
-    WriteBlock(successor);
-  }
-  WriteBlock(b);  // links the new block: from here on the post is on disk
+  if (successor != 0) BlockView(BlockData(successor), rs).set_prev(fresh);
   chain_.insert(chain_.begin() + static_cast<std::ptrdiff_t>(pos) + 1, fresh);
   if (tail) header_.last_block = fresh;
   if (index_) {
@@ -876,7 +768,6 @@ void TableFile::Remove(RowId row) {
   for (int i = loc.slot; i < n - 1; ++i) SetRow(b, i, r[i]);
   rows_[row] = Location{};
   if (n - 1 > 0) {
-    WriteBlock(b);
     if (index_) index_->SetLeaf(b, FirstKey(b), static_cast<uint32_t>(n - 1));
     return;
   }
@@ -885,7 +776,6 @@ void TableFile::Remove(RowId row) {
   if (chain_.size() == 1) {
     v.set_next(header_.first_free_block);
     header_.first_free_block = b;
-    WriteBlock(b);
     chain_.clear();
     header_.first_block = header_.last_block = 0;
   } else if (pos == 0) {
@@ -900,31 +790,23 @@ void TableFile::Remove(RowId row) {
     block_rows_[b - 1] = block_rows_[s - 1];
     block_rows_[s - 1].clear();
     for (int i = 0; i < m; ++i) SetRow(b, i, block_rows_[b - 1][i]);
-    WriteBlock(b);
-    if (sv.next() != 0) {
-      BlockView(BlockData(sv.next()), rs).set_prev(b);
-      WriteBlock(sv.next());
-    }
+    if (sv.next() != 0) BlockView(BlockData(sv.next()), rs).set_prev(b);
     sv.set_next(header_.first_free_block);
     sv.set_count(0);
     header_.first_free_block = s;
-    WriteBlock(s);
     chain_.erase(chain_.begin() + 1);
     if (header_.last_block == s) header_.last_block = b;
   } else {
     const uint16_t p = chain_[pos - 1];
     const uint16_t s = pos + 1 < chain_.size() ? chain_[pos + 1] : 0;
-    BlockView(BlockData(p), rs).set_next(s);
-    WriteBlock(p);  // unlinks the emptied block
+    BlockView(BlockData(p), rs).set_next(s);  // unlinks the emptied block
     if (s != 0) {
       BlockView(BlockData(s), rs).set_prev(p);
-      WriteBlock(s);
     } else {
       header_.last_block = p;
     }
     v.set_next(header_.first_free_block);
     header_.first_free_block = b;
-    WriteBlock(b);
     chain_.erase(chain_.begin() + static_cast<std::ptrdiff_t>(pos));
   }
   index_rebuild_needed_ = index_.has_value();
@@ -935,18 +817,74 @@ void TableFile::FinishPost() {
   header_.first_block = chain_.empty() ? 0 : chain_.front();
   header_.last_block = chain_.empty() ? 0 : chain_.back();
   header_.change_count1 = NextChangeCount(header_.change_count1);
-  if (index_) {
-    if (index_rebuild_needed_) {
-      Header h = std::move(index_->header());
-      index_ = PrimaryIndex::Build(std::move(h), LeafEntries());
-    }
-    index_->Flush(&px_, Stamp(), index_rebuild_needed_);
+  if (index_ && index_rebuild_needed_) {
+    Header h = std::move(index_->header());
+    index_ = PrimaryIndex::Build(std::move(h), LeafEntries());
     index_rebuild_needed_ = false;
   }
   StoreCounters(&header_);
-  db_.WriteAt(0, header_.raw.data(), kHeaderFixedSize);  // last: the post is complete
-  EndUndo();
-  RememberOwnPost();
+  unsaved_ = true;
+}
+
+void TableFile::WriteDbFile(OsFile* file) {
+  file->WriteAt(0, header_.raw.data(), header_.raw.size());
+  // Every block the header counts, and whatever else the old file held after them, so that saving
+  // never drops bytes another program may have put there.
+  const size_t blocks = std::max<size_t>(header_.file_blocks, physical_blocks_);
+  const uint64_t size =
+      std::max<uint64_t>(header_.header_size + blocks * block_size_, file_size_);
+  const size_t chunk_bytes = kBlocksPerChunk * block_size_;
+  uint64_t at = header_.header_size;
+  for (size_t c = 0; c < chunks_.size() && at < size; ++c) {
+    const size_t length = static_cast<size_t>(std::min<uint64_t>(chunk_bytes, size - at));
+    file->WriteAt(at, chunks_[c].get(), length);
+    at += length;
+  }
+  file_size_ = at;
+  physical_blocks_ = (at - header_.header_size + block_size_ - 1) / block_size_;
+}
+
+void TableFile::Save() {
+  if (!unsaved_) return;
+  if (FilesChanged()) {
+    Load();
+    throw EngineError(path_ + ": another program changed the table while this run was writing to "
+                      "it; this run's changes to it were not saved, and the table was read again");
+  }
+  const std::string db_saving = path_ + kSavingSuffix;
+  const std::string px_saving = px_path_ + kSavingSuffix;
+  try {
+    std::optional<OsFile> px_file;
+    if (index_) {
+      OsFile::RemoveFile(px_saving);
+      px_file = OsFile::Create(px_saving, px_path_);
+      index_->Flush(&*px_file, Stamp(), /*all=*/true);
+      px_file->CopyOwnerAndModeOf(px_path_);
+      px_file->SyncData();
+    }
+    OsFile::RemoveFile(db_saving);
+    OsFile db_file = OsFile::Create(db_saving, path_);
+    // Ours before it is in the folder: the table's lock passes from the old file to the new one
+    // with no moment in between.
+    if (!db_file.TryLock()) throw EngineError(db_saving + ": cannot lock the new file");
+    WriteDbFile(&db_file);
+    db_file.CopyOwnerAndModeOf(path_);
+    db_file.SyncData();
+    if (px_file) {
+      OsFile::RenameBoth(px_saving, px_path_, db_saving, path_, path_);
+    } else {
+      db_file.RenameTo(path_);
+    }
+    OsFile::SyncFolderOf(path_);
+    db_ = std::move(db_file);
+  } catch (const EngineError&) {
+    std::error_code ec;
+    std::filesystem::remove(px_saving, ec);
+    std::filesystem::remove(db_saving, ec);
+    throw;
+  }
+  unsaved_ = false;
+  RememberFileStamps();
 }
 
 RowId TableFile::Insert(const Record& record) {
@@ -981,8 +919,9 @@ RowId TableFile::Insert(const Record& record) {
     header_.auto_inc = auto_inc;
     FinishPost();
   } catch (...) {
-    px_ = OsFile();
-    Load();  // our picture may be half-changed: take the disk's (repairing what lags)
+    // Only running out of memory stops a post half-way: our picture may be half-changed, so the
+    // last saved one is taken, and the error ends the command.
+    Load();
     throw;
   }
   IndexAdd(row);
@@ -1017,13 +956,12 @@ void TableFile::Update(RowId row, const Record& record) {
     if (in_place) {
       BlockView v(BlockData(loc.block), header_.record_size);
       std::memcpy(v.record(loc.slot), raw.data(), header_.record_size);
-      WriteBlock(loc.block);
       if (index_ && loc.slot == 0) {
         index_->SetLeaf(loc.block, FirstKey(loc.block),
                         static_cast<uint32_t>(BlockCount(loc.block)));
       }
     } else {
-      // The new version first, then the old one goes: a stop in between leaves both, never none.
+      // The new version first, then the old one goes.
       const auto temp = static_cast<RowId>(rows_.size());
       rows_.push_back(Location{});
       decoded_.push_back(nullptr);
@@ -1037,8 +975,7 @@ void TableFile::Update(RowId row, const Record& record) {
     }
     FinishPost();
   } catch (...) {
-    px_ = OsFile();
-    Load();
+    Load();  // as in Insert
     throw;
   }
   decoded_[row].reset();

@@ -1,11 +1,12 @@
-// TableFile: the Table behind Table::Open. Holds the .DB's blocks in memory, writes each post
-// through to disk and keeps the header and the .PX true after every post.
+// TableFile: the Table behind Table::Open. Holds the .DB's blocks and the .PX's tree in memory;
+// posts change only the memory.
 //
-// Order of the writes of one post: new blocks (not yet linked), the successor's back link, the
-// block that links or holds the record (the one write that makes the post visible), then the PX
-// blocks, the PX header, and the .DB header last. A killed process therefore leaves either the old
-// records or the new ones, and at worst counters and index entries that lag behind the chain; the
-// next writable open finds that and rewrites them from the chain.
+// Save writes the whole family anew: <name>.PX.saving and <name>.DB.saving, flushed to the disk,
+// then renamed over the .PX and then the .DB by a child process that our being killed does not
+// stop. A process killed at any moment therefore leaves the family either as it was or as saved,
+// never a half-written file nor a new .PX beside an old .DB. (A power cut between the two renames
+// can still do that; the next writable open then rebuilds the .PX.) The new .DB is locked before
+// it replaces the old one, so the lock never lapses.
 #ifndef VARNHOLT_STORES_TARGET_PARADOX_TABLE_FILE_H_
 #define VARNHOLT_STORES_TARGET_PARADOX_TABLE_FILE_H_
 
@@ -42,6 +43,8 @@ class TableFile final : public Table {
 
   RowId Insert(const Record& record) override;
   void Update(RowId row, const Record& record) override;
+  void Save() override;
+  bool unsaved() const override { return unsaved_; }
   bool RefreshIfChanged() override;
   uint64_t load_count() const override { return load_count_; }
 
@@ -57,12 +60,15 @@ class TableFile final : public Table {
   };
   using FieldIndex = std::unordered_map<std::string, std::vector<RowId>>;
 
+  // Opens path_ and takes its lock; follows a file that a saver replaced meanwhile.
+  void OpenAndLock();
   void Load();
   void LoadPrimaryIndex(bool* stale);
   void FindSecondaryIndexes();
   void Repair(bool db_stale);
+  void RemoveLeftOverSaves() const;
+  void WriteDbFile(OsFile* file);
   void RememberFileStamps();
-  void RememberOwnPost();  // RememberFileStamps after our own post, without reading the files
   bool FilesChanged() const;
   void RequireWritable();
 
@@ -79,14 +85,6 @@ class TableFile final : public Table {
   // Where a record with `key` belongs: chain position and slot; *duplicate when the key is there.
   void Locate(const std::string& key, size_t* chain_pos, int* slot, RowId* duplicate) const;
   uint16_t AllocateBlock();
-  void WriteBlock(uint16_t block);
-  // Blocks that span memory pages can be left half-written by a killed process; for them the
-  // image on disk is saved to the undo file before its first overwrite in a post.
-  void SaveForUndo(uint16_t block);
-  void EndUndo();
-  // The block images a killed post saved, given the .DB's header as it is now; when writable
-  // they are also put back on disk.
-  std::vector<std::pair<uint16_t, std::vector<uint8_t>>> ApplyUndo(const std::vector<uint8_t>& head);
   void SetRow(uint16_t block, int slot, RowId row);
   RowId Place(size_t chain_pos, int slot, const std::vector<uint8_t>& raw, RowId row);
   void Remove(RowId row);
@@ -100,7 +98,6 @@ class TableFile final : public Table {
   std::string mb_path_;
   bool writable_;
   OsFile db_;
-  OsFile px_;
   FileStamp db_stamp_, px_stamp_, mb_stamp_;
   std::vector<uint8_t> header_bytes_;  // fixed part as last read or written
 
@@ -120,6 +117,7 @@ class TableFile final : public Table {
   std::vector<std::unique_ptr<uint8_t[]>> chunks_;
   size_t block_size_ = 0;
   size_t physical_blocks_ = 0;  // whole or partial blocks in the file at the last read
+  uint64_t file_size_ = 0;      // of the .DB as last read or saved
   std::vector<uint16_t> chain_;              // blocks in chain order
   std::vector<std::vector<RowId>> block_rows_;  // per block (n − 1): row of each slot
   std::vector<Location> rows_;
@@ -133,11 +131,7 @@ class TableFile final : public Table {
   std::optional<PrimaryIndex> index_;
   bool index_rebuild_needed_ = false;
   std::vector<std::string> maintained_indexes_;
-  std::string undo_path_;
-  OsFile undo_;
-  bool blocks_may_tear_ = false;
-  uint64_t undo_end_ = 0;
-  std::vector<uint16_t> undo_saved_;  // blocks saved in the current post
+  bool unsaved_ = false;
   bool repaired_ = false;
   uint64_t load_count_ = 0;
 };
