@@ -27,7 +27,7 @@ std::vector<std::string> ClassCodeStatementLines(const FieldReader& klass);
 std::vector<std::string> ClassMasterStatementLines(const FieldReader& klass);
 
 // Clears the statement's lines, sets the whole text to the first line, appends the others.
-void ComposeStatement(SqlStatement& statement, const std::vector<std::string>& lines);
+void ComposeStatement(SqlStatement& statement, std::vector<std::string> lines);
 
 }  // namespace varnholt
 

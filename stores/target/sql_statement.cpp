@@ -15,6 +15,16 @@ constexpr char kNoStatement[] = "No SQL statement available";
 constexpr size_t kShortestStatement = 2;
 constexpr char kLineEnd[] = "\r\n";
 
+void AppendText(const std::vector<std::string>& lines, std::string* text) {
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + sizeof(kLineEnd) - 1;
+  text->reserve(text->size() + size);
+  for (const std::string& line : lines) {
+    text->append(line);
+    text->append(kLineEnd);
+  }
+}
+
 std::string NoValueMessage(const std::string& parameter) {
   return "No value for parameter '" + parameter + "'";
 }
@@ -50,22 +60,41 @@ void SqlStatement::SetText(const std::string& text) {
 
 void SqlStatement::AddLine(const std::string& line) { lines_.push_back(line); }
 
+void SqlStatement::AddLine(std::string&& line) { lines_.push_back(std::move(line)); }
+
 const std::vector<std::string>& SqlStatement::Lines() const { return lines_; }
 
 std::string SqlStatement::Text() const {
   std::string text;
-  for (const std::string& line : lines_) text += line + kLineEnd;
+  AppendText(lines_, &text);
   return text;
 }
 
 void SqlStatement::ExecSQL() {
-  std::string text = Text();
-  if (text.size() < kShortestStatement) throw ComponentError(name_, kNoStatement);
-  local_sql::ParsedParameters parsed = local_sql::ParseParameters(text);
+  text_.clear();
+  AppendText(lines_, &text_);
+  if (text_.size() < kShortestStatement) throw ComponentError(name_, kNoStatement);
+  if (local_sql::UpdateStatement* kept = parsed_.Find(text_)) {
+    try {
+      Run(*kept);
+      return;
+    } catch (const local_sql::SqlError&) {
+      // The kept tree holds the positions of the text it was parsed from, and nothing was
+      // written: run this text in full, which refuses it in the same way at its own positions.
+    }
+  }
+  local_sql::ParsedParameters parsed = local_sql::ParseParameters(text_);
   if (!parsed.parameters.empty()) {
     throw ComponentError(name_, NoValueMessage(parsed.parameters.front()));
   }
   local_sql::UpdateStatement statement = local_sql::ParseUpdate(parsed.text);
+  local_sql::UpdateStatement* kept = nullptr;
+  // A text the parameter pass changed would not match its own shape again.
+  if (parsed.text == text_) kept = parsed_.Keep(text_, statement);
+  Run(kept != nullptr ? *kept : statement);
+}
+
+void SqlStatement::Run(local_sql::UpdateStatement& statement) {
   try {
     SharedTable& table = session_.OpenTable(directory_, statement.table);
     local_sql::ExecuteUpdate(statement, table, settings_);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "stores/regional_settings.h"
+#include "stores/target/local_sql/statement_cache.h"
 
 namespace varnholt {
 
@@ -29,6 +30,7 @@ class SqlStatement {
   // Replaces all lines with the given text (split at line breaks).
   void SetText(const std::string& text);
   void AddLine(const std::string& line);
+  void AddLine(std::string&& line);
   const std::vector<std::string>& Lines() const;
   // The lines, each followed by "\r\n".
   std::string Text() const;
@@ -36,11 +38,16 @@ class SqlStatement {
   void ExecSQL();
 
  private:
+  // Runs a parsed statement against its table.
+  void Run(local_sql::UpdateStatement& statement);
+
   std::string name_;
   TargetSession& session_;
   const RegionalSettings& settings_;
   std::string directory_;
   std::vector<std::string> lines_;
+  std::string text_;  // the text ExecSQL sends, kept to reuse its buffer
+  local_sql::StatementCache parsed_;
 };
 
 }  // namespace varnholt

@@ -51,6 +51,7 @@ class Parser {
     }
     Accept(";");
     if (Peek().kind != TokenKind::kEnd) Fail(Peek());
+    statement.string_values = std::move(string_values_);
     return statement;
   }
 
@@ -249,6 +250,7 @@ class Parser {
       case TokenKind::kString: {
         auto node = MakeNode(Expr::Kind::kLiteral, TakeNext());
         node->literal = node->token.text;
+        string_values_.push_back(node.get());
         return node;
       }
       case TokenKind::kNumber: {
@@ -298,6 +300,7 @@ class Parser {
   }
 
   std::vector<Token> tokens_;
+  std::vector<Expr*> string_values_;
   size_t pos_ = 0;
   int nesting_ = 0;
   int nodes_ = 0;

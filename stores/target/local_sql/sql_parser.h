@@ -16,6 +16,7 @@
 #ifndef VARNHOLT_STORES_TARGET_LOCAL_SQL_SQL_PARSER_H_
 #define VARNHOLT_STORES_TARGET_LOCAL_SQL_SQL_PARSER_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -67,6 +68,13 @@ struct UpdateStatement {
   Token table_token;
   std::vector<Assignment> assignments;
   std::unique_ptr<Expr> where;  // null: every row
+  // The literal nodes of the string values after the table, in the order they are written, so a
+  // statement of the same shape can be run again with other values (StatementCache).
+  std::vector<Expr*> string_values;
+  // The table the column names were last looked up in and its load count then: a statement run
+  // again on the same table, not read again since, keeps its field indexes.
+  const paradox::Table* bound_table = nullptr;
+  uint64_t bound_loads = 0;
 };
 
 // Parses one UPDATE statement. Throws SqlError: the description, the offending token and its

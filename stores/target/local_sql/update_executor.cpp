@@ -247,13 +247,19 @@ class Evaluator {
   const RegionalSettings& settings_;
 };
 
-void CollectConjuncts(const Expr& node, std::vector<const Expr*>* out) {
+// The first `column = constant` among the conditions the WHERE requires (its AND operands, left
+// to right); null when there is none.
+const Expr* KeyConjunct(const Expr& node) {
   if (node.kind == Expr::Kind::kAnd) {
-    CollectConjuncts(*node.left, out);
-    CollectConjuncts(*node.right, out);
-  } else {
-    out->push_back(&node);
+    const Expr* left = KeyConjunct(*node.left);
+    return left != nullptr ? left : KeyConjunct(*node.right);
   }
+  if (node.kind != Expr::Kind::kCompare || node.op != Expr::Op::kEqual) return nullptr;
+  const Expr* column = node.left.get();
+  const Expr* constant = node.right.get();
+  if (column->kind != Expr::Kind::kColumn) std::swap(column, constant);
+  if (column->kind != Expr::Kind::kColumn || Evaluator::HasColumns(*constant)) return nullptr;
+  return &node;
 }
 
 // The rows the WHERE can select: those of the first `column = constant` it requires, from the
@@ -261,14 +267,10 @@ void CollectConjuncts(const Expr& node, std::vector<const Expr*>* out) {
 std::vector<paradox::RowId> CandidateRows(const UpdateStatement& statement,
                                           paradox::Table& table, const Evaluator& evaluator) {
   if (statement.where) {
-    std::vector<const Expr*> conjuncts;
-    CollectConjuncts(*statement.where, &conjuncts);
-    for (const Expr* conjunct : conjuncts) {
-      if (conjunct->kind != Expr::Kind::kCompare || conjunct->op != Expr::Op::kEqual) continue;
+    if (const Expr* conjunct = KeyConjunct(*statement.where)) {
       const Expr* column = conjunct->left.get();
       const Expr* constant = conjunct->right.get();
       if (column->kind != Expr::Kind::kColumn) std::swap(column, constant);
-      if (column->kind != Expr::Kind::kColumn || Evaluator::HasColumns(*constant)) continue;
       auto key = evaluator.KeyFor(*column, *constant);
       if (!key) return {};
       return table.FindEqual(column->field, *key);
@@ -277,11 +279,10 @@ std::vector<paradox::RowId> CandidateRows(const UpdateStatement& statement,
   return table.Rows();
 }
 
-}  // namespace
-
-std::vector<std::pair<paradox::RowId, paradox::Record>> PlanUpdate(
-    UpdateStatement& statement, paradox::Table& table, const RegionalSettings& settings) {
-  Evaluator evaluator(table, settings);
+// Looks up the statement's column names in the table. Throws SqlError for a name the table lacks
+// or an assignment to a field named twice.
+void BindColumns(UpdateStatement& statement, paradox::Table& table, Evaluator& evaluator) {
+  statement.bound_table = nullptr;
   std::vector<bool> assigned(table.fields().size(), false);
   for (Assignment& assignment : statement.assignments) {
     assignment.field = table.FindField(assignment.column);
@@ -295,18 +296,38 @@ std::vector<std::pair<paradox::RowId, paradox::Record>> PlanUpdate(
     evaluator.Bind(*assignment.value);
   }
   if (statement.where) evaluator.Bind(*statement.where);
+  statement.bound_table = &table;
+  statement.bound_loads = table.load_count();
+}
+
+}  // namespace
+
+std::vector<std::pair<paradox::RowId, paradox::Record>> PlanUpdate(
+    UpdateStatement& statement, paradox::Table& table, const RegionalSettings& settings) {
+  Evaluator evaluator(table, settings);
+  // The names stand in the statement's shape, so a kept statement run again on the same table
+  // binds as it did before.
+  if (statement.bound_table != &table || statement.bound_loads != table.load_count()) {
+    BindColumns(statement, table, evaluator);
+  }
 
   std::vector<std::pair<paradox::RowId, paradox::Record>> plan;
+  paradox::Value computed;
   for (paradox::RowId row : CandidateRows(statement, table, evaluator)) {
-    paradox::Record old_record = table.Get(row);
+    // Read in place: nothing else is read from the table until this row's record is built.
+    const paradox::Record& old_record = table.Get(row);
     if (statement.where && evaluator.TruthOf(*statement.where, &old_record) != Truth::kTrue) {
       continue;
     }
     paradox::Record record = old_record;
     for (const Assignment& assignment : statement.assignments) {
       const paradox::Field& field = table.fields()[assignment.field];
-      paradox::Value value = evaluator.ValueOf(*assignment.value, &old_record);
-      auto converted = ValueForField(field, value, settings);
+      const paradox::Value* value = &assignment.value->literal;
+      if (assignment.value->kind != Expr::Kind::kLiteral) {
+        computed = evaluator.ValueOf(*assignment.value, &old_record);
+        value = &computed;
+      }
+      auto converted = ValueForField(field, *value, settings);
       if (!converted) {
         throw SqlError("Invalid value for field '" + field.name + "'" + Position(assignment.token));
       }
