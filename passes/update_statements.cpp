@@ -128,7 +128,7 @@ void ComposeStatement(SqlStatement& statement, std::vector<std::string> lines) {
   statement.ClearLines();
   if (lines.empty()) return;
   std::string& first = lines.front();
-  if (first.find_first_of("\r\n") == std::string::npos) {
+  if (first.find('\n') == std::string::npos && first.find('\r') == std::string::npos) {
     // What SetText makes of a text without line breaks, without copying it.
     if (!first.empty()) statement.AddLine(std::move(first));
   } else {

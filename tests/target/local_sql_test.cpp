@@ -2,6 +2,7 @@
 
 #include "stores/target/local_sql/sql_lexer.h"
 #include "stores/target/local_sql/sql_parser.h"
+#include "stores/target/local_sql/statement_cache.h"
 #include "stores/target/local_sql/statement_parameters.h"
 
 namespace varnholt::local_sql {
@@ -108,6 +109,82 @@ TEST(StatementParametersTest, DoubleColonsAndParametersOnlyOutsideQuotes) {
   parsed = ParseParameters("x = 1::name");
   EXPECT_TRUE(parsed.parameters.empty());
   EXPECT_EQ(parsed.text, "x = 1:name");
+}
+
+// The string literals of a tree, in the order its text writes them.
+std::vector<std::string> StringValues(const UpdateStatement& statement) {
+  std::vector<std::string> values;
+  for (const Expr* node : statement.string_values) {
+    values.push_back(std::get<std::string>(node->literal));
+  }
+  return values;
+}
+
+std::string Learner(const std::string& surname, const std::string& code,
+                    const std::string& status_column = "CH01_STATUS") {
+  return "UPDATE CH01MAST.db SET CH01_SURNAME = " + surname + "  \r\n, CH01_DL01_CODE = \"3\"+\"57\" \r\n, " +
+         status_column + " = \"A\" \r\nWhere CH01_code = " + code + " \r\n";
+}
+
+TEST(StatementCacheTest, KeptTreeTakesEachTextsValuesAsTheParserReadsThem) {
+  StatementCache cache;
+  const std::string first = Learner("\"Doe\"", "'L1'");
+  EXPECT_EQ(cache.Find(first), nullptr);
+  UpdateStatement parsed = ParseUpdate(first);
+  ASSERT_NE(cache.Keep(first, parsed), nullptr);
+  const std::string other_columns = Learner("\"Doe\"", "'L1'", "CH01_CLASS");
+  UpdateStatement other = ParseUpdate(other_columns);
+  ASSERT_NE(cache.Keep(other_columns, other), nullptr);
+  // Doubled quotes of either kind, a value that reads like more assignments, a line break, the
+  // other quote inside, nothing.
+  for (const std::string& text :
+       {Learner("\"O\"\"Brien\"", "'L2'"), Learner("\"x\"\" , CH01_NAME = \"\"y\"", "'it''s'"),
+        Learner("\"two\r\nlines\"", "''"), Learner("\"'\"", "'\"'"),
+        Learner("\"Doe\"", "'L9'", "CH01_CLASS")}) {
+    UpdateStatement* kept = cache.Find(text);
+    ASSERT_NE(kept, nullptr) << text;
+    UpdateStatement fresh = ParseUpdate(text);
+    EXPECT_EQ(StringValues(*kept), StringValues(fresh)) << text;
+    EXPECT_EQ(kept->assignments[2].column, fresh.assignments[2].column) << text;
+  }
+  // Not of a kept shape: a number for a string, another quote kind, a string left open.
+  EXPECT_EQ(cache.Find(Learner("1", "'L1'")), nullptr);
+  EXPECT_EQ(cache.Find(Learner("\"Doe\"", "\"L1\"")), nullptr);
+  EXPECT_EQ(cache.Find(Learner("\"Doe\"", "'L1")), nullptr);
+}
+
+TEST(StatementCacheTest, QuotedTableNameIsPartOfTheShape) {
+  StatementCache cache;
+  const std::string text = "UPDATE 'DL01MAST.DB' SET DL01_TITLE = 'Mr'";
+  UpdateStatement parsed = ParseUpdate(text);
+  ASSERT_NE(cache.Keep(text, parsed), nullptr);
+  EXPECT_EQ(cache.Find("UPDATE 'CH01MAST.DB' SET DL01_TITLE = 'Mr'"), nullptr);
+  UpdateStatement* kept = cache.Find("UPDATE 'DL01MAST.DB' SET DL01_TITLE = 'Dr'");
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->table, "DL01MAST.DB");
+  EXPECT_EQ(StringValues(*kept), std::vector<std::string>{"Dr"});
+}
+
+TEST(StatementCacheTest, ManyShapesEachFindTheirOwnTree) {
+  // More shapes than are kept: whatever is found must be the text's own statement.
+  StatementCache cache;
+  auto text = [](int n) {
+    return "UPDATE t SET c" + std::to_string(n) + " = 'v" + std::to_string(n) + "'";
+  };
+  for (int n = 0; n < 20; ++n) {
+    UpdateStatement parsed = ParseUpdate(text(n));
+    ASSERT_NE(cache.Keep(text(n), parsed), nullptr);
+    for (int m = 0; m <= n; ++m) {
+      UpdateStatement* kept = cache.Find(text(m));
+      if (m == n) {
+        ASSERT_NE(kept, nullptr);
+      }
+      if (kept != nullptr) {
+        EXPECT_EQ(kept->assignments[0].column, "c" + std::to_string(m));
+        EXPECT_EQ(StringValues(*kept), std::vector<std::string>{"v" + std::to_string(m)});
+      }
+    }
+  }
 }
 
 }  // namespace

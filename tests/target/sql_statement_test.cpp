@@ -284,5 +284,33 @@ TEST_F(SqlStatementTest, RefusedStatementsLeaveTheTablesByteIdentical) {
   EXPECT_EQ(Read(dl01mast_, "DL01_CODE='320'", "DL01_DESCRIPTION"), "B");
 }
 
+TEST_F(SqlStatementTest, RepeatedShapesTakeTheirOwnValuesAndReportTheirOwnPositions) {
+  Add(dl01mast_, {{"DL01_CODE", "31"}, {"DL01_DESCRIPTION", "A"}});
+  Add(dl01mast_, {{"DL01_CODE", "32"}, {"DL01_DESCRIPTION", "B"}});
+  update_.SetText("UPDATE DL01MAST.DB SET DL01_DESCRIPTION = \"Smith\" WHERE DL01_CODE = \"31\"");
+  update_.ExecSQL();
+  // The same shape with a value that reads like another assignment.
+  update_.SetText(
+      "UPDATE DL01MAST.DB SET DL01_DESCRIPTION = \"a\"\", DL01_CODE = \"\"9\" WHERE DL01_CODE = \"32\"");
+  update_.ExecSQL();
+  EXPECT_EQ(Read(dl01mast_, "DL01_CODE='31'", "DL01_DESCRIPTION"), "Smith");
+  EXPECT_EQ(Read(dl01mast_, "DL01_CODE='32'", "DL01_DESCRIPTION"), "a\", DL01_CODE = \"9");
+
+  auto before = Snapshot(dir_.path());
+  update_.SetText("UPDATE DL01MAST.DB SET DL01_TITLE = 'x' + 1");
+  EXPECT_EQ(ErrorOf(update_), "Type mismatch in expression.\nToken: +\nLine Number: 1\nColumn: 41");
+  update_.SetText("UPDATE DL01MAST.DB SET DL01_TITLE = 'longer' + 1");
+  EXPECT_EQ(ErrorOf(update_), "Type mismatch in expression.\nToken: +\nLine Number: 1\nColumn: 46");
+  // A line break inside a value moves what follows it to the next line.
+  update_.SetText("UPDATE DL01MAST.DB SET DL01_TITLE = 'a', DL01_CREDIT_LIMIT = 'lots'");
+  EXPECT_EQ(ErrorOf(update_), "Invalid value for field 'DL01_CREDIT_LIMIT'\nLine Number: 1");
+  update_.SetText("UPDATE DL01MAST.DB SET DL01_TITLE = 'a\nb', DL01_CREDIT_LIMIT = 'lots'");
+  EXPECT_EQ(ErrorOf(update_), "Invalid value for field 'DL01_CREDIT_LIMIT'\nLine Number: 2");
+  EXPECT_EQ(Snapshot(dir_.path()), before);
+  update_.SetText("UPDATE DL01MAST.DB SET DL01_TITLE = 'ok', DL01_CREDIT_LIMIT = '12'");
+  update_.ExecSQL();
+  EXPECT_EQ(Read(dl01mast_, "DL01_CODE='32'", "DL01_CREDIT_LIMIT"), "12");
+}
+
 }  // namespace
 }  // namespace varnholt
