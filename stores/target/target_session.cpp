@@ -88,8 +88,11 @@ std::string EachLineOnce(const std::string& text) {
 }
 
 SharedTable::SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
-                         std::vector<bool> required)
-    : table_(std::move(table)), file_name_(std::move(file_name)), required_(std::move(required)) {}
+                         std::vector<bool> required, const uint64_t* command)
+    : table_(std::move(table)),
+      file_name_(std::move(file_name)),
+      required_(std::move(required)),
+      command_(command) {}
 
 void SharedTable::CheckRequired(const paradox::Record& record) const {
   for (size_t i = 0; i < required_.size() && i < record.size(); ++i) {
@@ -100,6 +103,10 @@ void SharedTable::CheckRequired(const paradox::Record& record) const {
 }
 
 void SharedTable::Refresh() {
+  if (*command_ != 0) {
+    if (looked_in_command_ == *command_) return;
+    looked_in_command_ = *command_;
+  }
   if (table_->RefreshIfChanged()) {
     ++version_;
     ++reloads_;
@@ -254,7 +261,7 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
   auto table = paradox::Table::Open(path, /*writable=*/true);
   std::vector<bool> required = ReadRequiredFields(path, table->fields());
   auto shared = std::make_unique<SharedTable>(std::move(table), fs::path(path).filename().string(),
-                                              std::move(required));
+                                              std::move(required), &command_);
   SharedTable& result = *shared;
   tables_.emplace(path, std::move(shared));
   return result;
@@ -262,6 +269,14 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
 
 void TargetSession::DiscardPendingRows() {
   for (TargetTable* component : components_) component->DiscardPending();
+}
+
+void TargetSession::BeginCommand() {
+  if (command_depth_++ == 0) command_ = ++commands_begun_;
+}
+
+void TargetSession::EndCommand() {
+  if (--command_depth_ == 0) command_ = 0;
 }
 
 void TargetSession::SaveAll() {

@@ -30,8 +30,9 @@ std::string EachLineOnce(const std::string& text);
 // know when a cached view of it is stale.
 class SharedTable {
  public:
+  // `command` is the session's command count (0 outside commands), which Refresh reads.
   SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
-              std::vector<bool> required);
+              std::vector<bool> required, const uint64_t* command);
 
   paradox::Table& table() { return *table_; }
   // The file's name as found on disk.
@@ -44,7 +45,9 @@ class SharedTable {
   // Throws StoreError "Field '<f>' must have a value" for the first required field left null.
   void CheckRequired(const paradox::Record& record) const;
 
-  // Reads the files again if another program changed them.
+  // Reads the files again if another program changed them. Inside a command it looks once: the
+  // files are locked against our other processes, and a program that ignores the lock is caught
+  // when the command saves.
   void Refresh();
   // Writes the rows posted since the last save to disk (see paradox::Table::Save).
   void Save();
@@ -61,6 +64,8 @@ class SharedTable {
   std::unique_ptr<paradox::Table> table_;
   std::string file_name_;
   std::vector<bool> required_;
+  const uint64_t* command_;
+  uint64_t looked_in_command_ = 0;
   uint64_t version_ = 1;
   uint64_t reloads_ = 0;
 };
@@ -76,6 +81,10 @@ class TargetSession {
   // directory), opening it for writing on first use. Throws EngineError when the file is missing
   // or the engine cannot open it.
   SharedTable& OpenTable(const std::string& directory, const std::string& file_name);
+
+  // Bracket one command (nested brackets count as the one outside them); see SharedTable::Refresh.
+  void BeginCommand();
+  void EndCommand();
 
   // To be called when a command ends with an error: every component drops its pending new row,
   // so no partial row is posted by a later command.
@@ -96,6 +105,21 @@ class TargetSession {
   // (directory, file name as asked) -> path found, so repeated statements skip the listing.
   std::map<std::pair<std::string, std::string>, std::string> resolved_;
   std::set<TargetTable*> components_;
+  int command_depth_ = 0;
+  uint64_t commands_begun_ = 0;
+  uint64_t command_ = 0;  // commands_begun_ while inside a command, else 0
+};
+
+// Brackets a command for as long as it lives.
+class CommandScope {
+ public:
+  explicit CommandScope(TargetSession& session) : session_(session) { session_.BeginCommand(); }
+  ~CommandScope() { session_.EndCommand(); }
+  CommandScope(const CommandScope&) = delete;
+  CommandScope& operator=(const CommandScope&) = delete;
+
+ private:
+  TargetSession& session_;
 };
 
 }  // namespace varnholt
