@@ -7,6 +7,8 @@ namespace {
 
 constexpr char kFirstLineClosing[] = "  ";
 constexpr char kLineClosing[] = " ";
+// The longest statement (the learner's) has 16 lines.
+constexpr size_t kLinesAtMost = 16;
 
 // Appends the value between double quotes, each double quote inside doubled.
 void AppendQuoted(std::string_view value, std::string* out) {
@@ -24,6 +26,8 @@ void AppendQuoted(std::string_view value, std::string* out) {
 // line is sized once: a statement per source row makes these the pass's most frequent strings.
 class LineBuilder {
  public:
+  LineBuilder() { lines_.reserve(kLinesAtMost); }
+
   void First(std::string_view opening, std::string_view value) {
     Add(opening, value, kFirstLineClosing);
   }

@@ -2,7 +2,9 @@
 // statement component drives it (the parameter pass, then the lexer and the UPDATE parser), then
 // the planning step of the executor against real master tables (binding, evaluation, conversion;
 // it writes nothing). The tree must keep the parser's promises (assignments take values, WHERE
-// takes a condition), and only store errors may escape; anything else aborts the run.
+// takes a condition), and only store errors may escape; anything else aborts the run. A statement
+// a component would keep for its shape must, given a text of that shape, be the tree the parser
+// makes of that text.
 #ifndef VARNHOLT_TESTS_FUZZ_LOCAL_SQL_FUZZ_H_
 #define VARNHOLT_TESTS_FUZZ_LOCAL_SQL_FUZZ_H_
 
@@ -20,6 +22,7 @@
 #include "stores/store_error.h"
 #include "stores/target/local_sql/sql_lexer.h"
 #include "stores/target/local_sql/sql_parser.h"
+#include "stores/target/local_sql/statement_cache.h"
 #include "stores/target/local_sql/statement_parameters.h"
 #include "stores/target/local_sql/update_executor.h"
 #include "stores/target/paradox/table.h"
@@ -76,6 +79,71 @@ inline void CheckTokens(std::string_view text) {
   }
 }
 
+// Same kinds, operators, columns and literals throughout.
+inline bool SameExpr(const Expr& a, const Expr& b) {
+  if (a.kind != b.kind || a.op != b.op || a.negated != b.negated || a.column != b.column ||
+      !(a.literal == b.literal) || !a.left != !b.left || !a.right != !b.right) {
+    return false;
+  }
+  return (!a.left || SameExpr(*a.left, *b.left)) && (!a.right || SameExpr(*a.right, *b.right));
+}
+
+inline bool SameStatement(const local_sql::UpdateStatement& a, const local_sql::UpdateStatement& b) {
+  if (a.table != b.table || a.assignments.size() != b.assignments.size() || !a.where != !b.where) {
+    return false;
+  }
+  for (size_t i = 0; i < a.assignments.size(); ++i) {
+    if (a.assignments[i].column != b.assignments[i].column ||
+        !SameExpr(*a.assignments[i].value, *b.assignments[i].value)) {
+      return false;
+    }
+  }
+  return !a.where || SameExpr(*a.where, *b.where);
+}
+
+// The text with each string value changed but the shape kept: every value gains a doubled quote
+// and a line break, which also moves all that follows. REQUIRES: every string is closed.
+inline std::string OtherValues(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    out += c;
+    if (c != '\'' && c != '"') continue;
+    const char quote = c;
+    for (++i; i < text.size(); ++i) {
+      if (text[i] == quote && !(i + 1 < text.size() && text[i + 1] == quote)) break;
+      out += text[i];
+      if (text[i] == quote) out += text[++i];
+    }
+    out += std::string(2, quote) + "\n" + quote;
+  }
+  return out;
+}
+
+inline local_sql::UpdateStatement MustParse(std::string_view text) {
+  try {
+    return local_sql::ParseUpdate(text);
+  } catch (const local_sql::SqlError&) {
+    std::abort();
+  }
+}
+
+// text parsed, and the parameter pass left it as it was.
+inline void CheckKeptShape(std::string_view text) {
+  local_sql::StatementCache cache;
+  auto parsed = MustParse(text);
+  Require(cache.Keep(text, parsed) != nullptr);
+  local_sql::UpdateStatement* same = cache.Find(text);
+  Require(same != nullptr && SameStatement(*same, MustParse(text)));
+  const std::string other = OtherValues(text);
+  Require(local_sql::ParseParameters(other).text == other);
+  local_sql::UpdateStatement* kept = cache.Find(other);
+  const auto fresh = MustParse(other);
+  // A quoted table name is no value: changing it changes the shape.
+  Require((kept == nullptr) == (fresh.table_token.kind == local_sql::TokenKind::kString));
+  if (kept != nullptr) Require(SameStatement(*kept, fresh));
+}
+
 // The four master tables with three rows each, made and opened once per process; planning only
 // reads them.
 inline std::map<std::string, std::unique_ptr<paradox::Table>>& MasterTables() {
@@ -128,6 +196,7 @@ inline void FuzzLocalSql(const uint8_t* data, size_t size) {
       Require(statement.where->IsCondition());
       CheckExpr(*statement.where);
     }
+    if (parsed.parameters.empty() && parsed.text == text) CheckKeptShape(text);
     try {
       (void)local_sql::PlanUpdate(statement, TableFor(statement.table), RegionalSettings{});
     } catch (const StoreError&) {
