@@ -1,9 +1,9 @@
 // The body of the Paradox table fuzz target, shared with the regression tests. The input is a
-// table family: the .DB bytes, then optionally the .PX, the .MB and a killed writer's undo file,
+// table family: the .DB bytes, then optionally the .PX, the .MB and a killed save's new .DB copy,
 // each part after the separator kParadoxPartSeparator (an empty part: no such file). The body
 // writes the family to a scratch folder and goes through it as the target store does: the checker,
 // a read-only open that reads every record and looks one up, then a writable open (which repairs
-// what a killed writer left) that inserts a record and rewrites one, and the checker again. Only
+// what a killed writer left) that inserts a record, rewrites one and saves, and the checker again. Only
 // EngineError may escape the engine, and a family the checker passed must still pass after our
 // writes; anything else aborts the run.
 #ifndef VARNHOLT_TESTS_FUZZ_PARADOX_TABLE_FUZZ_H_
@@ -28,7 +28,7 @@
 namespace varnholt::fuzz {
 
 inline constexpr std::string_view kParadoxPartSeparator = "\n--VNH-PART--\n";
-inline constexpr const char* kParadoxPartExtensions[] = {".DB", ".PX", ".MB", ".DB.undo"};
+inline constexpr const char* kParadoxPartExtensions[] = {".DB", ".PX", ".MB", ".DB.saving"};
 
 // Splits an input into the (up to four) files of a family.
 inline std::vector<std::string_view> SplitParadoxParts(std::string_view input) {
@@ -134,6 +134,7 @@ inline void FuzzParadoxTable(const uint8_t* data, size_t size) {
     try {
       std::unique_ptr<paradox::Table> table = paradox::Table::Open(db, writable);
       ExerciseTable(*table, writable);
+      if (writable) table->Save();
       (void)table->RefreshIfChanged();
     } catch (const paradox::EngineError&) {
     }
