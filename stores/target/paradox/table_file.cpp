@@ -108,11 +108,13 @@ void TableFile::RemoveLeftOverSaves() const {
 }
 
 int TableFile::FindField(std::string_view name) const {
-  // Called for every field read and written: compares in place rather than building upper-case
-  // copies of every name.
-  auto same = [](char a, char b) {
-    return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
-  };
+  // Called for every field read and written: the name as stored is looked for first, then without
+  // regard to the case of ASCII letters (field names are ASCII; the locale must not matter).
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    if (fields_[i].name == name) return static_cast<int>(i);
+  }
+  auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  auto same = [&](char a, char b) { return fold(a) == fold(b); };
   for (size_t i = 0; i < fields_.size(); ++i) {
     const std::string& field = fields_[i].name;
     if (field.size() == name.size() && std::equal(field.begin(), field.end(), name.begin(), same)) {
@@ -457,8 +459,10 @@ uint8_t* TableFile::BlockData(uint16_t block) const {
 }
 
 void TableFile::HoldBlocks(size_t count) {
+  // Not zeroed here: AllocateBlock clears each block as it hands it out, and only blocks handed out
+  // or read from the file are ever looked at or saved.
   while (chunks_.size() * kBlocksPerChunk < count) {
-    chunks_.push_back(std::make_unique<uint8_t[]>(kBlocksPerChunk * block_size_));  // zeroed
+    chunks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(kBlocksPerChunk * block_size_));
   }
 }
 
