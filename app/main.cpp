@@ -8,6 +8,7 @@
 #include "app/startup.h"
 
 int main(int argc, char** argv) {
+  varnholt::PreferLargeMemoryPages(argv);
   varnholt::IgnoreFileSizeSignal();
   QApplication application(argc, argv);
   varnholt::UseApplicationFont();

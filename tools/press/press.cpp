@@ -79,6 +79,7 @@ QPushButton* FindVisibleButton(varnholt::TForm1& form, const QString& caption) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  varnholt::PreferLargeMemoryPages(argv);
   const std::optional<Options> options = ParseOptions(argc, argv);
   if (!options) {
     std::cerr << kUsage;
