@@ -220,7 +220,12 @@ std::string TargetSession::ResolvePath(const std::string& directory,
   std::error_code error;
   auto cached = resolved_.find(key);
   if (cached != resolved_.end()) {
-    if (fs::is_regular_file(cached->second, error)) return cached->second;
+    Resolved& r = cached->second;
+    if (command_ != 0 && r.seen_in_command == command_) return r.path;
+    if (fs::is_regular_file(r.path, error)) {
+      r.seen_in_command = command_;
+      return r.path;
+    }
     resolved_.erase(cached);
   }
 
@@ -249,7 +254,7 @@ std::string TargetSession::ResolvePath(const std::string& directory,
   }
   fs::path path = fs::weakly_canonical(folder / found, error);
   if (error) path = folder / found;
-  resolved_[key] = path.string();
+  resolved_[key] = Resolved{path.string(), command_};
   return path.string();
 }
 

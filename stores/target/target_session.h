@@ -103,7 +103,12 @@ class TargetSession {
 
   std::map<std::string, std::unique_ptr<SharedTable>> tables_;  // by canonical path
   // (directory, file name as asked) -> path found, so repeated statements skip the listing.
-  std::map<std::pair<std::string, std::string>, std::string> resolved_;
+  // Inside a command a path is looked at on disk once: a statement per row must not cost a look.
+  struct Resolved {
+    std::string path;
+    uint64_t seen_in_command = 0;
+  };
+  std::map<std::pair<std::string, std::string>, Resolved> resolved_;
   std::set<TargetTable*> components_;
   int command_depth_ = 0;
   uint64_t commands_begun_ = 0;
