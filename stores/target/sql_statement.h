@@ -4,7 +4,8 @@
 // Messages: "<Name>: No SQL statement available" (text under two characters), "<Name>: No value for
 // parameter '<p>'" (outside quotes "::" is one colon and ":name" a parameter), and the local SQL's
 // and the engine's own texts for refused statements, each line once. A failing statement changes
-// nothing. The statements the local SQL understands: stores/target/local_sql/sql_parser.h.
+// nothing. The statements the local SQL understands: stores/target/local_sql/sql_parser.h. Texts
+// that differ only in their string values are parsed once (local_sql/statement_cache.h).
 #ifndef VARNHOLT_STORES_TARGET_SQL_STATEMENT_H_
 #define VARNHOLT_STORES_TARGET_SQL_STATEMENT_H_
 

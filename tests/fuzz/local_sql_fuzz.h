@@ -88,7 +88,8 @@ inline bool SameExpr(const Expr& a, const Expr& b) {
   return (!a.left || SameExpr(*a.left, *b.left)) && (!a.right || SameExpr(*a.right, *b.right));
 }
 
-inline bool SameStatement(const local_sql::UpdateStatement& a, const local_sql::UpdateStatement& b) {
+inline bool SameStatement(const local_sql::UpdateStatement& a,
+                          const local_sql::UpdateStatement& b) {
   if (a.table != b.table || a.assignments.size() != b.assignments.size() || !a.where != !b.where) {
     return false;
   }

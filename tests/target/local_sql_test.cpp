@@ -122,8 +122,9 @@ std::vector<std::string> StringValues(const UpdateStatement& statement) {
 
 std::string Learner(const std::string& surname, const std::string& code,
                     const std::string& status_column = "CH01_STATUS") {
-  return "UPDATE CH01MAST.db SET CH01_SURNAME = " + surname + "  \r\n, CH01_DL01_CODE = \"3\"+\"57\" \r\n, " +
-         status_column + " = \"A\" \r\nWhere CH01_code = " + code + " \r\n";
+  return "UPDATE CH01MAST.db SET CH01_SURNAME = " + surname +
+         "  \r\n, CH01_DL01_CODE = \"3\"+\"57\" \r\n, " + status_column +
+         " = \"A\" \r\nWhere CH01_code = " + code + " \r\n";
 }
 
 TEST(StatementCacheTest, KeptTreeTakesEachTextsValuesAsTheParserReadsThem) {

@@ -290,8 +290,8 @@ TEST_F(SqlStatementTest, RepeatedShapesTakeTheirOwnValuesAndReportTheirOwnPositi
   update_.SetText("UPDATE DL01MAST.DB SET DL01_DESCRIPTION = \"Smith\" WHERE DL01_CODE = \"31\"");
   update_.ExecSQL();
   // The same shape with a value that reads like another assignment.
-  update_.SetText(
-      "UPDATE DL01MAST.DB SET DL01_DESCRIPTION = \"a\"\", DL01_CODE = \"\"9\" WHERE DL01_CODE = \"32\"");
+  update_.SetText("UPDATE DL01MAST.DB SET DL01_DESCRIPTION = \"a\"\", DL01_CODE = \"\"9\" "
+                  "WHERE DL01_CODE = \"32\"");
   update_.ExecSQL();
   EXPECT_EQ(Read(dl01mast_, "DL01_CODE='31'", "DL01_DESCRIPTION"), "Smith");
   EXPECT_EQ(Read(dl01mast_, "DL01_CODE='32'", "DL01_DESCRIPTION"), "a\", DL01_CODE = \"9");
