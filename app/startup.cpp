@@ -37,8 +37,11 @@ void PreferLargeMemoryPages(char** argv) {
   constexpr char kName[] = "GLIBC_TUNABLES";
   constexpr char kTunable[] = "glibc.malloc.hugetlb=1";
   const char* current = std::getenv(kName);
-  // Set already (by us, or by the user's own choice): never start again.
+  // Set already (by us, or by the user's own choice, e.g. hugetlb=0): never start again.
   if (current != nullptr && std::strstr(current, "glibc.malloc.hugetlb") != nullptr) return;
+  // Under valgrind /proc/self/exe is valgrind's own tool, not this program.
+  const char* preload = std::getenv("LD_PRELOAD");
+  if (preload != nullptr && std::strstr(preload, "vgpreload") != nullptr) return;
   const std::string value =
       current != nullptr && *current != '\0' ? std::string(current) + ":" + kTunable : std::string(kTunable);
   if (::setenv(kName, value.c_str(), 1) != 0) return;

@@ -24,7 +24,8 @@ void IgnoreFileSizeSignal();
 // Whole tables and source snapshots live in memory; with 4 KiB pages a large school spends a third
 // of a run in page faults. glibc's malloc takes large pages only when told so before the program
 // starts (GLIBC_TUNABLES), so the program starts itself again once with that set. Returns when no
-// new start was needed or possible; call first thing in main, with main's argv.
+// new start was needed or possible (GLIBC_TUNABLES naming glibc.malloc.hugetlb already, e.g. "=0"
+// to keep small pages, or running under valgrind); call first thing in main, with main's argv.
 void PreferLargeMemoryPages(char** argv);
 
 }  // namespace varnholt
