@@ -148,6 +148,9 @@ Header ParseHeader(const std::vector<uint8_t>& file, const std::string& path) {
     fail("damaged header (" + std::to_string(num_fields) + " fields)");
   }
   if (h.key_field_count > num_fields) fail("damaged header (more key fields than fields)");
+  if (extended && h.header_size < kHeaderExtendedEnd) {
+    fail("damaged header (" + std::to_string(h.header_size) + " bytes, too short for its version)");
+  }
   if (extended) {
     h.code_page = GetU16(b + kHeaderCodePage);
     h.encrypted = GetU32(b + kHeaderEncryption2) != 0;
