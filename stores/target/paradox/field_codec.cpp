@@ -193,7 +193,16 @@ std::string CodePage::FromUtf8(std::string_view utf8, size_t max_bytes, bool* ex
   std::string out;
   out.reserve(std::min(utf8.size(), max_bytes));
   bool same = true;
+  // ASCII stands for itself in every code page: the run of it at the start (most texts whole) is
+  // copied at once.
   size_t i = 0;
+  while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
+  if (i > max_bytes) {
+    out.assign(utf8.data(), max_bytes);
+    if (exact != nullptr) *exact = false;
+    return out;
+  }
+  out.assign(utf8.data(), i);
   while (i < utf8.size()) {
     std::string piece;
     char32_t cp = 0;

@@ -609,8 +609,8 @@ void TableFile::IndexRemove(RowId row) {
   }
 }
 
-std::vector<uint8_t> TableFile::EncodeRecord(const Record& record,
-                                             const std::vector<uint8_t>* old) {
+std::vector<uint8_t> TableFile::EncodeRecord(const Record& record, const std::vector<uint8_t>* old,
+                                             const Record* old_values) {
   if (record.size() != fields_.size()) {
     throw EngineError(path_ + ": a record of " + std::to_string(record.size()) +
                       " values for a table of " + std::to_string(fields_.size()) + " fields");
@@ -618,7 +618,8 @@ std::vector<uint8_t> TableFile::EncodeRecord(const Record& record,
   std::vector<uint8_t> raw(header_.record_size, 0);
   for (size_t i = 0; i < fields_.size(); ++i) {
     const int f = static_cast<int>(i);
-    if (old != nullptr && codec_->Decode(f, old->data(), &memo_) == record[i]) {
+    if (old != nullptr && (old_values != nullptr ? (*old_values)[i] == record[i]
+                                                 : codec_->Decode(f, old->data(), &memo_) == record[i])) {
       // Unchanged: keep the stored bytes (blob pointers, bytes after an alpha's NUL).
       std::memcpy(raw.data() + codec_->offset(f), old->data() + codec_->offset(f), codec_->size(f));
       continue;
@@ -943,7 +944,8 @@ void TableFile::Update(RowId row, const Record& record) {
   }
   const uint8_t* current = RecordBytes(row);
   const std::vector<uint8_t> old(current, current + header_.record_size);
-  std::vector<uint8_t> raw = EncodeRecord(record, &old);
+  // A row's decoded record, while held, is exactly what its bytes decode to.
+  std::vector<uint8_t> raw = EncodeRecord(record, &old, decoded_[row].get());
   if (raw == old) return;
   const Location loc = rows_[row];
   bool in_place = true;

@@ -81,7 +81,10 @@ class TableFile final : public Table {
   std::vector<IndexLeafEntry> LeafEntries() const;
   uint8_t Stamp() const;
 
-  std::vector<uint8_t> EncodeRecord(const Record& record, const std::vector<uint8_t>* old);
+  // old: the stored bytes the record replaces (nullptr for a new one); old_values: their decoded
+  // values when at hand, which spares decoding them again.
+  std::vector<uint8_t> EncodeRecord(const Record& record, const std::vector<uint8_t>* old,
+                                    const Record* old_values = nullptr);
   // Where a record with `key` belongs: chain position and slot; *duplicate when the key is there.
   void Locate(const std::string& key, size_t* chain_pos, int* slot, RowId* duplicate) const;
   uint16_t AllocateBlock();
