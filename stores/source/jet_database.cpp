@@ -54,6 +54,11 @@ StoreError Damaged(const std::string& path) { return StoreError(kUnrecognizedFor
 
 // Jet 4 text (UCS-2LE, or compressed) as UTF-8; surrogate pairs are joined, a lone one is U+FFFD.
 std::string DecodeJet4Text(const uint8_t* data, size_t size) {
+  if (size >= 2 && data[0] == kCompressedMark[0] && data[1] == kCompressedMark[1] &&
+      std::all_of(data + 2, data + size, [](uint8_t b) { return b != 0 && b < 0x80; })) {
+    // Compressed ASCII without a switch to two-byte units, as most texts are: the bytes are the text.
+    return std::string(reinterpret_cast<const char*>(data + 2), size - 2);
+  }
   std::vector<uint16_t> units;
   units.reserve(size / 2 + 1);
   if (size >= 2 && data[0] == kCompressedMark[0] && data[1] == kCompressedMark[1]) {
