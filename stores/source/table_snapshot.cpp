@@ -49,6 +49,7 @@ const std::vector<int>& TableSnapshot::RowsWithKey(int field, const std::string&
   std::unique_ptr<Index>& index = indexes_[field];
   if (!index) {
     index = std::make_unique<Index>();
+    index->reserve(static_cast<size_t>(row_count_));  // keys are mostly distinct: no rehashing
     const SourceType type = columns_[field].type;
     const filter::FieldKind kind = FilterKindOf(type);
     for (int row = 0; row < row_count_; ++row) {

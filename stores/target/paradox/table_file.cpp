@@ -561,6 +561,7 @@ std::vector<RowId> TableFile::FindEqual(int field, const Value& value) {
   auto& index = indexes_[field];
   if (!index) {
     index = std::make_unique<FieldIndex>();
+    index->reserve(rows_.size());  // keys are mostly distinct: no rehashing
     for (uint16_t b : chain_) {
       for (RowId r : block_rows_[b - 1]) (*index)[IndexKey(field, RecordBytes(r))].push_back(r);
     }
