@@ -24,8 +24,12 @@ enum class SourceType {
 
 struct SourceValue {
   bool is_null = true;
-  int64_t integer = 0;
-  double real = 0;
+  // A column's type uses one of the two (see SourceType); sharing their bytes keeps a whole source
+  // table in memory a seventh smaller.
+  union {
+    int64_t integer = 0;
+    double real;
+  };
   std::string text;
 };
 

@@ -5,8 +5,18 @@
 namespace varnholt {
 namespace {
 
-SourceValue Int(int64_t i) { return SourceValue{false, i, 0, ""}; }
-SourceValue Real(double r) { return SourceValue{false, 0, r, ""}; }
+SourceValue Int(int64_t i) {
+  SourceValue v;
+  v.is_null = false;
+  v.integer = i;
+  return v;
+}
+SourceValue Real(double r) {
+  SourceValue v;
+  v.is_null = false;
+  v.real = r;
+  return v;
+}
 
 TEST(SourceValueTest, NumbersArePlainWithAFullStop) {
   const RegionalSettings rs;
