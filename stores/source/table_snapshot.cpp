@@ -1,5 +1,7 @@
 #include "stores/source/table_snapshot.h"
 
+#include <cstdint>
+
 #include <utility>
 
 namespace varnholt {
@@ -32,6 +34,14 @@ TableSnapshot::TableSnapshot(std::string name, std::vector<SourceColumn> columns
 }
 
 std::optional<int> TableSnapshot::FindField(std::string_view name) const {
+  AskedAt& at = asked_at_[(reinterpret_cast<uintptr_t>(name.data()) >> 3) % asked_at_.size()];
+  if (at.text == name.data() && columns_[at.field].name == name) return at.field;
+  std::optional<int> found = FindFieldByName(name);
+  if (found && columns_[*found].name == name) at = AskedAt{name.data(), *found};
+  return found;
+}
+
+std::optional<int> TableSnapshot::FindFieldByName(std::string_view name) const {
   auto asked = field_by_asked_name_.find(name);
   if (asked != field_by_asked_name_.end()) return asked->second;
   auto it = field_by_folded_name_.find(filter::FoldCase(name));

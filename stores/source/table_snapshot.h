@@ -3,6 +3,7 @@
 #ifndef VARNHOLT_STORES_SOURCE_TABLE_SNAPSHOT_H_
 #define VARNHOLT_STORES_SOURCE_TABLE_SNAPSHOT_H_
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,7 +59,16 @@ class TableSnapshot : public filter::Schema {
   std::vector<SourceValue> values_;
   int row_count_;
   std::unordered_map<std::string, int> field_by_folded_name_;
+  std::optional<int> FindFieldByName(std::string_view name) const;
+
   mutable NameMap field_by_asked_name_;
+  // The passes ask by the same literals row after row: the field last found for a text at that
+  // address, taken when the column's name equals the text exactly.
+  struct AskedAt {
+    const char* text = nullptr;
+    int field = 0;
+  };
+  mutable std::array<AskedAt, 64> asked_at_{};
   mutable std::vector<std::unique_ptr<Index>> indexes_;  // per field, built on first use
 };
 

@@ -108,8 +108,20 @@ void TableFile::RemoveLeftOverSaves() const {
 }
 
 int TableFile::FindField(std::string_view name) const {
-  // Called for every field read and written: the name as stored is looked for first, then without
-  // regard to the case of ASCII letters (field names are ASCII; the locale must not matter).
+  // Called for every field read and written, mostly with the same literals row after row: the field
+  // last found for a text at that address is tried first, taken when its name equals the text.
+  AskedAt& at = asked_at_[(reinterpret_cast<uintptr_t>(name.data()) >> 3) % asked_at_.size()];
+  if (at.text == name.data() && at.field < fields_.size() && fields_[at.field].name == name) {
+    return static_cast<int>(at.field);
+  }
+  const int found = FindFieldByName(name);
+  if (found >= 0 && fields_[found].name == name) at = AskedAt{name.data(), static_cast<size_t>(found)};
+  return found;
+}
+
+int TableFile::FindFieldByName(std::string_view name) const {
+  // The name as stored is looked for first, then without regard to the case of ASCII letters
+  // (field names are ASCII; the locale must not matter).
   for (size_t i = 0; i < fields_.size(); ++i) {
     if (fields_[i].name == name) return static_cast<int>(i);
   }

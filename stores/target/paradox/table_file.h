@@ -10,6 +10,7 @@
 #ifndef VARNHOLT_STORES_TARGET_PARADOX_TABLE_FILE_H_
 #define VARNHOLT_STORES_TARGET_PARADOX_TABLE_FILE_H_
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -62,6 +63,7 @@ class TableFile final : public Table {
 
   // Opens path_ and takes its lock; follows a file that a saver replaced meanwhile.
   void OpenAndLock();
+  int FindFieldByName(std::string_view name) const;
   void Load();
   void LoadPrimaryIndex(bool* stale);
   void FindSecondaryIndexes();
@@ -106,6 +108,11 @@ class TableFile final : public Table {
 
   Header header_;
   std::vector<Field> fields_;  // names in UTF-8
+  struct AskedAt {  // see FindField
+    const char* text = nullptr;
+    size_t field = 0;
+  };
+  mutable std::array<AskedAt, 64> asked_at_{};
   std::unique_ptr<CodePage> code_page_;
   std::unique_ptr<FieldCodec> codec_;
   MemoFile memo_;
