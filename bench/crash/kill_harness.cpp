@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -226,6 +227,23 @@ bool CheckTables(const fs::path& dir, const std::string& when, std::vector<std::
   return problems->size() == had;
 }
 
+// A save's two renames run in a child of the killed process that outlives it by microseconds, and
+// that child holds the tables' locks until it ends: the files as the kill left them are the files
+// once no process of the killed run holds a lock on them.
+void WaitUntilTablesAreReleased(const fs::path& dir, std::vector<std::string>* problems) {
+  for (const std::string& name : TableNames()) {
+    const int fd = ::open((dir / name).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;  // the checks below name it
+    bool taken = false;
+    for (int i = 0; i < 5000 && !taken; ++i) {
+      taken = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+      if (!taken) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ::close(fd);
+    if (!taken) problems->push_back(name + " is still locked 5 s after the kill");
+  }
+}
+
 // What any writer does first: opening for writing removes what an unfinished save left beside the tables.
 void OpenForWriting(const fs::path& dir, std::vector<std::string>* problems) {
   for (const std::string& name : TableNames()) {
@@ -448,6 +466,7 @@ KillSummary RunKillTest(const KillOptions& options) {
             break;
           }
         }
+        WaitUntilTablesAreReleased(target, &problems);
         CheckTables(target, "as the kill left it", &problems);
         OpenForWriting(target, &problems);
         for (const auto& entry : fs::directory_iterator(target)) {

@@ -6,9 +6,11 @@
 // tables (from its first change in the target folder to its end) for the other half.
 //
 // After every kill, for each of the four target tables:
-// - the files exactly as the kill left them pass the table checker, open read only in our engine
-//   and in pxlib, and both read the same number of records; so they do again once opened for
-//   writing (as the next run does), and no file of an unfinished save is left beside them;
+// - the files exactly as the kill left them (once the killed run's last process, which may be
+//   finishing a save's renames, has let go of their locks) pass the table checker, open read only
+//   in our engine and in pxlib, and both read the same number of records; so they do again once
+//   opened for writing (as the next run does), and no file of an unfinished save is left beside
+//   them;
 // - every row is complete: it equals the row the table held before, or the row an uninterrupted
 //   run leaves (for "Update" also the row its insert pass leaves before the statements rewrite it);
 //   no row held before is missing;
