@@ -204,7 +204,9 @@ enum class TokenType { kEnd, kName, kQuotedName, kString, kNumber, kDate, kOp, k
 
 struct Token {
   TokenType type = TokenType::kEnd;
-  std::string text;  // name, unescaped string, number as written, date body, operator
+  // Name, unescaped string, number as written, date body, operator: a view of the filter text, or
+  // of the parser's buffer for a string whose doubled quotes were undone.
+  std::string_view text;
   size_t position = 0;  // 0-based byte offset in the filter text
 };
 
@@ -296,7 +298,7 @@ class Parser {
     }
     Advance();
     if (token_.type == TokenType::kOp) {
-      const std::string& op = token_.text;
+      const std::string_view op = token_.text;
       node->op = op == "=" ? CompareOp::kEqual
                  : op == "<>" ? CompareOp::kNotEqual
                  : op == "<" ? CompareOp::kLess
@@ -308,7 +310,7 @@ class Parser {
     } else {
       Fail("a comparison operator is expected after '" + node->field + "'", token_.position);
     }
-    std::string op_text = node->op == CompareOp::kLike ? "LIKE" : token_.text;
+    std::string op_text = node->op == CompareOp::kLike ? std::string("LIKE") : std::string(token_.text);
     Advance();
     Literal& literal = node->literal;
     switch (token_.type) {
@@ -319,11 +321,11 @@ class Parser {
       case TokenType::kNumber:
         literal.kind = Literal::Kind::kNumber;
         literal.text = token_.text;
-        literal.number = ReadNumber(token_.text).value_or(0);
+        literal.number = token_number_.value_or(0);
         break;
       case TokenType::kDate: {
         auto day_count = ReadDate(token_.text);
-        if (!day_count) Fail("'#" + token_.text + "#' is not a date", token_.position);
+        if (!day_count) Fail("'#" + std::string(token_.text) + "#' is not a date", token_.position);
         literal.kind = Literal::Kind::kDate;
         literal.text = token_.text;
         literal.number = *day_count;
@@ -362,34 +364,42 @@ class Parser {
       ++pos_;
     } else if (c == '=' || c == '<' || c == '>') {
       token_.type = TokenType::kOp;
-      token_.text = c;
-      ++pos_;
+      const size_t start = pos_++;
       if (c == '<' && pos_ < text_.size() && (text_[pos_] == '>' || text_[pos_] == '=')) {
-        token_.text += text_[pos_++];
+        ++pos_;
       } else if (c == '>' && pos_ < text_.size() && text_[pos_] == '=') {
-        token_.text += text_[pos_++];
+        ++pos_;
       }
+      token_.text = text_.substr(start, pos_ - start);
     } else if (c == '\'') {
       token_.type = TokenType::kString;
-      ++pos_;
+      const size_t start = ++pos_;
+      bool doubled = false;  // a quote written twice: the text must be copied to undo it
       for (;;) {
-        if (pos_ >= text_.size()) Fail("the quoted text is not closed", token_.position);
-        if (text_[pos_] == '\'') {
-          if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '\'') {
-            token_.text += '\'';
-            pos_ += 2;
-            continue;
-          }
-          ++pos_;
-          break;
+        size_t quote = text_.find('\'', pos_);
+        if (quote == std::string_view::npos) Fail("the quoted text is not closed", token_.position);
+        if (quote + 1 < text_.size() && text_[quote + 1] == '\'') {
+          doubled = true;
+          pos_ = quote + 2;
+          continue;
         }
-        token_.text += text_[pos_++];
+        pos_ = quote + 1;
+        break;
+      }
+      token_.text = text_.substr(start, pos_ - 1 - start);
+      if (doubled) {
+        unescaped_.clear();
+        for (size_t i = 0; i < token_.text.size(); ++i) {
+          unescaped_ += token_.text[i];
+          if (token_.text[i] == '\'') ++i;
+        }
+        token_.text = unescaped_;
       }
     } else if (c == '#') {
       token_.type = TokenType::kDate;
       size_t end = text_.find('#', pos_ + 1);
       if (end == std::string_view::npos) Fail("the date is not closed with '#'", token_.position);
-      token_.text = std::string(text_.substr(pos_ + 1, end - pos_ - 1));
+      token_.text = text_.substr(pos_ + 1, end - pos_ - 1);
       pos_ = end + 1;
     } else if ((c == '[' && dialect_ == Dialect::kJet) || (c == '"' && dialect_ == Dialect::kParadox)) {
       char close = c == '[' ? ']' : '"';
@@ -398,7 +408,7 @@ class Parser {
         Fail(std::string("the field name is not closed with '") + close + "'", token_.position);
       }
       token_.type = TokenType::kQuotedName;
-      token_.text = std::string(text_.substr(pos_ + 1, end - pos_ - 1));
+      token_.text = text_.substr(pos_ + 1, end - pos_ - 1);
       if (token_.text.empty()) Fail("the field name is empty", token_.position);
       pos_ = end + 1;
     } else if (IsDigit(c) || ((c == '-' || c == '+' || c == '.') && pos_ + 1 < text_.size() &&
@@ -419,13 +429,14 @@ class Parser {
           while (pos_ < text_.size() && IsDigit(text_[pos_])) ++pos_;
         }
       }
-      token_.text = std::string(text_.substr(start, pos_ - start));
-      if (!ReadNumber(token_.text)) Fail("'" + token_.text + "' is not a number", start);
+      token_.text = text_.substr(start, pos_ - start);
+      token_number_ = ReadNumber(token_.text);
+      if (!token_number_) Fail("'" + std::string(token_.text) + "' is not a number", start);
     } else if (IsNameStart(c)) {
       token_.type = TokenType::kName;
       size_t start = pos_;
       while (pos_ < text_.size() && IsNameChar(text_[pos_])) ++pos_;
-      token_.text = std::string(text_.substr(start, pos_ - start));
+      token_.text = text_.substr(start, pos_ - start);
     } else {
       Fail(std::string("unexpected character '") + c + "'", pos_);
     }
@@ -435,6 +446,8 @@ class Parser {
   Dialect dialect_;
   size_t pos_ = 0;
   Token token_;
+  std::optional<double> token_number_;  // the value of a kNumber token, read once by the lexer
+  std::string unescaped_;               // a string token's text with its doubled quotes undone
   int nesting_ = 0;
   int comparisons_ = 0;
 };

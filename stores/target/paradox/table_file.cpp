@@ -548,21 +548,21 @@ const Record& TableFile::Get(RowId row) {
   return *decoded_[row];
 }
 
-std::string TableFile::IndexKey(int field, const uint8_t* record) {
+std::string_view TableFile::IndexKey(int field, const uint8_t* record, std::string* scratch) {
   const uint8_t* p = record + codec_->offset(field);
   switch (fields_[field].type) {
     case FieldType::kAlpha: {
       const auto* end = static_cast<const uint8_t*>(std::memchr(p, 0, codec_->size(field)));
-      return std::string(reinterpret_cast<const char*>(p),
-                         end ? end - p : codec_->size(field));
+      return std::string_view(reinterpret_cast<const char*>(p), end ? end - p : codec_->size(field));
     }
     case FieldType::kMemo: {
       const Value v = codec_->Decode(field, record, &memo_);
       const auto* s = std::get_if<std::string>(&v);
-      return s ? *s : std::string();
+      *scratch = s ? *s : std::string();
+      return *scratch;
     }
     default:
-      return std::string(reinterpret_cast<const char*>(p), codec_->size(field));
+      return std::string_view(reinterpret_cast<const char*>(p), codec_->size(field));
   }
 }
 
@@ -571,30 +571,32 @@ std::vector<RowId> TableFile::FindEqual(int field, const Value& value) {
     throw EngineError(path_ + ": no field number " + std::to_string(field));
   }
   auto& index = indexes_[field];
+  std::string scratch;
   if (!index) {
     index = std::make_unique<FieldIndex>();
-    index->reserve(rows_.size());  // keys are mostly distinct: no rehashing
+    index->Reserve(rows_.size());
     for (uint16_t b : chain_) {
-      for (RowId r : block_rows_[b - 1]) (*index)[IndexKey(field, RecordBytes(r))].push_back(r);
+      for (RowId r : block_rows_[b - 1]) index->Add(FieldIndex::Hash(IndexKey(field, RecordBytes(r), &scratch)), r);
     }
   }
   std::string key;
   if (fields_[field].type == FieldType::kMemo && std::holds_alternative<std::string>(value)) {
     key = std::get<std::string>(value);
   } else {
-    std::vector<uint8_t> probe(codec_->record_size(), 0);
+    probe_.assign(codec_->record_size(), 0);
     bool exact = true;
     try {
-      codec_->Encode(field, value, probe.data(), &exact);
+      codec_->Encode(field, value, probe_.data(), &exact);
     } catch (const EngineError&) {
       return {};  // a value the field cannot hold equals none of its values
     }
     if (!exact) return {};
-    key = IndexKey(field, probe.data());
+    key = IndexKey(field, probe_.data(), &scratch);
   }
-  auto it = index->find(key);
-  if (it == index->end()) return {};
-  std::vector<RowId> hits = it->second;
+  std::vector<RowId> hits;
+  index->Find(FieldIndex::Hash(key), &hits);
+  // Rows whose key only shares the hash are not hits.
+  std::erase_if(hits, [&](RowId r) { return IndexKey(field, RecordBytes(r), &scratch) != key; });
   if (header_.key_field_count > 0) {
     std::sort(hits.begin(), hits.end(), [&](RowId a, RowId b) {
       return std::memcmp(RecordBytes(a), RecordBytes(b), key_size_) < 0;
@@ -606,19 +608,18 @@ std::vector<RowId> TableFile::FindEqual(int field, const Value& value) {
 }
 
 void TableFile::IndexAdd(RowId row) {
+  std::string scratch;
   for (size_t f = 0; f < indexes_.size(); ++f) {
-    if (indexes_[f]) (*indexes_[f])[IndexKey(static_cast<int>(f), RecordBytes(row))].push_back(row);
+    const int field = static_cast<int>(f);
+    if (indexes_[f]) indexes_[f]->Add(FieldIndex::Hash(IndexKey(field, RecordBytes(row), &scratch)), row);
   }
 }
 
 void TableFile::IndexRemove(RowId row) {
+  std::string scratch;
   for (size_t f = 0; f < indexes_.size(); ++f) {
-    if (!indexes_[f]) continue;
-    auto it = indexes_[f]->find(IndexKey(static_cast<int>(f), RecordBytes(row)));
-    if (it == indexes_[f]->end()) continue;
-    auto& v = it->second;
-    v.erase(std::remove(v.begin(), v.end(), row), v.end());
-    if (v.empty()) indexes_[f]->erase(it);
+    const int field = static_cast<int>(f);
+    if (indexes_[f]) indexes_[f]->Remove(FieldIndex::Hash(IndexKey(field, RecordBytes(row), &scratch)), row);
   }
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "stores/target/paradox/field_codec.h"
+#include "stores/target/paradox/field_index.h"
 #include "stores/target/paradox/header.h"
 #include "stores/target/paradox/memo_file.h"
 #include "stores/target/paradox/os_file.h"
@@ -59,7 +60,6 @@ class TableFile final : public Table {
     uint16_t block = 0;  // 0: not in the table
     uint16_t slot = 0;
   };
-  using FieldIndex = std::unordered_map<std::string, std::vector<RowId>>;
 
   // Opens path_ and takes its lock; follows a file that a saver replaced meanwhile.
   void OpenAndLock();
@@ -94,7 +94,8 @@ class TableFile final : public Table {
   RowId Place(size_t chain_pos, int slot, const std::vector<uint8_t>& raw, RowId row);
   void Remove(RowId row);
   void FinishPost();
-  std::string IndexKey(int field, const uint8_t* record);
+  // The bytes a field index keys `record` by (a memo's text is decoded into *scratch).
+  std::string_view IndexKey(int field, const uint8_t* record, std::string* scratch);
   void IndexAdd(RowId row);
   void IndexRemove(RowId row);
 
@@ -138,6 +139,7 @@ class TableFile final : public Table {
   std::vector<std::pair<RowId, const Record*>> decoded_order_;
   size_t decoded_next_ = 0;
   std::vector<std::unique_ptr<FieldIndex>> indexes_;
+  std::vector<uint8_t> probe_;  // FindEqual encodes the value looked for here
   std::optional<PrimaryIndex> index_;
   bool index_rebuild_needed_ = false;
   std::vector<std::string> maintained_indexes_;
