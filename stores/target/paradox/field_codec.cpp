@@ -368,6 +368,14 @@ void FieldCodec::Encode(int field, const Value& value, uint8_t* record, bool* ex
     case FieldType::kAlpha: {
       const auto* text = std::get_if<std::string>(&value);
       if (!text) Refuse(field, "takes only text");
+      if (text->size() <= static_cast<size_t>(n) &&
+          std::all_of(text->begin(), text->end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        // ASCII is the same in every code page: most texts go in as they are.
+        std::memcpy(p, text->data(), text->size());
+        std::memset(p + text->size(), 0, n - text->size());
+        if (exact != nullptr) *exact = true;
+        return;
+      }
       const std::string bytes = code_page_.FromUtf8(*text, n, exact);
       std::memset(p, 0, n);
       std::memcpy(p, bytes.data(), bytes.size());

@@ -150,7 +150,6 @@ PrimaryIndex PrimaryIndex::Build(Header header, const std::vector<IndexLeafEntry
   }
   index.header_.index_root = 1;
   index.header_.index_levels = static_cast<uint8_t>(height);
-  for (uint16_t b = 1; b < next; ++b) index.dirty_.insert(b);
   return index;
 }
 
@@ -224,8 +223,6 @@ uint16_t PrimaryIndex::AppendNode(int level) {
   nodes_.push_back(Node{});
   nodes_.back().level = level;
   const auto b = static_cast<uint16_t>(nodes_.size());
-  dirty_.insert(b);
-  if (b > 1) dirty_.insert(static_cast<uint16_t>(b - 1));  // its next link changes
   return b;
 }
 
@@ -243,7 +240,6 @@ void PrimaryIndex::AddToAncestors(uint16_t block, int64_t delta, bool first_key_
     }
     if (first_key_changed) e.key = node(child).entries.front().key;
     first_key_changed = first_key_changed && i == 0;
-    dirty_.insert(parent);
     child = parent;
   }
 }
@@ -260,7 +256,6 @@ void PrimaryIndex::SetLeaf(uint16_t data_block, const std::string& first_key, ui
   if (delta == 0 && !key_changed) return;
   e.count = count;
   e.key = first_key;
-  dirty_.insert(it->second);
   AddToAncestors(it->second, delta, key_changed && i == 0);
 }
 
@@ -278,7 +273,6 @@ void PrimaryIndex::InsertLeafAfter(uint16_t after_block, const IndexLeafEntry& e
   const int i = IndexOfChild(leaf, after_block);
   leaf.entries.insert(leaf.entries.begin() + i + 1, Entry{entry.key, entry.block, entry.count});
   leaf_of_[entry.block] = leaf_block;
-  dirty_.insert(leaf_block);
   AddToAncestors(leaf_block, entry.count, false);
   SplitIfFull(leaf_block);
 }
@@ -301,7 +295,6 @@ void PrimaryIndex::SplitIfFull(uint16_t block) {
       }
     }
   }
-  dirty_.insert(block);
   const uint16_t parent = node(block).parent;
   if (parent == 0) {  // the root split: a new root above both halves
     const uint16_t root = AppendNode(level + 1);
@@ -319,22 +312,17 @@ void PrimaryIndex::SplitIfFull(uint16_t block) {
   p.entries[i].count = Sum(node(block));
   p.entries.insert(p.entries.begin() + i + 1,
                    Entry{node(fresh).entries.front().key, fresh, Sum(node(fresh))});
-  dirty_.insert(parent);
   SplitIfFull(parent);
 }
 
-void PrimaryIndex::Flush(OsFile* file, uint8_t stamp, bool all) {
+void PrimaryIndex::Flush(OsFile* file, uint8_t stamp) {
   const int n = static_cast<int>(nodes_.size());
   const size_t bs = header_.block_size;
   const int rs = header_.record_size;
-  if (all) {
-    for (int b = 1; b <= n; ++b) dirty_.insert(static_cast<uint16_t>(b));
-  }
   std::vector<uint8_t> image(bs);
   int entries = 0;
   for (const auto& nd : nodes_) entries += static_cast<int>(nd.entries.size());
-  for (uint16_t b : dirty_) {
-    if (b < 1 || b > n) continue;
+  for (int b = 1; b <= n; ++b) {
     std::fill(image.begin(), image.end(), 0);
     BlockView v(image.data(), rs);
     v.set_next(b == n ? 0 : static_cast<uint16_t>(b + 1));
@@ -350,7 +338,6 @@ void PrimaryIndex::Flush(OsFile* file, uint8_t stamp, bool all) {
     }
     file->WriteAt(BlockOffset(header_.header_size, bs, b), image.data(), bs);
   }
-  dirty_.clear();
   linked_in_order_ = true;
   header_.num_records = static_cast<uint32_t>(entries);
   header_.blocks_in_use = static_cast<uint16_t>(n);
@@ -363,12 +350,8 @@ void PrimaryIndex::Flush(OsFile* file, uint8_t stamp, bool all) {
   }
   header_.index_stamp = stamp;
   StoreCounters(&header_);
-  if (all) {
-    file->WriteAt(0, header_.raw.data(), header_.raw.size());
-    file->Truncate(BlockOffset(header_.header_size, bs, static_cast<uint16_t>(n + 1)));
-  } else {
-    file->WriteAt(0, header_.raw.data(), kHeaderFixedSize);  // every counter lies in the fixed part
-  }
+  file->WriteAt(0, header_.raw.data(), header_.raw.size());
+  file->Truncate(BlockOffset(header_.header_size, bs, static_cast<uint16_t>(n + 1)));
 }
 
 }  // namespace varnholt::paradox

@@ -5,16 +5,15 @@
 // first key, its PX block number and the sum of its counts. Entries end in three modified
 // big-endian words (block, count, 0). No genuine index block holds more than capacity − 1 entries.
 //
-// The index is kept in memory and patched after every post; only the PX blocks a post touched are
-// written, then the PX header (counts, root, levels and the validity stamp that ties it to the
-// .DB's change counter). New PX blocks are appended, and all PX blocks stay linked in block-number
-// order, as in the trees genuine writers build.
+// The index is kept in memory and patched after every post; a save writes it whole, then the PX
+// header (counts, root, levels and the validity stamp that ties it to the .DB's change counter).
+// New PX blocks are appended, and all PX blocks stay linked in block-number order, as in the trees
+// genuine writers build.
 #ifndef VARNHOLT_STORES_TARGET_PARADOX_PRIMARY_INDEX_H_
 #define VARNHOLT_STORES_TARGET_PARADOX_PRIMARY_INDEX_H_
 
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -57,9 +56,8 @@ class PrimaryIndex {
   Header& header() { return header_; }
   int block_count() const { return static_cast<int>(nodes_.size()); }
 
-  // Writes the changed blocks, then the header with `stamp`. all: every block (a rebuilt tree),
-  // and the file is cut to its blocks.
-  void Flush(OsFile* file, uint8_t stamp, bool all);
+  // Writes every block, then the header with `stamp`, and cuts the file to its blocks.
+  void Flush(OsFile* file, uint8_t stamp);
 
  private:
   struct Entry {
@@ -89,7 +87,6 @@ class PrimaryIndex {
   int max_entries_ = 0;  // capacity − 1
   std::vector<Node> nodes_;  // PX block n at n − 1
   std::unordered_map<uint16_t, uint16_t> leaf_of_;  // data block -> leaf PX block
-  std::set<uint16_t> dirty_;
   bool linked_in_order_ = true;  // as read: blocks linked 1 → 2 → … → n
 };
 

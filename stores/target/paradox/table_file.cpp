@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <unistd.h>
 
 #include <filesystem>
 #include <limits>
@@ -877,7 +876,7 @@ void TableFile::Save() {
     if (index_) {
       OsFile::RemoveFile(px_saving);
       px_file = OsFile::Create(px_saving, px_path_);
-      index_->Flush(&*px_file, Stamp(), /*all=*/true);
+      index_->Flush(&*px_file, Stamp());
       px_file->CopyOwnerAndModeOf(px_path_);
       px_file->SyncData();
     }
