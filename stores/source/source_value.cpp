@@ -1,6 +1,7 @@
 #include "stores/source/source_value.h"
 
 #include <cinttypes>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -97,10 +98,19 @@ std::string FormatJetDate(double value, const RegionalSettings& settings) {
   return text;
 }
 
+// `value` padded with zeros to `width` characters, a minus sign counted (as printf's "%0*d").
 void AppendNumber(int value, int width, std::string* out) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-  out->append(buffer);
+  char digits[16];
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  const char* begin = digits;
+  if (*begin == '-') {
+    out->push_back('-');
+    ++begin;
+    --width;
+  }
+  const int length = static_cast<int>(end - begin);
+  if (length < width) out->append(static_cast<size_t>(width - length), '0');
+  out->append(begin, end);
 }
 
 }  // namespace
