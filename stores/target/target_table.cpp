@@ -1,6 +1,7 @@
 #include "stores/target/target_table.h"
 
 #include <algorithm>
+#include <forward_list>
 #include <optional>
 #include <set>
 #include <vector>
@@ -72,35 +73,45 @@ class TableSchema : public filter::Schema {
   const paradox::Table& table_;
 };
 
-class RecordView : public filter::RowView {
+// A value as the filter compares it. Dates count days from 30 December 1899 on the filter's side.
+filter::FieldValue FilterValueOf(const paradox::Value& value) {
+  static const int32_t kFilterDayZero = DaysFromCivil(1899, 12, 30);
+  constexpr double kMillisecondsPerDay = 86'400'000.0;
+  if (const auto* text = std::get_if<std::string>(&value)) return filter::FieldValue::Text(*text);
+  if (const auto* i = std::get_if<int64_t>(&value)) {
+    return filter::FieldValue::Number(static_cast<double>(*i));
+  }
+  if (const auto* d = std::get_if<double>(&value)) return filter::FieldValue::Number(*d);
+  if (const auto* b = std::get_if<bool>(&value)) return filter::FieldValue::Number(*b ? 1 : 0);
+  if (const auto* date = std::get_if<paradox::Date>(&value)) {
+    return filter::FieldValue::Number(date->days - kFilterDayZero);
+  }
+  if (const auto* time = std::get_if<paradox::Time>(&value)) {
+    return filter::FieldValue::Number(time->milliseconds / kMillisecondsPerDay);
+  }
+  if (const auto* stamp = std::get_if<paradox::Timestamp>(&value)) {
+    return filter::FieldValue::Number(stamp->milliseconds / kMillisecondsPerDay - kFilterDayZero);
+  }
+  return filter::FieldValue::Null();
+}
+
+// One row as a filter reads it: only the fields the filter names are decoded, each once.
+class RowFields : public filter::RowView {
  public:
-  explicit RecordView(const paradox::Record& record) : record_(record) {}
+  RowFields(paradox::Table& table, paradox::RowId row) : table_(table), row_(row) {}
   filter::FieldValue Value(int field) const override {
-    // Dates count days from 30 December 1899 on the filter's side.
-    static const int32_t kFilterDayZero = DaysFromCivil(1899, 12, 30);
-    constexpr double kMillisecondsPerDay = 86'400'000.0;
-    const paradox::Value& value = record_[field];
-    if (const auto* text = std::get_if<std::string>(&value)) return filter::FieldValue::Text(*text);
-    if (const auto* i = std::get_if<int64_t>(&value)) {
-      return filter::FieldValue::Number(static_cast<double>(*i));
+    for (const auto& [f, value] : held_) {
+      if (f == field) return FilterValueOf(value);
     }
-    if (const auto* d = std::get_if<double>(&value)) return filter::FieldValue::Number(*d);
-    if (const auto* b = std::get_if<bool>(&value)) return filter::FieldValue::Number(*b ? 1 : 0);
-    if (const auto* date = std::get_if<paradox::Date>(&value)) {
-      return filter::FieldValue::Number(date->days - kFilterDayZero);
-    }
-    if (const auto* time = std::get_if<paradox::Time>(&value)) {
-      return filter::FieldValue::Number(time->milliseconds / kMillisecondsPerDay);
-    }
-    if (const auto* stamp = std::get_if<paradox::Timestamp>(&value)) {
-      return filter::FieldValue::Number(stamp->milliseconds / kMillisecondsPerDay -
-                                        kFilterDayZero);
-    }
-    return filter::FieldValue::Null();
+    // A list keeps every held value in place: the views handed out stay valid.
+    held_.emplace_front(field, table_.GetField(row_, field));
+    return FilterValueOf(held_.front().second);
   }
 
  private:
-  const paradox::Record& record_;
+  paradox::Table& table_;
+  paradox::RowId row_;
+  mutable std::forward_list<std::pair<int, paradox::Value>> held_;
 };
 
 }  // namespace
@@ -192,10 +203,7 @@ class TargetTable::Impl {
     if (pending_) return TextFromValue((*pending_)[index], settings_);
     EnsureView();
     if (view_.empty()) return {};
-    return TextFromValue(Engine([&]() -> const paradox::Record& {
-                           return table_->table().Get(view_[pos_]);
-                         })[index],
-                         settings_);
+    return TextFromValue(Engine([&] { return table_->table().GetField(view_[pos_], index); }), settings_);
   }
 
   void Insert() {
@@ -305,7 +313,7 @@ class TargetTable::Impl {
     if (!indexed) candidates = table.Rows();
     std::vector<paradox::RowId> rows;
     for (paradox::RowId row : candidates) {
-      if (bound_->Matches(RecordView(table.Get(row)))) rows.push_back(row);
+      if (bound_->Matches(RowFields(table, row))) rows.push_back(row);
     }
     return rows;
   }

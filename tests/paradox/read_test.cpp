@@ -116,6 +116,22 @@ TEST_F(SampleTest, DecodesEachFieldKindAndTheMemoFile) {
   EXPECT_EQ(in_mb->substr(0, 7), "<TABLE>");
 }
 
+// A field read alone is the field of the whole record, for every kind of field, a memo held in the
+// .MB file included.
+TEST_F(SampleTest, FieldReadAloneEqualsTheRecordsField) {
+  for (const char* name : {"ORDERS.DB", "HERCULES.DB", "AREA-PDX/AREACODE.DB"}) {
+    auto table = Table::Open(Sample(name), false);
+    for (RowId row : table->Rows()) {
+      const Value first = table->GetField(row, 1);  // before the record is decoded whole
+      const Record& record = table->Get(row);
+      EXPECT_EQ(first, record[1]) << name << " row " << row;
+      for (size_t f = 0; f < record.size(); ++f) {
+        ASSERT_EQ(table->GetField(row, static_cast<int>(f)), record[f]) << name << " row " << row << " field " << f;
+      }
+    }
+  }
+}
+
 TEST_F(SampleTest, ReadsParadox4TableWithShortIndexBlock) {
   auto area = Table::Open(Sample("AREA-PDX/AREACODE.DB"), false);
   EXPECT_EQ(area->RecordCount(), 135u);

@@ -108,6 +108,8 @@ class Table {
   // The reference stays valid until that row is rewritten, the files are read again, or thousands
   // of other rows have been read.
   virtual const Record& Get(RowId row) = 0;
+  // One field of a row, decoded alone: for a caller that looks at a few fields of many rows.
+  virtual Value GetField(RowId row, int field) = 0;
   // Rows whose field equals value exactly (text: byte for byte), in table order. O(1) amortised:
   // an index per field, built on first use and kept current.
   virtual std::vector<RowId> FindEqual(int field, const Value& value) = 0;

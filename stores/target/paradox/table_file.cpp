@@ -521,6 +521,17 @@ size_t TableFile::RecordCount() {
   return n;
 }
 
+Value TableFile::GetField(RowId row, int field) {
+  if (row >= rows_.size() || rows_[row].block == 0) {
+    throw EngineError(path_ + ": no record " + std::to_string(row));
+  }
+  if (field < 0 || static_cast<size_t>(field) >= fields_.size()) {
+    throw EngineError(path_ + ": no field number " + std::to_string(field));
+  }
+  if (decoded_[row]) return (*decoded_[row])[field];
+  return codec_->Decode(field, RecordBytes(row), &memo_);
+}
+
 const Record& TableFile::Get(RowId row) {
   if (row >= rows_.size() || rows_[row].block == 0) {
     throw EngineError(path_ + ": no record " + std::to_string(row));

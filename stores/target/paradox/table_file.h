@@ -41,6 +41,7 @@ class TableFile final : public Table {
   std::vector<RowId> Rows() override;
   size_t RecordCount() override;
   const Record& Get(RowId row) override;
+  Value GetField(RowId row, int field) override;
   std::vector<RowId> FindEqual(int field, const Value& value) override;
 
   RowId Insert(const Record& record) override;
