@@ -303,6 +303,8 @@ std::string FormatDate(int32_t days, const RegionalSettings& settings) {
 }
 
 std::string CutToWidth(std::string_view utf8, int width) {
+  // No text has more characters than bytes: most fit without counting.
+  if (width >= 0 && utf8.size() <= static_cast<size_t>(width)) return std::string(utf8);
   size_t i = 0;
   for (int chars = 0; i < utf8.size() && chars < width; ++chars) {
     ++i;
