@@ -160,7 +160,8 @@ uint32_t PrimaryIndex::Sum(const Node& n) {
 }
 
 int PrimaryIndex::IndexOfChild(const Node& n, uint16_t child) const {
-  for (size_t i = 0; i < n.entries.size(); ++i) {
+  // From the back: rows added in key order (an import) always land in the last block.
+  for (size_t i = n.entries.size(); i-- > 0;) {
     if (n.entries[i].child == child) return static_cast<int>(i);
   }
   return -1;
