@@ -70,8 +70,22 @@ bool SplitThree(std::string_view text, char separator, std::string_view parts[3]
   return text.empty();
 }
 
+// The number at the start of `text` as atoi reads it (blanks, a sign, digits; 0 when none), kept
+// below a billion: a date part beyond that is invalid anyway.
+int LeadingNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value < 100'000'000) value = value * 10 + (text[i] - '0');
+  }
+  return negative ? -value : value;
+}
+
 int ReadYear(std::string_view digits) {
-  int year = std::atoi(std::string(digits).c_str());
+  int year = LeadingNumber(digits);
   if (digits.size() == 2) {
     int century = kTwoDigitYearWindowStart / 100 * 100;
     year += century;
@@ -82,7 +96,7 @@ int ReadYear(std::string_view digits) {
 
 std::optional<int32_t> DateFromParts(std::string_view y, std::string_view m, std::string_view d) {
   if (d.size() > 2 || m.size() > 2) return std::nullopt;
-  return ValidDate(ReadYear(y), std::atoi(std::string(m).c_str()), std::atoi(std::string(d).c_str()));
+  return ValidDate(ReadYear(y), LeadingNumber(m), LeadingNumber(d));
 }
 
 std::optional<int32_t> ParseDayMonthYear(std::string_view text, char separator) {
