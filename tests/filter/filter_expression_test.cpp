@@ -140,6 +140,36 @@ TEST(FilterExpressionTest, UnreadableTextsFailQuotingTheText) {
   }
 }
 
+// The common `field = value` form is read by a shortcut; texts that only start like it must still
+// be read whole, and the shortcut's reading must equal the general one's.
+TEST(FilterExpressionTest, EqualityShortcutReadsExactlyWhatTheGrammarReads) {
+  auto simple = Expression::Parse(" learnerid = 'O''Brien' ", Dialect::kJet).AsSimpleEquality();
+  ASSERT_TRUE(simple);
+  EXPECT_EQ(simple->field, "learnerid");
+  EXPECT_EQ(simple->value.kind, Literal::Kind::kText);
+  EXPECT_EQ(simple->value.text, "O'Brien");
+  simple = Expression::Parse("[Class id]=-05.50", Dialect::kJet).AsSimpleEquality();
+  ASSERT_TRUE(simple);
+  EXPECT_EQ(simple->field, "Class id");
+  EXPECT_EQ(simple->value.text, "-05.50");
+  EXPECT_EQ(simple->value.number, -5.5);
+  simple = Expression::Parse("\"CH01_CODE\" ='77' ", Dialect::kParadox).AsSimpleEquality();
+  ASSERT_TRUE(simple);
+  EXPECT_EQ(simple->field, "CH01_CODE");
+
+  EXPECT_FALSE(Expression::Parse("a = 1 OR b = 2", Dialect::kJet).AsSimpleEquality());
+  EXPECT_FALSE(Expression::Parse("(a = 1)", Dialect::kJet).PassesAll());
+  EXPECT_FALSE(Expression::Parse("a = NULL", Dialect::kJet).AsSimpleEquality());
+  EXPECT_THROW(Expression::Parse("NOT = 1", Dialect::kParadox), FilterSyntaxError);
+  EXPECT_THROW(Expression::Parse("LIKE = 1", Dialect::kJet), FilterSyntaxError);
+  try {
+    Expression::Parse("a = 'x", Dialect::kJet);
+    ADD_FAILURE() << "parsed";
+  } catch (const FilterSyntaxError& e) {
+    EXPECT_STREQ(e.what(), "Filter \"a = 'x\" cannot be read: the quoted text is not closed (at character 5)");
+  }
+}
+
 TEST(FilterExpressionTest, UnknownFieldFailsWhenBound) {
   auto expression = Expression::Parse("Nickname='x'", Dialect::kJet);
   try {
