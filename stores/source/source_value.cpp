@@ -97,10 +97,22 @@ std::string FormatJetDate(double value, const RegionalSettings& settings) {
   return text;
 }
 
+// As printf's "%0*d"; dates are formatted for every learner, so the usual case skips printf.
 void AppendNumber(int value, int width, std::string* out) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-  out->append(buffer);
+  if (value < 0) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
+    out->append(buffer);
+    return;
+  }
+  char digits[12];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  for (int i = count; i < width; ++i) out->push_back('0');
+  while (count > 0) out->push_back(digits[--count]);
 }
 
 }  // namespace
