@@ -22,11 +22,11 @@ class SnapshotRow : public filter::RowView {
 
 }  // namespace
 
-TableSnapshot::TableSnapshot(std::string name, std::vector<SourceColumn> columns, std::vector<SourceValue> values)
+TableSnapshot::TableSnapshot(std::string name, std::vector<SourceColumn> columns, SnapshotCells cells)
     : name_(std::move(name)),
       columns_(std::move(columns)),
-      values_(std::move(values)),
-      row_count_(columns_.empty() ? 0 : static_cast<int>(values_.size() / columns_.size())),
+      cells_(std::move(cells)),
+      row_count_(columns_.empty() ? 0 : static_cast<int>(cells_.size() / columns_.size())),
       indexes_(columns_.size()) {
   for (size_t i = 0; i < columns_.size(); ++i) {
     field_by_folded_name_.emplace(filter::FoldCase(columns_[i].name), static_cast<int>(i));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "stores/filter/filter_expression.h"
+#include "stores/source/snapshot_cells.h"
 #include "stores/source/source_value.h"
 
 namespace varnholt {
@@ -23,15 +24,18 @@ struct SourceColumn {
 
 class TableSnapshot : public filter::Schema {
  public:
-  // REQUIRES: values.size() is a multiple of columns.size(); row r's values are
-  // values[r * columns.size() ...].
-  TableSnapshot(std::string name, std::vector<SourceColumn> columns, std::vector<SourceValue> values);
+  // REQUIRES: cells.size() is a multiple of columns.size(); row r's values are cells
+  // r * columns.size() ..., each read as its column's type holds it.
+  TableSnapshot(std::string name, std::vector<SourceColumn> columns, SnapshotCells cells);
 
   const std::string& Name() const { return name_; }
   int ColumnCount() const { return static_cast<int>(columns_.size()); }
   const SourceColumn& Column(int field) const { return columns_[field]; }
   int RowCount() const { return row_count_; }
-  const SourceValue& Value(int row, int field) const { return values_[static_cast<size_t>(row) * columns_.size() + field]; }
+  // A view: its text stays valid while the snapshot lives.
+  SourceValue Value(int row, int field) const {
+    return cells_.Value(static_cast<size_t>(row) * columns_.size() + field, HoldsReal(columns_[field].type));
+  }
 
   // filter::Schema: names match regardless of case.
   std::optional<int> FindField(std::string_view name) const override;
@@ -56,7 +60,7 @@ class TableSnapshot : public filter::Schema {
 
   std::string name_;
   std::vector<SourceColumn> columns_;
-  std::vector<SourceValue> values_;
+  SnapshotCells cells_;
   int row_count_;
   std::unordered_map<std::string, int> field_by_folded_name_;
   std::optional<int> FindFieldByName(std::string_view name) const;
