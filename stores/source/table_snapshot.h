@@ -6,12 +6,15 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "stores/filter/filter_expression.h"
+#include "stores/source/key_index.h"
 #include "stores/source/snapshot_cells.h"
 #include "stores/source/source_value.h"
 
@@ -20,6 +23,31 @@ namespace varnholt {
 struct SourceColumn {
   std::string name;
   SourceType type = SourceType::kText;
+};
+
+// Rows of a snapshot, ascending: all of them, a run of an index's rows (valid while the snapshot
+// lives), or rows of their own.
+class RowList {
+ public:
+  RowList() = default;
+  static RowList All(int count) {
+    RowList list;
+    list.all_ = count;
+    return list;
+  }
+  explicit RowList(std::span<const int> shared) : shared_(shared) {}
+  explicit RowList(std::vector<int> own) : own_(std::move(own)) {}
+
+  size_t size() const { return all_ >= 0 ? static_cast<size_t>(all_) : own_.empty() ? shared_.size() : own_.size(); }
+  bool empty() const { return size() == 0; }
+  int operator[](size_t i) const {
+    return all_ >= 0 ? static_cast<int>(i) : own_.empty() ? shared_[i] : own_[i];
+  }
+
+ private:
+  int all_ = -1;  // >= 0: rows 0 .. all_-1
+  std::span<const int> shared_;
+  std::vector<int> own_;
 };
 
 class TableSnapshot : public filter::Schema {
@@ -41,16 +69,16 @@ class TableSnapshot : public filter::Schema {
   std::optional<int> FindField(std::string_view name) const override;
   filter::FieldKind KindOf(int field) const override;
 
-  // Rows (ascending) whose value in `field` has the index key `key` (filter::ValueKey). Builds the
-  // field's index on first use, so a run of equality filters on one field costs one pass in all.
-  const std::vector<int>& RowsWithKey(int field, const std::string& key) const;
+  // Rows (ascending) whose value in `field` has the index key `key` (filter::ValueKey), a view into
+  // the field's index. Builds the index on first use, so a run of equality filters on one field
+  // costs one pass in all.
+  std::span<const int> RowsWithKey(int field, std::string_view key) const;
 
   // The rows that pass `filter`, ascending: from an index when it is a one-field equality, else by
   // a scan. Throws StoreError when the filter names a field the table lacks.
-  std::vector<int> RowsPassing(const filter::Expression& filter) const;
+  RowList RowsPassing(const filter::Expression& filter) const;
 
  private:
-  using Index = std::unordered_map<std::string, std::vector<int>>;
   // Looks up names as asked, so the same spelling is folded once, not at every field read.
   struct NameHash {
     using is_transparent = void;
@@ -73,7 +101,7 @@ class TableSnapshot : public filter::Schema {
     int field = 0;
   };
   mutable std::array<AskedAt, 64> asked_at_{};
-  mutable std::vector<std::unique_ptr<Index>> indexes_;  // per field, built on first use
+  mutable std::vector<std::unique_ptr<KeyIndex>> indexes_;  // per field, built on first use
 };
 
 }  // namespace varnholt
