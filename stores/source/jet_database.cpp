@@ -54,11 +54,27 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 StoreError Damaged(const std::string& path) { return StoreError(kUnrecognizedFormat + Quoted(path) + kDamaged); }
 
 
+// True when no byte is zero or above 0x7F; eight bytes at a time, as texts are checked cell by cell.
+bool IsPlainAscii(const uint8_t* data, size_t size) {
+  constexpr uint64_t kLowBits = 0x0101010101010101ULL;
+  constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+  size_t i = 0;
+  for (; i + sizeof(uint64_t) <= size; i += sizeof(uint64_t)) {
+    uint64_t word;
+    std::memcpy(&word, data + i, sizeof word);
+    // A high bit set, or a zero byte (the borrow of subtracting 1 reaches its high bit).
+    if ((word & kHighBits) != 0 || ((word - kLowBits) & ~word & kHighBits) != 0) return false;
+  }
+  for (; i < size; ++i) {
+    if (data[i] == 0 || data[i] >= 0x80) return false;
+  }
+  return true;
+}
+
 // Appends Jet 4 text (UCS-2LE, or compressed) to `out` as UTF-8; surrogate pairs are joined, a lone
 // one is U+FFFD. `units` is scratch space.
 void AppendJet4Text(const uint8_t* data, size_t size, std::vector<uint16_t>* units, std::string* out) {
-  if (size >= 2 && data[0] == kCompressedMark[0] && data[1] == kCompressedMark[1] &&
-      std::all_of(data + 2, data + size, [](uint8_t b) { return b != 0 && b < 0x80; })) {
+  if (size >= 2 && data[0] == kCompressedMark[0] && data[1] == kCompressedMark[1] && IsPlainAscii(data + 2, size - 2)) {
     // Compressed ASCII without a switch to two-byte units, as most texts are: the bytes are the text.
     out->append(reinterpret_cast<const char*>(data + 2), size - 2);
     return;

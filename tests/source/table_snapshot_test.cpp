@@ -72,7 +72,7 @@ std::optional<std::string> NameOf(int i) {
     case 0: return std::nullopt;
     case 1: return "";
     case 2: return "Ελένη Δημητρίου " + std::to_string(i);
-    case 3: return "Zoë Müller " + std::to_string(i);  // one-byte characters above ASCII
+    case 3: return "Schmidt-Müller, Zoe " + std::to_string(i);  // a one-byte character above ASCII
     default: return "name " + std::to_string(i);
   }
 }
