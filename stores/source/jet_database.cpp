@@ -237,7 +237,8 @@ class FieldReader {
     }
     // Jet 3 text is in the database's code page; libmdb converts it with iconv.
     jet3_text_.resize(size * 4 + 16);
-    int length = mdb_unicode2ascii(mdb_, reinterpret_cast<const char*>(data), size, jet3_text_.data(), jet3_text_.size());
+    int length =
+        mdb_unicode2ascii(mdb_, reinterpret_cast<const char*>(data), size, jet3_text_.data(), jet3_text_.size());
     if (length > 0) out->append(jet3_text_.data(), static_cast<size_t>(length));
   }
 
@@ -291,10 +292,6 @@ class FieldReader {
   std::vector<char> jet3_text_;
   std::vector<uint8_t> memo_bytes_;
 };
-
-}  // namespace
-
-namespace {
 
 SourceType TypeOf(const MdbColumn& column) {
   switch (column.col_type) {

@@ -34,7 +34,9 @@ class KeyIndex {
 
   // The slot holding `key`'s group, or the empty slot where it would go.
   size_t Probe(std::string_view key, uint64_t hash) const;
-  std::string_view KeyOf(const Group& group) const { return std::string_view(keys_).substr(group.key_offset, group.key_size); }
+  std::string_view KeyOf(const Group& group) const {
+    return std::string_view(keys_).substr(group.key_offset, group.key_size);
+  }
 
   std::vector<int32_t> slots_;  // open addressing (linear probing): a group number or kEmpty
   std::vector<Group> groups_;   // in order of first appearance

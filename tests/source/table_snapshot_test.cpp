@@ -91,9 +91,10 @@ TEST(TableSnapshotTest, EveryValueSurvivesAcrossPagesNullsEmptyTextsAndMemos) {
   constexpr int kRows = 3000;
   std::vector<std::vector<Cell>> rows;
   auto cell = [](const std::optional<std::string>& text) { return text ? Cell{*text} : Cell{}; };
+  auto day = [](int i) { return jet::DateTime::FromCivil(2000 + i % 20, 1 + i % 12, 1 + i % 28); };
   for (int i = 0; i < kRows; ++i) {
     rows.push_back({Cell{int64_t{i}}, cell(NameOf(i)), cell(NotesOf(i)), i % 5 == 0 ? Cell{} : Cell{i * 0.25},
-                    Cell{i % 2 == 0}, i % 13 == 0 ? Cell{} : Cell{jet::DateTime::FromCivil(2000 + i % 20, 1 + i % 12, 1 + i % 28)}});
+                    Cell{i % 2 == 0}, i % 13 == 0 ? Cell{} : Cell{day(i)}});
   }
   jet::WriteDatabase(path, {{"T",
                              {{"ID", ColumnType::kLong},
@@ -124,7 +125,7 @@ TEST(TableSnapshotTest, EveryValueSurvivesAcrossPagesNullsEmptyTextsAndMemos) {
     EXPECT_EQ(t.Value(i, 4).integer, i % 2 == 0 ? 1 : 0);
     EXPECT_EQ(t.Value(i, 5).is_null, i % 13 == 0);
     if (i % 13 != 0) {
-      EXPECT_EQ(t.Value(i, 5).real, jet::DateTime::FromCivil(2000 + i % 20, 1 + i % 12, 1 + i % 28).days);
+      EXPECT_EQ(t.Value(i, 5).real, day(i).days);
     }
   }
 }
