@@ -16,8 +16,8 @@ namespace varnholt {
 
 class SnapshotCells {
  public:
-  // Texts of one table together are bounded by 32-bit offsets; a reader stops (the file is damaged)
-  // before Texts() grows past this.
+  // Texts of one table together are bounded by 32-bit offsets: a reader that finds Texts() grown
+  // past this stops (the file is damaged) instead of adding the cell.
   static constexpr size_t kMaxTextBytes = std::numeric_limits<uint32_t>::max() - 1;
 
   void Reserve(size_t cells, size_t text_bytes) {
