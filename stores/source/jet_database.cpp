@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "stores/filter/filter_expression.h"
@@ -23,6 +24,7 @@ namespace {
 
 // Row offsets on a data page carry flags in their top bits.
 constexpr int kRowOffsetMask = 0x1FFF;
+constexpr int kDeletedRow = 0x4000;
 // Memo header (12 bytes): u32 length with flags in the top byte, u32 page<<8|row of its LVAL row.
 constexpr uint32_t kMemoInline = 0x80000000;      // the text follows the header in the row
 constexpr uint32_t kMemoSingleLval = 0x40000000;  // the text is one LVAL row
@@ -52,15 +54,32 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 StoreError Damaged(const std::string& path) { return StoreError(kUnrecognizedFormat + Quoted(path) + kDamaged); }
 
 
-// Jet 4 text (UCS-2LE, or compressed) as UTF-8; surrogate pairs are joined, a lone one is U+FFFD.
-std::string DecodeJet4Text(const uint8_t* data, size_t size) {
-  if (size >= 2 && data[0] == kCompressedMark[0] && data[1] == kCompressedMark[1] &&
-      std::all_of(data + 2, data + size, [](uint8_t b) { return b != 0 && b < 0x80; })) {
-    // Compressed ASCII without a switch to two-byte units, as most texts are: the bytes are the text.
-    return std::string(reinterpret_cast<const char*>(data + 2), size - 2);
+// True when no byte is zero or above 0x7F; eight bytes at a time, as texts are checked cell by cell.
+bool IsPlainAscii(const uint8_t* data, size_t size) {
+  constexpr uint64_t kLowBits = 0x0101010101010101ULL;
+  constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+  size_t i = 0;
+  for (; i + sizeof(uint64_t) <= size; i += sizeof(uint64_t)) {
+    uint64_t word;
+    std::memcpy(&word, data + i, sizeof word);
+    // A high bit set, or a zero byte (the borrow of subtracting 1 reaches its high bit).
+    if ((word & kHighBits) != 0 || ((word - kLowBits) & ~word & kHighBits) != 0) return false;
   }
-  std::vector<uint16_t> units;
-  units.reserve(size / 2 + 1);
+  for (; i < size; ++i) {
+    if (data[i] == 0 || data[i] >= 0x80) return false;
+  }
+  return true;
+}
+
+// Appends Jet 4 text (UCS-2LE, or compressed) to `out` as UTF-8; surrogate pairs are joined, a lone
+// one is U+FFFD. `units` is scratch space.
+void AppendJet4Text(const uint8_t* data, size_t size, std::vector<uint16_t>* units, std::string* out) {
+  if (size >= 2 && data[0] == kCompressedMark[0] && data[1] == kCompressedMark[1] && IsPlainAscii(data + 2, size - 2)) {
+    // Compressed ASCII without a switch to two-byte units, as most texts are: the bytes are the text.
+    out->append(reinterpret_cast<const char*>(data + 2), size - 2);
+    return;
+  }
+  units->clear();
   if (size >= 2 && data[0] == kCompressedMark[0] && data[1] == kCompressedMark[1]) {
     bool compressed = true;
     size_t i = 2;
@@ -69,32 +88,29 @@ std::string DecodeJet4Text(const uint8_t* data, size_t size) {
         compressed = !compressed;
         ++i;
       } else if (compressed) {
-        units.push_back(data[i++]);
+        units->push_back(data[i++]);
       } else if (i + 1 < size) {
-        units.push_back(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+        units->push_back(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
         i += 2;
       } else {
         break;
       }
     }
   } else {
-    for (size_t i = 0; i + 1 < size; i += 2) units.push_back(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+    for (size_t i = 0; i + 1 < size; i += 2) units->push_back(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
   }
-  std::string text;
-  text.reserve(units.size());
-  for (size_t i = 0; i < units.size(); ++i) {
-    uint32_t unit = units[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00), &text);
+  const std::vector<uint16_t>& u = *units;
+  for (size_t i = 0; i < u.size(); ++i) {
+    uint32_t unit = u[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < u.size() && u[i + 1] >= 0xDC00 && u[i + 1] <= 0xDFFF) {
+      AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (u[i + 1] - 0xDC00), out);
       ++i;
     } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(0xFFFD, &text);
+      AppendUtf8(0xFFFD, out);
     } else {
-      AppendUtf8(unit, &text);
+      AppendUtf8(unit, out);
     }
   }
-  return text;
 }
 
 struct HandleCloser {
@@ -114,133 +130,168 @@ class JetDatabase::Impl {
   JetVersion version = JetVersion::kNotJet;
   uint64_t file_size = 0;
   std::unique_ptr<MdbHandle, HandleCloser> mdb;
+};
 
-  std::string DecodeText(const uint8_t* data, size_t size) const {
-    if (version == JetVersion::kJet4) return DecodeJet4Text(data, size);
-    // Jet 3 text is in the database's code page; libmdb converts it with iconv.
-    std::vector<char> out(size * 4 + 16);
-    int length = mdb_unicode2ascii(mdb.get(), reinterpret_cast<const char*>(data), size, out.data(), out.size());
-    return std::string(out.data(), length > 0 ? static_cast<size_t>(length) : 0);
-  }
+namespace {
 
-  // The text of a memo whose 12-byte header is at `header` (inside the current data page).
-  std::string ReadMemo(const uint8_t* header, size_t size) const {
-    if (size < MDB_MEMO_OVERHEAD) return "";
-    uint32_t length_and_flags = U32(header);
-    uint32_t length = length_and_flags & ~kMemoFlagsMask;
-    if (length_and_flags & kMemoInline) {
-      size_t n = std::min<size_t>(length, size - MDB_MEMO_OVERHEAD);
-      return DecodeText(header + MDB_MEMO_OVERHEAD, n);
-    }
-    int pg_row = static_cast<int>(U32(header + kMemoPageRowOffset));
-    std::vector<uint8_t> bytes;
-    if (length_and_flags & kMemoSingleLval) {
-      void* buffer = nullptr;
-      int offset = 0;
-      size_t row_size = 0;
-      if (mdb_find_pg_row(mdb.get(), pg_row, &buffer, &offset, &row_size) != 0) throw Damaged(path);
-      const uint8_t* row = static_cast<const uint8_t*>(buffer) + offset;
-      bytes.assign(row, row + std::min<size_t>(row_size, length));
-    } else if ((length_and_flags & kMemoFlagsMask) == 0) {
-      // A chain of LVAL rows; each names the next, the last names none.
-      size_t guard = 0;
-      while (pg_row != 0 && bytes.size() < length) {
-        void* buffer = nullptr;
-        int offset = 0;
-        size_t row_size = 0;
-        if (mdb_find_pg_row(mdb.get(), pg_row, &buffer, &offset, &row_size) != 0 || row_size < kLvalNextSize ||
-            ++guard > length) {
-          throw Damaged(path);
-        }
-        const uint8_t* row = static_cast<const uint8_t*>(buffer) + offset;
-        pg_row = static_cast<int>(U32(row));
-        bytes.insert(bytes.end(), row + kLvalNextSize, row + row_size);
-      }
-      if (bytes.size() > length) bytes.resize(length);
-    } else {
-      throw Damaged(path);
-    }
-    return DecodeText(bytes.data(), bytes.size());
-  }
+// Reads the fields of one table's rows, row after row, into a snapshot's cells.
+class FieldReader {
+ public:
+  FieldReader(const std::string& path, JetVersion version, MdbHandle* mdb, SnapshotCells* cells)
+      : path_(path), version_(version), mdb_(mdb), cells_(cells) {}
 
-  // Reads one field of the row just fetched into `value`.
-  void ReadField(const MdbColumn& column, const MdbField& field, SourceValue* value) const {
-    const uint8_t* page = mdb->pg_buf;
+  // Reads one field of the row cracked on the current data page.
+  void Read(const MdbColumn& column, const MdbField& field) {
+    const uint8_t* page = mdb_->pg_buf;
     if (column.col_type == MDB_BOOL) {
       // Yes/No lives in the row's null mask: a set bit is Yes; it is never null.
-      value->is_null = false;
-      value->integer = field.is_null ? 0 : 1;
+      cells_->AddInteger(field.is_null ? 0 : 1);
       return;
     }
-    value->is_null = field.is_null != 0;
-    if (value->is_null) return;
+    if (field.is_null) {
+      cells_->AddNull();
+      return;
+    }
     const uint8_t* data = page + field.start;
     const size_t size = field.siz > 0 ? static_cast<size_t>(field.siz) : 0;
     auto need = [&](size_t bytes) {
-      if (size < bytes) throw Damaged(path);
+      if (size < bytes) throw Damaged(path_);
     };
+    std::string& texts = cells_->Texts();
+    const size_t start = texts.size();
     switch (column.col_type) {
       case MDB_BYTE:
         need(1);
-        value->integer = data[0];
-        break;
+        cells_->AddInteger(data[0]);
+        return;
       case MDB_INT:
         need(2);
-        value->integer = static_cast<int16_t>(data[0] | (data[1] << 8));
-        break;
+        cells_->AddInteger(static_cast<int16_t>(data[0] | (data[1] << 8)));
+        return;
       case MDB_LONGINT:
       case MDB_COMPLEX:
         need(4);
-        value->integer = static_cast<int32_t>(U32(data));
-        break;
+        cells_->AddInteger(static_cast<int32_t>(U32(data)));
+        return;
       case MDB_MONEY: {
         need(8);
         uint64_t raw = U32(data) | (static_cast<uint64_t>(U32(data + 4)) << 32);
-        value->integer = static_cast<int64_t>(raw);
-        break;
+        cells_->AddInteger(static_cast<int64_t>(raw));
+        return;
       }
       case MDB_FLOAT: {
         need(4);
         float f;
         std::memcpy(&f, data, sizeof f);
-        value->real = f;
-        break;
+        cells_->AddReal(f);
+        return;
       }
       case MDB_DOUBLE:
-      case MDB_DATETIME:
+      case MDB_DATETIME: {
         need(8);
-        std::memcpy(&value->real, data, sizeof value->real);
-        break;
+        double d;
+        std::memcpy(&d, data, sizeof d);
+        cells_->AddReal(d);
+        return;
+      }
       case MDB_TEXT:
-        value->text = DecodeText(data, size);
+        AppendText(data, size, &texts);
         break;
       case MDB_MEMO:
-        value->text = ReadMemo(data, size);
+        AppendMemo(data, size, &texts);
         break;
       case MDB_REPID: {
         need(16);
         char* text = mdb_uuid_to_string(page, field.start);
-        value->text = text ? text : "";
+        if (text) texts += text;
         g_free(text);
         break;
       }
       case MDB_NUMERIC: {
         need(17);
-        char* text = mdb_numeric_to_string(mdb.get(), field.start, column.col_scale, column.col_prec);
-        value->text = text ? text : "";
+        char* text = mdb_numeric_to_string(mdb_, field.start, column.col_scale, column.col_prec);
+        const double real = text ? std::strtod(text, nullptr) : 0;
+        if (text) texts += text;
         g_free(text);
-        value->real = std::strtod(value->text.c_str(), nullptr);
-        break;
+        CheckTextBytes();
+        cells_->AddDecimal(start, real);
+        return;
       }
       default:
-        // Binary and OLE objects have no text form here.
-        value->text.clear();
+        // Binary and OLE objects have no text form here: an empty text.
         break;
     }
+    CheckTextBytes();
+    cells_->AddText(start);
   }
-};
 
-namespace {
+ private:
+  void CheckTextBytes() const {
+    if (cells_->Texts().size() > SnapshotCells::kMaxTextBytes) throw Damaged(path_);
+  }
+
+  void AppendText(const uint8_t* data, size_t size, std::string* out) {
+    if (version_ == JetVersion::kJet4) {
+      AppendJet4Text(data, size, &units_, out);
+      return;
+    }
+    // Jet 3 text is in the database's code page; libmdb converts it with iconv.
+    jet3_text_.resize(size * 4 + 16);
+    int length =
+        mdb_unicode2ascii(mdb_, reinterpret_cast<const char*>(data), size, jet3_text_.data(), jet3_text_.size());
+    if (length > 0) out->append(jet3_text_.data(), static_cast<size_t>(length));
+  }
+
+  // The text of a memo whose 12-byte header is at `header` (inside the current data page).
+  void AppendMemo(const uint8_t* header, size_t size, std::string* out) {
+    if (size < MDB_MEMO_OVERHEAD) return;
+    uint32_t length_and_flags = U32(header);
+    uint32_t length = length_and_flags & ~kMemoFlagsMask;
+    if (length_and_flags & kMemoInline) {
+      size_t n = std::min<size_t>(length, size - MDB_MEMO_OVERHEAD);
+      AppendText(header + MDB_MEMO_OVERHEAD, n, out);
+      return;
+    }
+    int pg_row = static_cast<int>(U32(header + kMemoPageRowOffset));
+    memo_bytes_.clear();
+    if (length_and_flags & kMemoSingleLval) {
+      void* buffer = nullptr;
+      int offset = 0;
+      size_t row_size = 0;
+      if (mdb_find_pg_row(mdb_, pg_row, &buffer, &offset, &row_size) != 0) throw Damaged(path_);
+      const uint8_t* row = static_cast<const uint8_t*>(buffer) + offset;
+      memo_bytes_.assign(row, row + std::min<size_t>(row_size, length));
+    } else if ((length_and_flags & kMemoFlagsMask) == 0) {
+      // A chain of LVAL rows; each names the next, the last names none.
+      size_t guard = 0;
+      while (pg_row != 0 && memo_bytes_.size() < length) {
+        void* buffer = nullptr;
+        int offset = 0;
+        size_t row_size = 0;
+        if (mdb_find_pg_row(mdb_, pg_row, &buffer, &offset, &row_size) != 0 || row_size < kLvalNextSize ||
+            ++guard > length) {
+          throw Damaged(path_);
+        }
+        const uint8_t* row = static_cast<const uint8_t*>(buffer) + offset;
+        pg_row = static_cast<int>(U32(row));
+        memo_bytes_.insert(memo_bytes_.end(), row + kLvalNextSize, row + row_size);
+      }
+      if (memo_bytes_.size() > length) memo_bytes_.resize(length);
+    } else {
+      throw Damaged(path_);
+    }
+    AppendText(memo_bytes_.data(), memo_bytes_.size(), out);
+  }
+
+  const std::string& path_;
+  JetVersion version_;
+  MdbHandle* mdb_;
+  SnapshotCells* cells_;
+  // Scratch space, reused from field to field.
+  std::vector<uint16_t> units_;
+  std::vector<char> jet3_text_;
+  std::vector<uint8_t> memo_bytes_;
+};
 
 SourceType TypeOf(const MdbColumn& column) {
   switch (column.col_type) {
@@ -270,18 +321,36 @@ SourceType TypeOf(const MdbColumn& column) {
 constexpr unsigned long kCatalogTablePage = 2;
 
 // libmdb reads the catalog without checking that its usage map exists; check it first.
-// False when the table's usage map names a page past the end of the file: a file cut short would
-// otherwise read as one that lacks those rows (or tables, for the catalog).
-bool PagesWithinFile(MdbHandle* mdb, MdbTableDef* table, uint64_t file_size) {
+// The number of pages the table's usage map names; nullopt when it names a page past the end of
+// the file: a file cut short would otherwise read as one that lacks those rows (or tables, for the
+// catalog).
+std::optional<uint64_t> MappedPages(MdbHandle* mdb, MdbTableDef* table, uint64_t file_size) {
   const uint64_t pages = file_size / mdb->fmt->pg_size;
   guint32 page = 0;
-  for (uint64_t steps = 0; steps <= pages; ++steps) {
+  uint64_t steps = 0;
+  for (; steps <= pages; ++steps) {
     const gint32 next = mdb_map_find_next(mdb, table->usage_map, table->map_sz, page);
-    if (next <= 0 || static_cast<guint32>(next) <= page) return true;  // the map ends
-    if (static_cast<uint64_t>(next) >= pages) return false;
+    if (next <= 0 || static_cast<guint32>(next) <= page) break;  // the map ends
+    if (static_cast<uint64_t>(next) >= pages) return std::nullopt;
     page = static_cast<guint32>(next);
   }
-  return true;
+  return steps;
+}
+
+bool PagesWithinFile(MdbHandle* mdb, MdbTableDef* table, uint64_t file_size) {
+  return MappedPages(mdb, table, file_size).has_value();
+}
+
+// The fewest bytes of a data page one of the table's rows can take: its offset entry, column count,
+// null mask and fixed-length values. Only sizes the snapshot's first allocation.
+size_t MinimumRowBytes(MdbHandle* mdb, MdbTableDef* table) {
+  constexpr size_t kOffsetEntry = 2;
+  size_t bytes = kOffsetEntry + (IS_JET3(mdb) ? 1 : 2) + (table->num_cols + 7) / 8;
+  for (unsigned i = 0; i < table->num_cols; ++i) {
+    auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
+    if (column->is_fixed && column->col_size > 0) bytes += static_cast<size_t>(column->col_size);
+  }
+  return bytes;
 }
 
 bool CatalogIsReadable(MdbHandle* mdb, uint64_t file_size) {
@@ -373,8 +442,9 @@ TableSnapshot JetDatabase::ReadTable(const std::string& name) const {
 
   std::unique_ptr<MdbTableDef, TableFreer> table(mdb_read_table(found));
   // libmdb walks the usage map without checking it is there.
-  if (!table || !table->usage_map || table->map_sz == 0 || !PagesWithinFile(mdb, table.get(), impl_->file_size) ||
-      !mdb_read_columns(table.get())) {
+  std::optional<uint64_t> pages;
+  if (!table || !table->usage_map || table->map_sz == 0 ||
+      !(pages = MappedPages(mdb, table.get(), impl_->file_size)) || !mdb_read_columns(table.get())) {
     throw Damaged(impl_->path);
   }
   const unsigned column_count = table->num_cols;
@@ -386,27 +456,37 @@ TableSnapshot JetDatabase::ReadTable(const std::string& name) const {
     columns.push_back(SourceColumn{column->name, TypeOf(*column)});
   }
 
-  std::vector<SourceValue> values;
-  // The catalog's row count sizes the snapshot once; a damaged count only costs a regrowth.
-  constexpr size_t kMaxReservedValues = size_t{1} << 24;
-  values.reserve(std::min<size_t>(static_cast<size_t>(table->num_rows) * column_count, kMaxReservedValues));
+  // The catalog's row count and the table's pages size the snapshot once; a damaged count cannot ask
+  // for more rows than the pages hold, and too small a guess only costs a regrowth.
+  SnapshotCells cells;
+  const uint64_t page_size = mdb->fmt->pg_size;
+  const uint64_t most_rows = *pages * (page_size / MinimumRowBytes(mdb, table.get()));
+  cells.Reserve(static_cast<size_t>(std::min<uint64_t>(table->num_rows, most_rows) * column_count),
+                static_cast<size_t>(std::min<uint64_t>(*pages * page_size, SnapshotCells::kMaxTextBytes)));
+  FieldReader reader(impl_->path, impl_->version, mdb, &cells);
   std::vector<MdbField> fields(column_count > 0 ? column_count : 1);
+  // The data pages and rows in the order mdb_fetch_row visits them, each row cracked once. As there,
+  // rows that cannot be located, empty rows, deleted rows and rows that do not crack are skipped, and
+  // row 0 of each later page is tried even when the page counts no rows.
   mdb_rewind_table(table.get());
-  while (column_count > 0 && mdb_fetch_row(table.get())) {
-    // The bound values cannot tell a null from an empty text; the row's own null mask can.
-    int start = 0;
-    size_t size = 0;
-    if (mdb_find_row(mdb, static_cast<int>(table->cur_row) - 1, &start, &size) != 0 ||
-        mdb_crack_row(table.get(), start & kRowOffsetMask, size, fields.data()) < 0) {
-      throw Damaged(impl_->path);
-    }
-    for (unsigned i = 0; i < column_count; ++i) {
-      SourceValue value;
-      impl_->ReadField(*mdb_columns[i], fields[i], &value);
-      values.push_back(std::move(value));
+  if (column_count > 0 && mdb_read_next_dpg(table.get())) {
+    unsigned row = 0;
+    for (;;) {
+      const unsigned rows = static_cast<unsigned>(mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset));
+      if (row >= rows) {
+        row = 0;
+        if (!mdb_read_next_dpg(table.get())) break;
+      }
+      int start = 0;
+      size_t size = 0;
+      if (mdb_find_row(mdb, static_cast<int>(row), &start, &size) == 0 && size != 0 && !(start & kDeletedRow) &&
+          mdb_crack_row(table.get(), start & kRowOffsetMask, size, fields.data()) >= 0) {
+        for (unsigned i = 0; i < column_count; ++i) reader.Read(*mdb_columns[i], fields[i]);
+      }
+      ++row;
     }
   }
-  return TableSnapshot(found->object_name, std::move(columns), std::move(values));
+  return TableSnapshot(found->object_name, std::move(columns), std::move(cells));
 }
 
 }  // namespace varnholt

@@ -1,6 +1,5 @@
 #include "stores/source/source_table.h"
 
-#include <numeric>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -28,19 +27,15 @@ class SourceTable::Impl {
   }
 
   // The rows that `text` lets through. Throws for an unreadable filter or an unknown field.
-  std::vector<int> RowsFor(const std::string& text) const {
+  RowList RowsFor(const std::string& text) const {
     filter::Expression expression = filter::Expression::Parse(text, filter::Dialect::kJet);
     if (expression.PassesAll()) return AllRows();
     return snapshot->RowsPassing(expression);
   }
 
-  std::vector<int> AllRows() const {
-    std::vector<int> rows(snapshot->RowCount());
-    std::iota(rows.begin(), rows.end(), 0);
-    return rows;
-  }
+  RowList AllRows() const { return RowList::All(snapshot->RowCount()); }
 
-  void ShowRows(std::vector<int> rows) {
+  void ShowRows(RowList rows) {
     view = std::move(rows);
     First();
   }
@@ -58,7 +53,7 @@ class SourceTable::Impl {
   bool filtered = false;
 
   std::unique_ptr<TableSnapshot> snapshot;  // set while active
-  std::vector<int> view;                    // rows that pass the filter in force, ascending
+  RowList view;                             // rows that pass the filter in force, ascending
   size_t position = 0;                      // index into view
   bool eof = true;
 };
@@ -99,7 +94,7 @@ void SourceTable::Open() {
     impl_->ShowRows(impl_->filtered ? impl_->RowsFor(impl_->filter_text) : impl_->AllRows());
   } catch (...) {
     impl_->snapshot.reset();
-    impl_->view.clear();
+    impl_->view = RowList();
     throw;
   }
 }

@@ -187,7 +187,7 @@ std::string FieldTextOf(SourceType type, const SourceValue& value, const Regiona
       return FormatJetDate(value.real, settings);
     case SourceType::kText:
     case SourceType::kDecimal:
-      return value.text;
+      return std::string(value.text);
   }
   return "";
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "stores/filter/filter_expression.h"
 #include "stores/regional_settings.h"
@@ -22,15 +23,20 @@ enum class SourceType {
   kText,      // Text, Memo, and anything else shown as text: `text` (UTF-8)
 };
 
+// True for the types whose number is `real`; the others use `integer`.
+inline bool HoldsReal(SourceType type) {
+  return type == SourceType::kSingle || type == SourceType::kDouble || type == SourceType::kDateTime ||
+         type == SourceType::kDecimal;
+}
+
+// A value as a snapshot hands it out: the text is a view into the snapshot, valid while it lives.
 struct SourceValue {
   bool is_null = true;
-  // A column's type uses one of the two (see SourceType); sharing their bytes keeps a whole source
-  // table in memory a seventh smaller.
-  union {
+  union {  // a column's type uses one of the two (see SourceType)
     int64_t integer = 0;
     double real;
   };
-  std::string text;
+  std::string_view text;
 };
 
 // The value as field text: "" for null; whole numbers in plain digits; Yes/No "True"/"False";

@@ -22,11 +22,11 @@ class SnapshotRow : public filter::RowView {
 
 }  // namespace
 
-TableSnapshot::TableSnapshot(std::string name, std::vector<SourceColumn> columns, std::vector<SourceValue> values)
+TableSnapshot::TableSnapshot(std::string name, std::vector<SourceColumn> columns, SnapshotCells cells)
     : name_(std::move(name)),
       columns_(std::move(columns)),
-      values_(std::move(values)),
-      row_count_(columns_.empty() ? 0 : static_cast<int>(values_.size() / columns_.size())),
+      cells_(std::move(cells)),
+      row_count_(columns_.empty() ? 0 : static_cast<int>(cells_.size() / columns_.size())),
       indexes_(columns_.size()) {
   for (size_t i = 0; i < columns_.size(); ++i) {
     field_by_folded_name_.emplace(filter::FoldCase(columns_[i].name), static_cast<int>(i));
@@ -54,30 +54,25 @@ std::optional<int> TableSnapshot::FindFieldByName(std::string_view name) const {
 
 filter::FieldKind TableSnapshot::KindOf(int field) const { return FilterKindOf(columns_[field].type); }
 
-const std::vector<int>& TableSnapshot::RowsWithKey(int field, const std::string& key) const {
-  static const std::vector<int> kNone;
-  std::unique_ptr<Index>& index = indexes_[field];
+std::span<const int> TableSnapshot::RowsWithKey(int field, std::string_view key) const {
+  std::unique_ptr<KeyIndex>& index = indexes_[field];
   if (!index) {
-    index = std::make_unique<Index>();
-    index->reserve(static_cast<size_t>(row_count_));  // keys are mostly distinct: no rehashing
     const SourceType type = columns_[field].type;
     const filter::FieldKind kind = FilterKindOf(type);
-    for (int row = 0; row < row_count_; ++row) {
-      auto value_key = filter::ValueKey(kind, filter::Dialect::kJet, FilterValueOf(type, Value(row, field)));
-      if (value_key) (*index)[*value_key].push_back(row);
-    }
+    index = std::make_unique<KeyIndex>(row_count_, [&](int row) {
+      return filter::ValueKey(kind, filter::Dialect::kJet, FilterValueOf(type, Value(row, field)));
+    });
   }
-  auto it = index->find(key);
-  return it == index->end() ? kNone : it->second;
+  return index->RowsWithKey(key);
 }
 
-std::vector<int> TableSnapshot::RowsPassing(const filter::Expression& filter) const {
+RowList TableSnapshot::RowsPassing(const filter::Expression& filter) const {
   if (auto equality = filter.AsSimpleEquality()) {
     std::optional<int> field = FindField(equality->field);
     if (field) {
       auto key = filter::LiteralKey(KindOf(*field), filter::Dialect::kJet, equality->value);
-      if (!key) return {};
-      return RowsWithKey(*field, *key);
+      if (!key) return RowList();
+      return RowList(RowsWithKey(*field, *key));
     }
     // An unknown field: Bind below reports it.
   }
@@ -86,7 +81,7 @@ std::vector<int> TableSnapshot::RowsPassing(const filter::Expression& filter) co
   for (int row = 0; row < row_count_; ++row) {
     if (bound.Matches(SnapshotRow(*this, row))) rows.push_back(row);
   }
-  return rows;
+  return RowList(std::move(rows));
 }
 
 }  // namespace varnholt

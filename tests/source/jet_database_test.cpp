@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
 
 #include "stores/store_error.h"
@@ -21,15 +20,6 @@ std::string OpenError(const std::string& path, const std::string& password = "Ta
     return e.what();
   }
   return "(opened)";
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string SmallDatabase(const ScratchDir& dir, const std::string& password = "") {

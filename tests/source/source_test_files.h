@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,15 @@ inline std::string CopyShared(const ScratchDir& dir, const std::string& name) {
   std::filesystem::copy_file(SharedJetFile(name), copy, std::filesystem::copy_options::overwrite_existing);
   std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
   return copy;
+}
+
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 inline std::string Connection(const std::string& path, const std::string& password = "Talvern") {

@@ -56,6 +56,10 @@ TEST(SourceValueTest, DatesFollowTheRegionalSettings) {
   EXPECT_EQ(FieldTextOf(SourceType::kDateTime, Real(45351.25), rs), "29-02-2024 6:00:00");
   rs.short_date_format = "d/m/yy";
   EXPECT_EQ(FieldTextOf(SourceType::kDateTime, Real(36526), rs), "1-1-00");  // 2000-01-01
+  // Zero-padded to the width, as printf's %0*d: wider numbers and years before 1 stay whole.
+  EXPECT_EQ(FormatDateTime("yyyy/m/d h:nn", '.', 7, 12, 31, 0, 5, 0), "0007.12.31 0:05");
+  EXPECT_EQ(FormatDateTime("yyyy dd", '/', 12345, 3, 10, 0, 0, 0), "12345 10");
+  EXPECT_EQ(FormatDateTime("yyyy yy", '/', -5, 1, 1, 0, 0, 0), "-005 95");
 }
 
 }  // namespace
