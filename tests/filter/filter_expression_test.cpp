@@ -191,10 +191,13 @@ TEST(FilterExpressionTest, SimpleEqualityKeysAgreeWithEvaluation) {
   // For every field kind and a spread of values and literals, key equality must decide exactly
   // as the evaluator does.
   const std::vector<std::string> kLiterals = {"'123'", "123", "123.0", "'abc'", "'ABC'", "''", "0",
-                                              "True", "#1900-01-01#", "'1'", "-0", "03057", "'3057'"};
+                                              "True", "#1900-01-01#", "'1'", "-0", "03057", "'3057'",
+                                              "0.5", "'.50'", "1e16", "10000000000000000", "9007199254740993"};
   const std::vector<FieldValue> kNumbers = {FieldValue::Number(123), FieldValue::Number(0),
                                             FieldValue::Number(1), FieldValue::Number(3057),
-                                            FieldValue::Number(2), FieldValue::Null()};
+                                            FieldValue::Number(2), FieldValue::Number(0.5),
+                                            FieldValue::Number(1e16), FieldValue::Number(-0.0),
+                                            FieldValue::Number(9007199254740992.0), FieldValue::Null()};
   const std::vector<FieldValue> kTexts = {FieldValue::Text("123"), FieldValue::Text("abc"),
                                           FieldValue::Text(""), FieldValue::Text("03057"),
                                           FieldValue::Text("3057"), FieldValue::Text("True"), FieldValue::Null()};
