@@ -130,6 +130,35 @@ TEST(ParadoxInsert, RandomOrderThroughManySplitsKeepsKeyOrderHeaderAndIndex) {
   }
 }
 
+// Block numbers run on past 32767 (to 65535) in a large table: the index we write for one must read
+// back as valid, not be rebuilt and the table rewritten at every writable open.
+TEST(ParadoxInsert, TableOfMoreThan32767BlocksKeepsItsIndexAcrossOpens) {
+  ScratchDir dir;
+  const std::string path = dir.File("BIG.DB");
+  TableSchema schema;
+  schema.fields = {{"Code", FieldType::kAlpha, 8}, {"Filler", FieldType::kAlpha, 255},
+                   {"More", FieldType::kAlpha, 240}};
+  schema.key_field_count = 1;
+  schema.block_size = 1024;  // two records a block
+  Table::Create(path, schema);
+  constexpr int kRecords = 66000;
+  {
+    auto t = Table::Open(path, true);
+    for (int i = 0; i < kRecords; ++i) t->Insert(Record{std::to_string(10000000 + i), "f", "m"});
+    t->Save();
+  }
+  const CheckResult r = CheckTable(path);
+  EXPECT_TRUE(r.ok()) << r.Summary();
+  const auto px_before = fs::last_write_time(dir.File("BIG.PX"));
+  auto again = Table::Open(path, true);
+  EXPECT_FALSE(dynamic_cast<TableFile*>(again.get())->repaired());
+  EXPECT_FALSE(again->unsaved());
+  EXPECT_EQ(fs::last_write_time(dir.File("BIG.PX")), px_before);
+  const auto hits = again->FindEqual(0, std::string("10065999"));
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(again->Get(hits[0])[1], Value(std::string("f")));
+}
+
 TEST(ParadoxInsert, DuplicateKeyIsRefusedAndChangesNothing) {
   ScratchDir dir;
   const std::string path = dir.File("T.DB");

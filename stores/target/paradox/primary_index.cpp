@@ -77,10 +77,12 @@ std::optional<PrimaryIndex> PrimaryIndex::Parse(const std::vector<uint8_t>& file
         const uint8_t* e = v.record(i);
         Entry entry;
         entry.key.assign(reinterpret_cast<const char*>(e), index.key_size_);
-        const int64_t child = DecodeInt(e + index.key_size_, kWordSize);
+        // A block number is an unsigned word: tables of more than 32767 blocks number them on to
+        // 65535, which the signed reading of the word would turn negative.
+        const auto child = static_cast<uint16_t>(DecodeInt(e + index.key_size_, kWordSize));
         const int64_t c = DecodeInt(e + index.key_size_ + kWordSize, kWordSize);
-        if (child < 1 || child > 0xFFFF || c < 0) return std::nullopt;
-        entry.child = static_cast<uint16_t>(child);
+        if (child < 1 || c < 0) return std::nullopt;
+        entry.child = child;
         entry.count = static_cast<uint32_t>(c);
         if (level > 1) {
           if (entry.child > n || seen[entry.child]) return std::nullopt;
