@@ -35,7 +35,9 @@ void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 void PreferLargeMemoryPages(char** argv) {
 #if defined(__linux__) && defined(__GLIBC__)
   constexpr char kName[] = "GLIBC_TUNABLES";
-  constexpr char kTunable[] = "glibc.malloc.hugetlb=1";
+  constexpr char kTunable[] =
+      "glibc.malloc.hugetlb=1:glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=67108864:"
+      "glibc.malloc.top_pad=16777216";
   const char* current = std::getenv(kName);
   // Set already (by us, or by the user's own choice, e.g. hugetlb=0): never start again.
   if (current != nullptr && std::strstr(current, "glibc.malloc.hugetlb") != nullptr) return;
