@@ -237,9 +237,16 @@ void PrimaryIndex::AddToAncestors(uint16_t block, int64_t delta, bool first_key_
     if (i < 0) break;
     Entry& e = p.entries[i];
     if (delta != 0) {
-      uint64_t sum = 0;
-      for (const auto& c : node(child).entries) sum += c.count;
-      e.count = StoredCount(sum);
+      if (e.count < kMaxIndexCount && static_cast<int64_t>(e.count) + delta >= 0) {
+        // Below the cap a count is exact, so the change carries over without a recount; one that
+        // crosses the cap is capped, as the recount would be.
+        e.count = StoredCount(static_cast<uint64_t>(static_cast<int64_t>(e.count) + delta));
+      } else {
+        // A count at the cap may stand for more: count the child's entries again.
+        uint64_t sum = 0;
+        for (const auto& c : node(child).entries) sum += c.count;
+        e.count = StoredCount(sum);
+      }
     }
     if (first_key_changed) e.key = node(child).entries.front().key;
     first_key_changed = first_key_changed && i == 0;
