@@ -101,26 +101,22 @@ bool DecodeUtf8(std::string_view text, size_t* i, char32_t* out) {
 // ---------------------------------------------------------------------------------------------
 // Numbers and dates
 
-// A number as an index key: one text per value. Whole numbers (nearly every key: ids, codes) are
-// written as integers, which is cheaper than the shortest round-trip form used for the rest; no
-// text of the one form can be a text of the other, since a whole number below 2^53 has no second
-// spelling and the round-trip form of any other value reads back as that value.
-std::string NumberKey(double n) {
-  constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
-  if (n == std::trunc(n) && std::fabs(n) < kExactIntegers) {
-    char buffer[24];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<int64_t>(n));
-    return std::string(buffer, result.ptr);
-  }
+std::string CanonicalNumber(double n) {
+  if (n == 0) n = 0;  // -0 and 0 are one key
   char buffer[64];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, n);
   return std::string(buffer, result.ptr);
 }
 
-std::string CanonicalNumber(double n) {
-  if (n == 0) n = 0;  // -0 and 0 are one key
-  char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, n);
+// A number as an index key: one text per value. Whole numbers (nearly every key: ids, codes) are
+// written as integers, which is cheaper than the canonical form used for the rest; no text of the
+// one form can be a text of the other, since a whole number below 2^53 has no second spelling and
+// the canonical form of any other value reads back as that value.
+std::string NumberKey(double n) {
+  constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
+  if (n != std::trunc(n) || std::fabs(n) >= kExactIntegers) return CanonicalNumber(n);
+  char buffer[24];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<int64_t>(n));
   return std::string(buffer, result.ptr);
 }
 

@@ -576,6 +576,10 @@ std::string_view TableFile::IndexKey(int field, const uint8_t* record, std::stri
   }
 }
 
+uint64_t TableFile::IndexHash(int field, RowId row, std::string* scratch) {
+  return FieldIndex::Hash(IndexKey(field, RecordBytes(row), scratch));
+}
+
 std::vector<RowId> TableFile::FindEqual(int field, const Value& value) {
   if (field < 0 || static_cast<size_t>(field) >= fields_.size()) {
     throw EngineError(path_ + ": no field number " + std::to_string(field));
@@ -586,7 +590,7 @@ std::vector<RowId> TableFile::FindEqual(int field, const Value& value) {
     index = std::make_unique<FieldIndex>();
     index->Reserve(rows_.size());
     for (uint16_t b : chain_) {
-      for (RowId r : block_rows_[b - 1]) index->Add(FieldIndex::Hash(IndexKey(field, RecordBytes(r), &scratch)), r);
+      for (RowId r : block_rows_[b - 1]) index->Add(IndexHash(field, r, &scratch), r);
     }
   }
   std::string key;
@@ -620,16 +624,14 @@ std::vector<RowId> TableFile::FindEqual(int field, const Value& value) {
 void TableFile::IndexAdd(RowId row) {
   std::string scratch;
   for (size_t f = 0; f < indexes_.size(); ++f) {
-    const int field = static_cast<int>(f);
-    if (indexes_[f]) indexes_[f]->Add(FieldIndex::Hash(IndexKey(field, RecordBytes(row), &scratch)), row);
+    if (indexes_[f]) indexes_[f]->Add(IndexHash(static_cast<int>(f), row, &scratch), row);
   }
 }
 
 void TableFile::IndexRemove(RowId row) {
   std::string scratch;
   for (size_t f = 0; f < indexes_.size(); ++f) {
-    const int field = static_cast<int>(f);
-    if (indexes_[f]) indexes_[f]->Remove(FieldIndex::Hash(IndexKey(field, RecordBytes(row), &scratch)), row);
+    if (indexes_[f]) indexes_[f]->Remove(IndexHash(static_cast<int>(f), row, &scratch), row);
   }
 }
 

@@ -97,6 +97,8 @@ class TableFile final : public Table {
   void FinishPost();
   // The bytes a field index keys `record` by (a memo's text is decoded into *scratch).
   std::string_view IndexKey(int field, const uint8_t* record, std::string* scratch);
+  // The field index's hash of `row`'s key in `field`.
+  uint64_t IndexHash(int field, RowId row, std::string* scratch);
   void IndexAdd(RowId row);
   void IndexRemove(RowId row);
 
