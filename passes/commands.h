@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "passes/form_host.h"
-#include "stores/regional_settings.h"
+#include "base/regional_settings.h"
 
 namespace varnholt {
 

@@ -2,7 +2,7 @@
 
 #include "passes/filter_text.h"
 #include "passes/import_passes.h"
-#include "stores/store_error.h"
+#include "base/store_error.h"
 
 namespace varnholt {
 namespace {

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "report/windows_1252.h"
-#include "stores/store_error.h"
+#include "base/windows_1252.h"
+#include "base/store_error.h"
 
 namespace varnholt {
 namespace {

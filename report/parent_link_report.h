@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "stores/regional_settings.h"
+#include "base/regional_settings.h"
 #include "stores/store_components.h"
 
 namespace varnholt {

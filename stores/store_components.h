@@ -3,11 +3,11 @@
 #ifndef VARNHOLT_STORES_STORE_COMPONENTS_H_
 #define VARNHOLT_STORES_STORE_COMPONENTS_H_
 
-#include "stores/regional_settings.h"
-#include "stores/source/source_table.h"
-#include "stores/target/sql_statement.h"
-#include "stores/target/target_session.h"
-#include "stores/target/target_table.h"
+#include "base/regional_settings.h"
+#include "stores/source_table.h"
+#include "stores/sql_statement.h"
+#include "stores/target_session.h"
+#include "stores/target_table.h"
 
 namespace varnholt {
 

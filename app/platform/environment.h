@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "passes/commands.h"
-#include "stores/regional_settings.h"
+#include "base/regional_settings.h"
 
 namespace varnholt {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "stores/target/paradox/table.h"
-#include "stores/target/paradox/table_checker.h"
-#include "stores/target/paradox/varnholt_schema.h"
+#include "stores/paradox/table.h"
+#include "tests/support/table_checker.h"
+#include "tools/sample_school/varnholt_schema.h"
 
 namespace {
 

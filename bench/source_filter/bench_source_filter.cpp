@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "stores/regional_settings.h"
-#include "stores/source/source_table.h"
+#include "base/regional_settings.h"
+#include "stores/source_table.h"
 #include "tools/jetwriter/jet_writer.h"
 
 namespace {

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "stores/regional_settings.h"
-#include "stores/target/paradox/table.h"
-#include "stores/target/sql_statement.h"
-#include "stores/target/target_session.h"
-#include "stores/target/target_table.h"
+#include "base/regional_settings.h"
+#include "stores/paradox/table.h"
+#include "stores/sql_statement.h"
+#include "stores/target_session.h"
+#include "stores/target_table.h"
 
 namespace {
 

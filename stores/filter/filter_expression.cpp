@@ -1,5 +1,7 @@
 #include "stores/filter/filter_expression.h"
-#include "stores/text_util.h"
+#include "base/ascii.h"
+#include "base/case_fold.h"
+#include "base/utf8.h"
 
 #include <charconv>
 #include <cmath>
@@ -50,53 +52,6 @@ bool IsNameStart(char c) { return IsAsciiLetter(c) || c == '_' || static_cast<un
 bool IsNameChar(char c) { return IsNameStart(c) || IsDigit(c); }
 
 
-// Simple case folding of one code point: Latin-1, Latin Extended-A, Greek and Cyrillic capitals.
-char32_t FoldCodePoint(char32_t c) {
-  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-  if (c >= 0x100 && c <= 0x17F) {
-    if (c == 0x178) return 0xFF;
-    bool even_upper = (c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
-    bool odd_upper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-    if (even_upper && c % 2 == 0) return c + 1;
-    if (odd_upper && c % 2 == 1) return c + 1;
-    return c;
-  }
-  if (c == 0x386) return 0x3AC;
-  if (c >= 0x388 && c <= 0x38A) return c + 37;
-  if (c == 0x38C) return 0x3CC;
-  if (c == 0x38E || c == 0x38F) return c + 63;
-  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
-  if (c == 0x3C2) return 0x3C3;  // final sigma folds with sigma
-  if (c >= 0x400 && c <= 0x40F) return c + 80;
-  if (c >= 0x410 && c <= 0x42F) return c + 32;
-  if (((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF)) && c % 2 == 0) return c + 1;
-  return c;
-}
-
-
-// Decodes one UTF-8 sequence at text[*i]; an invalid byte comes back as itself (and is copied
-// unchanged by FoldCase).
-bool DecodeUtf8(std::string_view text, size_t* i, char32_t* out) {
-  unsigned char b = static_cast<unsigned char>(text[*i]);
-  int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
-  if (extra < 0 || *i + extra >= text.size()) {
-    ++*i;
-    return false;
-  }
-  char32_t c = extra == 0 ? b : (b & (0x3F >> extra));
-  for (int k = 1; k <= extra; ++k) {
-    unsigned char n = static_cast<unsigned char>(text[*i + k]);
-    if ((n & 0xC0) != 0x80) {
-      ++*i;
-      return false;
-    }
-    c = (c << 6) | (n & 0x3F);
-  }
-  *i += 1 + extra;
-  *out = c;
-  return true;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Numbers and dates
@@ -583,21 +538,6 @@ FilterSyntaxError::FilterSyntaxError(std::string_view text, const std::string& r
       reason_(reason),
       position_(position) {}
 
-std::string FoldCase(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t start = i;
-    char32_t c = 0;
-    if (DecodeUtf8(text, &i, &c)) {
-      AppendUtf8(FoldCodePoint(c), &out);
-    } else {
-      out.append(text.substr(start, i - start));
-    }
-  }
-  return out;
-}
 
 double DayCount(int year, int month, int day, int hour, int minute, int second) {
   // Jet keeps the time of day as a positive fraction also before the epoch: -1.25 is 1899-12-29 06:00.

@@ -41,7 +41,8 @@
 #include <string_view>
 #include <vector>
 
-#include "stores/store_error.h"
+#include "base/case_fold.h"
+#include "base/store_error.h"
 
 namespace varnholt::filter {
 
@@ -165,8 +166,8 @@ class BoundFilter {
 std::optional<std::string> ValueKey(FieldKind kind, Dialect dialect, const FieldValue& value);
 std::optional<std::string> LiteralKey(FieldKind kind, Dialect dialect, const Literal& literal);
 
-// Text compared the way kJet compares it: simple case folding of UTF-8 text.
-std::string FoldCase(std::string_view text);
+// Text compared the way kJet compares it (base/case_fold.h).
+using ::varnholt::FoldCase;
 
 // Days since 1899-12-30 for a civil date and time of day (no range check beyond the calendar).
 double DayCount(int year, int month, int day, int hour, int minute, int second);

@@ -1,5 +1,5 @@
 // Scratch folders for fuzz bodies that need files: one per name and process, removed at exit.
-// Under VARNHOLT_FUZZ_SCRATCH when set (bench/fuzz sets it and removes it, since a crashing
+// Under VARNHOLT_FUZZ_SCRATCH when set (scripts/fuzz sets it and removes it, since a crashing
 // process cannot clean up after itself), else in memory (/dev/shm) where there is one.
 #ifndef VARNHOLT_TESTS_FUZZ_FUZZ_SCRATCH_H_
 #define VARNHOLT_TESTS_FUZZ_FUZZ_SCRATCH_H_

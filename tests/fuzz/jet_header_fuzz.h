@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "stores/source/jet_header.h"
+#include "stores/jet/jet_header.h"
 
 namespace varnholt::fuzz {
 

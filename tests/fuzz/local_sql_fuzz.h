@@ -18,15 +18,15 @@
 #include <string>
 #include <string_view>
 
-#include "stores/regional_settings.h"
-#include "stores/store_error.h"
-#include "stores/target/local_sql/sql_lexer.h"
-#include "stores/target/local_sql/sql_parser.h"
-#include "stores/target/local_sql/statement_cache.h"
-#include "stores/target/local_sql/statement_parameters.h"
-#include "stores/target/local_sql/update_executor.h"
-#include "stores/target/paradox/table.h"
-#include "stores/target/paradox/varnholt_schema.h"
+#include "base/regional_settings.h"
+#include "base/store_error.h"
+#include "stores/sql/sql_lexer.h"
+#include "stores/sql/sql_parser.h"
+#include "stores/sql/statement_cache.h"
+#include "stores/sql/statement_parameters.h"
+#include "stores/sql/update_executor.h"
+#include "stores/paradox/table.h"
+#include "tools/sample_school/varnholt_schema.h"
 #include "tests/fuzz/fuzz_scratch.h"
 
 namespace varnholt::fuzz {

@@ -1,5 +1,5 @@
 // make_fuzz_seeds <folder>: writes seed inputs made by our own writers into <folder>/<target>/,
-// for the fuzz targets whose inputs are binary files. bench/fuzz runs it before fuzzing; its
+// for the fuzz targets whose inputs are binary files. scripts/fuzz runs it before fuzzing; its
 // output for a fixed creation date is what tests/fuzz/corpus holds.
 #include <cstdint>
 #include <cstdio>
@@ -13,9 +13,9 @@
 
 #include <unistd.h>
 
-#include "stores/source/jet_header.h"
-#include "stores/target/paradox/table.h"
-#include "stores/target/paradox/varnholt_schema.h"
+#include "stores/jet/jet_header.h"
+#include "stores/paradox/table.h"
+#include "tools/sample_school/varnholt_schema.h"
 #include "tests/fuzz/paradox_table_fuzz.h"
 #include "tools/jetwriter/jet_writer.h"
 

@@ -21,8 +21,8 @@
 #include <variant>
 #include <vector>
 
-#include "stores/target/paradox/table.h"
-#include "stores/target/paradox/table_checker.h"
+#include "stores/paradox/table.h"
+#include "tests/support/table_checker.h"
 #include "tests/fuzz/fuzz_scratch.h"
 
 namespace varnholt::fuzz {

@@ -13,11 +13,11 @@
 #include <gtest/gtest.h>
 
 #include "stores/filter/filter_expression.h"
-#include "stores/regional_settings.h"
-#include "stores/target/local_sql/sql_lexer.h"
-#include "stores/target/local_sql/sql_parser.h"
-#include "stores/target/local_sql/update_executor.h"
-#include "stores/target/paradox/field_codec.h"
+#include "base/regional_settings.h"
+#include "stores/sql/sql_lexer.h"
+#include "stores/sql/sql_parser.h"
+#include "stores/sql/update_executor.h"
+#include "stores/paradox/field_codec.h"
 #include "tests/fuzz/filter_fuzz.h"
 #include "tests/fuzz/jet_header_fuzz.h"
 #include "tests/fuzz/local_sql_fuzz.h"

@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "paradox_test_util.h"
-#include "stores/target/paradox/table.h"
-#include "stores/target/paradox/table_checker.h"
+#include "stores/paradox/table.h"
+#include "tests/support/table_checker.h"
 
 namespace varnholt::paradox {
 namespace {

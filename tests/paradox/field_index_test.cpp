@@ -1,4 +1,4 @@
-#include "stores/target/paradox/field_index.h"
+#include "stores/paradox/field_index.h"
 
 #include <algorithm>
 #include <vector>

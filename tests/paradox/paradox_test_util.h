@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "stores/target/paradox/table.h"
+#include "stores/paradox/table.h"
 
 namespace varnholt::paradox::testing {
 

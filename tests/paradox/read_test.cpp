@@ -8,9 +8,9 @@
 #include <iterator>
 
 #include "paradox_test_util.h"
-#include "stores/target/paradox/field_codec.h"
-#include "stores/target/paradox/table.h"
-#include "stores/target/paradox/table_checker.h"
+#include "stores/paradox/field_codec.h"
+#include "stores/paradox/table.h"
+#include "tests/support/table_checker.h"
 
 namespace varnholt::paradox {
 namespace {

@@ -12,11 +12,11 @@
 #include <set>
 
 #include "paradox_test_util.h"
-#include "stores/target/paradox/header.h"
-#include "stores/target/paradox/table.h"
-#include "stores/target/paradox/table_checker.h"
-#include "stores/target/paradox/table_file.h"
-#include "stores/target/paradox/varnholt_schema.h"
+#include "stores/paradox/header.h"
+#include "stores/paradox/table.h"
+#include "tests/support/table_checker.h"
+#include "stores/paradox/table_file.h"
+#include "tools/sample_school/varnholt_schema.h"
 
 namespace varnholt::paradox {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "passes/import_passes.h"
 #include "stores/binding.h"
-#include "stores/target/paradox/table.h"
-#include "stores/target/paradox/varnholt_schema.h"
+#include "stores/paradox/table.h"
+#include "tools/sample_school/varnholt_schema.h"
 #include "tests/passes/school_fixture.h"
 
 namespace varnholt::testing {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "report/parent_link_report.h"
-#include "report/windows_1252.h"
+#include "base/windows_1252.h"
 
 namespace varnholt {
 namespace {

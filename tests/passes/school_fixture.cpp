@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "stores/target/paradox/table.h"
-#include "stores/target/paradox/varnholt_schema.h"
+#include "stores/paradox/table.h"
+#include "tools/sample_school/varnholt_schema.h"
 #include "tools/sample_school/source_database.h"
 
 namespace varnholt::testing {

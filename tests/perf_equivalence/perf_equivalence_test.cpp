@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "stores/target/paradox/table.h"
+#include "stores/paradox/table.h"
 #include "tests/passes/school_fixture.h"
 #include "tools/sample_school/school.h"
 #include "tools/sample_school/target_tables.h"

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <random>
 
-#include "stores/target/paradox/table_checker.h"
-#include "stores/target/paradox/varnholt_schema.h"
+#include "tests/support/table_checker.h"
+#include "tools/sample_school/varnholt_schema.h"
 #include "tests/reliability/bad_input_support.h"
 #include "tools/sample_school/source_database.h"
 

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <random>
 
-#include "stores/target/paradox/table.h"
-#include "stores/target/paradox/table_checker.h"
-#include "stores/target/paradox/varnholt_schema.h"
+#include "stores/paradox/table.h"
+#include "tests/support/table_checker.h"
+#include "tools/sample_school/varnholt_schema.h"
 #include "tests/reliability/bad_input_support.h"
 #include "tools/sample_school/target_tables.h"
 

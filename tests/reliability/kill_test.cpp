@@ -1,12 +1,12 @@
 // The kill test, short: press killed at random moments on a small school, five times per command.
-// bench/crash runs the full one.
+// tests/kill (the kill-test tool) runs the full one.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
-#include "bench/crash/kill_harness.h"
+#include "tests/kill/kill_harness.h"
 
 namespace varnholt::reliability {
 namespace {

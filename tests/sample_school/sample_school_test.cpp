@@ -13,7 +13,7 @@
 #include "tools/jetwriter/jet_writer.h"
 #include "tools/sample_school/school.h"
 #include "tools/sample_school/source_database.h"
-#include "stores/target/paradox/table.h"
+#include "stores/paradox/table.h"
 #include "tools/sample_school/target_tables.h"
 
 namespace varnholt::sample {

@@ -1,8 +1,8 @@
-#include "stores/source/connection_string.h"
+#include "stores/connection_string.h"
 
 #include <gtest/gtest.h>
 
-#include "stores/store_error.h"
+#include "base/store_error.h"
 
 namespace varnholt {
 namespace {

@@ -1,10 +1,10 @@
-#include "stores/source/jet_database.h"
+#include "stores/jet/jet_database.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "stores/store_error.h"
+#include "base/store_error.h"
 #include "tests/source/source_test_files.h"
 
 namespace varnholt {

@@ -1,11 +1,11 @@
-#include "stores/source/source_table.h"
+#include "stores/source_table.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <vector>
 
-#include "stores/store_error.h"
+#include "base/store_error.h"
 #include "tests/source/source_test_files.h"
 
 namespace varnholt {

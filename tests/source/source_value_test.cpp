@@ -1,4 +1,4 @@
-#include "stores/source/source_value.h"
+#include "stores/jet/source_value.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include "stores/source/table_snapshot.h"
+#include "stores/jet/table_snapshot.h"
+#include "stores/snapshot_filter.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "stores/source/jet_database.h"
+#include "stores/jet/jet_database.h"
 #include "tests/source/source_test_files.h"
 #include "tools/jetwriter/jet_format.h"
 
@@ -44,7 +45,8 @@ std::vector<size_t> Pages(const std::string& bytes, uint8_t kind) {
 }
 
 std::vector<int> Passing(const TableSnapshot& table, const char* text) {
-  RowList list = table.RowsPassing(filter::Expression::Parse(text, filter::Dialect::kJet));
+  SnapshotFilter view(table);  // the list may be a view into its index
+  RowList list = view.RowsPassing(filter::Expression::Parse(text, filter::Dialect::kJet));
   std::vector<int> rows;
   for (size_t i = 0; i < list.size(); ++i) rows.push_back(list[i]);
   return rows;

@@ -1,4 +1,4 @@
-#include "stores/target/field_conversion.h"
+#include "stores/paradox/field_conversion.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "stores/target/local_sql/sql_lexer.h"
-#include "stores/target/local_sql/sql_parser.h"
-#include "stores/target/local_sql/statement_cache.h"
-#include "stores/target/local_sql/statement_parameters.h"
+#include "stores/sql/sql_lexer.h"
+#include "stores/sql/sql_parser.h"
+#include "stores/sql/statement_cache.h"
+#include "stores/sql/statement_parameters.h"
 
 namespace varnholt::local_sql {
 namespace {

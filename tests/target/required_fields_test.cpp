@@ -1,4 +1,4 @@
-#include "stores/target/required_fields.h"
+#include "stores/paradox/required_fields.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "stores/target/paradox/table.h"
-#include "stores/target/paradox/varnholt_schema.h"
+#include "stores/paradox/table.h"
+#include "tools/sample_school/varnholt_schema.h"
 
 namespace varnholt::testing {
 

@@ -1,0 +1,215 @@
+#include "base/os/os_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "stores/paradox/table.h"
+
+namespace varnholt::paradox {
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& path, const std::string& what) {
+  // errno is read first: building the text below may change it.
+  const int error = errno;
+  throw EngineError(path + ": " + what + " (" + std::strerror(error) + ")");
+}
+
+FileStamp FromStat(const struct stat& st) {
+  FileStamp s;
+  s.exists = true;
+  s.size = static_cast<uint64_t>(st.st_size);
+  s.mtime_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.inode = st.st_ino;
+  return s;
+}
+
+}  // namespace
+
+FileStamp StampOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return FileStamp{};
+  return FromStat(st);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+OsFile::~OsFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+OsFile::OsFile(OsFile&& other) noexcept
+    : fd_(other.fd_), path_(std::move(other.path_)), shown_(std::move(other.shown_)) {
+  other.fd_ = -1;
+}
+
+OsFile& OsFile::operator=(OsFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    path_ = std::move(other.path_);
+    shown_ = std::move(other.shown_);
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+OsFile OsFile::Open(const std::string& path, bool writable) {
+  OsFile f;
+  f.path_ = path;
+  f.shown_ = path;
+  f.fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (f.fd_ < 0) Fail(path, writable ? "cannot open for writing" : "cannot open");
+  struct stat st;
+  if (::fstat(f.fd_, &st) == 0 && !S_ISREG(st.st_mode)) {
+    errno = EISDIR;
+    Fail(path, "not a file");
+  }
+  return f;
+}
+
+OsFile OsFile::Create(const std::string& path, const std::string& shown_as) {
+  OsFile f;
+  f.path_ = path;
+  f.shown_ = shown_as.empty() ? path : shown_as;
+  f.fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (f.fd_ < 0) {
+    Fail(f.shown_, shown_as.empty() ? "cannot create" : "cannot write a new copy in its folder");
+  }
+  return f;
+}
+
+void OsFile::RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) Fail(path, "cannot remove");
+}
+
+void OsFile::SyncFolderOf(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);  // some file systems refuse this for folders; the rename stands either way
+  ::close(fd);
+}
+
+void OsFile::RenameBoth(const std::string& first, const std::string& first_target,
+                        const std::string& second, const std::string& second_target,
+                        const std::string& shown_as) {
+  const char* paths[4] = {first.c_str(), first_target.c_str(), second.c_str(), second_target.c_str()};
+  // Written by the child, read once it has ended: the memory is shared until then.
+  volatile int failed_errno = 0;
+  const pid_t child = ::vfork();
+  if (child == 0) {
+    if (::rename(paths[0], paths[1]) != 0 || ::rename(paths[2], paths[3]) != 0) failed_errno = errno;
+    ::_exit(0);
+  }
+  if (child < 0) {  // no child to be had: the two renames, one after the other
+    if (::rename(paths[0], paths[1]) != 0 || ::rename(paths[2], paths[3]) != 0) {
+      Fail(shown_as, "cannot put the new copy in place");
+    }
+    return;
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (failed_errno != 0) {
+    errno = failed_errno;
+    Fail(shown_as, "cannot put the new copy in place");
+  }
+}
+
+void OsFile::SyncData() {
+  while (::fdatasync(fd_) != 0) {
+    if (errno != EINTR) Fail(shown_, "cannot write");
+  }
+}
+
+void OsFile::CopyOwnerAndModeOf(const std::string& other) {
+  struct stat st;
+  if (::stat(other.c_str(), &st) != 0) return;
+  if (::fchmod(fd_, st.st_mode & 07777) != 0) Fail(shown_, "cannot set the file's mode");
+  if (::geteuid() == 0 && ::fchown(fd_, st.st_uid, st.st_gid) != 0) {
+    Fail(shown_, "cannot set the file's owner");
+  }
+}
+
+void OsFile::RenameTo(const std::string& target) {
+  if (::rename(path_.c_str(), target.c_str()) != 0) Fail(shown_, "cannot put the new copy in place");
+  path_ = target;
+}
+
+std::vector<uint8_t> OsFile::ReadAll() const {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) Fail(shown_, "cannot read");
+  std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pread(fd_, bytes.data() + done, bytes.size() - done, done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail(shown_, "cannot read");
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+void OsFile::WriteAt(uint64_t offset, const uint8_t* bytes, size_t length) {
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t n = ::pwrite(fd_, bytes + done, length - done, offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail(shown_, "cannot write");
+    done += static_cast<size_t>(n);
+  }
+}
+
+void OsFile::Truncate(uint64_t size) {
+  while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+    if (errno != EINTR) Fail(shown_, "cannot change the file's size");
+  }
+}
+
+std::vector<uint8_t> OsFile::ReadAt(uint64_t offset, size_t length) const {
+  std::vector<uint8_t> bytes(length);
+  bytes.resize(ReadInto(offset, bytes.data(), length));
+  return bytes;
+}
+
+size_t OsFile::ReadInto(uint64_t offset, uint8_t* out, size_t length) const {
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t n = ::pread(fd_, out + done, length - done, offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail(shown_, "cannot read");
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+FileStamp OsFile::Stamp() const {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return FileStamp{};
+  return FromStat(st);
+}
+
+bool OsFile::TryLock() {
+  while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return false;
+    Fail(shown_, "cannot lock");
+  }
+  return true;
+}
+
+}  // namespace varnholt::paradox

@@ -1,0 +1,80 @@
+// The few OS calls the engine makes: positioned reads and writes, file identity for change
+// detection, an exclusive lock held while a table is open for writing, and what replacing a file
+// safely takes (flush to the disk, copy of owner and mode, rename).
+#ifndef VARNHOLT_BASE_OS_OS_FILE_H_
+#define VARNHOLT_BASE_OS_OS_FILE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varnholt::paradox {
+
+// What tells us another program changed a file.
+struct FileStamp {
+  bool exists = false;
+  uint64_t size = 0;
+  int64_t mtime_ns = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::string& path);
+bool FileExists(const std::string& path);
+
+class OsFile {
+ public:
+  OsFile() = default;
+  ~OsFile();
+  OsFile(OsFile&& other) noexcept;
+  OsFile& operator=(OsFile&& other) noexcept;
+  OsFile(const OsFile&) = delete;
+  OsFile& operator=(const OsFile&) = delete;
+
+  // Opens an existing file; throws EngineError naming it on failure.
+  static OsFile Open(const std::string& path, bool writable);
+  // Creates a new file; throws EngineError when it exists or cannot be created. Errors name
+  // `shown_as` when given (a file that stands in for another until it is renamed over it).
+  static OsFile Create(const std::string& path, const std::string& shown_as = "");
+  // Removes a file if it is there; throws EngineError when it is there and cannot be removed.
+  static void RemoveFile(const std::string& path);
+  // Flushes the folder holding `path`, so a rename in it survives a power cut (best effort).
+  static void SyncFolderOf(const std::string& path);
+  // Renames `first` over `first_target`, then `second` over `second_target`. Both run in a short
+  // child process that shares our memory, so that our being killed cannot fall between them. When
+  // the first fails, the second is not tried. Throws EngineError naming `shown_as` on failure.
+  static void RenameBoth(const std::string& first, const std::string& first_target,
+                         const std::string& second, const std::string& second_target,
+                         const std::string& shown_as);
+
+  bool is_open() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+  std::vector<uint8_t> ReadAll() const;
+  // Writes all bytes at `offset` (one call where the OS allows); throws EngineError on failure.
+  void WriteAt(uint64_t offset, const uint8_t* bytes, size_t length);
+  // Cuts or extends the file to `size` bytes; throws EngineError on failure.
+  void Truncate(uint64_t size);
+  // Reads up to `length` bytes at `offset`; fewer at the end of the file.
+  std::vector<uint8_t> ReadAt(uint64_t offset, size_t length) const;
+  // Reads up to `length` bytes at `offset` into `out`; returns how many (fewer at the end).
+  size_t ReadInto(uint64_t offset, uint8_t* out, size_t length) const;
+  FileStamp Stamp() const;
+  // Takes the exclusive lock without waiting; false when another open file holds it.
+  bool TryLock();
+  // Waits until the file's bytes are on the disk; throws EngineError on failure.
+  void SyncData();
+  // Gives the file the mode (and, where we may, the owner) of the file at `other`, if it exists.
+  void CopyOwnerAndModeOf(const std::string& other);
+  // Renames the file to `target`, replacing it in one step; throws EngineError on failure.
+  void RenameTo(const std::string& target);
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+  std::string shown_;  // the name errors give
+};
+
+}  // namespace varnholt::paradox
+
+#endif  // VARNHOLT_BASE_OS_OS_FILE_H_

@@ -1,0 +1,124 @@
+#include "stores/jet/jet_header.h"
+#include "base/utf8.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace varnholt {
+
+namespace {
+
+constexpr uint8_t kPageTypeBytes[4] = {0x00, 0x01, 0x00, 0x00};
+constexpr char kJetFormatId[] = "Standard Jet DB";  // followed by a zero byte
+constexpr char kAceFormatId[] = "Standard ACE DB";
+constexpr uint8_t kHeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};  // RC4 key of the masked region
+
+// Engine version byte at kJetVersionOffset.
+constexpr uint8_t kVersionJet3 = 0;
+constexpr uint8_t kVersionJet4 = 1;
+
+// The RC4 keystream that masks the header region.
+std::array<uint8_t, kJet4MaskedLength> HeaderMask() {
+  uint8_t s[256];
+  for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
+  for (int i = 0, j = 0; i < 256; ++i) {
+    j = (j + s[i] + kHeaderMaskKey[i % 4]) & 0xFF;
+    std::swap(s[i], s[j]);
+  }
+  std::array<uint8_t, kJet4MaskedLength> stream{};
+  int i = 0, j = 0;
+  for (uint8_t& out : stream) {
+    i = (i + 1) & 0xFF;
+    j = (j + s[i]) & 0xFF;
+    std::swap(s[i], s[j]);
+    out = s[(s[i] + s[j]) & 0xFF];
+  }
+  return stream;
+}
+
+bool HasFormatId(std::span<const uint8_t> header, const char* id) {
+  size_t length = std::strlen(id);
+  return std::memcmp(header.data() + kJetFormatIdOffset, id, length) == 0 &&
+         header[kJetFormatIdOffset + length] == 0;
+}
+
+
+}  // namespace
+
+uint8_t JetVersionByte(std::span<const uint8_t> header) {
+  return header.size() > kJetVersionOffset ? header[kJetVersionOffset] : 0xFF;
+}
+
+JetVersion ReadJetVersion(std::span<const uint8_t> header) {
+  if (header.size() < kJetHeaderReadLength) return JetVersion::kNotJet;
+  if (std::memcmp(header.data() + kJetPageTypeOffset, kPageTypeBytes, sizeof kPageTypeBytes) != 0) {
+    return JetVersion::kNotJet;
+  }
+  if (HasFormatId(header, kAceFormatId)) return JetVersion::kAce;
+  if (!HasFormatId(header, kJetFormatId)) return JetVersion::kNotJet;
+  switch (header[kJetVersionOffset]) {
+    case kVersionJet3:
+      return JetVersion::kJet3;
+    case kVersionJet4:
+      return JetVersion::kJet4;
+    default:
+      // Access 2007 and later also write "Standard Jet DB" with a version byte of 2 and more.
+      return JetVersion::kAce;
+  }
+}
+
+size_t JetPageSize(JetVersion version) { return version == JetVersion::kJet3 ? kJet3PageSize : kJet4PageSize; }
+
+std::string DecodeJetPassword(std::span<const uint8_t> header) {
+  const bool jet3 = ReadJetVersion(header) == JetVersion::kJet3;
+  std::vector<uint8_t> plain(header.begin(), header.begin() + kJetHeaderReadLength);
+  const auto mask = HeaderMask();
+  const size_t masked = jet3 ? kJet3MaskedLength : kJet4MaskedLength;
+  for (size_t i = 0; i < masked; ++i) plain[kJetMaskedOffset + i] ^= mask[i];
+
+  std::string password;
+  if (jet3) {
+    // One byte per character in the database's code page; Western files are Latin-1 compatible.
+    for (size_t i = 0; i < kJet3PasswordLength; ++i) {
+      uint8_t b = plain[kJetPasswordOffset + i];
+      if (b == 0) break;
+      AppendUtf8(b, &password);
+    }
+    return password;
+  }
+
+  // Jet 4 masks the password once more with the whole days of the creation date.
+  double created = 0;
+  std::memcpy(&created, plain.data() + kJetCreatedOffset, sizeof created);
+  int32_t days = std::isfinite(created) && std::fabs(created) < 2147483647.0 ? static_cast<int32_t>(created) : 0;
+  uint32_t seed = static_cast<uint32_t>(days);
+  uint8_t date_mask[4] = {static_cast<uint8_t>(seed), static_cast<uint8_t>(seed >> 8),
+                          static_cast<uint8_t>(seed >> 16), static_cast<uint8_t>(seed >> 24)};
+  uint8_t bytes[kJet4PasswordLength];
+  for (size_t i = 0; i < kJet4PasswordLength; ++i) bytes[i] = plain[kJetPasswordOffset + i] ^ date_mask[i % 4];
+
+  size_t i = 0;
+  bool compressed = bytes[0] == 0xFF && bytes[1] == 0xFE;
+  if (compressed) {
+    for (i = 2; i < kJet4PasswordLength && bytes[i] != 0; ++i) AppendUtf8(bytes[i], &password);
+    return password;
+  }
+  for (i = 0; i + 1 < kJet4PasswordLength; i += 2) {
+    uint32_t unit = bytes[i] | (bytes[i + 1] << 8);
+    if (unit == 0) break;
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < kJet4PasswordLength) {
+      uint32_t low = bytes[i + 2] | (bytes[i + 3] << 8);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), &password);
+        i += 2;
+        continue;
+      }
+    }
+    AppendUtf8(unit, &password);
+  }
+  return password;
+}
+
+}  // namespace varnholt

@@ -1,0 +1,374 @@
+#include "stores/paradox/header.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace varnholt::paradox {
+
+namespace {
+
+bool IsIndexFile(uint8_t file_type) {
+  return file_type == kFileTypePrimaryIndex || file_type == kFileTypeSecondaryIndex ||
+         file_type == kFileTypeCompositeIndex;
+}
+
+bool HasExtendedPart(uint8_t file_type, uint8_t version) {
+  return !IsIndexFile(file_type) && version >= kFirstExtendedVersion;
+}
+
+size_t TableNameArea(uint8_t version) {
+  return version >= kVersion70 ? kTableNameArea7 : kTableNameAreaOld;
+}
+
+// Size a field of a fixed-size type must have; 0 when the type's size varies.
+int FixedSize(FieldType type) {
+  switch (type) {
+    case FieldType::kDate:
+    case FieldType::kLong:
+    case FieldType::kTime:
+    case FieldType::kAutoIncrement:
+      return 4;
+    case FieldType::kShort:
+      return 2;
+    case FieldType::kMoney:
+    case FieldType::kNumber:
+    case FieldType::kTimestamp:
+      return 8;
+    case FieldType::kLogical:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+bool KnownType(uint8_t code) {
+  switch (static_cast<FieldType>(code)) {
+    case FieldType::kAlpha:
+    case FieldType::kDate:
+    case FieldType::kShort:
+    case FieldType::kLong:
+    case FieldType::kMoney:
+    case FieldType::kNumber:
+    case FieldType::kLogical:
+    case FieldType::kMemo:
+    case FieldType::kBlob:
+    case FieldType::kFormattedMemo:
+    case FieldType::kOle:
+    case FieldType::kGraphic:
+    case FieldType::kTime:
+    case FieldType::kTimestamp:
+    case FieldType::kAutoIncrement:
+    case FieldType::kBcd:
+    case FieldType::kBytes:
+      return true;
+  }
+  return false;
+}
+
+bool SizeValid(FieldType type, int size) {
+  if (int fixed = FixedSize(type)) return size == fixed;
+  switch (type) {
+    case FieldType::kAlpha:
+    case FieldType::kBytes:
+      return size >= 1 && size <= 255;
+    case FieldType::kBcd:
+      return size >= 0 && size <= 32;
+    default:  // memo and blob kinds: leader plus a 10-byte tail
+      return size >= 10 && size <= 255;
+  }
+}
+
+}  // namespace
+
+uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t GetU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+void PutU16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutU32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+int StoredSize(const Field& field) {
+  return field.type == FieldType::kBcd ? kBcdStoredSize : field.size;
+}
+
+Header ParseHeader(const std::vector<uint8_t>& file, const std::string& path) {
+  auto fail = [&](const std::string& what) -> void { throw EngineError(path + ": " + what); };
+  if (file.size() < kHeaderFixedSize) {
+    fail("not a Paradox table (the file is too short to hold a header)");
+  }
+  const uint8_t* b = file.data();
+  Header h;
+  h.record_size = GetU16(b + kHeaderRecordSize);
+  h.header_size = GetU16(b + kHeaderHeaderSize);
+  h.file_type = b[kHeaderFileType];
+  h.version = b[kHeaderFileVersion];
+  const int max_table_size = b[kHeaderMaxTableSize];
+  if (h.file_type > kFileTypeMaintainedComposite) {
+    fail("not a Paradox table (unknown file type " + std::to_string(h.file_type) + ")");
+  }
+  if (h.version < kVersion30 || h.version > kVersion70) {
+    fail("not a Paradox table (unknown file version " + std::to_string(h.version) + ")");
+  }
+  if (max_table_size < 1 || max_table_size > 32) {
+    fail("not a Paradox table (block size " + std::to_string(max_table_size) + " KiB)");
+  }
+  h.block_size = max_table_size * 1024;
+  if (h.header_size < kHeaderFixedSize) {
+    fail("not a Paradox table (header size " + std::to_string(h.header_size) + ")");
+  }
+  if (h.header_size > file.size()) {
+    fail("the file is truncated (it ends inside its " + std::to_string(h.header_size) +
+         "-byte header)");
+  }
+  h.raw.assign(file.begin(), file.begin() + h.header_size);
+  h.num_records = GetU32(b + kHeaderNumRecords);
+  h.blocks_in_use = GetU16(b + kHeaderBlocksInUse);
+  h.file_blocks = GetU16(b + kHeaderFileBlocks);
+  h.first_block = GetU16(b + kHeaderFirstBlock);
+  h.last_block = GetU16(b + kHeaderLastBlock);
+  h.first_free_block = GetU16(b + kHeaderFirstFreeBlock);
+  h.index_root = GetU16(b + kHeaderIndexRoot);
+  h.index_levels = b[kHeaderIndexLevels];
+  h.key_field_count = GetU16(b + kHeaderKeyFields);
+  h.sort_order_byte = b[kHeaderSortOrder];
+  h.change_count1 = b[kHeaderChangeCount1];
+  h.index_stamp = b[kHeaderIndexStamp];
+  h.auto_inc = GetU32(b + kHeaderAutoInc);
+
+  const bool index_file = IsIndexFile(h.file_type);
+  const bool extended = HasExtendedPart(h.file_type, h.version);
+  const int num_fields = GetU16(b + kHeaderNumFields);
+  if (num_fields < 1 || num_fields > 1024) {
+    fail("damaged header (" + std::to_string(num_fields) + " fields)");
+  }
+  if (h.key_field_count > num_fields) fail("damaged header (more key fields than fields)");
+  if (extended && h.header_size < kHeaderExtendedEnd) {
+    fail("damaged header (" + std::to_string(h.header_size) + " bytes, too short for its version)");
+  }
+  if (extended) {
+    h.code_page = GetU16(b + kHeaderCodePage);
+    h.encrypted = GetU32(b + kHeaderEncryption2) != 0;
+  } else if (!index_file) {
+    h.encrypted = GetU32(b + kHeaderEncryption1) != 0;
+  }
+  if (h.encrypted) fail("the table is password-protected, which this engine does not read");
+
+  size_t off = extended ? kHeaderExtendedEnd : kHeaderFixedSize;
+  auto need = [&](size_t bytes, const char* what) {
+    if (off + bytes > h.header_size) fail(std::string("damaged header (") + what + " runs past it)");
+  };
+  need(2 * static_cast<size_t>(num_fields), "field list");
+  int total = 0;
+  for (int i = 0; i < num_fields; ++i) {
+    const uint8_t code = b[off + 2 * i];
+    const int size = b[off + 2 * i + 1];
+    if (!KnownType(code)) {
+      fail("damaged header (field " + std::to_string(i + 1) + " has unknown type " +
+           std::to_string(code) + ")");
+    }
+    Field f{std::string(), static_cast<FieldType>(code), size};
+    if (!SizeValid(f.type, size)) {
+      fail("damaged header (field " + std::to_string(i + 1) + " has impossible size " +
+           std::to_string(size) + ")");
+    }
+    total += StoredSize(f);
+    h.fields.push_back(std::move(f));
+  }
+  off += 2 * static_cast<size_t>(num_fields);
+  if (total + (index_file ? 6 : 0) != h.record_size) {
+    fail("damaged header (record size " + std::to_string(h.record_size) +
+         " does not match its fields, " + std::to_string(total) + " bytes)");
+  }
+  if (h.record_size + 6 > h.block_size) fail("damaged header (record larger than a block)");
+  need(4, "table name pointer");
+  off += 4;
+  if (!index_file) {
+    need(4 * static_cast<size_t>(num_fields), "field name pointers");
+    off += 4 * static_cast<size_t>(num_fields);
+  }
+  need(TableNameArea(h.version), "table name");
+  off += TableNameArea(h.version);
+  if (index_file) return h;
+
+  for (auto& f : h.fields) {
+    const void* end = std::memchr(b + off, 0, h.header_size - off);
+    if (end == nullptr) fail("damaged header (field names run past it)");
+    const size_t len = static_cast<const uint8_t*>(end) - (b + off);
+    f.name.assign(reinterpret_cast<const char*>(b + off), len);
+    off += len + 1;
+  }
+  if (extended) {
+    need(2 * static_cast<size_t>(num_fields), "field numbers");
+    off += 2 * static_cast<size_t>(num_fields);
+    const void* end = std::memchr(b + off, 0, h.header_size - off);
+    if (end == nullptr) fail("damaged header (sort order name runs past it)");
+    h.sort_order.assign(reinterpret_cast<const char*>(b + off),
+                        static_cast<const uint8_t*>(end) - (b + off));
+  }
+  return h;
+}
+
+void StoreCounters(Header* h) {
+  uint8_t* b = h->raw.data();
+  PutU32(b + kHeaderNumRecords, h->num_records);
+  PutU16(b + kHeaderBlocksInUse, h->blocks_in_use);
+  PutU16(b + kHeaderFileBlocks, h->file_blocks);
+  PutU16(b + kHeaderMaxBlocks, h->file_blocks);
+  PutU16(b + kHeaderFirstBlock, h->first_block);
+  PutU16(b + kHeaderLastBlock, h->last_block);
+  if (IsIndexFile(h->file_type)) {
+    PutU16(b + kHeaderIndexRoot, h->index_root);
+    b[kHeaderIndexLevels] = h->index_levels;
+    b[kHeaderIndexStamp] = h->index_stamp;
+  } else {
+    PutU16(b + kHeaderFirstFreeBlock, h->first_free_block);
+    b[kHeaderChangeCount1] = h->change_count1;
+    PutU32(b + kHeaderAutoInc, h->auto_inc);
+  }
+}
+
+uint8_t SortOrderByte(const std::string& name) {
+  if (name == "ascii") return 0;
+  unsigned sum = 0;
+  for (unsigned char c : name) sum += c;
+  return static_cast<uint8_t>(sum & 0xFF);
+}
+
+int StampOffsetForSortOrder(uint8_t sort_order_byte, const std::string& sort_order) {
+  if (sort_order == "ascii" || (sort_order.empty() && sort_order_byte == 0)) return 0;
+  return sort_order_byte + 2;
+}
+
+uint8_t IndexStamp(uint8_t change_count, int k) {
+  int x = change_count + k;
+  while (x > 255) x -= 255;
+  return static_cast<uint8_t>(x);
+}
+
+uint8_t NextChangeCount(uint8_t change_count) {
+  return change_count >= 254 ? 1 : static_cast<uint8_t>(change_count + 1);
+}
+
+Header BuildDataHeader(const TableSchema& schema, int block_size, const std::string& table_name,
+                       uint32_t update_time) {
+  const size_t n = schema.fields.size();
+  size_t names = 0;
+  for (const auto& f : schema.fields) names += f.name.size() + 1;
+  const size_t field_numbers_at =
+      kHeaderExtendedEnd + 2 * n + 4 + 4 * n + kTableNameArea7 + names;
+  const size_t sort_name_at = field_numbers_at + 2 * n;
+  const size_t used = sort_name_at + schema.sort_order.size() + 1;
+  size_t header_size = kDefaultHeaderSize;
+  while (header_size < used) header_size += kDefaultHeaderSize;
+
+  Header h;
+  h.raw.assign(header_size, 0);
+  uint8_t* b = h.raw.data();
+  int record_size = 0;
+  for (const auto& f : schema.fields) record_size += StoredSize(f);
+  h.record_size = static_cast<uint16_t>(record_size);
+  h.header_size = static_cast<uint16_t>(header_size);
+  h.file_type = schema.key_field_count > 0 ? kFileTypeKeyedDb : kFileTypeUnkeyedDb;
+  h.block_size = block_size;
+  h.key_field_count = schema.key_field_count;
+  h.sort_order = schema.sort_order;
+  h.sort_order_byte = SortOrderByte(schema.sort_order);
+  h.code_page = schema.code_page;
+  h.version = kVersion70;
+  h.change_count1 = 1;  // genuine tables never hold 0 here
+  h.fields = schema.fields;
+
+  PutU16(b + kHeaderRecordSize, h.record_size);
+  PutU16(b + kHeaderHeaderSize, h.header_size);
+  b[kHeaderFileType] = h.file_type;
+  b[kHeaderMaxTableSize] = static_cast<uint8_t>(block_size / 1024);
+  PutU16(b + kHeaderUnknown12, 1);
+  PutU16(b + kHeaderNumFields, static_cast<uint16_t>(n));
+  PutU16(b + kHeaderKeyFields, static_cast<uint16_t>(schema.key_field_count));
+  PutU32(b + kHeaderEncryption1, kEncryptionMarker);
+  b[kHeaderSortOrder] = h.sort_order_byte;
+  b[kHeaderChangeCount2] = 1;
+  b[kHeaderFileVersion] = h.version;
+  PutU16(b + kHeaderUnknown3E, kDataUnknown3E);
+  PutU16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(used));
+  PutU16(b + kHeaderUnknown56, kDataUnknown56);
+  PutU16(b + kHeaderFileVerId2, 0x0100 | h.version);
+  PutU16(b + kHeaderFileVerId3, 0x0100 | h.version);
+  PutU32(b + kHeaderFileUpdateTime, update_time);
+  PutU16(b + kHeaderHiFieldId, static_cast<uint16_t>(n + 1));
+  PutU16(b + kHeaderFieldNumbersOffset, static_cast<uint16_t>(field_numbers_at - kHeaderFileVerId2));
+  PutU16(b + kHeaderCodePage, static_cast<uint16_t>(schema.code_page));
+  PutU16(b + kHeaderUnknown6C, kDataUnknown6C);
+  PutU16(b + kHeaderSortNameOffset, static_cast<uint16_t>(sort_name_at - kHeaderFileVerId2));
+  PutU16(b + kHeaderChangeCount4, 1);
+
+  size_t off = kHeaderExtendedEnd;
+  for (const auto& f : schema.fields) {
+    b[off++] = static_cast<uint8_t>(f.type);
+    b[off++] = static_cast<uint8_t>(f.size);
+  }
+  off += 4 + 4 * n;  // run-time pointers, left zero
+  std::memcpy(b + off, table_name.data(), std::min(table_name.size(), kTableNameArea7 - 1));
+  off += kTableNameArea7;
+  for (const auto& f : schema.fields) {
+    std::memcpy(b + off, f.name.data(), f.name.size());
+    off += f.name.size() + 1;
+  }
+  for (size_t i = 0; i < n; ++i) PutU16(b + off + 2 * i, static_cast<uint16_t>(i + 1));
+  off += 2 * n;
+  std::memcpy(b + off, schema.sort_order.data(), schema.sort_order.size());
+  StoreCounters(&h);
+  return h;
+}
+
+Header BuildPrimaryIndexHeader(const Header& data, const std::string& index_name) {
+  const size_t n = static_cast<size_t>(data.key_field_count);
+  const size_t name_area = TableNameArea(data.version);
+  const size_t used = kHeaderFixedSize + 2 * n + 4 + name_area;
+  Header h;
+  h.raw.assign(kDefaultHeaderSize, 0);
+  uint8_t* b = h.raw.data();
+  int key_size = 0;
+  for (size_t i = 0; i < n; ++i) key_size += StoredSize(data.fields[i]);
+  h.record_size = static_cast<uint16_t>(key_size + 6);
+  h.header_size = static_cast<uint16_t>(h.raw.size());
+  h.file_type = kFileTypePrimaryIndex;
+  h.block_size = data.block_size;
+  h.version = data.version;
+  h.sort_order_byte = data.sort_order_byte;
+  h.sort_order = data.sort_order;
+  h.code_page = data.code_page;
+  h.index_root = 1;  // also when empty
+  h.index_levels = 0;
+  h.index_stamp = IndexStamp(data.change_count1,
+                             StampOffsetForSortOrder(data.sort_order_byte, data.sort_order));
+  h.fields.assign(data.fields.begin(), data.fields.begin() + n);
+
+  PutU16(b + kHeaderRecordSize, h.record_size);
+  PutU16(b + kHeaderHeaderSize, h.header_size);
+  b[kHeaderFileType] = h.file_type;
+  b[kHeaderMaxTableSize] = static_cast<uint8_t>(h.block_size / 1024);
+  PutU16(b + kHeaderUnknown12, static_cast<uint16_t>(GetU16(data.raw.data() + kHeaderUnknown12) + 1));
+  PutU16(b + kHeaderNumFields, static_cast<uint16_t>(n));
+  b[kHeaderSortOrder] = h.sort_order_byte;
+  b[kHeaderFileVersion] = h.version;
+  PutU32(b + kHeaderAutoInc, 1);  // every genuine .PX holds 1 here
+  PutU16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(used));
+  size_t off = kHeaderFixedSize;
+  for (size_t i = 0; i < n; ++i) {
+    b[off++] = static_cast<uint8_t>(data.fields[i].type);
+    b[off++] = static_cast<uint8_t>(data.fields[i].size);
+  }
+  off += 4;
+  std::memcpy(b + off, index_name.data(), std::min(index_name.size(), name_area - 1));
+  StoreCounters(&h);
+  return h;
+}
+
+}  // namespace varnholt::paradox

@@ -1,0 +1,210 @@
+#include "stores/target_session.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "stores/paradox/required_fields.h"
+#include "stores/paradox/update_all.h"
+#include "stores/target_table.h"
+
+namespace varnholt {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kTableMissing[] = "Table does not exist.";
+// Added to a table name written without an extension.
+constexpr char kDefaultExtension[] = ".db";
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string JoinPath(const std::string& directory, const std::string& file_name) {
+  if (directory.empty()) return file_name;
+  if (directory.back() == '/') return directory + file_name;
+  return directory + "/" + file_name;
+}
+
+}  // namespace
+
+std::string EachLineOnce(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && std::find(lines.begin(), lines.end(), line) == lines.end()) {
+      lines.push_back(line);
+    }
+    start = end + 1;
+  }
+  std::string joined;
+  for (const std::string& line : lines) joined += (joined.empty() ? "" : "\n") + line;
+  return joined;
+}
+
+SharedTable::SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
+                         std::vector<bool> required, const uint64_t* command)
+    : table_(std::move(table)),
+      file_name_(std::move(file_name)),
+      required_(std::move(required)),
+      command_(command) {}
+
+void SharedTable::CheckRequired(const paradox::Record& record) const {
+  paradox::CheckRequired(*table_, required_, record);
+}
+
+void SharedTable::Refresh() {
+  if (*command_ != 0) {
+    if (looked_in_command_ == *command_) return;
+    looked_in_command_ = *command_;
+  }
+  if (table_->RefreshIfChanged()) {
+    ++version_;
+    ++reloads_;
+  }
+}
+
+void SharedTable::Save() {
+  const uint64_t loads = table_->load_count();
+  try {
+    table_->Save();
+  } catch (...) {
+    // A clash with another program's change makes the engine read the files again.
+    if (table_->load_count() != loads) {
+      ++version_;
+      ++reloads_;
+    }
+    throw;
+  }
+}
+
+paradox::RowId SharedTable::Insert(const paradox::Record& record) {
+  CheckRequired(record);
+  // The engine looks for another program's changes itself before it writes.
+  const uint64_t loads = table_->load_count();
+  paradox::RowId row = 0;
+  try {
+    row = table_->Insert(record);
+    if (table_->load_count() != loads) ++reloads_;
+  } catch (...) {
+    // A refused write may have made the engine read the files again.
+    ++version_;
+    ++reloads_;
+    throw;
+  }
+  ++version_;
+  return row;
+}
+
+void SharedTable::UpdateAll(
+    const std::vector<std::pair<paradox::RowId, paradox::Record>>& updates) {
+  const std::vector<paradox::RecordChange> changes =
+      paradox::CheckedChanges(*table_, updates, required_);
+  if (changes.empty()) return;
+  try {
+    paradox::WriteChanges(*table_, changes);
+  } catch (...) {
+    ++version_;
+    ++reloads_;
+    throw;
+  }
+  ++version_;
+}
+
+TargetSession::TargetSession() = default;
+TargetSession::~TargetSession() = default;
+
+std::string TargetSession::ResolvePath(const std::string& directory,
+                                       const std::string& file_name) {
+  auto key = std::make_pair(directory, file_name);
+  std::error_code error;
+  auto cached = resolved_.find(key);
+  if (cached != resolved_.end()) {
+    Resolved& r = cached->second;
+    if (command_ != 0 && r.seen_in_command == command_) return r.path;
+    if (fs::is_regular_file(r.path, error)) {
+      r.seen_in_command = command_;
+      return r.path;
+    }
+    resolved_.erase(cached);
+  }
+
+  fs::path asked = JoinPath(directory, file_name);
+  std::string wanted = asked.filename().string();
+  if (asked.filename().extension().empty()) wanted += kDefaultExtension;
+  fs::path folder = asked.parent_path();
+  if (folder.empty()) folder = ".";
+
+  std::string found;
+  std::string wanted_lower = Lower(wanted);
+  std::vector<std::string> matches;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    std::string name = it->path().filename().string();
+    if (Lower(name) == wanted_lower && it->is_regular_file(error)) matches.push_back(name);
+  }
+  if (!matches.empty()) {
+    // A name spelled exactly as asked wins over others that differ only in case.
+    std::sort(matches.begin(), matches.end());
+    auto exact = std::find(matches.begin(), matches.end(), wanted);
+    found = exact != matches.end() ? *exact : matches.front();
+  }
+  if (found.empty()) {
+    throw paradox::EngineError(std::string(kTableMissing) + "\nFile: " +
+                               (folder / wanted).string());
+  }
+  fs::path path = fs::weakly_canonical(folder / found, error);
+  if (error) path = folder / found;
+  resolved_[key] = Resolved{path.string(), command_};
+  return path.string();
+}
+
+SharedTable& TargetSession::OpenTable(const std::string& directory,
+                                      const std::string& file_name) {
+  std::string path = ResolvePath(directory, file_name);
+  auto it = tables_.find(path);
+  if (it != tables_.end()) return *it->second;
+  auto table = paradox::Table::Open(path, /*writable=*/true);
+  std::vector<bool> required = ReadRequiredFields(path, table->fields());
+  auto shared = std::make_unique<SharedTable>(std::move(table), fs::path(path).filename().string(),
+                                              std::move(required), &command_);
+  SharedTable& result = *shared;
+  tables_.emplace(path, std::move(shared));
+  return result;
+}
+
+void TargetSession::DiscardPendingRows() {
+  for (TargetTable* component : components_) component->DiscardPending();
+}
+
+void TargetSession::BeginCommand() {
+  if (command_depth_++ == 0) command_ = ++commands_begun_;
+}
+
+void TargetSession::EndCommand() {
+  if (--command_depth_ == 0) command_ = 0;
+}
+
+void TargetSession::SaveAll() {
+  std::string errors;
+  for (auto& [path, table] : tables_) {
+    try {
+      table->Save();
+    } catch (const std::exception& error) {
+      errors += (errors.empty() ? "" : "\n") + std::string(error.what());
+    }
+  }
+  if (!errors.empty()) throw paradox::EngineError(errors);
+}
+
+void TargetSession::Register(TargetTable* component) { components_.insert(component); }
+void TargetSession::Unregister(TargetTable* component) { components_.erase(component); }
+
+}  // namespace varnholt

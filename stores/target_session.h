@@ -1,0 +1,130 @@
+// TargetSession: the open tables of the target directory, shared by every table and statement
+// component of one process, as the accounting product's own engine shares them. One open
+// paradox::Table per file, so a row posted by a component is seen by a statement at once and a row
+// changed by a statement is seen by the components.
+//
+// Table file names resolve inside their directory without regard to case ("DL01MAST.db" finds
+// DL01MAST.DB); a name without an extension gets ".db". A missing table throws EngineError
+// "Table does not exist." with the file's path on the next line.
+#ifndef VARNHOLT_STORES_TARGET_SESSION_H_
+#define VARNHOLT_STORES_TARGET_SESSION_H_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stores/paradox/table.h"
+
+namespace varnholt {
+
+class TargetTable;
+
+// An engine message with each of its lines once, in their order, as the operator is shown it.
+std::string EachLineOnce(const std::string& text);
+
+// One open table and a version that changes whenever its rows may have changed, so components
+// know when a cached view of it is stale.
+class SharedTable {
+ public:
+  // `command` is the session's command count (0 outside commands), which Refresh reads.
+  SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
+              std::vector<bool> required, const uint64_t* command);
+
+  paradox::Table& table() { return *table_; }
+  // The file's name as found on disk.
+  const std::string& file_name() const { return file_name_; }
+  uint64_t version() const { return version_; }
+  // Changes whenever the engine read the files again, after which row ids may name other rows.
+  uint64_t reloads() const { return reloads_; }
+  // One flag per field: the table requires a value there.
+  const std::vector<bool>& required() const { return required_; }
+  // Throws StoreError "Field '<f>' must have a value" for the first required field left null.
+  void CheckRequired(const paradox::Record& record) const;
+
+  // Reads the files again if another program changed them. Inside a command it looks once: the
+  // files are locked against our other processes, and a program that ignores the lock is caught
+  // when the command saves.
+  void Refresh();
+  // Writes the rows posted since the last save to disk (see paradox::Table::Save).
+  void Save();
+  paradox::RowId Insert(const paradox::Record& record);
+
+  // Rewrites several records as one step (see paradox::CheckedChanges and WriteChanges): every
+  // check before the first write, and what was written put back when the engine refuses a write
+  // half-way. Unchanged records are skipped.
+  void UpdateAll(const std::vector<std::pair<paradox::RowId, paradox::Record>>& updates);
+
+ private:
+  std::unique_ptr<paradox::Table> table_;
+  std::string file_name_;
+  std::vector<bool> required_;
+  const uint64_t* command_;
+  uint64_t looked_in_command_ = 0;
+  uint64_t version_ = 1;
+  uint64_t reloads_ = 0;
+};
+
+class TargetSession {
+ public:
+  TargetSession();
+  ~TargetSession();
+  TargetSession(const TargetSession&) = delete;
+  TargetSession& operator=(const TargetSession&) = delete;
+
+  // The shared open table for file_name in directory (an empty directory is the working
+  // directory), opening it for writing on first use. Throws EngineError when the file is missing
+  // or the engine cannot open it.
+  SharedTable& OpenTable(const std::string& directory, const std::string& file_name);
+
+  // Bracket one command (nested brackets count as the one outside them); see SharedTable::Refresh.
+  void BeginCommand();
+  void EndCommand();
+
+  // To be called when a command ends with an error: every component drops its pending new row,
+  // so no partial row is posted by a later command.
+  void DiscardPendingRows();
+
+  // Saves every open table. A table that cannot be saved keeps its rows for the next save and
+  // does not stop the others; the error, thrown after all were tried, names each such table.
+  void SaveAll();
+
+  // Components register themselves for DiscardPendingRows.
+  void Register(TargetTable* component);
+  void Unregister(TargetTable* component);
+
+ private:
+  std::string ResolvePath(const std::string& directory, const std::string& file_name);
+
+  std::map<std::string, std::unique_ptr<SharedTable>> tables_;  // by canonical path
+  // (directory, file name as asked) -> path found, so repeated statements skip the listing.
+  // Inside a command a path is looked at on disk once: a statement per row must not cost a look.
+  struct Resolved {
+    std::string path;
+    uint64_t seen_in_command = 0;
+  };
+  std::map<std::pair<std::string, std::string>, Resolved> resolved_;
+  std::set<TargetTable*> components_;
+  int command_depth_ = 0;
+  uint64_t commands_begun_ = 0;
+  uint64_t command_ = 0;  // commands_begun_ while inside a command, else 0
+};
+
+// Brackets a command for as long as it lives.
+class CommandScope {
+ public:
+  explicit CommandScope(TargetSession& session) : session_(session) { session_.BeginCommand(); }
+  ~CommandScope() { session_.EndCommand(); }
+  CommandScope(const CommandScope&) = delete;
+  CommandScope& operator=(const CommandScope&) = delete;
+
+ private:
+  TargetSession& session_;
+};
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_STORES_TARGET_SESSION_H_

@@ -1,0 +1,83 @@
+// crash: the kill test on a sample school. press runs "IMPORT INTO VARNHOLT" and then "Update" on
+// fresh copies of the target and is killed (SIGKILL) at random moments; what each kill leaves is
+// checked, the command is run again, and the tables must equal an uninterrupted run's.
+//
+// usage: crash [--kills N] [--learners N] [--holds F] [--seed N] [--work DIR] [--press PATH] [-v]
+// Prints one line per kill with -v, and at the end "kills=N failures=N".
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+#include "tests/kill/kill_harness.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: crash [--kills N] [--learners N] [--holds F] [--seed N] [--work DIR] [--press PATH] [-v]\n"
+    "  --kills N     kills per command (default 50)\n"
+    "  --learners N  learners in the sample school (default 20000; parents 3/4 of it, 200 classes)\n"
+    "  --holds F     share of the school the target holds before (default 0.3333)\n"
+    "  --work DIR    scratch folder (default: a new one under the temp folder, removed at the end)\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  varnholt::reliability::KillOptions options;
+  options.press = VARNHOLT_PRESS;
+  options.kills_per_command = 50;
+  int learners = 20000;
+  bool verbose = false;
+  std::filesystem::path work;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--kills" && has_value) {
+      options.kills_per_command = std::atoi(argv[++i]);
+    } else if (arg == "--learners" && has_value) {
+      learners = std::atoi(argv[++i]);
+    } else if (arg == "--holds" && has_value) {
+      options.target_holds = std::atof(argv[++i]);
+    } else if (arg == "--seed" && has_value) {
+      options.seed = std::strtoull(argv[++i], nullptr, 10);
+    } else if (arg == "--work" && has_value) {
+      work = argv[++i];
+    } else if (arg == "--press" && has_value) {
+      options.press = argv[++i];
+    } else if (arg == "-v") {
+      verbose = true;
+    } else {
+      std::cerr << kUsage;
+      return 2;
+    }
+  }
+  options.school.learners = learners;
+  options.school.parents = learners * 3 / 4;
+  options.school.classes = 200;
+  const bool own_work = work.empty();
+  if (own_work) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "varnholt-crash-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      std::cerr << "crash: cannot make a scratch folder\n";
+      return 1;
+    }
+    work = pattern;
+  }
+  options.work = work;
+  if (verbose) options.log = &std::cout;
+
+  varnholt::reliability::KillSummary summary;
+  try {
+    summary = varnholt::reliability::RunKillTest(options);
+  } catch (const std::exception& error) {
+    std::cerr << "crash: set-up failed: " << error.what() << "\n";
+    return 1;
+  }
+  for (const auto& problem : summary.problems) std::cout << "failure: " << problem << "\n";
+  std::cout << "kills=" << summary.kills << " failures=" << summary.failures
+            << " (runs that ended before their signal, not counted: " << summary.finished_before_kill
+            << "; killed while saving: " << summary.kills_while_saving << ")\n";
+  if (own_work) std::filesystem::remove_all(work);
+  return summary.failures == 0 ? 0 : 1;
+}
