@@ -1,8 +1,8 @@
-// crash: the kill test on a sample school. press runs "IMPORT INTO VARNHOLT" and then "Update" on
+// kill-test: the kill test on a sample school. press runs "IMPORT INTO VARNHOLT" and then "Update" on
 // fresh copies of the target and is killed (SIGKILL) at random moments; what each kill leaves is
 // checked, the command is run again, and the tables must equal an uninterrupted run's.
 //
-// usage: crash [--kills N] [--learners N] [--holds F] [--seed N] [--work DIR] [--press PATH] [-v]
+// usage: kill-test [--kills N] [--learners N] [--holds F] [--seed N] [--work DIR] [--press PATH] [-v]
 // Prints one line per kill with -v, and at the end "kills=N failures=N".
 #include <cstdlib>
 #include <filesystem>
@@ -15,7 +15,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: crash [--kills N] [--learners N] [--holds F] [--seed N] [--work DIR] [--press PATH] [-v]\n"
+    "usage: kill-test [--kills N] [--learners N] [--holds F] [--seed N] [--work DIR] [--press PATH] [-v]\n"
     "  --kills N     kills per command (default 50)\n"
     "  --learners N  learners in the sample school (default 20000; parents 3/4 of it, 200 classes)\n"
     "  --holds F     share of the school the target holds before (default 0.3333)\n"
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   if (own_work) {
     std::string pattern = (std::filesystem::temp_directory_path() / "varnholt-crash-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
-      std::cerr << "crash: cannot make a scratch folder\n";
+      std::cerr << "kill-test: cannot make a scratch folder\n";
       return 1;
     }
     work = pattern;
