@@ -51,17 +51,29 @@ std::string EachLineOnce(const std::string& text) {
 }
 
 SharedTable::SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
-                         std::vector<bool> required, const uint64_t* command)
+                         std::vector<bool> required, const uint64_t* command, HeldFiles* held)
     : table_(std::move(table)),
       file_name_(std::move(file_name)),
       required_(std::move(required)),
-      command_(command) {}
+      command_(command),
+      held_files_(held) {}
 
 void SharedTable::CheckRequired(const paradox::Record& record) const {
   paradox::CheckRequired(*table_, required_, record);
 }
 
+void SharedTable::HoldForCommand() {
+  if (*command_ == 0 || hold_.held()) return;
+  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_);
+  hold_.Take(table_->path(), held_files_);
+}
+
+void SharedTable::ReleaseUnlessUnsaved() {
+  if (!table_->unsaved()) hold_.Release(held_files_);
+}
+
 void SharedTable::Refresh() {
+  HoldForCommand();
   if (*command_ != 0) {
     if (looked_in_command_ == *command_) return;
     looked_in_command_ = *command_;
@@ -73,9 +85,19 @@ void SharedTable::Refresh() {
 }
 
 void SharedTable::Save() {
+  if (!table_->unsaved()) return;
+  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_);
   const uint64_t loads = table_->load_count();
   try {
     table_->Save();
+    // The save put new files in place: hold those instead (a program quicker than us is caught at
+    // the next look).
+    if (hold_.held()) {
+      try {
+        hold_.Take(table_->path(), held_files_);
+      } catch (const StoreError&) {
+      }
+    }
   } catch (...) {
     // A clash with another program's change makes the engine read the files again.
     if (table_->load_count() != loads) {
@@ -88,6 +110,7 @@ void SharedTable::Save() {
 
 paradox::RowId SharedTable::Insert(const paradox::Record& record) {
   CheckRequired(record);
+  HoldForCommand();
   // The engine looks for another program's changes itself before it writes.
   const uint64_t loads = table_->load_count();
   paradox::RowId row = 0;
@@ -109,6 +132,7 @@ void SharedTable::UpdateAll(
   const std::vector<paradox::RecordChange> changes =
       paradox::CheckedChanges(*table_, updates, required_);
   if (changes.empty()) return;
+  HoldForCommand();
   try {
     paradox::WriteChanges(*table_, changes);
   } catch (...) {
@@ -171,10 +195,13 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
   std::string path = ResolvePath(directory, file_name);
   auto it = tables_.find(path);
   if (it != tables_.end()) return *it->second;
+  // The engine refuses another copy of ours first (its own lock), then we look for the accounting
+  // product; an open writes nothing, so a refused table is left as it was.
   auto table = paradox::Table::Open(path, /*writable=*/true);
+  CheckFolderNotInUse(FolderOf(path), held_files_);
   std::vector<bool> required = ReadRequiredFields(path, table->fields());
   auto shared = std::make_unique<SharedTable>(std::move(table), fs::path(path).filename().string(),
-                                              std::move(required), &command_);
+                                              std::move(required), &command_, &held_files_);
   SharedTable& result = *shared;
   tables_.emplace(path, std::move(shared));
   return result;
@@ -189,7 +216,10 @@ void TargetSession::BeginCommand() {
 }
 
 void TargetSession::EndCommand() {
-  if (--command_depth_ == 0) command_ = 0;
+  if (--command_depth_ == 0) {
+    command_ = 0;
+    for (auto& [path, table] : tables_) table->ReleaseUnlessUnsaved();
+  }
 }
 
 void TargetSession::SaveAll() {
@@ -200,6 +230,7 @@ void TargetSession::SaveAll() {
     } catch (const std::exception& error) {
       errors += (errors.empty() ? "" : "\n") + std::string(error.what());
     }
+    if (command_ == 0) table->ReleaseUnlessUnsaved();
   }
   if (!errors.empty()) throw paradox::EngineError(errors);
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "stores/paradox/table.h"
+#include "stores/target_folder_guard.h"
 
 namespace varnholt {
 
@@ -30,9 +31,10 @@ std::string EachLineOnce(const std::string& text);
 // know when a cached view of it is stale.
 class SharedTable {
  public:
-  // `command` is the session's command count (0 outside commands), which Refresh reads.
+  // `command` is the session's command count (0 outside commands), which Refresh reads; `held`
+  // the session's record of the files it holds locked.
   SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
-              std::vector<bool> required, const uint64_t* command);
+              std::vector<bool> required, const uint64_t* command, HeldFiles* held);
 
   paradox::Table& table() { return *table_; }
   // The file's name as found on disk.
@@ -49,9 +51,16 @@ class SharedTable {
   // files are locked against our other processes, and a program that ignores the lock is caught
   // when the command saves.
   void Refresh();
-  // Writes the rows posted since the last save to disk (see paradox::Table::Save).
+  // Writes the rows posted since the last save to disk (see paradox::Table::Save), after making sure
+  // the accounting product is not using the folder or the table (target_folder_guard.h).
   void Save();
   paradox::RowId Insert(const paradox::Record& record);
+
+  // Inside a command, locks the table's files for the accounting product to see, once; outside a
+  // command does nothing. Throws EngineError when the product holds one of them.
+  void HoldForCommand();
+  // Lets go of the files unless posts wait for a save (which then still needs them held).
+  void ReleaseUnlessUnsaved();
 
   // Rewrites several records as one step (see paradox::CheckedChanges and WriteChanges): every
   // check before the first write, and what was written put back when the engine refuses a write
@@ -63,7 +72,9 @@ class SharedTable {
   std::string file_name_;
   std::vector<bool> required_;
   const uint64_t* command_;
+  HeldFiles* held_files_;
   uint64_t looked_in_command_ = 0;
+  FamilyHold hold_;
   uint64_t version_ = 1;
   uint64_t reloads_ = 0;
 };
@@ -80,7 +91,8 @@ class TargetSession {
   // or the engine cannot open it.
   SharedTable& OpenTable(const std::string& directory, const std::string& file_name);
 
-  // Bracket one command (nested brackets count as the one outside them); see SharedTable::Refresh.
+  // Bracket one command (nested brackets count as the one outside them); see SharedTable::Refresh
+  // and HoldForCommand. Tables with no posts waiting are let go at the end of the outermost one.
   void BeginCommand();
   void EndCommand();
 
@@ -90,6 +102,7 @@ class TargetSession {
 
   // Saves every open table. A table that cannot be saved keeps its rows for the next save and
   // does not stop the others; the error, thrown after all were tried, names each such table.
+  // Outside a command, every table is let go afterwards.
   void SaveAll();
 
   // Components register themselves for DiscardPendingRows.
@@ -99,6 +112,7 @@ class TargetSession {
  private:
   std::string ResolvePath(const std::string& directory, const std::string& file_name);
 
+  HeldFiles held_files_;  // the files our tables hold locked; outlives tables_
   std::map<std::string, std::unique_ptr<SharedTable>> tables_;  // by canonical path
   // (directory, file name as asked) -> path found, so repeated statements skip the listing.
   // Inside a command a path is looked at on disk once: a statement per row must not cost a look.

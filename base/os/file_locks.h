@@ -1,0 +1,41 @@
+// Byte-range locks as other programs see them. The accounting product's engine marks the files it
+// uses with byte-range locks (a file server passes a Windows client's locks on as POSIX locks), and
+// honours them when another program holds them; flock, which our own copies use among themselves,
+// is invisible to it.
+#ifndef VARNHOLT_BASE_OS_FILE_LOCKS_H_
+#define VARNHOLT_BASE_OS_FILE_LOCKS_H_
+
+#include <string>
+
+namespace varnholt::os {
+
+// True when another process (or another open file of ours) holds a byte-range lock on any part of
+// the file at `path`. Asks without taking a lock, so it can never block the holder's reads or
+// writes. False when the file is missing or cannot be opened.
+bool HasForeignLock(const std::string& path);
+
+// A write lock over a whole file, held for as long as this object lives (or until Release). Other
+// processes' locks on the file are refused while it is held; reading and writing are not.
+class WholeFileLock {
+ public:
+  WholeFileLock() = default;
+  ~WholeFileLock();
+  WholeFileLock(WholeFileLock&& other) noexcept;
+  WholeFileLock& operator=(WholeFileLock&& other) noexcept;
+  WholeFileLock(const WholeFileLock&) = delete;
+  WholeFileLock& operator=(const WholeFileLock&) = delete;
+
+  // Takes the lock without waiting. Returns false (holding nothing) when another process holds a
+  // lock on the file; a file we may only read gets a shared lock, which still keeps writers out. A
+  // file that cannot be opened at all is not locked and not refused: true, holding nothing.
+  bool TryTake(const std::string& path);
+  void Release();
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace varnholt::os
+
+#endif  // VARNHOLT_BASE_OS_FILE_LOCKS_H_

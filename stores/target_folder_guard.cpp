@@ -1,0 +1,92 @@
+#include "stores/target_folder_guard.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "base/ascii.h"
+#include "stores/paradox/table.h"
+
+namespace varnholt {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The accounting product's engine keeps these in every data folder it has open.
+constexpr const char* kProductLockFiles[] = {"PARADOX.LCK", "PDOXUSRS.LCK"};
+// The files of a family that a save replaces.
+constexpr const char* kFamilyExtensions[] = {".db", ".px", ".mb"};
+
+constexpr char kDirectoryBusy[] = "Directory is busy.";
+constexpr char kCloseTheProduct[] =
+    "Close the Varnholt accounting program on every computer that uses this folder, then try again.";
+
+[[noreturn]] void ThrowInUse(const std::string& folder, const std::string& file) {
+  throw paradox::EngineError(std::string(kDirectoryBusy) + "\nDirectory: " + folder +
+                             "\nFile in use: " + file + "\n" + kCloseTheProduct);
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+  fs::path folder = fs::path(path).parent_path();
+  return folder.empty() ? std::string(".") : folder.string();
+}
+
+std::vector<std::string> FamilyFiles(const std::string& db_path) {
+  const std::string stem = fs::path(db_path).stem().string();
+  std::vector<std::string> found;
+  std::error_code error;
+  for (fs::directory_iterator it(FolderOf(db_path), error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    for (const char* extension : kFamilyExtensions) {
+      if (EqualsIgnoringAsciiCase(name, stem + extension)) found.push_back(it->path().string());
+    }
+  }
+  return found;
+}
+
+void CheckFolderNotInUse(const std::string& folder, const HeldFiles& ours) {
+  std::error_code error;
+  std::vector<std::string> lock_files;
+  std::vector<std::string> table_files;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    for (const char* lock_name : kProductLockFiles) {
+      if (EqualsIgnoringAsciiCase(name, lock_name)) lock_files.push_back(it->path().string());
+    }
+    const std::string extension = it->path().extension().string();
+    for (const char* family_extension : kFamilyExtensions) {
+      if (EqualsIgnoringAsciiCase(extension, family_extension)) table_files.push_back(it->path().string());
+    }
+  }
+  // The lock files first: they name what the operator must close.
+  for (const std::string& file : lock_files) {
+    if (os::HasForeignLock(file)) ThrowInUse(folder, file);
+  }
+  for (const std::string& file : table_files) {
+    if (ours.count(file) == 0 && os::HasForeignLock(file)) ThrowInUse(folder, file);
+  }
+}
+
+void FamilyHold::Take(const std::string& db_path, HeldFiles* ours) {
+  Release(ours);
+  std::vector<std::string> files = FamilyFiles(db_path);
+  std::vector<os::WholeFileLock> locks;
+  for (const std::string& file : files) {
+    os::WholeFileLock lock;
+    if (!lock.TryTake(file)) ThrowInUse(FolderOf(db_path), file);
+    locks.push_back(std::move(lock));
+  }
+  locks_ = std::move(locks);
+  files_ = std::move(files);
+  ours->insert(files_.begin(), files_.end());
+}
+
+void FamilyHold::Release(HeldFiles* ours) {
+  for (const std::string& file : files_) ours->erase(file);
+  files_.clear();
+  locks_.clear();
+}
+
+}  // namespace varnholt

@@ -1,0 +1,160 @@
+// The accounting product holding the target folder: its lock files or a table locked by another
+// process (as a file server does for a Windows client) refuse every command before anything is
+// written; stale lock files do not; and while a command uses a table, the product cannot lock it.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/passes/school_fixture.h"
+
+namespace varnholt::testing {
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A POSIX lock on a few bytes of `path`, held by a child process until Stop, as a file server holds
+// one for a client of the accounting product.
+class ForeignLock {
+ public:
+  explicit ForeignLock(const std::filesystem::path& path) {
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      int fd = ::open(path.c_str(), O_RDWR);
+      flock lock{};
+      lock.l_type = F_WRLCK;
+      lock.l_whence = SEEK_SET;
+      lock.l_start = 0x100;  // a range somewhere in the file, not the whole of it
+      lock.l_len = 4;
+      const char ok = (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) ? 1 : 0;
+      (void)!::write(ready[1], &ok, 1);
+      ::pause();
+      ::_exit(0);
+    }
+    char ok = 0;
+    locked_ = ::read(ready[0], &ok, 1) == 1 && ok == 1;
+    ::close(ready[0]);
+    ::close(ready[1]);
+  }
+  ~ForeignLock() { Stop(); }
+  bool locked() const { return locked_; }
+  void Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool locked_ = false;
+};
+
+// Whether another process can take a read lock on any part of `path` right now.
+bool OtherProcessCanLock(const std::filesystem::path& path) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    flock lock{};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    ::_exit(fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void WriteFile(const std::filesystem::path& path, size_t size) {
+  std::ofstream out(path, std::ios::binary);
+  out << std::string(size, '\x23');
+}
+
+sample::School OneLearnerSchool() {
+  sample::School s;
+  s.learners = {MakeLearner(1), MakeLearner(2)};
+  s.parents = {MakeParent(1)};
+  s.links = {Link(1, 10001, 1), Link(2, 10002, 1)};
+  s.classes = {MakeClass(101, "Gr 1A", "T01")};
+  return s;
+}
+
+class ProductInUseTest : public SchoolTest {
+ protected:
+  void SetUp() override {
+    SchoolTest::SetUp();
+    MakeSchool(OneLearnerSchool());
+    WriteFile(target_ / "PDOXUSRS.LCK", 1024);
+    WriteFile(target_ / "PARADOX.LCK", 110);
+  }
+};
+
+TEST_F(ProductInUseTest, LockedLockFilesRefuseEveryCommandUntilLetGo) {
+  for (const char* lock_file : {"PDOXUSRS.LCK", "PARADOX.LCK"}) {
+    SCOPED_TRACE(lock_file);
+    const auto before = TargetBytes();
+    ForeignLock product(target_ / lock_file);
+    ASSERT_TRUE(product.locked());
+    for (auto command : {&Commands::Button2Click, &Commands::Button3Click}) {
+      const std::string error = Click(command);
+      EXPECT_TRUE(Contains(error, "Directory is busy.\nDirectory: ")) << error;
+      EXPECT_TRUE(Contains(error, "File in use: ")) << error;
+      EXPECT_TRUE(Contains(error, lock_file)) << error;
+      EXPECT_TRUE(Contains(error, "Close the Varnholt accounting program on every computer")) << error;
+      EXPECT_TRUE(TargetBytes() == before);
+    }
+    EXPECT_TRUE(form_.messages.empty());
+  }
+  // Let go, the files still there: the same commands finish.
+  EXPECT_EQ(Click(&Commands::Button2Click), "");
+  EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 2u);
+  EXPECT_EQ(Click(&Commands::Button3Click), "");
+  EXPECT_EQ(form_.messages.size(), 2u);
+  EXPECT_TRUE(std::filesystem::exists(target_ / "PDOXUSRS.LCK"));
+}
+
+TEST_F(ProductInUseTest, StaleLockFilesAreLeftAlone) {
+  const auto lock_bytes = TargetBytes()["PDOXUSRS.LCK"];
+  EXPECT_EQ(Click(&Commands::Button2Click), "");
+  EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 2u);
+  EXPECT_TRUE(TargetBytes()["PDOXUSRS.LCK"] == lock_bytes);
+}
+
+TEST_F(ProductInUseTest, ALockOnOneTableRefusesTheCommand) {
+  const auto before = TargetBytes();
+  {
+    ForeignLock product(target_ / "CH01MAST.DB");
+    ASSERT_TRUE(product.locked());
+    const std::string error = Click(&Commands::Button2Click);
+    EXPECT_TRUE(Contains(error, "Directory is busy.")) << error;
+    EXPECT_TRUE(Contains(error, "CH01MAST.DB")) << error;
+  }
+  // The classes' tables were free, but the folder is in use: nothing is written.
+  EXPECT_TRUE(TargetBytes() == before);
+  EXPECT_EQ(Click(&Commands::Button2Click), "");
+  EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 2u);
+}
+
+TEST_F(ProductInUseTest, TablesAreLockedForOthersWhileACommandUsesThemOnly) {
+  ASSERT_EQ(Click(&Commands::Button2Click), "");
+  const auto table = target_ / "CH01MAST.DB";
+  EXPECT_TRUE(OtherProcessCanLock(table));
+  TargetSession& session = components().session;
+  {
+    CommandScope scope(session);
+    session.OpenTable(target_.string(), "CH01MAST.DB").Refresh();
+    EXPECT_FALSE(OtherProcessCanLock(table));
+    EXPECT_FALSE(OtherProcessCanLock(target_ / "CH01MAST.PX"));
+    EXPECT_TRUE(OtherProcessCanLock(target_ / "PDOXUSRS.LCK"));  // never ours to hold
+  }
+  EXPECT_TRUE(OtherProcessCanLock(table));
+}
+
+}  // namespace
+}  // namespace varnholt::testing
