@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "stores/target/paradox/table.h"
+#include "stores/paradox/table.h"
 
 namespace varnholt {
 namespace {

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "stores/regional_settings.h"
-#include "stores/store_error.h"
-#include "stores/target/field_conversion.h"
-#include "stores/target/paradox/table.h"
+#include "base/regional_settings.h"
+#include "base/store_error.h"
+#include "stores/paradox/field_conversion.h"
+#include "stores/paradox/table.h"
 
 namespace {
 
