@@ -1,6 +1,8 @@
-// The press tool as a process: exit codes and its "box:" lines.
+// The press tool as a process: exit codes, its "box:" lines and its pictures.
 #include <filesystem>
+#include <fstream>
 
+#include <QImage>
 #include <QProcess>
 #include <QStringList>
 
@@ -48,14 +50,20 @@ TEST(PressTest, ACaptionThatIsNoVisibleButtonRunsNothing) {
   }
 }
 
-TEST(PressTest, RunsTheRealCommandsOnASampleSchool) {
-  const std::filesystem::path school = std::filesystem::path(VARNHOLT_TEST_OUTPUT_DIR) / "press_school";
+// A small sample school, made afresh; returns its folder.
+std::filesystem::path MakeSchool(const char* name) {
+  const std::filesystem::path school = std::filesystem::path(VARNHOLT_TEST_OUTPUT_DIR) / name;
   std::filesystem::remove_all(school);
   QProcess make;
   make.start(VARNHOLT_MAKE_SAMPLE, {QString::fromStdString(school.string()), "--learners", "60", "--parents", "45",
                                     "--classes", "8"});
-  ASSERT_TRUE(make.waitForFinished(60000));
-  ASSERT_EQ(make.exitCode(), 0);
+  EXPECT_TRUE(make.waitForFinished(60000));
+  EXPECT_EQ(make.exitCode(), 0);
+  return school;
+}
+
+TEST(PressTest, RunsTheRealCommandsOnASampleSchool) {
+  const std::filesystem::path school = MakeSchool("press_school");
   const QString source = QString::fromStdString((school / "torbek.mdb").string());
   const QString target = QString::fromStdString((school / "varnholt").string());
   const PressRun run = Press({"--source", source, "--target", target, "--drive-c", DriveC("school"),
@@ -73,10 +81,60 @@ TEST(PressTest, RunsTheRealCommandsOnASampleSchool) {
   EXPECT_TRUE(empty.out_lines[0].startsWith("box: Could not find file")) << empty.out_lines[0].toStdString();
 }
 
+TEST(PressTest, PicturesTheWindowBeforeTheFirstClickAndUnderEachBox) {
+  const std::filesystem::path school = MakeSchool("press_pictures_school");
+  const std::filesystem::path pictures = school / "pictures";
+  const std::filesystem::path failed = school / "failed_pictures";
+  const QString target = QString::fromStdString((school / "varnholt").string());
+  const PressRun run = Press({"--source", QString::fromStdString((school / "torbek.mdb").string()), "--target", target,
+                              "--drive-c", DriveC("pictures"), "--pictures", QString::fromStdString(pictures.string()),
+                              "IMPORT INTO VARNHOLT", "Update"});
+  ASSERT_EQ(run.exit_code, 0) << run.err.toStdString();
+  ASSERT_EQ(run.out_lines, QStringList({"box: Finished", "box: Finished"}));
+  // No source: the import's error box instead.
+  const PressRun error_run = Press({"--source", "", "--target", target, "--drive-c", DriveC("pictures"), "--pictures",
+                                    QString::fromStdString(failed.string()), "IMPORT INTO VARNHOLT"});
+  ASSERT_EQ(error_run.exit_code, 0) << error_run.err.toStdString();
+
+  const QImage window(QString::fromStdString((pictures / "window.png").string()));
+  const QImage finished(QString::fromStdString((pictures / "box-1.png").string()));
+  const QImage error(QString::fromStdString((failed / "box-1.png").string()));
+  ASSERT_FALSE(window.isNull());
+  ASSERT_FALSE(finished.isNull());
+  ASSERT_FALSE(error.isNull());
+  EXPECT_TRUE(std::filesystem::exists(pictures / "box-2.png"));
+  EXPECT_FALSE(std::filesystem::exists(pictures / "box-3.png"));
+  // The whole window is in the picture, at least as large as its outer size.
+  EXPECT_GE(window.width(), 271);
+  EXPECT_GE(window.height(), 482);
+  // A box covers the middle of the window and leaves its corners as they were.
+  ASSERT_EQ(finished.size(), window.size());
+  const QPoint corner(window.width() / 8, window.height() - window.height() / 16);
+  const QRect middle(window.width() / 2 - 40, window.height() / 2 - 20, 80, 40);
+  EXPECT_EQ(finished.pixel(corner), window.pixel(corner));
+  EXPECT_NE(finished.copy(middle), window.copy(middle));
+  EXPECT_NE(error, finished);
+}
+
+TEST(PressTest, APicturesFolderThatCannotBeMadeRunsNothing) {
+  const std::filesystem::path school = MakeSchool("press_no_pictures_school");
+  const std::filesystem::path blocked = school / "file";
+  std::ofstream(blocked) << "not a folder";
+  const PressRun run = Press({"--source", QString::fromStdString((school / "torbek.mdb").string()), "--target",
+                              QString::fromStdString((school / "varnholt").string()), "--drive-c",
+                              DriveC("no_pictures"), "--pictures", QString::fromStdString((blocked / "pictures").string()),
+                              "IMPORT INTO VARNHOLT"});
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_TRUE(run.out_lines.isEmpty());
+  EXPECT_TRUE(run.err.contains("pictures")) << run.err.toStdString();
+  EXPECT_FALSE(std::filesystem::exists(DriveC("no_pictures").toStdString() + "/Varnholt import.csv"));
+}
+
 TEST(PressTest, RefusesAMalformedCommandLine) {
   EXPECT_EQ(Press({"Update"}).exit_code, 2);
   EXPECT_EQ(Press({"--source", "a", "--target", "b", "--date-separator", "ab", "Update"}).exit_code, 2);
   EXPECT_EQ(Press({"--source", "a", "--target", "b", "--bogus", "x"}).exit_code, 2);
+  EXPECT_EQ(Press({"--source", "a", "--target", "b", "Update", "--pictures"}).exit_code, 2);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // press: drives the real main window without a display. Types the two locations, clicks the named
 // visible buttons in order through the operator's click path, and prints every message box as one
-// line "box: TEXT". Exits 0 when every click ran (whatever the boxes say), 2 for a caption that is
-// not a visible button or a bad command line.
+// line "box: TEXT". With --pictures DIR it also saves DIR/window.png, the window before the first
+// click, and DIR/box-N.png, the window with its Nth message box over it. Exits 0 when every click
+// ran (whatever the boxes say), 1 when a picture cannot be written, 2 for a caption that is not a
+// visible button or a bad command line.
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -10,27 +12,38 @@
 #include <vector>
 
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include "app/Unit1.h"
 #include "app/platform/drive_c.h"
 #include "app/platform/environment.h"
+#include "app/platform/qt_platform_services.h"
 #include "app/platform/recording_platform_services.h"
 #include "app/startup.h"
+#include "tools/press/window_picture.h"
 
 namespace {
 
+constexpr int kPictureError = 1;
 constexpr int kUsageError = 2;
 
 constexpr char kUsage[] =
-    "usage: press --source PATH --target DIR [--drive-c DIR] [--date-separator C] CAPTION...\n";
+    "usage: press --source PATH --target DIR [--drive-c DIR] [--date-separator C] [--pictures DIR]\n"
+    "             CAPTION...\n";
+
+// The boxes in the pictures carry the title the program gives them, which comes from its file name.
+constexpr char kProgramFile[] = "varnholt-import";
+constexpr char kWindowPicture[] = "window.png";
 
 struct Options {
   std::optional<std::string> source;
   std::optional<std::string> target;
   std::optional<std::filesystem::path> drive_c;
   std::optional<char> date_separator;
+  std::optional<QString> pictures;
   std::vector<std::string> captions;
 };
 
@@ -50,6 +63,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       const std::string value = argv[++i];
       if (value.size() != 1) return std::nullopt;
       options.date_separator = value[0];
+    } else if (arg == "--pictures" && has_value) {
+      options.pictures = QString::fromLocal8Bit(argv[++i]);
     } else if (arg.starts_with("--")) {
       return std::nullopt;
     } else {
@@ -76,6 +91,14 @@ QPushButton* FindVisibleButton(varnholt::TForm1& form, const QString& caption) {
   return nullptr;
 }
 
+// Saves one picture into the pictures folder; says so on stderr when it cannot.
+bool Save(const QImage& picture, const QString& folder, const QString& name) {
+  const QString path = QDir(folder).filePath(name);
+  if (varnholt::SavePicture(picture, path)) return true;
+  std::cerr << "press: cannot write the picture " << path.toStdString() << "\n";
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,15 +116,30 @@ int main(int argc, char** argv) {
   QApplication application(qt_argc, qt_argv);
   varnholt::UseApplicationFont();
 
+  if (options->pictures && !QDir().mkpath(*options->pictures)) {
+    std::cerr << "press: cannot create the pictures folder " << options->pictures->toStdString() << "\n";
+    return kPictureError;
+  }
+  // The real boxes, made only to be pictured; they never wait for an answer.
+  const varnholt::QtPlatformServices real_boxes(varnholt::ApplicationTitle(QString::fromUtf8(kProgramFile)));
+  bool pictures_written = true;
+  int box_count = 0;
+
   varnholt::RecordingPlatformServices platform;
-  platform.on_box = [](const varnholt::RecordingPlatformServices::Box& box) {
-    std::cout << varnholt::BoxLine(box.text).toStdString() << std::endl;
-  };
   varnholt::RegionalSettings regional = varnholt::SystemRegionalSettings();
   if (options->date_separator) regional.date_separator = *options->date_separator;
   const std::filesystem::path drive_c = options->drive_c.value_or(varnholt::DriveCFolder());
 
   varnholt::TForm1 form(platform, varnholt::MakeCommandEnvironment(drive_c, regional));
+  platform.on_box = [&](const varnholt::RecordingPlatformServices::Box& box) {
+    std::cout << varnholt::BoxLine(box.text).toStdString() << std::endl;
+    if (!options->pictures) return;
+    const auto shown = box.kind == varnholt::RecordingPlatformServices::BoxKind::kError
+                           ? real_boxes.MakeErrorBox(&form, box.text)
+                           : real_boxes.MakeMessageBox(&form, box.text);
+    pictures_written &= Save(varnholt::PictureWithBox(form, *shown), *options->pictures,
+                             QStringLiteral("box-%1.png").arg(++box_count));
+  };
   varnholt::Form1 = &form;
   form.show();
   form.Edit1->setText(QString::fromStdString(*options->source));
@@ -118,10 +156,14 @@ int main(int argc, char** argv) {
     }
     buttons.push_back(button);
   }
+  if (options->pictures) {
+    QCoreApplication::processEvents();
+    pictures_written &= Save(varnholt::PictureOfWindow(form), *options->pictures, QString::fromUtf8(kWindowPicture));
+  }
   for (QPushButton* button : buttons) {
     button->click();
     QCoreApplication::processEvents();
   }
   varnholt::Form1 = nullptr;
-  return EXIT_SUCCESS;
+  return pictures_written ? EXIT_SUCCESS : kPictureError;
 }
