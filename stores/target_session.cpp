@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "stores/paradox/engine_message.h"
 #include "stores/paradox/required_fields.h"
 #include "stores/paradox/update_all.h"
 #include "stores/target_table.h"
@@ -14,7 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kTableMissing[] = "Table does not exist.";
 // Added to a table name written without an extension.
 constexpr char kDefaultExtension[] = ".db";
 
@@ -181,8 +181,7 @@ std::string TargetSession::ResolvePath(const std::string& directory,
     found = exact != matches.end() ? *exact : matches.front();
   }
   if (found.empty()) {
-    throw paradox::EngineError(std::string(kTableMissing) + "\nFile: " +
-                               (folder / wanted).string());
+    throw paradox::TableMissingError((folder / wanted).string());
   }
   fs::path path = fs::weakly_canonical(folder / found, error);
   if (error) path = folder / found;

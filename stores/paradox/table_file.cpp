@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "stores/paradox/block.h"
+#include "stores/paradox/engine_message.h"
 
 namespace varnholt::paradox {
 
@@ -51,10 +52,6 @@ std::string SiblingPath(const std::string& db_path, const std::string& ext) {
   fs::path out = p;
   out.replace_extension("." + e);
   return out.string();
-}
-
-std::string KeyViolation(const std::string& path) {
-  return path + ": Key violation (a record with this key already exists)";
 }
 
 }  // namespace
@@ -939,7 +936,7 @@ RowId TableFile::Insert(const Record& record) {
   if (header_.key_field_count > 0) {
     RowId duplicate = kNoRow;
     Locate(KeyOf(raw.data()), &pos, &slot, &duplicate);
-    if (duplicate != kNoRow) throw EngineError(KeyViolation(path_));
+    if (duplicate != kNoRow) throw KeyViolationError(path_);
   }
   const auto row = static_cast<RowId>(rows_.size());
   try {
@@ -980,7 +977,7 @@ void TableFile::Update(RowId row, const Record& record) {
   if (header_.key_field_count > 0 && std::memcmp(raw.data(), old.data(), key_size_) != 0) {
     RowId duplicate = kNoRow;
     Locate(KeyOf(raw.data()), &pos, &slot, &duplicate);
-    if (duplicate != kNoRow) throw EngineError(KeyViolation(path_));
+    if (duplicate != kNoRow) throw KeyViolationError(path_);
     in_place = chain_[pos] == loc.block && (slot == loc.slot || slot == loc.slot + 1);
   }
   IndexRemove(row);

@@ -5,15 +5,11 @@
 #include <unordered_set>
 #include <variant>
 
+#include "stores/paradox/engine_message.h"
+
 namespace varnholt::paradox {
 
 namespace {
-
-constexpr char kKeyViolation[] = "Key violation.";
-
-EngineError KeyViolation(const Table& table) {
-  return EngineError(std::string(kKeyViolation) + "\nTable: " + table.path());
-}
 
 // The key fields' values as bytes, equal exactly when the values are.
 std::string KeyBytes(const Record& record, int key_fields) {
@@ -58,14 +54,14 @@ void CheckKeys(Table& table, const std::vector<std::pair<RowId, Record>>& update
   std::unordered_set<RowId> selected;
   for (const auto& [row, record] : updates) {
     selected.insert(row);
-    if (!final_keys.insert(KeyBytes(record, key_fields)).second) throw KeyViolation(table);
+    if (!final_keys.insert(KeyBytes(record, key_fields)).second) throw KeyViolationError(table.path());
   }
   for (const RecordChange& change : changes) {
     const Record& record = *change.new_record;
     if (KeysEqual(record, change.old_record, key_fields)) continue;
     for (RowId other : table.FindEqual(0, record[0])) {
       if (selected.count(other) == 0 && KeysEqual(table.Get(other), record, key_fields)) {
-        throw KeyViolation(table);
+        throw KeyViolationError(table.path());
       }
     }
   }

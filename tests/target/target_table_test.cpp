@@ -232,6 +232,27 @@ TEST_F(TargetTableTest, RefusedPostLeavesTheTableAsItWasAndDiscardingDropsTheRow
   EXPECT_EQ(Snapshot(dir_.path()), before);
 }
 
+TEST_F(TargetTableTest, KeyViolationReadsTheSameFromAnInsertAndFromAStatement) {
+  Bind(dl01mast_, "DL01MAST.DB");
+  for (const char* code : {"31", "32"}) {
+    dl01mast_.Insert();
+    dl01mast_.SetFieldText("DL01_CODE", code);
+    dl01mast_.Post();
+  }
+  dl01mast_.Insert();
+  dl01mast_.SetFieldText("DL01_CODE", "31");
+  const std::string from_insert = ErrorOf([&] { dl01mast_.Post(); });
+  session_.DiscardPendingRows();
+
+  SqlStatement update("Update", session_, settings_);
+  update.SetDatabaseName(dir_.path());
+  update.SetText("UPDATE DL01MAST.DB SET DL01_CODE = '31' WHERE DL01_CODE = '32'");
+  const std::string from_statement = ErrorOf([&] { update.ExecSQL(); });
+
+  EXPECT_EQ(from_insert, "Key violation.\nTable: " + dir_.path() + "/DL01MAST.DB");
+  EXPECT_EQ(from_insert, from_statement);
+}
+
 TEST_F(TargetTableTest, FailedFieldWriteLeavesAPartialRowThatIsDiscarded) {
   Bind(ch01mast_, "CH01MAST.DB");
   ch01mast_.Insert();
