@@ -206,6 +206,18 @@ class TargetTable::Impl {
     return TextFromValue(Engine([&] { return table_->table().GetField(view_[pos_], index); }), settings_);
   }
 
+  int FieldWidth(std::string_view field) const {
+    RequireOpen();
+    return table_->table().fields()[FieldIndex(field)].size;
+  }
+
+  bool HoldsWhole(std::string_view field, std::string_view text) const {
+    RequireOpen();
+    const paradox::Field& definition = table_->table().fields()[FieldIndex(field)];
+    if (definition.type != paradox::FieldType::kAlpha) return true;
+    return table_->table().StoredLength(text) <= static_cast<size_t>(definition.size);
+  }
+
   void Insert() {
     RequireOpen();
     PostPending();
@@ -369,6 +381,10 @@ void TargetTable::SetFilter(const std::string& text) { impl_->SetFilter(text); }
 void TargetTable::SetFiltered(bool on) { impl_->SetFiltered(on); }
 std::string TargetTable::FieldText(std::string_view field) const {
   return impl_->FieldText(field);
+}
+int TargetTable::FieldWidth(std::string_view field) const { return impl_->FieldWidth(field); }
+bool TargetTable::HoldsWhole(std::string_view field, std::string_view text) const {
+  return impl_->HoldsWhole(field, text);
 }
 void TargetTable::Insert() { impl_->Insert(); }
 void TargetTable::SetFieldText(std::string_view field, const std::string& text) {

@@ -60,6 +60,13 @@ class TargetTable {
   // The current row's value as text; empty when null or when no row passes the filter.
   std::string FieldText(std::string_view field) const;
 
+  // The width of a field as the table's own definition on disk gives it (alpha: bytes of the
+  // table's code page), and whether a character field stores `text` whole, uncut: its bytes in that
+  // code page fit the width. Fields of other kinds count as holding any text whole. Both throw
+  // "<Name>: Field '<f>' not found".
+  int FieldWidth(std::string_view field) const;
+  bool HoldsWhole(std::string_view field, std::string_view text) const;
+
   // A new blank row, pending until Post(); a pending row is posted first.
   void Insert();
   // Sets a field of the pending row from text (see the contract in the .cpp for conversions).

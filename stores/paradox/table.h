@@ -101,6 +101,9 @@ class Table {
   virtual int key_field_count() const = 0;
   // Case-insensitive; -1 when the table has no such field.
   virtual int FindField(std::string_view name) const = 0;
+  // The bytes UTF-8 text takes in an alpha field of this table, in its code page and before any
+  // cut to width (a character the code page lacks counted as what stands in for it).
+  virtual size_t StoredLength(std::string_view text) const = 0;
 
   // Rows in table order (key order for keyed tables).
   virtual std::vector<RowId> Rows() = 0;

@@ -103,6 +103,10 @@ void TableFile::RemoveLeftOverSaves() const {
   std::filesystem::remove(px_path_ + kSavingSuffix, ec);
 }
 
+size_t TableFile::StoredLength(std::string_view text) const {
+  return code_page_->FromUtf8(text, std::string::npos).size();
+}
+
 int TableFile::FindField(std::string_view name) const {
   // Called for every field read and written, mostly with the same literals row after row: the field
   // last found for a text at that address is tried first, taken when its name equals the text.

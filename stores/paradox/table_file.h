@@ -37,6 +37,7 @@ class TableFile final : public Table {
   const std::vector<Field>& fields() const override { return fields_; }
   int key_field_count() const override { return header_.key_field_count; }
   int FindField(std::string_view name) const override;
+  size_t StoredLength(std::string_view text) const override;
 
   std::vector<RowId> Rows() override;
   size_t RecordCount() override;

@@ -253,6 +253,31 @@ TEST_F(TargetTableTest, KeyViolationReadsTheSameFromAnInsertAndFromAStatement) {
   EXPECT_EQ(from_insert, from_statement);
 }
 
+TEST_F(TargetTableTest, WholeCodesCountTheTableCodePageBytesAgainstItsWidthOnDisk) {
+  // A learner table whose code is narrower than the sample's, as another product version has it.
+  std::filesystem::remove(dir_.path() + "/CH01MAST.DB");
+  std::filesystem::remove(dir_.path() + "/CH01MAST.PX");
+  paradox::TableSchema narrow;
+  narrow.fields = {{"CH01_CODE", paradox::FieldType::kAlpha, 4},
+                   {"CH01_DATE_OF_BIRTH", paradox::FieldType::kDate, 4}};
+  narrow.key_field_count = 1;
+  paradox::Table::Create(dir_.path() + "/CH01MAST.DB", narrow);
+  Bind(ch01mast_, "CH01MAST.DB");
+
+  EXPECT_EQ(ch01mast_.FieldWidth("ch01_code"), 4);
+  EXPECT_TRUE(ch01mast_.HoldsWhole("CH01_CODE", ""));
+  EXPECT_TRUE(ch01mast_.HoldsWhole("CH01_CODE", "ABCD"));
+  EXPECT_FALSE(ch01mast_.HoldsWhole("CH01_CODE", "ABCDE"));
+  // Four characters of code page 437 are four bytes there, though eight in UTF-8.
+  EXPECT_TRUE(ch01mast_.HoldsWhole("CH01_CODE", "\u00C4\u00D6\u00DC\u00E9"));
+  EXPECT_FALSE(ch01mast_.HoldsWhole("CH01_CODE", "\u00C4\u00D6\u00DC\u00E9x"));
+  // The euro sign, which the code page lacks, is stored as the three letters standing in for it.
+  EXPECT_FALSE(ch01mast_.HoldsWhole("CH01_CODE", "AB\u20AC"));
+  EXPECT_TRUE(ch01mast_.HoldsWhole("CH01_DATE_OF_BIRTH", "01/02/2010 and more"));
+  EXPECT_EQ(ErrorOf([&] { ch01mast_.HoldsWhole("CH01_NOPE", "x"); }),
+            "Ch01mast: Field 'CH01_NOPE' not found");
+}
+
 TEST_F(TargetTableTest, FailedFieldWriteLeavesAPartialRowThatIsDiscarded) {
   Bind(ch01mast_, "CH01MAST.DB");
   ch01mast_.Insert();
