@@ -2,6 +2,7 @@
 
 #include "passes/filter_text.h"
 #include "passes/import_passes.h"
+#include "passes/whole_codes.h"
 
 namespace varnholt {
 namespace {
@@ -16,6 +17,7 @@ void ImportClasses(SourceTable& classes, TargetTable& target, const char* filter
     target.SetFilter(QuotedFilter(filter_opening, classes.FieldText("ClassName"), kFilterClosing));
     target.SetFiltered(true);
     if (classes.FieldText("ClassName") != target.FieldText(code_field)) {
+      RequireWholeCode(target, code_field, classes.FieldText("ClassName"), "Class", "the class name");
       target.Insert();
       target.SetFieldText(code_field, classes.FieldText("ClassName"));
       target.SetFieldText(description_field, classes.FieldText("EdCode"));

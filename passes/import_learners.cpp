@@ -2,6 +2,7 @@
 
 #include "passes/filter_text.h"
 #include "passes/import_passes.h"
+#include "passes/whole_codes.h"
 #include "base/store_error.h"
 
 namespace varnholt {
@@ -56,6 +57,7 @@ void ImportLearners(StoreComponents& c, LearnerImportForm form) {
     target.SetFiltered(true);
     const std::string learner_id = learners.FieldText("LearnerID");
     if (learner_id != target.FieldText("CH01_CODE")) {
+      RequireWholeCode(target, "CH01_CODE", learner_id, "Learner " + learner_id + ": learner id", "the learner id");
       const std::string birth = ConvertDate(learner_id, "BirthDate", learners.FieldText("BirthDate"),
                                             kCompactDateLength, "YYYYMMDD", ReorderCompactDate);
       const std::string admitted = ConvertDate(learner_id, "thedate", learners.FieldText("thedate"),
@@ -70,6 +72,10 @@ void ImportLearners(StoreComponents& c, LearnerImportForm form) {
 
       c.Classes.SetFilter(UnquotedFilter(kClassOpening, learners.FieldText("Class")));
       c.Classes.SetFiltered(true);
+      RequireWholeLearnerLinks(target, learner_id, kParentCodePrefix + parent_id,
+                               learners.FieldText("Status") == kSourceIsCurrent
+                                   ? std::optional<std::string>(c.Classes.FieldText("ClassName"))
+                                   : std::nullopt);
 
       target.Insert();
       target.SetFieldText("CH01_CODE", learners.FieldText("LearnerID"));

@@ -2,6 +2,7 @@
 
 #include "passes/filter_text.h"
 #include "passes/import_passes.h"
+#include "passes/whole_codes.h"
 
 namespace varnholt {
 namespace {
@@ -20,6 +21,8 @@ void ImportParents(StoreComponents& c) {
     target.SetFiltered(true);
     const std::string account = kParentCodePrefix + parents.FieldText("ParentId");
     if (account != target.FieldText("DL01_code")) {
+      RequireWholeCode(target, "DL01_CODE", account, "Parent " + parents.FieldText("ParentId") + ": account code",
+                       "the parent id");
       target.Insert();
       target.SetFieldText("DL01_CODE", kParentCodePrefix + parents.FieldText("ParentId"));
       target.SetFieldText("DL01_DESCRIPTION", parents.FieldText("Sname"));

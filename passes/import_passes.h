@@ -1,7 +1,9 @@
 // The import passes: row-by-row addition of what the target lacks. Each examines every source row
 // once, in order, looks it up in the target by a filter and an exact comparison, and inserts and
 // posts a new row when the target lacks it. They catch nothing: a failing store operation throws
-// and ends the command, leaving the rows posted before it.
+// and ends the command, leaving the rows posted before it. A row whose code (or a learner's class
+// or account code) its target field cannot hold whole ends the command before it is written
+// (passes/whole_codes.h); other text is cut to its field's width.
 #ifndef VARNHOLT_PASSES_IMPORT_PASSES_H_
 #define VARNHOLT_PASSES_IMPORT_PASSES_H_
 

@@ -1,7 +1,9 @@
 #include "passes/update_passes.h"
 
 #include "passes/filter_text.h"
+#include "passes/import_passes.h"
 #include "passes/update_statements.h"
+#include "passes/whole_codes.h"
 
 namespace varnholt {
 namespace {
@@ -41,6 +43,12 @@ void UpdateLearners(StoreComponents& c) {
     c.tblParent_Child.SetFiltered(true);
     c.Classes.SetFilter(UnquotedFilter("Classid=", learners.FieldText("Class")));
     c.Classes.SetFiltered(true);
+    // The statement would store a cut class or account code; the target's width is Ch01mast's.
+    RequireWholeLearnerLinks(c.Ch01mast, learners.FieldText("LearnerID"),
+                             kParentCodePrefix + c.tblParent_Child.FieldText("Parentid"),
+                             learners.FieldText("Status") == "C"
+                                 ? std::optional<std::string>(c.Classes.FieldText("ClassName"))
+                                 : std::nullopt);
     ComposeStatement(c.Update2, LearnerStatementLines(ReaderOf(learners), ReaderOf(c.tblParent_Child),
                                                       ReaderOf(c.Classes)));
     c.Update2.ExecSQL();
