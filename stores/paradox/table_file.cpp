@@ -104,6 +104,10 @@ void TableFile::RemoveLeftOverSaves() const {
 }
 
 size_t TableFile::StoredLength(std::string_view text) const {
+  // ASCII is one byte in every code page: most codes are counted without converting them.
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return text.size();
+  }
   return code_page_->FromUtf8(text, std::string::npos).size();
 }
 
