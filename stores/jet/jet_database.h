@@ -1,4 +1,4 @@
-// JetDatabase: a Jet 3 or Jet 4 database file opened read-only through libmdb, with its password
+// JetDatabase: a Jet 3 or Jet 4 database file opened read-only by the reader in stores/jet, with its password
 // checked; reads a table whole into a TableSnapshot.
 //
 // Messages (StoreError), each naming the file:

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "stores/jet/jet_format.h"
-#include "stores/text_util.h"
+#include "base/utf8.h"
 
 namespace varnholt {
 
