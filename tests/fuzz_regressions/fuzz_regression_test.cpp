@@ -19,7 +19,7 @@
 #include "stores/sql/update_executor.h"
 #include "stores/paradox/field_codec.h"
 #include "tests/fuzz/filter_fuzz.h"
-#include "tests/fuzz/jet_header_fuzz.h"
+#include "tests/fuzz/jet_file_fuzz.h"
 #include "tests/fuzz/local_sql_fuzz.h"
 #include "tests/fuzz/paradox_table_fuzz.h"
 
@@ -218,8 +218,8 @@ TEST(FuzzCorpus, EverySeedPassesItsTarget) {
         fuzz::FuzzFilter(bytes.data(), bytes.size(), filter::Dialect::kParadox);
       } else if (name == "fuzz_local_sql") {
         fuzz::FuzzLocalSql(bytes.data(), bytes.size());
-      } else if (name == "fuzz_jet_header") {
-        fuzz::FuzzJetHeader(bytes.data(), bytes.size());
+      } else if (name == "fuzz_jet_file") {
+        fuzz::FuzzJetFile(bytes.data(), bytes.size());
       } else if (name == "fuzz_paradox_table") {
         fuzz::FuzzParadoxTable(bytes.data(), bytes.size());
       } else {
