@@ -92,7 +92,7 @@ struct Format {
   // Column descriptors.
   size_t column_entry;
   size_t col_type;
-  size_t col_number;  // one byte is read: the null-mask bit and the sort key
+  size_t col_number;  // u16: the null-mask bit, and the order of the columns
   size_t col_var_index;  // u16
   size_t col_precision;
   size_t col_scale;
@@ -106,12 +106,53 @@ struct Format {
 };
 
 inline constexpr Format kJet3Format = {
-    false, 2048, 0x08, 0x0A, 0x0C, 0x17, 0x19, 0x1F, 0x23, 0x2B, 8,
-    18,    0,    1,    3,    9,    10,   13,   14,   16,   1,    1,
+    .jet4 = false,
+    .page_size = 2048,
+    .row_count = 0x08,
+    .row_offsets = 0x0A,
+    .tdef_num_rows = 0x0C,
+    .tdef_num_var_cols = 0x17,
+    .tdef_num_cols = 0x19,
+    .tdef_num_real_indexes = 0x1F,
+    .tdef_owned_map = 0x23,
+    .tdef_columns = 0x2B,
+    .real_index_entry = 8,
+    .column_entry = 18,
+    .col_type = 0,
+    .col_number = 1,
+    .col_var_index = 3,
+    .col_precision = 9,
+    .col_scale = 10,
+    .col_flags = 13,
+    .col_fixed_offset = 14,
+    .col_length = 16,
+    .name_length_size = 1,
+    .row_column_count_size = 1,
 };
+
 inline constexpr Format kJet4Format = {
-    true, 4096, 0x0C, 0x0E, 0x10, 0x2B, 0x2D, 0x33, 0x37, 0x3F, 12,
-    25,   0,    5,    7,    11,   12,   15,   21,   23,   2,    2,
+    .jet4 = true,
+    .page_size = 4096,
+    .row_count = 0x0C,
+    .row_offsets = 0x0E,
+    .tdef_num_rows = 0x10,
+    .tdef_num_var_cols = 0x2B,
+    .tdef_num_cols = 0x2D,
+    .tdef_num_real_indexes = 0x33,
+    .tdef_owned_map = 0x37,
+    .tdef_columns = 0x3F,
+    .real_index_entry = 12,
+    .column_entry = 25,
+    .col_type = 0,
+    .col_number = 5,
+    .col_var_index = 7,
+    .col_precision = 11,
+    .col_scale = 12,
+    .col_flags = 15,
+    .col_fixed_offset = 21,
+    .col_length = 23,
+    .name_length_size = 2,
+    .row_column_count_size = 2,
 };
 
 inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }

@@ -2,6 +2,9 @@
 // every column type read the same, table for table and row for row (see oracle_compare.h).
 #include <gtest/gtest.h>
 
+#include "stores/jet/catalog.h"
+#include "stores/jet/data_page.h"
+#include "stores/jet/table_definition.h"
 #include "stores/source/jet_database.h"
 #include "tests/jet/jet_test_files.h"
 #include "tests/jet/oracle_compare.h"
@@ -22,6 +25,19 @@ TEST(JetOracleTest, GenuineAccessFilesReadLikeMdbExport) {
   }
 }
 
+// The kind of the usage map naming the table's pages: 0 inline, 1 through bitmap pages.
+int OwnedMapType(const std::string& path, const std::string& table) {
+  const JetPageReader pages(path, jet_format::kJet4Format, 0);
+  for (const JetCatalogEntry& entry : ReadJetCatalog(pages)) {
+    if (entry.name != table) continue;
+    const uint32_t map = ReadTableDefinition(pages, entry.definition_page).owned_pages_map;
+    std::vector<uint8_t> page;
+    pages.Read(map >> 8, &page);
+    return page[FindJetRow(page, pages.Format(), map & 0xFF)->start];
+  }
+  return -1;
+}
+
 void ExpectGeneratedSchoolReadsLikeMdbExport(int learners) {
   ScratchDir dir;
   sample::SchoolOptions options;
@@ -30,6 +46,7 @@ void ExpectGeneratedSchoolReadsLikeMdbExport(int learners) {
   const std::string path = dir.File("school.mdb");
   sample::WriteSourceDatabase(path, sample::GenerateSchool(options));
   EXPECT_GT(ExpectSameAsMdbExport(path, sample::kSourcePassword), learners);
+  EXPECT_EQ(OwnedMapType(path, "Classes"), 0);
 }
 
 TEST(JetOracleTest, GeneratedSchoolReadsLikeMdbExport) { ExpectGeneratedSchoolReadsLikeMdbExport(600); }
@@ -71,14 +88,15 @@ TEST(JetOracleTest, EveryColumnTypeNullsLongMemosAndNonLatinTextReadLikeMdbExpor
   }
   // Wide rows spread the second table over more than 512 pages: its usage map has bitmap pages.
   std::vector<std::vector<Cell>> wide;
-  for (int i = 0; i < 2600; ++i) wide.push_back({Cell{int64_t{i}}, Cell{Repeat("x", 240)}, Cell{Repeat("y", 240)}});
+  for (int i = 0; i < 4500; ++i) wide.push_back({Cell{int64_t{i}}, Cell{Repeat("x", 240)}, Cell{Repeat("y", 240)}});
   jet::WriteDatabase(path, {{"Types", EveryTypeColumns(), rows},
                             {"Wide",
                              {{"Id", jet::ColumnType::kLong},
                               {"A", jet::ColumnType::kText, 255},
                               {"B", jet::ColumnType::kText, 255}},
                              wide}});
-  EXPECT_EQ(ExpectSameAsMdbExport(path, ""), 2900);
+  EXPECT_EQ(ExpectSameAsMdbExport(path, ""), 4800);
+  EXPECT_EQ(OwnedMapType(path, "Wide"), 1);
 }
 
 }  // namespace
