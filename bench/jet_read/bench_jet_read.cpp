@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "stores/source/jet_database.h"
-#include "stores/store_error.h"
+#include "stores/jet/jet_database.h"
+#include "base/store_error.h"
 
 namespace {
 

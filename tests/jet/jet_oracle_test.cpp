@@ -5,7 +5,7 @@
 #include "stores/jet/catalog.h"
 #include "stores/jet/data_page.h"
 #include "stores/jet/table_definition.h"
-#include "stores/source/jet_database.h"
+#include "stores/jet/jet_database.h"
 #include "tests/jet/jet_test_files.h"
 #include "tests/jet/oracle_compare.h"
 #include "tools/sample_school/school.h"

@@ -6,8 +6,8 @@
 
 #include "stores/jet/jet_text.h"
 #include "stores/jet/value_text.h"
-#include "stores/source/jet_database.h"
-#include "stores/store_error.h"
+#include "stores/jet/jet_database.h"
+#include "base/store_error.h"
 #include "tests/jet/jet_test_files.h"
 #include "tests/jet/oracle_compare.h"
 #include "tools/jet-dump/jet_dump.h"

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "stores/regional_settings.h"
-#include "stores/source/jet_database.h"
+#include "base/regional_settings.h"
+#include "stores/jet/jet_database.h"
 #include "tests/jetwriter/mdb_test_support.h"
 
 namespace varnholt {

@@ -1,8 +1,8 @@
 #include "tools/jet-dump/jet_dump.h"
 
-#include "stores/regional_settings.h"
-#include "stores/source/jet_database.h"
-#include "stores/store_error.h"
+#include "base/regional_settings.h"
+#include "stores/jet/jet_database.h"
+#include "base/store_error.h"
 
 namespace varnholt {
 
