@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "stores/jet/jet_database.h"
 #include "base/store_error.h"
+#include "stores/jet/jet_database.h"
 
 namespace {
 
@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
       rows = 0;
       for (const std::string& name : database->TableNames()) rows += database->ReadTable(name).RowCount();
       best_cpu = std::min(best_cpu, CpuSeconds() - cpu_start);
-      best_wall = std::min(best_wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count());
+      best_wall =
+          std::min(best_wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count());
     }
   } catch (const varnholt::StoreError& e) {
     std::fprintf(stderr, "bench_jet_read: %s\n", e.what());

@@ -23,8 +23,7 @@ unsigned JetRowCount(std::span<const uint8_t> page, const jet_format::Format& fo
 
 // Where row `row` lies; nullopt when its offsets point outside the page or overlap the next row.
 // REQUIRES: row < JetRowCount(page, format).
-std::optional<JetRowSlot> FindJetRow(std::span<const uint8_t> page, const jet_format::Format& format,
-                                     unsigned row);
+std::optional<JetRowSlot> FindJetRow(std::span<const uint8_t> page, const jet_format::Format& format, unsigned row);
 
 // True for a data page of the table whose definition is at `definition_page`.
 bool IsDataPageOf(std::span<const uint8_t> page, uint32_t definition_page);

@@ -82,17 +82,17 @@ struct Format {
   size_t row_count;  // u16
   size_t row_offsets;
   // Table definitions.
-  size_t tdef_num_rows;      // u32
-  size_t tdef_num_var_cols;  // u16
-  size_t tdef_num_cols;      // u16
+  size_t tdef_num_rows;          // u32
+  size_t tdef_num_var_cols;      // u16
+  size_t tdef_num_cols;          // u16
   size_t tdef_num_real_indexes;  // u32
-  size_t tdef_owned_map;     // u32 page << 8 | row of the usage-map row
-  size_t tdef_columns;       // first column descriptor, after the real-index entries
+  size_t tdef_owned_map;         // u32 page << 8 | row of the usage-map row
+  size_t tdef_columns;           // first column descriptor, after the real-index entries
   size_t real_index_entry;
   // Column descriptors.
   size_t column_entry;
   size_t col_type;
-  size_t col_number;  // u16: the null-mask bit, and the order of the columns
+  size_t col_number;     // u16: the null-mask bit, and the order of the columns
   size_t col_var_index;  // u16
   size_t col_precision;
   size_t col_scale;
@@ -157,8 +157,8 @@ inline constexpr Format kJet4Format = {
 
 inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
 }
 inline uint64_t Get64(const uint8_t* p) {
   return static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "stores/jet/jet_format.h"
 #include "base/utf8.h"
+#include "stores/jet/jet_format.h"
 
 namespace varnholt {
 

@@ -12,21 +12,21 @@
 namespace varnholt {
 
 struct JetColumn {
-  std::string name;  // UTF-8
-  uint8_t type = 0;  // jet_format::kType...
-  unsigned number = 0;  // the row's null-mask bit; columns are listed in this order
+  std::string name;        // UTF-8
+  uint8_t type = 0;        // jet_format::kType...
+  unsigned number = 0;     // the row's null-mask bit; columns are listed in this order
   unsigned var_index = 0;  // variable columns: the entry in the row's offset table
   bool fixed = false;
   unsigned fixed_offset = 0;  // fixed columns: from the end of the row's column count
-  unsigned length = 0;  // stored bytes of a fixed column; Text: characters x 2 (Jet 4)
-  unsigned scale = 0;  // Decimal: digits after the point
+  unsigned length = 0;        // stored bytes of a fixed column; Text: characters x 2 (Jet 4)
+  unsigned scale = 0;         // Decimal: digits after the point
 };
 
 struct JetTableDefinition {
   uint32_t page = 0;
   uint32_t row_count = 0;  // as last recorded; a file closed badly may say 0
   unsigned var_column_count = 0;
-  uint32_t owned_pages_map = 0;  // page << 8 | row of the usage-map row
+  uint32_t owned_pages_map = 0;    // page << 8 | row of the usage-map row
   std::vector<JetColumn> columns;  // by number
 };
 

@@ -59,7 +59,8 @@ void ScanJetTable(const JetPageReader& pages, const JetTableDefinition& table, c
       std::span<const uint8_t> row = std::span<const uint8_t>(page).subspan(slot->start, slot->size);
       if (slot->flags & kRowOverflow) {
         if (row.size() < kRowPointerSize) continue;
-        const std::optional<std::span<const uint8_t>> moved = MovedRow(pages, table.page, Get32(row.data()), &moved_page);
+        const std::optional<std::span<const uint8_t>> moved =
+            MovedRow(pages, table.page, Get32(row.data()), &moved_page);
         if (!moved) continue;
         row = *moved;
       }

@@ -29,21 +29,22 @@ TEST(JetDumpTest, PrintsEachTableAsCsvOfFieldTexts) {
   const std::string path = dir.File("dump.mdb");
   jet::WriteOptions options;
   options.password = "Talvern";
-  jet::WriteDatabase(path,
-                     {{"Learners",
-                       {{"Id", jet::ColumnType::kLong},
-                        {"Name", jet::ColumnType::kText, 40},
-                        {"Admitted", jet::ColumnType::kDateTime},
-                        {"Active", jet::ColumnType::kBoolean},
-                        {"Fee", jet::ColumnType::kCurrency}},
-                       {{Cell{int64_t{1}}, Cell{std::string("O'Neill, \"Jr\"")},
-                         Cell{jet::DateTime::FromCivil(2024, 2, 29, 13, 5, 9)}, Cell{true}, Cell{jet::Currency{123400}}},
-                        {Cell{int64_t{-2}}, Cell{std::string("")}, Cell{jet::DateTime::FromCivil(2024, 3, 1)}, Cell{false},
-                         Cell{}},
-                        {Cell{}, Cell{std::string("two\nlines")}, Cell{}, Cell{false}, Cell{jet::Currency{-5}}}}},
-                      {"Classes", {{"Classid", jet::ColumnType::kLong}, {"ClassName", jet::ColumnType::kText, 20}},
-                       {{Cell{int64_t{7}}, Cell{std::string("Grade 1")}}}}},
-                     options);
+  jet::WriteDatabase(
+      path,
+      {{"Learners",
+        {{"Id", jet::ColumnType::kLong},
+         {"Name", jet::ColumnType::kText, 40},
+         {"Admitted", jet::ColumnType::kDateTime},
+         {"Active", jet::ColumnType::kBoolean},
+         {"Fee", jet::ColumnType::kCurrency}},
+        {{Cell{int64_t{1}}, Cell{std::string("O'Neill, \"Jr\"")}, Cell{jet::DateTime::FromCivil(2024, 2, 29, 13, 5, 9)},
+          Cell{true}, Cell{jet::Currency{123400}}},
+         {Cell{int64_t{-2}}, Cell{std::string("")}, Cell{jet::DateTime::FromCivil(2024, 3, 1)}, Cell{false}, Cell{}},
+         {Cell{}, Cell{std::string("two\nlines")}, Cell{}, Cell{false}, Cell{jet::Currency{-5}}}}},
+       {"Classes",
+        {{"Classid", jet::ColumnType::kLong}, {"ClassName", jet::ColumnType::kText, 20}},
+        {{Cell{int64_t{7}}, Cell{std::string("Grade 1")}}}}},
+      options);
   const std::string learners =
       "Id,Name,Admitted,Active,Fee\n"
       "1,\"O'Neill, \"\"Jr\"\"\",2024/02/29 13:05:09,True,12.34\n"

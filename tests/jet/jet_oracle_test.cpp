@@ -4,8 +4,8 @@
 
 #include "stores/jet/catalog.h"
 #include "stores/jet/data_page.h"
-#include "stores/jet/table_definition.h"
 #include "stores/jet/jet_database.h"
+#include "stores/jet/table_definition.h"
 #include "tests/jet/jet_test_files.h"
 #include "tests/jet/oracle_compare.h"
 #include "tools/sample_school/school.h"
@@ -65,8 +65,8 @@ std::string Repeat(const std::string& piece, int times) {
 TEST(JetOracleTest, EveryColumnTypeNullsLongMemosAndNonLatinTextReadLikeMdbExport) {
   ScratchDir dir;
   const std::string path = dir.File("types.mdb");
-  const std::vector<std::string> names = {"Ελένη Δημητρίου", "Іван Петренко", "O'Neill, \"Jr\"", "张伟",
-                                          "line\none", "Zoë 😀 Ndlovu", ""};
+  const std::vector<std::string> names = {
+      "Ελένη Δημητρίου", "Іван Петренко", "O'Neill, \"Jr\"", "张伟", "line\none", "Zoë 😀 Ndlovu", ""};
   const std::vector<std::string> memos = {"short", Repeat("memo on one LVAL row ", 150),
                                           Repeat("a memo over many LVAL pages, ", 1500),
                                           Repeat("Ωé многие страницы ", 900), ""};
@@ -77,11 +77,10 @@ TEST(JetOracleTest, EveryColumnTypeNullsLongMemosAndNonLatinTextReadLikeMdbExpor
       continue;
     }
     const double day = (i % 3 == 0) ? -700.25 - i : (i % 3 == 1) ? 45000.5 + i / 7.0 : 1.2e6 + i;
-    rows.push_back({Cell{int64_t{i * 7919 - 1000000}}, Cell{int64_t{(i * 37) % 65536 - 32768}},
-                    Cell{int64_t{i % 256}}, Cell{names[i % names.size()]},
-                    i % 4 == 3 ? Cell{} : Cell{memos[i % memos.size()]}, Cell{jet::DateTime{day}},
-                    Cell{i * 1.1e-3 - 0.05}, Cell{i * 0.37 - 20.0}, Cell{jet::Currency{i * 123457LL - 9000000}},
-                    Cell{i % 2 == 0},
+    rows.push_back({Cell{int64_t{i * 7919 - 1000000}}, Cell{int64_t{(i * 37) % 65536 - 32768}}, Cell{int64_t{i % 256}},
+                    Cell{names[i % names.size()]}, i % 4 == 3 ? Cell{} : Cell{memos[i % memos.size()]},
+                    Cell{jet::DateTime{day}}, Cell{i * 1.1e-3 - 0.05}, Cell{i * 0.37 - 20.0},
+                    Cell{jet::Currency{i * 123457LL - 9000000}}, Cell{i % 2 == 0},
                     Cell{std::string("{6F9619FF-8B86-D011-B42D-00C04FC9") + std::to_string(1000 + i) + "}"},
                     Cell{(i % 5 == 0 ? std::string("-") : std::string()) + std::to_string(i * 98765) + "." +
                          std::to_string(i % 10)}});
@@ -89,12 +88,11 @@ TEST(JetOracleTest, EveryColumnTypeNullsLongMemosAndNonLatinTextReadLikeMdbExpor
   // Wide rows spread the second table over more than 512 pages: its usage map has bitmap pages.
   std::vector<std::vector<Cell>> wide;
   for (int i = 0; i < 4500; ++i) wide.push_back({Cell{int64_t{i}}, Cell{Repeat("x", 240)}, Cell{Repeat("y", 240)}});
-  jet::WriteDatabase(path, {{"Types", EveryTypeColumns(), rows},
-                            {"Wide",
-                             {{"Id", jet::ColumnType::kLong},
-                              {"A", jet::ColumnType::kText, 255},
-                              {"B", jet::ColumnType::kText, 255}},
-                             wide}});
+  jet::WriteDatabase(
+      path, {{"Types", EveryTypeColumns(), rows},
+             {"Wide",
+              {{"Id", jet::ColumnType::kLong}, {"A", jet::ColumnType::kText, 255}, {"B", jet::ColumnType::kText, 255}},
+              wide}});
   EXPECT_EQ(ExpectSameAsMdbExport(path, ""), 4800);
   EXPECT_EQ(OwnedMapType(path, "Wide"), 1);
 }

@@ -4,10 +4,10 @@
 
 #include <sstream>
 
+#include "base/store_error.h"
+#include "stores/jet/jet_database.h"
 #include "stores/jet/jet_text.h"
 #include "stores/jet/value_text.h"
-#include "stores/jet/jet_database.h"
-#include "base/store_error.h"
 #include "tests/jet/jet_test_files.h"
 #include "tests/jet/oracle_compare.h"
 #include "tools/jet-dump/jet_dump.h"
@@ -55,7 +55,8 @@ TEST(JetReaderTest, DeletedRowsAreLeftOutAsMdbExportLeavesThemOut) {
   const std::string path = SmallTable(dir, 8);
   std::string bytes = ReadBytes(path);
   const uint32_t page = DataPagesOf(bytes, kFirstTableDefinition).at(0);
-  for (unsigned row : {2u, 5u}) PutLe16(&bytes, OffsetEntry(page, row), Le16(bytes, OffsetEntry(page, row)) | kDeletedFlags);
+  for (unsigned row : {2u, 5u})
+    PutLe16(&bytes, OffsetEntry(page, row), Le16(bytes, OffsetEntry(page, row)) | kDeletedFlags);
   WriteBytes(path, bytes);
   EXPECT_EQ(Ids(path), (std::vector<int64_t>{0, 1, 3, 4, 6, 7}));
   EXPECT_EQ(ExpectSameAsMdbExport(path, ""), 6);
@@ -128,17 +129,21 @@ TEST(JetReaderTest, EncodedPagesReadLikePlainOnes) {
   const std::string path = dir.File("plain.mdb");
   std::vector<std::vector<Cell>> rows;
   for (int i = 0; i < 400; ++i) {
-    rows.push_back({Cell{int64_t{i}}, Cell{"Ndlovu " + std::to_string(i)}, Cell{std::string(i % 50 == 0 ? 9000 : 5, 'm')}});
+    rows.push_back(
+        {Cell{int64_t{i}}, Cell{"Ndlovu " + std::to_string(i)}, Cell{std::string(i % 50 == 0 ? 9000 : 5, 'm')}});
   }
   jet::WriteOptions options;
   options.password = "Talvern";
-  jet::WriteDatabase(path,
-                     {{"T", {{"Id", jet::ColumnType::kLong}, {"Name", jet::ColumnType::kText, 40},
-                             {"Notes", jet::ColumnType::kMemo}}, rows}},
-                     options);
+  jet::WriteDatabase(
+      path,
+      {{"T",
+        {{"Id", jet::ColumnType::kLong}, {"Name", jet::ColumnType::kText, 40}, {"Notes", jet::ColumnType::kMemo}},
+        rows}},
+      options);
   std::string bytes = ReadBytes(path);
   constexpr uint32_t kKey = 0x5EC0DE42;
-  for (uint32_t page = 1; page < bytes.size() / kJet4Page; ++page) Rc4(kKey ^ page, &bytes[page * kJet4Page], kJet4Page);
+  for (uint32_t page = 1; page < bytes.size() / kJet4Page; ++page)
+    Rc4(kKey ^ page, &bytes[page * kJet4Page], kJet4Page);
   PutLe32(&bytes, kJetDatabaseKeyOffset, Le32(bytes, kJetDatabaseKeyOffset) ^ kKey);
   const std::string encoded = dir.File("encoded.mdb");
   WriteBytes(encoded, bytes);
@@ -155,7 +160,8 @@ TEST(JetReaderTest, DamagedStructuresAreRefusedAsDamaged) {
   auto read = [&] { JetDatabase::Open(path, "")->ReadTable("T"); };
   const size_t definition = kFirstTableDefinition * kJet4Page;
   const uint32_t map = Le32(good, definition + 0x37);
-  const size_t map_row = (map >> 8) * kJet4Page + (Le16(good, (map >> 8) * kJet4Page + kRowOffsets + 2 * (map & 0xFF)) & 0x1FFF);
+  const size_t map_row =
+      (map >> 8) * kJet4Page + (Le16(good, (map >> 8) * kJet4Page + kRowOffsets + 2 * (map & 0xFF)) & 0x1FFF);
   const uint32_t data_page = DataPagesOf(good, kFirstTableDefinition).at(0);
   const size_t row0_end = (data_page + 1) * kJet4Page;
 

@@ -47,10 +47,10 @@ inline std::vector<jet::Column> EveryTypeColumns() {
   jet::Column decimal{"Amount", ColumnType::kDecimal};
   decimal.precision = 28;
   decimal.scale = 4;
-  return {{"Id", ColumnType::kLong},     {"Small", ColumnType::kInteger}, {"Tiny", ColumnType::kByte},
-          {"Name", ColumnType::kText, 60}, {"Notes", ColumnType::kMemo},    {"When", ColumnType::kDateTime},
-          {"Score", ColumnType::kDouble}, {"Ratio", ColumnType::kSingle},  {"Fee", ColumnType::kCurrency},
-          {"Active", ColumnType::kBoolean}, {"Key", ColumnType::kGuid},     decimal};
+  return {{"Id", ColumnType::kLong},        {"Small", ColumnType::kInteger}, {"Tiny", ColumnType::kByte},
+          {"Name", ColumnType::kText, 60},  {"Notes", ColumnType::kMemo},    {"When", ColumnType::kDateTime},
+          {"Score", ColumnType::kDouble},   {"Ratio", ColumnType::kSingle},  {"Fee", ColumnType::kCurrency},
+          {"Active", ColumnType::kBoolean}, {"Key", ColumnType::kGuid},      decimal};
 }
 
 }  // namespace varnholt

@@ -1,8 +1,8 @@
 #include "tools/jet-dump/jet_dump.h"
 
 #include "base/regional_settings.h"
-#include "stores/jet/jet_database.h"
 #include "base/store_error.h"
+#include "stores/jet/jet_database.h"
 
 namespace varnholt {
 
