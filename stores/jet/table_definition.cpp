@@ -49,6 +49,8 @@ class Cursor {
 
 JetTableDefinition ReadTableDefinition(const JetPageReader& pages, uint32_t page) {
   const Format& f = pages.Format();
+  // Page 0 is the file header; a catalog naming it names no definition.
+  if (page == 0) throw JetFormatError("a table definition is said to be on the header page");
   const std::vector<uint8_t> bytes = DefinitionBytes(pages, page);
   JetTableDefinition table;
   table.page = page;
