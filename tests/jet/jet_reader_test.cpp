@@ -86,6 +86,17 @@ TEST(JetReaderTest, MovedRowIsReadAtItsOwnPlace) {
   EXPECT_EQ(Ids(path), (std::vector<int64_t>{0, 2, 3}));
 }
 
+TEST(JetReaderTest, DataPageListingNoRowsGivesNone) {
+  // libmdb tries row 0 of every data page it moves to, even one listing no rows, and reads
+  // whatever bytes lie there as a row.
+  ScratchDir dir;
+  const std::string path = SmallTable(dir, 3);
+  std::string bytes = ReadBytes(path);
+  PutLe16(&bytes, DataPagesOf(bytes, kFirstTableDefinition).at(0) * kJet4Page + kRowCount, 0);
+  WriteBytes(path, bytes);
+  EXPECT_EQ(Ids(path), std::vector<int64_t>{});
+}
+
 TEST(JetReaderTest, Jet3PasswordIsCheckedAndItsTablesReadLikeMdbExport) {
   if (!HaveSharedFiles()) GTEST_SKIP() << "no genuine sample files";
   ScratchDir dir;
