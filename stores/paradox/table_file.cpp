@@ -98,7 +98,7 @@ Header TableFile::LoadHeader() {
   }
   try {
     code_page_ = std::make_unique<CodePage>(h.code_page);
-  } catch (const EngineError& e) {
+  } catch (const StoreError& e) {
     throw EngineError(path_ + ": " + e.what());
   }
   fields_ = h.fields;
