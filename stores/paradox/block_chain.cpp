@@ -151,6 +151,11 @@ void BlockChain::RepairCounters() {
   h.last_block = chain_.empty() ? 0 : chain_.back();
 }
 
+size_t BlockChain::UsedBytes(uint16_t block) const {
+  const size_t records = block - 1u < block_rows_.size() ? block_rows_[block - 1].size() : 0;
+  return kBlockHeaderSize + records * record_size_;
+}
+
 size_t BlockChain::RecordCount() const {
   size_t n = 0;
   for (uint16_t b : chain_) n += block_rows_[b - 1].size();

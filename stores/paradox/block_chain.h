@@ -48,6 +48,8 @@ class BlockChain {
   const std::vector<uint16_t>& blocks() const { return chain_; }
   const std::vector<RowId>& rows_of(uint16_t block) const { return block_rows_[block - 1]; }
   int BlockCount(uint16_t block) const { return static_cast<int>(block_rows_[block - 1].size()); }
+  // Bytes of `block` that its header and records take (a block outside the chain: its header).
+  size_t UsedBytes(uint16_t block) const;
   size_t RecordCount() const;
   // True when `row` names a record in the table.
   bool Holds(RowId row) const { return row < rows_.size() && rows_[row].block != 0; }

@@ -31,9 +31,19 @@ void BlockStore::Read(const OsFile& file, size_t header_size, size_t block_size,
   }
 }
 
-void BlockStore::Write(OsFile* file, size_t header_size, size_t file_blocks) {
+void BlockStore::Write(OsFile* file, size_t header_size, size_t file_blocks,
+                       const std::function<size_t(uint16_t)>& used_bytes) {
   const size_t blocks = std::max(file_blocks, physical_blocks_);
-  const uint64_t size = std::max<uint64_t>(header_size + blocks * block_size_, file_size_);
+  uint64_t size = std::max<uint64_t>(header_size + blocks * block_size_, file_size_);
+  if (blocks == physical_blocks_ && file_size_ < size) {
+    // The last block was short on disk and is still the last: it stays short as long as nothing
+    // but zeros lies past the old end, which is how a reader fills the missing tail.
+    const auto last_block = static_cast<uint16_t>(blocks);
+    const uint8_t* last = Data(last_block);
+    size_t used = block_size_;
+    while (used > used_bytes(last_block) && last[used - 1] == 0) --used;
+    size = std::max<uint64_t>(file_size_, header_size + (blocks - 1) * block_size_ + used);
+  }
   const size_t chunk_bytes = kBlocksPerChunk * block_size_;
   uint64_t at = header_size;
   for (size_t c = 0; c < chunks_.size() && at < size; ++c) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,8 +22,11 @@ class BlockStore {
             const std::string& path);
   // Writes the blocks after the header: `file_blocks` of them, or as many as the file last read or
   // written held when that is more, and at least that file's bytes, so that saving never drops
-  // bytes another program may have put there.
-  void Write(OsFile* file, size_t header_size, size_t file_blocks);
+  // bytes another program may have put there. A last block that was short on disk stays short
+  // while only zeros lie past its old end and past the `used_bytes` of it that hold its header and
+  // records.
+  void Write(OsFile* file, size_t header_size, size_t file_blocks,
+             const std::function<size_t(uint16_t)>& used_bytes);
 
   // The bytes of block `block` (1-based). REQUIRES: the block is held.
   uint8_t* Data(uint16_t block) const;

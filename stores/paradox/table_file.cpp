@@ -193,9 +193,8 @@ void TableFile::Repair(bool db_stale) {
     header_.change_count1 = NextChangeCount(header_.change_count1);
     StoreCounters(&header_);
   }
-  // The index is written whole at the save, which also puts its stamp right.
-  unsaved_ = true;
-  Save();
+  // In memory only: opening writes nothing. The repair reaches the disk with the first save that
+  // has rows to write, whose .PX also carries the right stamp.
   repaired_ = true;
 }
 
@@ -312,7 +311,8 @@ void TableFile::Save() {
   }
   lock_.Adopt(SaveFamily(path_, px_path_, index_ ? &*index_ : nullptr, Stamp(), [this](OsFile* file) {
     file->WriteAt(0, header_.raw.data(), header_.raw.size());
-    blocks_.Write(file, header_.header_size, header_.file_blocks);
+    blocks_.Write(file, header_.header_size, header_.file_blocks,
+                  [this](uint16_t block) { return chain_.UsedBytes(block); });
   }));
   unsaved_ = false;
   lock_.Remember();

@@ -52,7 +52,8 @@ class TableFile final : public Table {
 
   // Secondary index files that the table's own engine keeps current (we refuse to write then).
   const std::vector<std::string>& maintained_indexes() const { return maintained_indexes_; }
-  // True when the last open found lagging counters or index entries and rewrote them.
+  // True when the last read found lagging counters or a .PX behind the blocks and put them right
+  // in memory; they reach the disk with the first save that has rows to write.
   bool repaired() const { return repaired_; }
 
  private:
@@ -61,6 +62,7 @@ class TableFile final : public Table {
   // Reads and checks the header, and sets up the fields and their codec from it.
   Header LoadHeader();
   void LoadPrimaryIndex(bool* stale);
+  // Puts lagging counters (db_stale) right in memory; a rebuilt .PX is already in index_.
   void Repair(bool db_stale);
   void RequireWritable();
   void CheckRow(RowId row) const;
