@@ -1,5 +1,6 @@
 #include "stores/filter/filter_expression.h"
 #include "base/ascii.h"
+#include "base/calendar.h"
 #include "base/case_fold.h"
 #include "base/utf8.h"
 
@@ -88,21 +89,6 @@ std::optional<double> ReadNumber(std::string_view text) {
   return value;
 }
 
-int64_t DaysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;  // days since 1970-01-01
-}
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-int DaysInMonth(int y, int m) {
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
-}
-
 // Reads an unsigned decimal run at text[*i].
 bool ReadInt(std::string_view text, size_t* i, int* out) {
   size_t start = *i;
@@ -161,7 +147,7 @@ std::optional<double> ReadDate(std::string_view text) {
     }
     if (i != text.size() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
   }
-  return DayCount(year, month, day, hour, minute, second);
+  return DateTimeFromCivil(year, month, day, hour, minute, second);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -479,10 +465,10 @@ std::string TextOperand(Dialect dialect, const Literal& literal) {
 bool LikeMatch(std::string_view subject, std::string_view pattern) {
   size_t s = 0, p = 0;
   size_t star_p = std::string_view::npos, star_s = 0;
+  // A lead byte's claimed length; a stray byte or a cut sequence is one character of one byte.
   auto char_len = [](std::string_view t, size_t i) {
-    unsigned char b = static_cast<unsigned char>(t[i]);
-    size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 1;
-    return i + n <= t.size() ? n : 1;
+    size_t n = Utf8SequenceLength(t[i]);
+    return n != 0 && i + n <= t.size() ? n : 1;
   };
   while (s < subject.size()) {
     if (p < pattern.size() && (pattern[p] == '*' || pattern[p] == '%')) {
@@ -538,14 +524,6 @@ FilterSyntaxError::FilterSyntaxError(std::string_view text, const std::string& r
       reason_(reason),
       position_(position) {}
 
-
-double DayCount(int year, int month, int day, int hour, int minute, int second) {
-  // Jet keeps the time of day as a positive fraction also before the epoch: -1.25 is 1899-12-29 06:00.
-  const int64_t kEpoch = DaysFromCivil(1899, 12, 30);
-  double days = static_cast<double>(DaysFromCivil(year, month, day) - kEpoch);
-  double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
-  return days >= 0 ? days + fraction : days - fraction;
-}
 
 Expression::Expression(std::string text, Dialect dialect, std::shared_ptr<const Node> root)
     : text_(std::move(text)), dialect_(dialect), root_(std::move(root)) {}
