@@ -420,12 +420,7 @@ std::string TextFromValue(const paradox::Value& value, const RegionalSettings& s
       double days = std::floor(stamp.milliseconds / kMillisecondsPerDay);
       auto ms = static_cast<int64_t>(stamp.milliseconds - days * kMillisecondsPerDay);
       std::string text = FormatDate(static_cast<int32_t>(days), settings);
-      // Appended piece by piece: `" " + FormatTime(...)` inserts at the front of a temporary,
-      // where GCC 12 at -O3 reports a false -Wrestrict overlap.
-      if (ms != 0) {
-        text += ' ';
-        text += FormatTime(ms, settings);
-      }
+      if (ms != 0) text += " " + FormatTime(ms, settings);
       return text;
     }
     std::string operator()(const paradox::Bytes&) const { return {}; }
