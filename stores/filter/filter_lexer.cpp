@@ -31,29 +31,7 @@ void Lexer::Advance() {
     }
     token_.text = text_.substr(start, pos_ - start);
   } else if (c == '\'') {
-    token_.type = TokenType::kString;
-    const size_t start = ++pos_;
-    bool doubled = false;  // a quote written twice: the text must be copied to undo it
-    for (;;) {
-      size_t quote = text_.find('\'', pos_);
-      if (quote == std::string_view::npos) Fail("the quoted text is not closed", token_.position);
-      if (quote + 1 < text_.size() && text_[quote + 1] == '\'') {
-        doubled = true;
-        pos_ = quote + 2;
-        continue;
-      }
-      pos_ = quote + 1;
-      break;
-    }
-    token_.text = text_.substr(start, pos_ - 1 - start);
-    if (doubled) {
-      unescaped_.clear();
-      for (size_t i = 0; i < token_.text.size(); ++i) {
-        unescaped_ += token_.text[i];
-        if (token_.text[i] == '\'') ++i;
-      }
-      token_.text = unescaped_;
-    }
+    ReadString();
   } else if (c == '#') {
     token_.type = TokenType::kDate;
     size_t end = text_.find('#', pos_ + 1);
@@ -72,25 +50,7 @@ void Lexer::Advance() {
     pos_ = end + 1;
   } else if (IsDigit(c) || ((c == '-' || c == '+' || c == '.') && pos_ + 1 < text_.size() &&
                             (IsDigit(text_[pos_ + 1]) || text_[pos_ + 1] == '.'))) {
-    token_.type = TokenType::kNumber;
-    size_t start = pos_;
-    if (c == '-' || c == '+') ++pos_;
-    while (pos_ < text_.size() && IsDigit(text_[pos_])) ++pos_;
-    if (pos_ < text_.size() && text_[pos_] == '.') {
-      ++pos_;
-      while (pos_ < text_.size() && IsDigit(text_[pos_])) ++pos_;
-    }
-    if (pos_ < text_.size() && (text_[pos_] == 'e' || text_[pos_] == 'E')) {
-      size_t exponent = pos_ + 1;
-      if (exponent < text_.size() && (text_[exponent] == '+' || text_[exponent] == '-')) ++exponent;
-      if (exponent < text_.size() && IsDigit(text_[exponent])) {
-        pos_ = exponent;
-        while (pos_ < text_.size() && IsDigit(text_[pos_])) ++pos_;
-      }
-    }
-    token_.text = text_.substr(start, pos_ - start);
-    token_number_ = ReadNumber(token_.text);
-    if (!token_number_) Fail("'" + std::string(token_.text) + "' is not a number", start);
+    ReadNumberToken();
   } else if (IsNameStart(c)) {
     token_.type = TokenType::kName;
     size_t start = pos_;
@@ -99,6 +59,54 @@ void Lexer::Advance() {
   } else {
     Fail(std::string("unexpected character '") + c + "'", pos_);
   }
+}
+
+void Lexer::ReadString() {
+  token_.type = TokenType::kString;
+  const size_t start = ++pos_;
+  bool doubled = false;  // a quote written twice: the text must be copied to undo it
+  for (;;) {
+    size_t quote = text_.find('\'', pos_);
+    if (quote == std::string_view::npos) Fail("the quoted text is not closed", token_.position);
+    if (quote + 1 < text_.size() && text_[quote + 1] == '\'') {
+      doubled = true;
+      pos_ = quote + 2;
+      continue;
+    }
+    pos_ = quote + 1;
+    break;
+  }
+  token_.text = text_.substr(start, pos_ - 1 - start);
+  if (doubled) {
+    unescaped_.clear();
+    for (size_t i = 0; i < token_.text.size(); ++i) {
+      unescaped_ += token_.text[i];
+      if (token_.text[i] == '\'') ++i;
+    }
+    token_.text = unescaped_;
+  }
+}
+
+void Lexer::ReadNumberToken() {
+  token_.type = TokenType::kNumber;
+  size_t start = pos_;
+  if (text_[pos_] == '-' || text_[pos_] == '+') ++pos_;
+  while (pos_ < text_.size() && IsDigit(text_[pos_])) ++pos_;
+  if (pos_ < text_.size() && text_[pos_] == '.') {
+    ++pos_;
+    while (pos_ < text_.size() && IsDigit(text_[pos_])) ++pos_;
+  }
+  if (pos_ < text_.size() && (text_[pos_] == 'e' || text_[pos_] == 'E')) {
+    size_t exponent = pos_ + 1;
+    if (exponent < text_.size() && (text_[exponent] == '+' || text_[exponent] == '-')) ++exponent;
+    if (exponent < text_.size() && IsDigit(text_[exponent])) {
+      pos_ = exponent;
+      while (pos_ < text_.size() && IsDigit(text_[pos_])) ++pos_;
+    }
+  }
+  token_.text = text_.substr(start, pos_ - start);
+  token_number_ = ReadNumber(token_.text);
+  if (!token_number_) Fail("'" + std::string(token_.text) + "' is not a number", start);
 }
 
 }  // namespace varnholt::filter

@@ -35,6 +35,10 @@ class Lexer {
   const std::optional<double>& number() const { return token_number_; }
 
  private:
+  // At an opening quote: a quoted text, its doubled quotes undone.
+  void ReadString();
+  // At a digit, or a sign or point before one: a number, its value read at once.
+  void ReadNumberToken();
   [[noreturn]] void Fail(const std::string& reason, size_t position) const {
     throw FilterSyntaxError(text_, reason, position + 1);
   }
