@@ -74,7 +74,7 @@ void ImportLearners(StoreComponents& c, LearnerImportForm form) {
       c.Classes.SetFilter(UnquotedFilter(kClassOpening, learners.FieldText("Class")));
       c.Classes.SetFiltered(true);
       RequireWholeLearnerLinks(target, learner_id, kParentCodePrefix + parent_id,
-                               learners.FieldText("Status") == kSourceIsCurrent
+                               learners.FieldText("Status") == kSourceCurrent
                                    ? std::optional<std::string>(c.Classes.FieldText("ClassName"))
                                    : std::nullopt);
 
