@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "stores/command_scope.h"
 #include "stores/jet/jet_database.h"
 
 namespace varnholt {
@@ -32,18 +33,6 @@ class SourceDatabases {
  private:
   int command_depth_ = 0;
   std::map<std::pair<std::string, std::string>, std::shared_ptr<const JetDatabase>> open_;  // (path, password)
-};
-
-// Brackets a command of `databases` for as long as it lives.
-class SourceCommandScope {
- public:
-  explicit SourceCommandScope(SourceDatabases& databases) : databases_(databases) { databases_.BeginCommand(); }
-  ~SourceCommandScope() { databases_.EndCommand(); }
-  SourceCommandScope(const SourceCommandScope&) = delete;
-  SourceCommandScope& operator=(const SourceCommandScope&) = delete;
-
- private:
-  SourceDatabases& databases_;
 };
 
 }  // namespace varnholt

@@ -44,8 +44,8 @@ class ComponentsCommandScope {
   explicit ComponentsCommandScope(StoreComponents& c) : target_(c.session), source_(c.source_databases) {}
 
  private:
-  CommandScope target_;
-  SourceCommandScope source_;
+  CommandScope<TargetSession> target_;
+  CommandScope<SourceDatabases> source_;
 };
 
 }  // namespace varnholt

@@ -30,11 +30,7 @@ std::string FirstText(SourceTable& table, const char* field) {
 
 class SourceDatabasesTest : public ::testing::Test {
  protected:
-  void Bind(SourceTable& table, const std::string& name) {
-    table.SetConnectionString(Connection(path_));
-    table.SetTableName(name);
-    table.Open();
-  }
+  void Bind(SourceTable& table, const std::string& name) { OpenSourceTable(table, path_, name); }
   ScratchDir dir_;
   std::string path_ = dir_.File("school.mdb");
   RegionalSettings settings_;
@@ -46,19 +42,19 @@ class SourceDatabasesTest : public ::testing::Test {
 TEST_F(SourceDatabasesTest, TablesOfOneCommandReadOneCopyAndTheNextCommandCopiesAgain) {
   WriteSchool(path_, "before");
   {
-    SourceCommandScope command(databases_);
+    CommandScope command(databases_);
     SourceTable learners("tblLearner_Info", settings_, &databases_);
     Bind(learners, "Learner_info");
     WriteSchool(path_, "after");
     SourceTable classes("Classes", settings_, &databases_);
     {
-      SourceCommandScope nested(databases_);  // a hidden button pressed inside the command
+      CommandScope nested(databases_);  // a hidden button pressed inside the command
       Bind(classes, "Classes");
     }
     EXPECT_EQ(FirstText(learners, "Surname"), "Learner before");
     EXPECT_EQ(FirstText(classes, "ClassName"), "Class before");
   }
-  SourceCommandScope next(databases_);
+  CommandScope next(databases_);
   SourceTable classes("Classes", settings_, &databases_);
   Bind(classes, "Classes");
   EXPECT_EQ(FirstText(classes, "ClassName"), "Class after");
@@ -78,7 +74,7 @@ TEST_F(SourceDatabasesTest, OutsideACommandEveryOpenCopiesTheFile) {
 // A failed open (wrong password) is not kept: the right password then opens the file.
 TEST_F(SourceDatabasesTest, AFailedOpenLeavesNothingBehind) {
   WriteSchool(path_, "one");
-  SourceCommandScope command(databases_);
+  CommandScope command(databases_);
   SourceTable learners("tblLearner_Info", settings_, &databases_);
   learners.SetConnectionString(Connection(path_, "wrong"));
   learners.SetTableName("Learner_info");
