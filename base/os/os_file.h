@@ -41,13 +41,13 @@ class OsFile {
   static void RemoveFile(const std::string& path);
   // Flushes the folder holding `path`, so a rename in it survives a power cut (best effort).
   static void SyncFolderOf(const std::string& path);
-  // Renames `first` over `first_target`, then `second` over `second_target`. On POSIX both run in
-  // a short child process that shares our memory, so that our being killed cannot fall between
-  // them; Windows has no such child, so there a kill can leave the first renamed alone. When the
-  // first fails, the second is not tried. Throws EngineError naming `shown_as` on failure.
-  static void RenameBoth(const std::string& first, const std::string& first_target,
-                         const std::string& second, const std::string& second_target,
-                         const std::string& shown_as);
+  // Renames the open file `first` over `first_target`, then `second` over `second_target`; both
+  // stay open under their new names. On POSIX both run in a short child process that shares our
+  // memory, so that our being killed cannot fall between them; Windows has no such child, so
+  // there a kill can leave the first renamed alone. When the first fails, the second is not
+  // tried. Throws EngineError naming `shown_as` on failure.
+  static void RenameBoth(OsFile* first, const std::string& first_target, OsFile* second,
+                         const std::string& second_target, const std::string& shown_as);
 
   bool is_open() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
@@ -69,13 +69,22 @@ class OsFile {
   // Gives the file the mode (and, where we may, the owner) of the file at `other`, if it exists.
   // Nothing on Windows, where a new file takes its folder's inherited permissions.
   void CopyOwnerAndModeOf(const std::string& other);
-  // Renames the file to `target`, replacing it in one step; throws EngineError on failure.
+  // Renames the file to `target`, replacing it in one step, even while others have `target` open;
+  // the file stays open (on Windows it is opened again under the new name, and locked again if it
+  // was). Throws EngineError on failure.
   void RenameTo(const std::string& target);
 
  private:
   intptr_t fd_ = -1;  // a descriptor, or a Windows HANDLE (INVALID_HANDLE_VALUE is -1 too)
   std::string path_;
   std::string shown_;  // the name errors give
+  static void RenameBoth(const std::string& first, const std::string& first_target,
+                         const std::string& second, const std::string& second_target,
+                         const std::string& shown_as);
+  bool ReopenAs(const std::string& target);  // Windows
+
+  bool writable_ = false;  // Windows: how to open the file again after a rename
+  bool locked_ = false;    // Windows: whether to lock it again then
 };
 
 }  // namespace varnholt::paradox

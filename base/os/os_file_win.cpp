@@ -3,7 +3,9 @@
 // them, as they can on POSIX.
 #include <windows.h>
 
-#include <limits>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "base/os/os_file.h"
 #include "base/os/windows_path.h"
@@ -22,6 +24,11 @@ constexpr uint64_t kOwnLockOffset = 0xFFFFFFFFFFFFFFFEull;
 constexpr int64_t kNanosecondsPerFileTimeTick = 100;
 // Rename over an existing file, and only return once it is on the disk.
 constexpr DWORD kReplaceFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+// FileRenameInfoEx (Windows 10 1607 and later), which MinGW's headers hide behind a version test
+// that no _WIN32_WINNT passes.
+constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+// The kernel's own form of a "\\?\" path.
+constexpr wchar_t kNtPrefix[] = L"\\??\\";
 // One ReadFile or WriteFile moves at most this much.
 constexpr size_t kMaxTransfer = 1u << 30;
 
@@ -56,6 +63,37 @@ bool IsFolder(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Renames `from` over `to` even while other programs (or our own reader) hold `to` open, as a
+// POSIX rename does. Windows 10 and later do that with the POSIX-semantics rename; elsewhere (older
+// systems, FAT, Wine) ReplaceFileW does it, which needs `to` to be there; MoveFileExW, which
+// refuses an open `to`, is left for a `to` that is not.
+bool Replace(const std::string& from, const std::string& to) {
+  const std::wstring source = os::WindowsPath(from);
+  const std::wstring target = os::WindowsPath(to);
+  HANDLE h = ::CreateFileW(source.c_str(), DELETE | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    const std::wstring nt_target = kNtPrefix + target.substr(4);  // "\\?\" -> "\??\"
+    std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nt_target.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->Flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nt_target.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, nt_target.data(), info->FileNameLength);
+    const bool renamed = ::SetFileInformationByHandle(h, kFileRenameInfoEx, info, static_cast<DWORD>(buffer.size()));
+    const DWORD error = ::GetLastError();
+    if (renamed) ::FlushFileBuffers(h);
+    ::CloseHandle(h);
+    if (renamed) return true;
+    ::SetLastError(error);
+  }
+  if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    return ::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                          nullptr) != 0;
+  }
+  return ::MoveFileExW(source.c_str(), target.c_str(), kReplaceFlags) != 0;
+}
+
 }  // namespace
 
 FileStamp StampOf(const std::string& path) {
@@ -78,7 +116,11 @@ OsFile::~OsFile() {
 }
 
 OsFile::OsFile(OsFile&& other) noexcept
-    : fd_(other.fd_), path_(std::move(other.path_)), shown_(std::move(other.shown_)) {
+    : fd_(other.fd_),
+      path_(std::move(other.path_)),
+      shown_(std::move(other.shown_)),
+      writable_(other.writable_),
+      locked_(other.locked_) {
   other.fd_ = -1;
 }
 
@@ -88,6 +130,8 @@ OsFile& OsFile::operator=(OsFile&& other) noexcept {
     fd_ = other.fd_;
     path_ = std::move(other.path_);
     shown_ = std::move(other.shown_);
+    writable_ = other.writable_;
+    locked_ = other.locked_;
     other.fd_ = -1;
   }
   return *this;
@@ -103,6 +147,7 @@ OsFile OsFile::Open(const std::string& path, bool writable) {
   HANDLE h = ::CreateFileW(wide.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Fail(path, writable ? "cannot open for writing" : "cannot open");
   f.fd_ = FromHandle(h);
+  f.writable_ = writable;
   return f;
 }
 
@@ -116,6 +161,7 @@ OsFile OsFile::Create(const std::string& path, const std::string& shown_as) {
     Fail(f.shown_, shown_as.empty() ? "cannot create" : "cannot write a new copy in its folder");
   }
   f.fd_ = FromHandle(h);
+  f.writable_ = true;
   return f;
 }
 
@@ -130,15 +176,31 @@ void OsFile::SyncFolderOf(const std::string&) {
   // for the rename to reach the disk.
 }
 
-void OsFile::RenameBoth(const std::string& first, const std::string& first_target,
-                        const std::string& second, const std::string& second_target,
-                        const std::string& shown_as) {
+void OsFile::RenameBoth(OsFile* first, const std::string& first_target, OsFile* second,
+                        const std::string& second_target, const std::string& shown_as) {
   // Windows has no vfork: a kill can fall between the two renames. What it leaves (the new index
   // beside the old table) is what opening the table checks and rebuilds.
-  if (!::MoveFileExW(os::WindowsPath(first).c_str(), os::WindowsPath(first_target).c_str(), kReplaceFlags) ||
-      !::MoveFileExW(os::WindowsPath(second).c_str(), os::WindowsPath(second_target).c_str(), kReplaceFlags)) {
-    Fail(shown_as, "cannot put the new copy in place");
+  const std::string first_shown = std::exchange(first->shown_, shown_as);
+  const std::string second_shown = std::exchange(second->shown_, shown_as);
+  try {
+    first->RenameTo(first_target);
+    second->RenameTo(second_target);
+  } catch (...) {
+    first->shown_ = first_shown;
+    second->shown_ = second_shown;
+    throw;
   }
+  first->shown_ = first_shown;
+  second->shown_ = second_shown;
+}
+
+bool OsFile::ReopenAs(const std::string& target) {
+  HANDLE h = ::CreateFileW(os::WindowsPath(target).c_str(), GENERIC_READ | (writable_ ? GENERIC_WRITE : 0), kShareAll,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  fd_ = FromHandle(h);
+  path_ = target;
+  return true;
 }
 
 void OsFile::SyncData() {
@@ -152,10 +214,18 @@ void OsFile::CopyOwnerAndModeOf(const std::string& other) {
 }
 
 void OsFile::RenameTo(const std::string& target) {
-  if (!::MoveFileExW(os::WindowsPath(path_).c_str(), os::WindowsPath(target).c_str(), kReplaceFlags)) {
-    Fail(shown_, "cannot put the new copy in place");
+  // Where Windows cannot rename over an open file (before Windows 10, Wine), it cannot rename one
+  // that is open either: ours is closed for the rename and opened again after it. Another copy of
+  // ours could take the lock in between, and is then refused its save by the changed-file check.
+  ::CloseHandle(AsHandle(fd_));
+  fd_ = -1;
+  if (!Replace(path_, target)) {
+    const DWORD error = ::GetLastError();
+    ReopenAs(path_);  // best effort: the failure to report is the rename's
+    Fail(shown_, "cannot put the new copy in place", error);
   }
-  path_ = target;
+  if (!ReopenAs(target)) Fail(shown_, "cannot open the new copy");
+  if (locked_ && !TryLock()) Fail(shown_, "cannot lock the new copy", ERROR_LOCK_VIOLATION);
 }
 
 std::vector<uint8_t> OsFile::ReadAll() const {
@@ -215,7 +285,10 @@ FileStamp OsFile::Stamp() const {
 
 bool OsFile::TryLock() {
   OVERLAPPED at = At(kOwnLockOffset);
-  if (::LockFileEx(AsHandle(fd_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) return true;
+  if (::LockFileEx(AsHandle(fd_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    locked_ = true;
+    return true;
+  }
   const DWORD error = ::GetLastError();
   if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return false;
   Fail(shown_, "cannot lock", error);

@@ -907,7 +907,7 @@ void TableFile::Save() {
     db_file.CopyOwnerAndModeOf(path_);
     db_file.SyncData();
     if (px_file) {
-      OsFile::RenameBoth(px_saving, px_path_, db_saving, path_, path_);
+      OsFile::RenameBoth(&*px_file, px_path_, &db_file, path_, path_);
     } else {
       db_file.RenameTo(path_);
     }
