@@ -1,5 +1,5 @@
-// JetDatabase: a Jet 3 or Jet 4 database file opened read-only through libmdb, with its password
-// checked; reads a table whole into a TableSnapshot.
+// JetDatabase: a Jet 3 or Jet 4 database file opened read-only by our own reader (catalog, table
+// definitions, data pages), with its password checked; reads a table whole into a TableSnapshot.
 //
 // Messages (StoreError), each naming the file:
 //   Could not find file '<path>'

@@ -71,6 +71,16 @@ JetVersion ReadJetVersion(std::span<const uint8_t> header) {
 
 size_t JetPageSize(JetVersion version) { return version == JetVersion::kJet3 ? kJet3PageSize : kJet4PageSize; }
 
+uint32_t JetDatabaseKey(std::span<const uint8_t> header) {
+  const auto mask = HeaderMask();
+  uint32_t key = 0;
+  for (size_t i = 0; i < 4; ++i) {
+    const size_t at = kJetDatabaseKeyOffset + i;
+    key |= static_cast<uint32_t>(header[at] ^ mask[at - kJetMaskedOffset]) << (8 * i);
+  }
+  return key;
+}
+
 std::string DecodeJetPassword(std::span<const uint8_t> header) {
   const bool jet3 = ReadJetVersion(header) == JetVersion::kJet3;
   std::vector<uint8_t> plain(header.begin(), header.begin() + kJetHeaderReadLength);

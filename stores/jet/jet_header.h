@@ -1,6 +1,6 @@
 // Page 0 of a Jet database file: which engine wrote it, and the database password it holds.
-// Checked here, before libmdb sees the file, so a file of the wrong kind gets a clear message
-// instead of libmdb's guesses.
+// Checked before anything else reads the file, so a file of the wrong kind gets a clear message
+// instead of a guess.
 #ifndef VARNHOLT_STORES_JET_JET_HEADER_H_
 #define VARNHOLT_STORES_JET_JET_HEADER_H_
 
@@ -18,6 +18,7 @@ inline constexpr size_t kJetVersionOffset = 0x14;   // 1 byte: the engine versio
 inline constexpr size_t kJetMaskedOffset = 0x18;    // start of the region stored RC4-masked
 inline constexpr size_t kJet3MaskedLength = 126;
 inline constexpr size_t kJet4MaskedLength = 128;
+inline constexpr size_t kJetDatabaseKeyOffset = 0x3E;  // u32, inside the masked region; 0: pages plain
 inline constexpr size_t kJetPasswordOffset = 0x42;  // inside the masked region
 inline constexpr size_t kJet3PasswordLength = 20;   // code-page bytes
 inline constexpr size_t kJet4PasswordLength = 40;   // 20 UCS-2LE characters, masked with the date
@@ -45,6 +46,10 @@ uint8_t JetVersionByte(std::span<const uint8_t> header);
 // The database password stored in `header`, as UTF-8; "" when the database has none.
 // REQUIRES: ReadJetVersion(header) is kJet3 or kJet4.
 std::string DecodeJetPassword(std::span<const uint8_t> header);
+
+// The key the data pages are encoded with; 0 when they are stored plain.
+// REQUIRES: ReadJetVersion(header) is kJet3 or kJet4.
+uint32_t JetDatabaseKey(std::span<const uint8_t> header);
 
 // Page size for a version. REQUIRES: kJet3 or kJet4.
 size_t JetPageSize(JetVersion version);

@@ -52,12 +52,42 @@ std::vector<uint8_t> JetHeader(const fs::path& scratch, const std::string& passw
   return bytes;
 }
 
+// A whole small database: one table of every column type, NULLs, a memo on LVAL pages, non-Latin
+// text, so the reader's every part has something to chew on.
+std::vector<uint8_t> SmallDatabase(const fs::path& scratch) {
+  using namespace varnholt::jet;
+  const fs::path path = scratch / "seed.mdb";
+  fs::remove(path);
+  WriteOptions options;
+  options.password = "Talvern";
+  options.created = DateTime::FromCivil(2024, 3, 1, 9, 30);
+  Column amount{"Amount", ColumnType::kDecimal};
+  amount.precision = 12;
+  amount.scale = 2;
+  const std::vector<Column> columns = {
+      {"Id", ColumnType::kLong},       {"Small", ColumnType::kInteger}, {"Tiny", ColumnType::kByte},
+      {"Name", ColumnType::kText, 30}, {"Notes", ColumnType::kMemo},    {"When", ColumnType::kDateTime},
+      {"Score", ColumnType::kDouble},  {"Ratio", ColumnType::kSingle},  {"Fee", ColumnType::kCurrency},
+      {"Active", ColumnType::kBoolean}, {"Key", ColumnType::kGuid},     amount};
+  TableData table{"Learner_info", columns, {}};
+  table.rows.push_back({int64_t{1}, int64_t{-2}, int64_t{3}, std::string("Ελένη 😀"), std::string(5000, 'm'),
+                        DateTime::FromCivil(2024, 2, 29, 23, 59, 59), 0.1, 2.5, Currency{12345}, true,
+                        std::string("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"), std::string("-12.34")});
+  table.rows.push_back(std::vector<Cell>(columns.size()));
+  table.rows.push_back({int64_t{2}, int64_t{7}, int64_t{0}, std::string("Ndlovu"), std::string("short"),
+                        DateTime{-1.25}, -1e300, 0.0, Currency{-1}, false,
+                        std::string("{00000000-0000-0000-0000-000000000000}"), std::string("0")});
+  WriteDatabase(path.string(), {table}, options);
+  return ReadFile(path);
+}
+
 void JetSeeds(const fs::path& out, const fs::path& scratch) {
-  const fs::path folder = out / "fuzz_jet_header";
+  const fs::path folder = out / "fuzz_jet_file";
   WriteSeed(folder, "jet4-no-password", JetHeader(scratch, ""));
   WriteSeed(folder, "jet4-password", JetHeader(scratch, "password"));
   WriteSeed(folder, "jet4-password-20", JetHeader(scratch, "abcdefghijklmnopqrst"));
   WriteSeed(folder, "jet4-password-unicode", JetHeader(scratch, "Grüße€😀"));
+  WriteSeed(folder, "jet4-every-type", SmallDatabase(scratch));
   // The same bytes claiming other engines: the Jet 3 decoder and the ACE refusal get a start.
   std::vector<uint8_t> jet3 = JetHeader(scratch, "password");
   jet3[varnholt::kJetVersionOffset] = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "stores/paradox/table.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/sample_school/varnholt_schema.h"
 
 namespace varnholt::testing {
@@ -20,9 +21,7 @@ inline void CreateTargetTables(const std::string& dir) { paradox::CreateVarnholt
 class TempDir {
  public:
   TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "varnholt-target-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    path_ = varnholt::testing::MakeScratchFolder("varnholt-target-").string();
   }
   ~TempDir() {
     std::error_code ignored;

@@ -70,6 +70,8 @@ inline constexpr size_t kColNumber = 5;
 inline constexpr size_t kColVarIndex = 7;
 inline constexpr size_t kColRowNumber = 9;
 inline constexpr size_t kColSortOrder = 11;
+inline constexpr size_t kColPrecision = 11;  // Decimal columns use these two bytes instead
+inline constexpr size_t kColScale = 12;
 inline constexpr size_t kColFlags = 15;
 inline constexpr size_t kColExtFlags = 16;
 inline constexpr size_t kColFixedOffset = 21;
@@ -90,6 +92,13 @@ inline constexpr uint8_t kTypeBinary = 0x09;
 inline constexpr uint8_t kTypeText = 0x0A;
 inline constexpr uint8_t kTypeOle = 0x0B;
 inline constexpr uint8_t kTypeMemo = 0x0C;
+inline constexpr uint8_t kTypeByte = 0x02;
+inline constexpr uint8_t kTypeSingle = 0x06;
+inline constexpr uint8_t kTypeGuid = 0x0F;
+inline constexpr uint8_t kTypeNumeric = 0x10;
+inline constexpr uint16_t kGuidSize = 16;
+inline constexpr uint16_t kNumericSize = 17;  // sign byte, then four u32, most significant first
+inline constexpr uint8_t kNumericNegative = 0x80;
 
 // Long values (Memo, OLE): a 12-byte reference in the row, the data inline or on LVAL pages.
 inline constexpr size_t kLongValueRefSize = 12;

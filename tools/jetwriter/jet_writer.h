@@ -5,13 +5,19 @@
 // (MSysObjects) and one table definition per table, with data pages and, for long memos, LVAL
 // pages. Tables have no indexes, no relationships and no properties; pages are never encoded.
 //
-// Column types: Long Integer, Integer, Text(n), Memo, Date/Time, Double, Currency, Yes/No.
+// Column types: Long Integer, Integer, Byte, Text(n), Memo, Date/Time, Double, Single, Currency,
+// Yes/No, GUID (Replication ID), Decimal(precision, scale).
 // Cells a column accepts (anything else throws std::invalid_argument):
 //   every type      std::monostate = NULL (Yes/No cannot be NULL in Jet: stored as No)
 //   kLong, kInteger int64_t, range-checked (32 / 16 bit)
 //   kDouble         double or int64_t
 //   kCurrency       Currency (exact, 1/10000 units), double (rounded to 1/10000) or int64_t (whole units)
 //   kBoolean        bool
+//   kByte           int64_t, 0..255
+//   kSingle         double or int64_t (stored as the nearest float)
+//   kGuid           std::string "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (hex digits in any case)
+//   kDecimal        std::string of decimal digits with an optional '-' and '.', at most `scale`
+//                   decimals (fewer are padded) and `precision` digits in all
 //   kText, kMemo    std::string, valid UTF-8; Text holds at most text_length UTF-16 units;
 //                   no U+0000, and no leading U+FEFF (it would read as the compression mark)
 //   kDateTime       DateTime
@@ -35,12 +41,27 @@
 
 namespace varnholt::jet {
 
-enum class ColumnType { kLong, kInteger, kText, kMemo, kDateTime, kDouble, kCurrency, kBoolean };
+enum class ColumnType {
+  kLong,
+  kInteger,
+  kText,
+  kMemo,
+  kDateTime,
+  kDouble,
+  kCurrency,
+  kBoolean,
+  kByte,
+  kSingle,
+  kGuid,
+  kDecimal,
+};
 
 struct Column {
   std::string name;
   ColumnType type = ColumnType::kText;
   int text_length = 50;  // kText only: maximum characters, 1..255
+  int precision = 18;    // kDecimal only: digits in all, 1..28
+  int scale = 0;         // kDecimal only: digits after the point, 0..precision
 };
 
 // A Jet date: days since 1899-12-30 00:00, the time as the fraction. Before that day the day part

@@ -1,5 +1,6 @@
 #include "tools/jetwriter/row_encoder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -45,6 +46,10 @@ const char* TypeName(StoredType type) {
     case StoredType::kDouble: return "Double";
     case StoredType::kCurrency: return "Currency";
     case StoredType::kBoolean: return "Yes/No";
+    case StoredType::kByte: return "Byte";
+    case StoredType::kSingle: return "Single";
+    case StoredType::kGuid: return "GUID";
+    case StoredType::kDecimal: return "Decimal";
     case StoredType::kBinary: return "Binary";
     case StoredType::kOle: return "OLE";
   }
@@ -80,6 +85,72 @@ int64_t CurrencyUnits(const Cell& cell, const CellError& fail) {
     return *i * 10000;
   }
   fail("Currency takes Currency, double or int64_t");
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" to the stored bytes: the first three groups
+// little-endian, the rest as written.
+std::vector<uint8_t> GuidBytes(const std::string& text, const CellError& fail) {
+  constexpr char kShape[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
+  constexpr int kStoredAt[kGuidSize] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  if (text.size() != sizeof kShape - 1) fail("GUID not of the form {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}");
+  std::vector<uint8_t> bytes(kGuidSize);
+  size_t k = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (kShape[i] != 'X') {
+      if (text[i] != kShape[i]) fail("GUID not of the form {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}");
+      continue;
+    }
+    const int high = HexValue(text[i]), low = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
+    if (high < 0 || low < 0) fail("GUID holds a character that is not a hex digit");
+    bytes[kStoredAt[k++]] = static_cast<uint8_t>(high * 16 + low);
+    ++i;
+  }
+  return bytes;
+}
+
+// A decimal text to the stored 17 bytes: the sign, then the value times 10^scale as four u32 words,
+// most significant first.
+std::vector<uint8_t> DecimalBytes(const std::string& text, const ColumnLayout& col, const CellError& fail) {
+  size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++i;
+  std::string digits;
+  int decimals = -1;
+  for (; i < text.size(); ++i) {
+    if (text[i] == '.' && decimals < 0) {
+      decimals = 0;
+    } else if (text[i] >= '0' && text[i] <= '9') {
+      digits += text[i];
+      if (decimals >= 0) ++decimals;
+    } else {
+      fail("decimal text holds something other than digits, '-' and '.'");
+    }
+  }
+  if (digits.empty()) fail("decimal text holds no digits");
+  if (decimals > col.scale) fail("decimal text has more decimals than the column's scale");
+  digits.append(static_cast<size_t>(col.scale - std::max(decimals, 0)), '0');
+  const size_t first = std::min(digits.find_first_not_of('0'), digits.size());
+  if (digits.size() - first > col.precision) fail("decimal value has more digits than the column's precision");
+  uint32_t words[4] = {0, 0, 0, 0};  // most significant first
+  for (char d : digits) {
+    uint64_t carry = static_cast<uint64_t>(d - '0');
+    for (int w = 3; w >= 0; --w) {
+      const uint64_t v = static_cast<uint64_t>(words[w]) * 10 + carry;
+      words[w] = static_cast<uint32_t>(v);
+      carry = v >> 32;
+    }
+  }
+  std::vector<uint8_t> bytes(kNumericSize, 0);
+  bytes[0] = negative ? kNumericNegative : 0;
+  for (int w = 0; w < 4; ++w) Put32(&bytes[1 + 4 * w], words[w]);
+  return bytes;
 }
 
 std::vector<uint8_t> TextBytes(const std::string& utf8, const ColumnLayout& col,
@@ -138,6 +209,40 @@ Field MakeField(const TableLayout& layout, const ColumnLayout& col, const Cell& 
       } else {
         wrong();
       }
+      break;
+    }
+    case StoredType::kByte: {
+      const auto* v = std::get_if<int64_t>(&cell);
+      if (v == nullptr) wrong();
+      if (*v < 0 || *v > 255) fail("value out of range for Byte");
+      f.bytes.assign(1, static_cast<uint8_t>(*v));
+      break;
+    }
+    case StoredType::kSingle: {
+      float value = 0;
+      if (const auto* d = std::get_if<double>(&cell)) {
+        value = static_cast<float>(*d);
+      } else if (const auto* i = std::get_if<int64_t>(&cell)) {
+        value = static_cast<float>(*i);
+      } else {
+        wrong();
+      }
+      f.bytes.resize(4);
+      uint32_t bits;
+      std::memcpy(&bits, &value, sizeof bits);
+      Put32(f.bytes.data(), bits);
+      break;
+    }
+    case StoredType::kGuid: {
+      const auto* v = std::get_if<std::string>(&cell);
+      if (v == nullptr) wrong();
+      f.bytes = GuidBytes(*v, fail);
+      break;
+    }
+    case StoredType::kDecimal: {
+      const auto* v = std::get_if<std::string>(&cell);
+      if (v == nullptr) wrong();
+      f.bytes = DecimalBytes(*v, col, fail);
       break;
     }
     case StoredType::kCurrency:

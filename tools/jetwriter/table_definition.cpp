@@ -36,7 +36,12 @@ std::vector<uint8_t> BuildTableDefinition(const TableLayout& layout, uint32_t nu
     Put16(&d[kColNumber], col.number);
     Put16(&d[kColVarIndex], col.var_index);
     Put16(&d[kColRowNumber], col.number);
-    Put16(&d[kColSortOrder], kSortOrderGeneral);
+    if (col.type == StoredType::kDecimal) {
+      d[kColPrecision] = col.precision;
+      d[kColScale] = col.scale;
+    } else {
+      Put16(&d[kColSortOrder], kSortOrderGeneral);
+    }
     d[kColFlags] = static_cast<uint8_t>(kColFlagNullable | (col.fixed ? kColFlagFixed : 0));
     if (col.type == StoredType::kText || col.type == StoredType::kMemo) {
       d[kColExtFlags] = kColExtCompressedUnicode;

@@ -26,6 +26,10 @@ TypeInfo InfoOf(StoredType type) {
     case StoredType::kDouble: return {kTypeDouble, true, 8};
     case StoredType::kCurrency: return {kTypeMoney, true, 8};
     case StoredType::kBoolean: return {kTypeBoolean, true, 0};  // the value is the null-mask bit
+    case StoredType::kByte: return {kTypeByte, true, 1};
+    case StoredType::kSingle: return {kTypeSingle, true, 4};
+    case StoredType::kGuid: return {kTypeGuid, true, kGuidSize};
+    case StoredType::kDecimal: return {kTypeNumeric, true, kNumericSize};
     case StoredType::kText: return {kTypeText, false, 0};
     case StoredType::kMemo: return {kTypeMemo, false, 0};
     case StoredType::kBinary: return {kTypeBinary, false, 0};
@@ -62,8 +66,12 @@ ColumnSpec ToSpec(const Column& column) {
     case ColumnType::kDouble: type = StoredType::kDouble; break;
     case ColumnType::kCurrency: type = StoredType::kCurrency; break;
     case ColumnType::kBoolean: type = StoredType::kBoolean; break;
+    case ColumnType::kByte: type = StoredType::kByte; break;
+    case ColumnType::kSingle: type = StoredType::kSingle; break;
+    case ColumnType::kGuid: type = StoredType::kGuid; break;
+    case ColumnType::kDecimal: type = StoredType::kDecimal; break;
   }
-  return {column.name, type, column.text_length};
+  return {column.name, type, column.text_length, column.precision, column.scale};
 }
 
 TableLayout MakeTableLayout(const std::string& table, const std::vector<ColumnSpec>& columns,
@@ -86,6 +94,14 @@ TableLayout MakeTableLayout(const std::string& table, const std::vector<ColumnSp
     const TypeInfo info = InfoOf(column.type);
     ColumnLayout col{column.name, column.type, info.code, info.fixed,
                      static_cast<uint16_t>(layout.columns.size()), 0, 0, 0, 0};
+    if (column.type == StoredType::kDecimal) {
+      if (column.precision < 1 || column.precision > kMaxDecimalPrecision || column.scale < 0 ||
+          column.scale > column.precision) {
+        throw std::invalid_argument(col_where + ": decimal precision must be 1..28, scale 0..precision");
+      }
+      col.precision = static_cast<uint8_t>(column.precision);
+      col.scale = static_cast<uint8_t>(column.scale);
+    }
     if (info.fixed) {
       col.fixed_offset = layout.fixed_size;
       col.length = info.width;

@@ -22,6 +22,10 @@ enum class StoredType {
   kDouble,
   kCurrency,
   kBoolean,
+  kByte,
+  kSingle,
+  kGuid,
+  kDecimal,
   kBinary,  // raw bytes up to the column length (cell: std::string of bytes)
   kOle,     // raw bytes as a long value (cell: std::string of bytes)
 };
@@ -30,6 +34,8 @@ struct ColumnSpec {
   std::string name;
   StoredType type = StoredType::kText;
   int length = 0;  // kText: characters; kBinary: bytes
+  int precision = 0;  // kDecimal
+  int scale = 0;      // kDecimal
 };
 
 struct ColumnLayout {
@@ -42,6 +48,8 @@ struct ColumnLayout {
   uint16_t fixed_offset;  // from the end of the column count; fixed columns only
   uint16_t length;        // stored bytes: fixed width, Text characters x 2, 0 for long values
   int max_chars;          // kText only
+  uint8_t precision = 0;  // kDecimal only
+  uint8_t scale = 0;      // kDecimal only
 };
 
 struct TableLayout {
@@ -56,6 +64,7 @@ struct TableLayout {
 inline constexpr size_t kMaxColumns = 255;
 inline constexpr size_t kMaxNameLength = 64;
 inline constexpr int kMaxTextLength = 255;
+inline constexpr int kMaxDecimalPrecision = 28;
 
 ColumnSpec ToSpec(const Column& column);
 

@@ -1,0 +1,56 @@
+#include "stores/jet/page_reader.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "stores/jet/jet_error.h"
+
+namespace varnholt {
+
+namespace {
+
+// An encoded page is RC4 with the key (database key XOR page number), little-endian.
+void DecodePage(uint32_t key_word, std::vector<uint8_t>* page) {
+  const uint8_t key[4] = {static_cast<uint8_t>(key_word), static_cast<uint8_t>(key_word >> 8),
+                          static_cast<uint8_t>(key_word >> 16), static_cast<uint8_t>(key_word >> 24)};
+  uint8_t s[256];
+  for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
+  for (int i = 0, j = 0; i < 256; ++i) {
+    j = (j + s[i] + key[i % 4]) & 0xFF;
+    std::swap(s[i], s[j]);
+  }
+  int i = 0, j = 0;
+  for (uint8_t& byte : *page) {
+    i = (i + 1) & 0xFF;
+    j = (j + s[i]) & 0xFF;
+    std::swap(s[i], s[j]);
+    byte ^= s[(s[i] + s[j]) & 0xFF];
+  }
+}
+
+}  // namespace
+
+JetPageReader::JetPageReader(const std::string& path, const jet_format::Format& format, uint32_t database_key)
+    : format_(format), database_key_(database_key), file_(path, std::ios::binary) {
+  if (!file_) throw JetFormatError("cannot open " + path);
+  file_.seekg(0, std::ios::end);
+  const std::streamoff size = file_.tellg();
+  if (size < 0) throw JetFormatError("cannot read " + path);
+  const uint64_t pages = static_cast<uint64_t>(size) / format_.page_size;
+  page_count_ = static_cast<uint32_t>(std::min<uint64_t>(pages, std::numeric_limits<uint32_t>::max()));
+}
+
+void JetPageReader::Read(uint32_t number, std::vector<uint8_t>* page) const {
+  if (number >= page_count_) {
+    throw JetFormatError("page " + std::to_string(number) + " is past the end of the file");
+  }
+  page->resize(format_.page_size);
+  file_.clear();
+  file_.seekg(static_cast<std::streamoff>(number) * static_cast<std::streamoff>(format_.page_size));
+  file_.read(reinterpret_cast<char*>(page->data()), static_cast<std::streamsize>(format_.page_size));
+  if (!file_) throw JetFormatError("cannot read page " + std::to_string(number));
+  if (database_key_ != 0 && number != 0) DecodePage(database_key_ ^ number, page);
+}
+
+}  // namespace varnholt
