@@ -86,10 +86,14 @@ void SourceTable::Open() {
   if (impl_->snapshot) return;
   ConnectionSettings settings = ParseConnectionString(impl_->connection_string);
   std::unique_ptr<TableSnapshot> snapshot;
-  {
+  for (int attempt = 1; !snapshot; ++attempt) {
     // The file is read whole here and closed again: later reads work on the snapshot.
-    std::unique_ptr<JetDatabase> database = JetDatabase::Open(settings.data_source, settings.password);
-    snapshot = std::make_unique<TableSnapshot>(database->ReadTable(impl_->table_name));
+    try {
+      std::unique_ptr<JetDatabase> database = JetDatabase::Open(settings.data_source, settings.password);
+      snapshot = std::make_unique<TableSnapshot>(database->ReadTable(impl_->table_name));
+    } catch (const FileBeingWritten&) {
+      if (attempt >= kImageCopyTries) throw;
+    }
   }
   impl_->snapshot = std::move(snapshot);
   impl_->snapshot_filter = std::make_unique<SnapshotFilter>(*impl_->snapshot);

@@ -13,6 +13,7 @@
 #include "base/case_fold.h"
 #include "base/store_error.h"
 #include "stores/jet/catalog.h"
+#include "stores/jet/file_image.h"
 #include "stores/jet/jet_error.h"
 #include "stores/jet/jet_text.h"
 #include "stores/jet/long_value_reader.h"
@@ -192,8 +193,17 @@ class JetDatabase::Impl {
  public:
   std::string path;
   JetVersion version = JetVersion::kNotJet;
+  FileVersion image_version;  // of the file the pages were copied from
   std::unique_ptr<JetPageReader> pages;
   std::vector<JetCatalogEntry> catalog;
+
+  // The error for pages that do not read as a database: the file changed since it was copied (the
+  // school-administration program wrote it meanwhile), or it is damaged.
+  [[noreturn]] void ThrowUnreadable() const {
+    const std::optional<FileVersion> now = VersionOf(path);
+    if (now && !(*now == image_version)) throw FileBeingWritten(path);
+    throw Damaged(path);
+  }
 };
 
 JetDatabase::JetDatabase(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -209,17 +219,26 @@ std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const st
   if (status.type() == fs::file_type::not_found) throw StoreError(kFileMissing + Quoted(path));
   if (status.type() == fs::file_type::directory) throw StoreError(kCannotRead + Quoted(path) + kIsDirectory);
 
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) throw StoreError(kCannotRead + Quoted(path) + ": " + std::strerror(errno));
-  std::vector<uint8_t> header(kJetHeaderReadLength);
-  size_t got = std::fread(header.data(), 1, header.size(), file);
-  std::fseek(file, 0, SEEK_END);
-  long file_size = std::ftell(file);
-  std::fclose(file);
-  header.resize(got);
+  for (int attempt = 1;; ++attempt) {
+    try {
+      return OpenImage(path, password, CopyFileImage(path));
+    } catch (const FileBeingWritten&) {
+      // Pages that contradict each other in a copy of a file that changed meanwhile: copy again.
+      if (attempt >= kImageCopyTries) throw;
+    }
+  }
+}
+
+std::unique_ptr<JetDatabase> JetDatabase::OpenImage(const std::string& path, const std::string& password,
+                                                    FileImage image) {
+  const std::vector<uint8_t>& bytes = *image.bytes;
+  std::vector<uint8_t> header(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(
+                                                                 std::min(bytes.size(), kJetHeaderReadLength)));
+  const size_t file_size = bytes.size();
 
   auto impl = std::make_unique<Impl>();
   impl->path = path;
+  impl->image_version = image.version;
   impl->version = ReadJetVersion(header);
   switch (impl->version) {
     case JetVersion::kNotJet:
@@ -230,9 +249,7 @@ std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const st
     case JetVersion::kJet4:
       break;
   }
-  if (file_size < 0 || static_cast<size_t>(file_size) < kMinimumPages * JetPageSize(impl->version)) {
-    throw Damaged(path);
-  }
+  if (file_size < kMinimumPages * JetPageSize(impl->version)) impl->ThrowUnreadable();
 
   // Passwords are case-sensitive.
   const std::string stored = DecodeJetPassword(header);
@@ -240,10 +257,10 @@ std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const st
 
   try {
     const Format& format = impl->version == JetVersion::kJet3 ? kJet3Format : kJet4Format;
-    impl->pages = std::make_unique<JetPageReader>(path, format, JetDatabaseKey(header));
+    impl->pages = std::make_unique<JetPageReader>(std::move(image.bytes), format, JetDatabaseKey(header));
     impl->catalog = ReadJetCatalog(*impl->pages);
   } catch (const JetFormatError&) {
-    throw Damaged(path);
+    impl->ThrowUnreadable();
   }
   return std::unique_ptr<JetDatabase>(new JetDatabase(std::move(impl)));
 }
@@ -290,7 +307,7 @@ TableSnapshot JetDatabase::ReadTable(const std::string& name) const {
     }
     return TableSnapshot(found->name, std::move(columns), std::move(cells));
   } catch (const JetFormatError&) {
-    throw Damaged(impl_->path);
+    impl_->ThrowUnreadable();
   }
 }
 

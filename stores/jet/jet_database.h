@@ -1,5 +1,7 @@
 // JetDatabase: a Jet 3 or Jet 4 database file opened read-only by our own reader (catalog, table
 // definitions, data pages), with its password checked; reads a table whole into a TableSnapshot.
+// The file is copied into memory once at Open and everything is read from that copy, so a table
+// never mixes pages from before and after a write of the school-administration program.
 //
 // Messages (StoreError), each naming the file:
 //   Could not find file '<path>'
@@ -10,6 +12,8 @@
 //   Unrecognized database format '<path>': the file is damaged
 //   Not a valid password for '<path>'
 //   Cannot find the table '<table>' in '<path>'
+//   Cannot read '<path>': the school-administration program is writing the database; try again
+//     when it is idle (FileBeingWritten: the file kept changing while it was copied)
 #ifndef VARNHOLT_STORES_JET_JET_DATABASE_H_
 #define VARNHOLT_STORES_JET_JET_DATABASE_H_
 
@@ -17,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "stores/jet/file_image.h"
 #include "stores/jet/jet_header.h"
 #include "stores/jet/table_snapshot.h"
 
@@ -38,11 +43,16 @@ class JetDatabase {
   std::vector<std::string> TableNames() const;
 
   // Reads the table called `name` (any case) whole. Throws StoreError for a table the database
-  // lacks, or a table whose pages cannot be read.
+  // lacks, or a table whose pages cannot be read: FileBeingWritten when the file changed since Open
+  // (open it again to read it afresh).
   TableSnapshot ReadTable(const std::string& name) const;
 
  private:
   class Impl;
+  // Open on one copy of the file. Throws FileBeingWritten when its pages do not agree and the file
+  // changed since the copy.
+  static std::unique_ptr<JetDatabase> OpenImage(const std::string& path, const std::string& password,
+                                                FileImage image);
   explicit JetDatabase(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };

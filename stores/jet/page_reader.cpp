@@ -1,6 +1,7 @@
 #include "stores/jet/page_reader.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <limits>
 #include <utility>
 
@@ -31,13 +32,10 @@ void DecodePage(uint32_t key_word, std::vector<uint8_t>* page) {
 
 }  // namespace
 
-JetPageReader::JetPageReader(const std::string& path, const jet_format::Format& format, uint32_t database_key)
-    : format_(format), database_key_(database_key), file_(path, std::ios::binary) {
-  if (!file_) throw JetFormatError("cannot open " + path);
-  file_.seekg(0, std::ios::end);
-  const std::streamoff size = file_.tellg();
-  if (size < 0) throw JetFormatError("cannot read " + path);
-  const uint64_t pages = static_cast<uint64_t>(size) / format_.page_size;
+JetPageReader::JetPageReader(std::shared_ptr<const std::vector<uint8_t>> image, const jet_format::Format& format,
+                             uint32_t database_key)
+    : format_(format), database_key_(database_key), image_(std::move(image)) {
+  const uint64_t pages = image_->size() / format_.page_size;
   page_count_ = static_cast<uint32_t>(std::min<uint64_t>(pages, std::numeric_limits<uint32_t>::max()));
 }
 
@@ -45,11 +43,8 @@ void JetPageReader::Read(uint32_t number, std::vector<uint8_t>* page) const {
   if (number >= page_count_) {
     throw JetFormatError("page " + std::to_string(number) + " is past the end of the file");
   }
-  page->resize(format_.page_size);
-  file_.clear();
-  file_.seekg(static_cast<std::streamoff>(number) * static_cast<std::streamoff>(format_.page_size));
-  file_.read(reinterpret_cast<char*>(page->data()), static_cast<std::streamsize>(format_.page_size));
-  if (!file_) throw JetFormatError("cannot read page " + std::to_string(number));
+  const auto start = image_->begin() + static_cast<std::ptrdiff_t>(static_cast<uint64_t>(number) * format_.page_size);
+  page->assign(start, start + static_cast<std::ptrdiff_t>(format_.page_size));
   if (database_key_ != 0 && number != 0) DecodePage(database_key_ ^ number, page);
 }
 

@@ -13,6 +13,7 @@ inline constexpr size_t kBlockNext = 0;          // u16 next block in the chain,
 inline constexpr size_t kBlockPrev = 2;          // u16 previous block, 0 = first
 inline constexpr size_t kBlockLastOffset = 4;    // s16 (records - 1) * recordSize
 inline constexpr size_t kBlockHeaderSize = 6;
+inline constexpr size_t kMaxBlocks = 0xFFFF;      // block numbers are 16-bit
 
 // Index entries end in three modified big-endian words: block, count, and an always-zero word.
 inline constexpr int kIndexEntryTrailer = 6;

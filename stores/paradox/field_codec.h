@@ -1,4 +1,4 @@
-// Field values to and from the bytes of a record, and text between UTF-8 and the table's code page.
+// Field values to and from the bytes of a record (text through the table's code page).
 //
 // Numbers are stored big-endian with the sign bit inverted, so that stored bytes sort as the values
 // do and all-zero bytes mean blank (NULL). Alpha text is code-page bytes padded with NULs: there an
@@ -13,39 +13,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/code_page.h"
 #include "stores/paradox/table.h"
 
 namespace varnholt::paradox {
 
 class MemoFile;
-
-// Conversion between UTF-8 and one code page (glibc iconv).
-class CodePage {
- public:
-  // Throws EngineError when iconv does not know the code page (0 is read as 437).
-  explicit CodePage(int code_page);
-  ~CodePage();
-  CodePage(const CodePage&) = delete;
-  CodePage& operator=(const CodePage&) = delete;
-
-  int number() const { return number_; }
-  // Code-page bytes as UTF-8; a byte the code page does not define becomes U+FFFD.
-  std::string ToUtf8(const uint8_t* bytes, size_t length) const;
-  // UTF-8 as code-page bytes, at most max_bytes of them, never splitting a character. A character
-  // the code page lacks is transliterated where iconv can, else "?"; invalid UTF-8 gives "?".
-  // *exact (optional) is false when anything was transliterated, replaced or cut.
-  std::string FromUtf8(std::string_view utf8, size_t max_bytes, bool* exact = nullptr) const;
-
- private:
-  std::string Transliterate(std::string_view utf8_char) const;
-
-  int number_;
-  bool single_byte_ = true;
-  std::vector<std::string> decode_;          // single-byte: byte -> UTF-8
-  std::vector<std::pair<char32_t, uint8_t>> encode_;  // single-byte: sorted code point -> byte
-  void* to_utf8_ = nullptr;    // iconv_t
-  void* from_utf8_ = nullptr;  // iconv_t, with transliteration
-};
 
 // Encodes and decodes the fields of one record layout.
 class FieldCodec {
@@ -67,6 +40,12 @@ class FieldCodec {
 
  private:
   [[noreturn]] void Refuse(int field, const std::string& why) const;
+  void EncodeAlpha(int field, const Value& value, uint8_t* p, bool* exact) const;
+  void EncodeMemo(int field, const Value& value, uint8_t* p, bool* exact) const;
+  void EncodeDateOrTime(int field, const Value& value, uint8_t* p) const;
+  void EncodeBcd(int field, const Value& value, uint8_t* p) const;
+  // Bytes fields, and blobs (written back only as read).
+  void EncodeBytes(int field, const Value& value, uint8_t* p) const;
 
   std::vector<Field> fields_;
   std::vector<int> offsets_;

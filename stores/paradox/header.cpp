@@ -97,121 +97,169 @@ int StoredSize(const Field& field) {
   return field.type == FieldType::kBcd ? kBcdStoredSize : field.size;
 }
 
-Header ParseHeader(const std::vector<uint8_t>& file, const std::string& path) {
-  auto fail = [&](const std::string& what) -> void { throw EngineError(path + ": " + what); };
-  if (file.size() < kHeaderFixedSize) {
-    fail("not a Paradox table (the file is too short to hold a header)");
+namespace {
+
+// Reads a header's parts in their order; every fault throws EngineError naming the file.
+class HeaderParser {
+ public:
+  HeaderParser(const std::vector<uint8_t>& file, const std::string& path)
+      : file_(file), b_(file.data()), path_(path) {}
+
+  Header Parse() {
+    ReadFixedPart();
+    ReadFieldTypes();
+    if (!SkipNameAreas()) return h_;  // index files name no fields
+    ReadNames();
+    return h_;
   }
-  const uint8_t* b = file.data();
-  Header h;
-  h.record_size = GetU16(b + kHeaderRecordSize);
-  h.header_size = GetU16(b + kHeaderHeaderSize);
-  h.file_type = b[kHeaderFileType];
-  h.version = b[kHeaderFileVersion];
-  const int max_table_size = b[kHeaderMaxTableSize];
-  if (h.file_type > kFileTypeMaintainedComposite) {
-    fail("not a Paradox table (unknown file type " + std::to_string(h.file_type) + ")");
+
+ private:
+  [[noreturn]] void Fail(const std::string& what) const { throw EngineError(path_ + ": " + what); }
+  void Need(size_t bytes, const char* what) const {
+    if (off_ + bytes > h_.header_size) Fail(std::string("damaged header (") + what + " runs past it)");
   }
-  if (h.version < kVersion30 || h.version > kVersion70) {
-    fail("not a Paradox table (unknown file version " + std::to_string(h.version) + ")");
+  void ReadFixedPart();
+  void ReadCounters();
+  void ReadFieldTypes();
+  // Skips the name pointers and the table name; false for an index file, whose header ends there.
+  bool SkipNameAreas();
+  void ReadNames();
+
+  const std::vector<uint8_t>& file_;
+  const uint8_t* b_;
+  const std::string& path_;
+  Header h_;
+  int num_fields_ = 0;
+  bool index_file_ = false;
+  bool extended_ = false;
+  size_t off_ = 0;
+};
+
+void HeaderParser::ReadFixedPart() {
+  if (file_.size() < kHeaderFixedSize) {
+    Fail("not a Paradox table (the file is too short to hold a header)");
+  }
+  h_.record_size = GetU16(b_ + kHeaderRecordSize);
+  h_.header_size = GetU16(b_ + kHeaderHeaderSize);
+  h_.file_type = b_[kHeaderFileType];
+  h_.version = b_[kHeaderFileVersion];
+  const int max_table_size = b_[kHeaderMaxTableSize];
+  if (h_.file_type > kFileTypeMaintainedComposite) {
+    Fail("not a Paradox table (unknown file type " + std::to_string(h_.file_type) + ")");
+  }
+  if (h_.version < kVersion30 || h_.version > kVersion70) {
+    Fail("not a Paradox table (unknown file version " + std::to_string(h_.version) + ")");
   }
   if (max_table_size < 1 || max_table_size > 32) {
-    fail("not a Paradox table (block size " + std::to_string(max_table_size) + " KiB)");
+    Fail("not a Paradox table (block size " + std::to_string(max_table_size) + " KiB)");
   }
-  h.block_size = max_table_size * 1024;
-  if (h.header_size < kHeaderFixedSize) {
-    fail("not a Paradox table (header size " + std::to_string(h.header_size) + ")");
+  h_.block_size = max_table_size * 1024;
+  if (h_.header_size < kHeaderFixedSize) {
+    Fail("not a Paradox table (header size " + std::to_string(h_.header_size) + ")");
   }
-  if (h.header_size > file.size()) {
-    fail("the file is truncated (it ends inside its " + std::to_string(h.header_size) +
+  if (h_.header_size > file_.size()) {
+    Fail("the file is truncated (it ends inside its " + std::to_string(h_.header_size) +
          "-byte header)");
   }
-  h.raw.assign(file.begin(), file.begin() + h.header_size);
-  h.num_records = GetU32(b + kHeaderNumRecords);
-  h.blocks_in_use = GetU16(b + kHeaderBlocksInUse);
-  h.file_blocks = GetU16(b + kHeaderFileBlocks);
-  h.first_block = GetU16(b + kHeaderFirstBlock);
-  h.last_block = GetU16(b + kHeaderLastBlock);
-  h.first_free_block = GetU16(b + kHeaderFirstFreeBlock);
-  h.index_root = GetU16(b + kHeaderIndexRoot);
-  h.index_levels = b[kHeaderIndexLevels];
-  h.key_field_count = GetU16(b + kHeaderKeyFields);
-  h.sort_order_byte = b[kHeaderSortOrder];
-  h.change_count1 = b[kHeaderChangeCount1];
-  h.index_stamp = b[kHeaderIndexStamp];
-  h.auto_inc = GetU32(b + kHeaderAutoInc);
+  h_.raw.assign(file_.begin(), file_.begin() + h_.header_size);
+  ReadCounters();
 
-  const bool index_file = IsIndexFile(h.file_type);
-  const bool extended = HasExtendedPart(h.file_type, h.version);
-  const int num_fields = GetU16(b + kHeaderNumFields);
-  if (num_fields < 1 || num_fields > 1024) {
-    fail("damaged header (" + std::to_string(num_fields) + " fields)");
+  index_file_ = IsIndexFile(h_.file_type);
+  extended_ = HasExtendedPart(h_.file_type, h_.version);
+  num_fields_ = GetU16(b_ + kHeaderNumFields);
+  if (num_fields_ < 1 || num_fields_ > 1024) {
+    Fail("damaged header (" + std::to_string(num_fields_) + " fields)");
   }
-  if (h.key_field_count > num_fields) fail("damaged header (more key fields than fields)");
-  if (extended && h.header_size < kHeaderExtendedEnd) {
-    fail("damaged header (" + std::to_string(h.header_size) + " bytes, too short for its version)");
+  if (h_.key_field_count > num_fields_) Fail("damaged header (more key fields than fields)");
+  if (extended_ && h_.header_size < kHeaderExtendedEnd) {
+    Fail("damaged header (" + std::to_string(h_.header_size) + " bytes, too short for its version)");
   }
-  if (extended) {
-    h.code_page = GetU16(b + kHeaderCodePage);
-    h.encrypted = GetU32(b + kHeaderEncryption2) != 0;
-  } else if (!index_file) {
-    h.encrypted = GetU32(b + kHeaderEncryption1) != 0;
+  if (extended_) {
+    h_.code_page = GetU16(b_ + kHeaderCodePage);
+    h_.encrypted = GetU32(b_ + kHeaderEncryption2) != 0;
+  } else if (!index_file_) {
+    h_.encrypted = GetU32(b_ + kHeaderEncryption1) != 0;
   }
-  if (h.encrypted) fail("the table is password-protected, which this engine does not read");
+  if (h_.encrypted) Fail("the table is password-protected, which this engine does not read");
+  off_ = extended_ ? kHeaderExtendedEnd : kHeaderFixedSize;
+}
 
-  size_t off = extended ? kHeaderExtendedEnd : kHeaderFixedSize;
-  auto need = [&](size_t bytes, const char* what) {
-    if (off + bytes > h.header_size) fail(std::string("damaged header (") + what + " runs past it)");
-  };
-  need(2 * static_cast<size_t>(num_fields), "field list");
+void HeaderParser::ReadCounters() {
+  h_.num_records = GetU32(b_ + kHeaderNumRecords);
+  h_.blocks_in_use = GetU16(b_ + kHeaderBlocksInUse);
+  h_.file_blocks = GetU16(b_ + kHeaderFileBlocks);
+  h_.first_block = GetU16(b_ + kHeaderFirstBlock);
+  h_.last_block = GetU16(b_ + kHeaderLastBlock);
+  h_.first_free_block = GetU16(b_ + kHeaderFirstFreeBlock);
+  h_.index_root = GetU16(b_ + kHeaderIndexRoot);
+  h_.index_levels = b_[kHeaderIndexLevels];
+  h_.key_field_count = GetU16(b_ + kHeaderKeyFields);
+  h_.sort_order_byte = b_[kHeaderSortOrder];
+  h_.change_count1 = b_[kHeaderChangeCount1];
+  h_.index_stamp = b_[kHeaderIndexStamp];
+  h_.auto_inc = GetU32(b_ + kHeaderAutoInc);
+}
+
+void HeaderParser::ReadFieldTypes() {
+  Need(2 * static_cast<size_t>(num_fields_), "field list");
   int total = 0;
-  for (int i = 0; i < num_fields; ++i) {
-    const uint8_t code = b[off + 2 * i];
-    const int size = b[off + 2 * i + 1];
+  for (int i = 0; i < num_fields_; ++i) {
+    const uint8_t code = b_[off_ + 2 * i];
+    const int size = b_[off_ + 2 * i + 1];
     if (!KnownType(code)) {
-      fail("damaged header (field " + std::to_string(i + 1) + " has unknown type " +
+      Fail("damaged header (field " + std::to_string(i + 1) + " has unknown type " +
            std::to_string(code) + ")");
     }
     Field f{std::string(), static_cast<FieldType>(code), size};
     if (!SizeValid(f.type, size)) {
-      fail("damaged header (field " + std::to_string(i + 1) + " has impossible size " +
+      Fail("damaged header (field " + std::to_string(i + 1) + " has impossible size " +
            std::to_string(size) + ")");
     }
     total += StoredSize(f);
-    h.fields.push_back(std::move(f));
+    h_.fields.push_back(std::move(f));
   }
-  off += 2 * static_cast<size_t>(num_fields);
-  if (total + (index_file ? 6 : 0) != h.record_size) {
-    fail("damaged header (record size " + std::to_string(h.record_size) +
+  off_ += 2 * static_cast<size_t>(num_fields_);
+  if (total + (index_file_ ? 6 : 0) != h_.record_size) {
+    Fail("damaged header (record size " + std::to_string(h_.record_size) +
          " does not match its fields, " + std::to_string(total) + " bytes)");
   }
-  if (h.record_size + 6 > h.block_size) fail("damaged header (record larger than a block)");
-  need(4, "table name pointer");
-  off += 4;
-  if (!index_file) {
-    need(4 * static_cast<size_t>(num_fields), "field name pointers");
-    off += 4 * static_cast<size_t>(num_fields);
-  }
-  need(TableNameArea(h.version), "table name");
-  off += TableNameArea(h.version);
-  if (index_file) return h;
+  if (h_.record_size + 6 > h_.block_size) Fail("damaged header (record larger than a block)");
+}
 
-  for (auto& f : h.fields) {
-    const void* end = std::memchr(b + off, 0, h.header_size - off);
-    if (end == nullptr) fail("damaged header (field names run past it)");
-    const size_t len = static_cast<const uint8_t*>(end) - (b + off);
-    f.name.assign(reinterpret_cast<const char*>(b + off), len);
-    off += len + 1;
+bool HeaderParser::SkipNameAreas() {
+  Need(4, "table name pointer");
+  off_ += 4;
+  if (!index_file_) {
+    Need(4 * static_cast<size_t>(num_fields_), "field name pointers");
+    off_ += 4 * static_cast<size_t>(num_fields_);
   }
-  if (extended) {
-    need(2 * static_cast<size_t>(num_fields), "field numbers");
-    off += 2 * static_cast<size_t>(num_fields);
-    const void* end = std::memchr(b + off, 0, h.header_size - off);
-    if (end == nullptr) fail("damaged header (sort order name runs past it)");
-    h.sort_order.assign(reinterpret_cast<const char*>(b + off),
-                        static_cast<const uint8_t*>(end) - (b + off));
+  Need(TableNameArea(h_.version), "table name");
+  off_ += TableNameArea(h_.version);
+  return !index_file_;
+}
+
+void HeaderParser::ReadNames() {
+  for (auto& f : h_.fields) {
+    const void* end = std::memchr(b_ + off_, 0, h_.header_size - off_);
+    if (end == nullptr) Fail("damaged header (field names run past it)");
+    const size_t len = static_cast<const uint8_t*>(end) - (b_ + off_);
+    f.name.assign(reinterpret_cast<const char*>(b_ + off_), len);
+    off_ += len + 1;
   }
-  return h;
+  if (extended_) {
+    Need(2 * static_cast<size_t>(num_fields_), "field numbers");
+    off_ += 2 * static_cast<size_t>(num_fields_);
+    const void* end = std::memchr(b_ + off_, 0, h_.header_size - off_);
+    if (end == nullptr) Fail("damaged header (sort order name runs past it)");
+    h_.sort_order.assign(reinterpret_cast<const char*>(b_ + off_),
+                         static_cast<const uint8_t*>(end) - (b_ + off_));
+  }
+}
+
+}  // namespace
+
+Header ParseHeader(const std::vector<uint8_t>& file, const std::string& path) {
+  return HeaderParser(file, path).Parse();
 }
 
 void StoreCounters(Header* h) {

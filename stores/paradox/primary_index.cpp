@@ -56,9 +56,12 @@ std::optional<PrimaryIndex> PrimaryIndex::Parse(const std::vector<uint8_t>& file
   index.nodes_.resize(n);
   for (int b = 1; b <= n; ++b) {
     BlockView v(blocks.data() + (b - 1) * bs, rs);
-    const uint16_t expect_next = b == n ? 0 : static_cast<uint16_t>(b + 1);
-    if (v.next() != expect_next || v.prev() != b - 1) index.linked_in_order_ = false;
+    Node& node = index.nodes_[b - 1];
+    node.next = v.next();
+    node.prev = v.prev();
+    node.dirty = false;
   }
+  index.tail_ = h.last_block;
   if (h.index_levels < 1 || h.index_root < 1 || h.index_root > n) return std::nullopt;
   // Walk from the root, level by level, reading each block once.
   std::vector<bool> seen(n + 1, false);
@@ -101,6 +104,7 @@ std::optional<PrimaryIndex> PrimaryIndex::Parse(const std::vector<uint8_t>& file
   for (int b = 1; b <= n; ++b) {
     if (!seen[b]) return std::nullopt;  // a block outside the tree
   }
+  index.image_ = std::move(blocks);
   return index;
 }
 
@@ -150,6 +154,12 @@ PrimaryIndex PrimaryIndex::Build(Header header, const std::vector<IndexLeafEntry
       }
     }
   }
+  const auto count = static_cast<uint16_t>(index.nodes_.size());
+  for (uint16_t b = 1; b <= count; ++b) {
+    index.node(b).prev = static_cast<uint16_t>(b - 1);
+    index.node(b).next = b == count ? 0 : static_cast<uint16_t>(b + 1);
+  }
+  index.tail_ = count;
   index.header_.index_root = 1;
   index.header_.index_levels = static_cast<uint8_t>(height);
   return index;
@@ -200,7 +210,7 @@ bool PrimaryIndex::Matches(const std::vector<IndexLeafEntry>& leaves) const {
     return leaves.empty() && header_.index_levels == 0 && header_.num_records == 0 &&
            header_.blocks_in_use == 0;
   }
-  if (!linked_in_order_ || header_.blocks_in_use != n || header_.file_blocks != n ||
+  if (!LinksSound() || header_.blocks_in_use != n || header_.file_blocks != n ||
       header_.last_block != n || header_.first_block != 1) {
     return false;
   }
@@ -222,10 +232,32 @@ bool PrimaryIndex::Matches(const std::vector<IndexLeafEntry>& leaves) const {
   return true;
 }
 
+bool PrimaryIndex::LinksSound() const {
+  // Every block once on one list from block 1 to the last, each linked back to the one before.
+  const size_t n = nodes_.size();
+  std::vector<bool> seen(n + 1, false);
+  size_t count = 0;
+  uint16_t back = 0;
+  for (uint16_t b = header_.first_block; b != 0; b = node(b).next) {
+    if (b > n || seen[b] || node(b).prev != back) return false;
+    seen[b] = true;
+    back = b;
+    ++count;
+  }
+  return count == n && back == tail_;
+}
+
 uint16_t PrimaryIndex::AppendNode(int level) {
   nodes_.push_back(Node{});
   nodes_.back().level = level;
   const auto b = static_cast<uint16_t>(nodes_.size());
+  // A new block goes at the end of the list; the blocks before keep their links.
+  if (tail_ != 0) {
+    node(tail_).next = b;
+    node(tail_).dirty = true;
+    node(b).prev = tail_;
+  }
+  tail_ = b;
   return b;
 }
 
@@ -235,6 +267,7 @@ void PrimaryIndex::AddToAncestors(uint16_t block, int64_t delta, bool first_key_
     Node& p = node(parent);
     const int i = IndexOfChild(p, child);
     if (i < 0) break;
+    p.dirty = true;
     Entry& e = p.entries[i];
     if (delta != 0) {
       if (e.count < kMaxIndexCount && static_cast<int64_t>(e.count) + delta >= 0) {
@@ -264,6 +297,7 @@ void PrimaryIndex::SetLeaf(uint16_t data_block, const std::string& first_key, ui
   const int64_t delta = static_cast<int64_t>(count) - e.count;
   const bool key_changed = e.key != first_key;
   if (delta == 0 && !key_changed) return;
+  leaf.dirty = true;
   e.count = count;
   e.key = first_key;
   AddToAncestors(it->second, delta, key_changed && i == 0);
@@ -282,6 +316,7 @@ void PrimaryIndex::InsertLeafAfter(uint16_t after_block, const IndexLeafEntry& e
   Node& leaf = node(leaf_block);
   const int i = IndexOfChild(leaf, after_block);
   leaf.entries.insert(leaf.entries.begin() + i + 1, Entry{entry.key, entry.block, entry.count});
+  leaf.dirty = true;
   leaf_of_[entry.block] = leaf_block;
   AddToAncestors(leaf_block, entry.count, false);
   SplitIfFull(leaf_block);
@@ -293,6 +328,7 @@ void PrimaryIndex::SplitIfFull(uint16_t block) {
   const uint16_t fresh = AppendNode(level);  // may reallocate nodes_: no references held
   {
     Node& old_node = node(block);
+    old_node.dirty = true;
     const size_t keep = (old_node.entries.size() + 1) / 2;
     Node& new_node = node(fresh);
     new_node.entries.assign(old_node.entries.begin() + keep, old_node.entries.end());
@@ -318,6 +354,7 @@ void PrimaryIndex::SplitIfFull(uint16_t block) {
   }
   node(fresh).parent = parent;
   Node& p = node(parent);
+  p.dirty = true;
   const int i = IndexOfChild(p, block);
   p.entries[i].count = Sum(node(block));
   p.entries.insert(p.entries.begin() + i + 1,
@@ -325,35 +362,42 @@ void PrimaryIndex::SplitIfFull(uint16_t block) {
   SplitIfFull(parent);
 }
 
+void PrimaryIndex::EncodeNode(uint16_t b, uint8_t* out) const {
+  const Node& nd = node(b);
+  std::memset(out, 0, header_.block_size);
+  BlockView v(out, header_.record_size);
+  v.set_next(nd.next);
+  v.set_prev(nd.prev);
+  v.set_count(static_cast<int>(nd.entries.size()));
+  for (size_t i = 0; i < nd.entries.size(); ++i) {
+    uint8_t* e = v.record(static_cast<int>(i));
+    std::memcpy(e, nd.entries[i].key.data(), key_size_);
+    PutWord(nd.entries[i].child, e + key_size_);
+    PutWord(StoredCount(nd.entries[i].count), e + key_size_ + kWordSize);
+    PutWord(0, e + key_size_ + 2 * kWordSize);
+  }
+}
+
 void PrimaryIndex::Flush(OsFile* file, uint8_t stamp) {
   const int n = static_cast<int>(nodes_.size());
   const size_t bs = header_.block_size;
-  const int rs = header_.record_size;
-  std::vector<uint8_t> image(bs);
+  // Blocks no post touched go out as they were read, stale bytes and all; the others are encoded
+  // anew, and the image keeps what was written for the next save.
+  image_.resize(static_cast<size_t>(n) * bs);
   int entries = 0;
-  for (const auto& nd : nodes_) entries += static_cast<int>(nd.entries.size());
   for (int b = 1; b <= n; ++b) {
-    std::fill(image.begin(), image.end(), 0);
-    BlockView v(image.data(), rs);
-    v.set_next(b == n ? 0 : static_cast<uint16_t>(b + 1));
-    v.set_prev(static_cast<uint16_t>(b - 1));
-    const Node& nd = node(b);
-    v.set_count(static_cast<int>(nd.entries.size()));
-    for (size_t i = 0; i < nd.entries.size(); ++i) {
-      uint8_t* e = v.record(static_cast<int>(i));
-      std::memcpy(e, nd.entries[i].key.data(), key_size_);
-      PutWord(nd.entries[i].child, e + key_size_);
-      PutWord(StoredCount(nd.entries[i].count), e + key_size_ + kWordSize);
-      PutWord(0, e + key_size_ + 2 * kWordSize);
-    }
-    file->WriteAt(BlockOffset(header_.header_size, bs, b), image.data(), bs);
+    Node& nd = node(static_cast<uint16_t>(b));
+    entries += static_cast<int>(nd.entries.size());
+    uint8_t* block = image_.data() + (static_cast<size_t>(b) - 1) * bs;
+    if (nd.dirty) EncodeNode(static_cast<uint16_t>(b), block);
+    nd.dirty = false;
+    file->WriteAt(BlockOffset(header_.header_size, bs, static_cast<uint16_t>(b)), block, bs);
   }
-  linked_in_order_ = true;
   header_.num_records = static_cast<uint32_t>(entries);
   header_.blocks_in_use = static_cast<uint16_t>(n);
   header_.file_blocks = static_cast<uint16_t>(n);
   header_.first_block = n > 0 ? 1 : 0;
-  header_.last_block = static_cast<uint16_t>(n);
+  header_.last_block = tail_;
   if (n == 0) {
     header_.index_root = 1;
     header_.index_levels = 0;

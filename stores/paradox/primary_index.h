@@ -5,10 +5,11 @@
 // first key, its PX block number and the sum of its counts. Entries end in three modified
 // big-endian words (block, count, 0). No genuine index block holds more than capacity − 1 entries.
 //
-// The index is kept in memory and patched after every post; a save writes it whole, then the PX
-// header (counts, root, levels and the validity stamp that ties it to the .DB's change counter).
-// New PX blocks are appended, and all PX blocks stay linked in block-number order, as in the trees
-// genuine writers build.
+// The index is kept in memory and patched after every post; a save writes the file whole, then the
+// PX header (counts, root, levels and the validity stamp that ties it to the .DB's change counter).
+// Blocks no post changed are written as they were read, so a genuine tree keeps its layout: its
+// root, its blocks and the order of their list (which need not be block-number order; the tree is
+// walked from the root). New PX blocks are appended at the end of the file and of the list.
 #ifndef VARNHOLT_STORES_PARADOX_PRIMARY_INDEX_H_
 #define VARNHOLT_STORES_PARADOX_PRIMARY_INDEX_H_
 
@@ -45,7 +46,8 @@ class PrimaryIndex {
   static PrimaryIndex Build(Header header, const std::vector<IndexLeafEntry>& leaves);
 
   // True when the tree describes exactly `leaves` (in order), its upper levels agree with their
-  // children, its header counts agree with the tree and its blocks are linked 1 → 2 → … → n.
+  // children, its header counts agree with the tree and its blocks form one list from block 1 to
+  // the last block, each linked back to the one before (in any order).
   bool Matches(const std::vector<IndexLeafEntry>& leaves) const;
 
   // The entry of `data_block` now has this first key and count. REQUIRES: the block is indexed.
@@ -56,7 +58,8 @@ class PrimaryIndex {
   Header& header() { return header_; }
   int block_count() const { return static_cast<int>(nodes_.size()); }
 
-  // Writes every block, then the header with `stamp`, and cuts the file to its blocks.
+  // Writes every block (changed ones encoded anew, the others as read), then the header with
+  // `stamp`, and cuts the file to its blocks.
   void Flush(OsFile* file, uint8_t stamp);
 
  private:
@@ -68,6 +71,9 @@ class PrimaryIndex {
   struct Node {
     int level = 1;
     uint16_t parent = 0;
+    uint16_t next = 0;  // links of the list of all PX blocks
+    uint16_t prev = 0;
+    bool dirty = true;  // its entries or links differ from its bytes in image_
     std::vector<Entry> entries;
   };
 
@@ -75,6 +81,8 @@ class PrimaryIndex {
   Node& node(uint16_t block) { return nodes_[block - 1]; }
   const Node& node(uint16_t block) const { return nodes_[block - 1]; }
   uint16_t AppendNode(int level);
+  bool LinksSound() const;
+  void EncodeNode(uint16_t block, uint8_t* out) const;
   static uint32_t Sum(const Node& n);
   int IndexOfChild(const Node& n, uint16_t child) const;
   void AddToAncestors(uint16_t block, int64_t delta, bool first_key_changed);
@@ -87,7 +95,8 @@ class PrimaryIndex {
   int max_entries_ = 0;  // capacity − 1
   std::vector<Node> nodes_;  // PX block n at n − 1
   std::unordered_map<uint16_t, uint16_t> leaf_of_;  // data block -> leaf PX block
-  bool linked_in_order_ = true;  // as read: blocks linked 1 → 2 → … → n
+  uint16_t tail_ = 0;            // last block of the list
+  std::vector<uint8_t> image_;   // the blocks as last read or written, block n at (n − 1) × size
 };
 
 }  // namespace varnholt::paradox

@@ -88,8 +88,11 @@ struct TableSchema {
 class Table {
  public:
   // Opens the table at db_path (the .DB file). writable: takes an OS lock ("in use" error when
-  // another of our processes holds it) and allows Insert/Update. Never writes on open except to
-  // repair counters or a .PX that another writer left behind the blocks.
+  // another of our processes holds it) and allows Insert/Update. Never writes on open: counters or
+  // a .PX that another writer left behind the blocks are put right in memory and reach the disk
+  // with the first save that has rows to write. What is unusual but valid (a short last block, .PX
+  // blocks listed out of order, a free list in any order, stale bytes after a block's records)
+  // stays as it is.
   static std::unique_ptr<Table> Open(const std::string& db_path, bool writable);
   // Creates a new, empty table family as genuine writers do; fails if the file exists.
   static void Create(const std::string& db_path, const TableSchema& schema);

@@ -95,7 +95,7 @@ void Table::Create(const std::string& db_path, const TableSchema& given) {
   CheckSchema(db_path, &schema);
   try {
     CodePage check(schema.code_page);
-  } catch (const EngineError& e) {
+  } catch (const StoreError& e) {
     throw EngineError(db_path + ": " + e.what());
   }
   if (FileExists(db_path)) throw EngineError(db_path + ": the table already exists");

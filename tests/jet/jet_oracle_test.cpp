@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "stores/jet/catalog.h"
+#include "stores/jet/file_image.h"
 #include "stores/jet/data_page.h"
 #include "stores/jet/jet_database.h"
 #include "stores/jet/table_definition.h"
@@ -27,7 +28,7 @@ TEST(JetOracleTest, GenuineAccessFilesReadLikeMdbExport) {
 
 // The kind of the usage map naming the table's pages: 0 inline, 1 through bitmap pages.
 int OwnedMapType(const std::string& path, const std::string& table) {
-  const JetPageReader pages(path, jet_format::kJet4Format, 0);
+  const JetPageReader pages(CopyFileImage(path).bytes, jet_format::kJet4Format, 0);
   for (const JetCatalogEntry& entry : ReadJetCatalog(pages)) {
     if (entry.name != table) continue;
     const uint32_t map = ReadTableDefinition(pages, entry.definition_page).owned_pages_map;

@@ -14,14 +14,9 @@
 #include <stdexcept>
 #include <thread>
 
-#ifdef VARNHOLT_HAVE_PXLIB
-extern "C" {  // the header declares C functions without saying so
-#include <paradox.h>
-}
-#endif
-
 #include "passes/commands.h"
 #include "stores/paradox/table.h"
+#include "tests/support/pxlib_reader.h"
 #include "tests/support/table_checker.h"
 #include "tools/sample_school/varnholt_schema.h"
 #include "tools/sample_school/source_database.h"
@@ -158,47 +153,6 @@ void CheckRowsComplete(const Snapshot& got, const Snapshot& before, const std::v
   }
 }
 
-// Records pxlib reads from the file; -1 with *error when it refuses it.
-long PxlibRecordCount(const std::string& db_path, std::string* error) {
-#ifdef VARNHOLT_HAVE_PXLIB
-  PX_boot();
-  std::string messages;
-  pxdoc_t* doc = PX_new3(
-      [](pxdoc_t*, int, const char* message, void* data) {
-        auto* text = static_cast<std::string*>(data);
-        if (text->empty()) *text = message;
-      },
-      nullptr, nullptr, nullptr, &messages);
-  if (doc == nullptr) {
-    *error = "pxlib: PX_new3 failed";
-    return -1;
-  }
-  long count = -1;
-  if (PX_open_file(doc, db_path.c_str()) < 0) {
-    *error = "pxlib refuses it: " + messages;
-  } else {
-    const int n = PX_get_num_records(doc);
-    std::vector<char> data(doc->px_head->px_recordsize);
-    count = 0;
-    for (int i = 0; i < n; ++i) {
-      if (PX_get_record(doc, i, data.data()) == nullptr) {
-        *error = "pxlib cannot read record " + std::to_string(i) + " of " + std::to_string(n) + ": " + messages;
-        count = -1;
-        break;
-      }
-      ++count;
-    }
-    PX_close(doc);
-  }
-  PX_delete(doc);
-  return count;
-#else
-  (void)db_path;
-  (void)error;
-  return -2;  // not available: not compared
-#endif
-}
-
 // Checks a table family with the checker, our engine read only and pxlib. Returns false when
 // something is wrong, with what into problems.
 bool CheckTables(const fs::path& dir, const std::string& when, std::vector<std::string>* problems) {
@@ -215,11 +169,12 @@ bool CheckTables(const fs::path& dir, const std::string& when, std::vector<std::
       problems->push_back(name + " does not open read only in our engine " + when + ": " + error.what());
       continue;
     }
+    if (!paradox::testing::HavePxlib()) continue;
     std::string error;
-    const long px = PxlibRecordCount(path, &error);
-    if (px == -1) {
+    const size_t px = paradox::testing::ReadWithPxlib(path, &error).size();
+    if (!error.empty()) {
       problems->push_back(name + " " + when + ": " + error);
-    } else if (px >= 0 && static_cast<size_t>(px) != engine_count) {
+    } else if (px != engine_count) {
       problems->push_back(name + " " + when + ": pxlib reads " + std::to_string(px) + " records, our engine " +
                           std::to_string(engine_count));
     }

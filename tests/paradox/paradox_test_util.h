@@ -1,4 +1,5 @@
-// Helpers shared by the Paradox engine suites: scratch directories, sample copies, pxlib reading.
+// Helpers shared by the Paradox engine suites: scratch directories, sample copies (pxlib reading
+// comes from tests/support).
 #ifndef VARNHOLT_TESTS_PARADOX_PARADOX_TEST_UTIL_H_
 #define VARNHOLT_TESTS_PARADOX_PARADOX_TEST_UTIL_H_
 
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "stores/paradox/table.h"
+#include "tests/support/pxlib_reader.h"
 
 namespace varnholt::paradox::testing {
 
@@ -31,10 +33,6 @@ void CopySamples(const std::string& sample_subdir, const std::vector<std::string
 TableSchema SmallSchema(int key_fields = 1);
 Record SmallRecord(const std::string& code, const std::string& name, double amount = 1.5);
 
-// Alpha values of every record as pxlib reads them (records in file order, fields joined by "|");
-// empty and an error text in *error when pxlib is not available or refuses the file.
-std::vector<std::string> ReadWithPxlib(const std::string& db_path, std::string* error);
-bool HavePxlib();
 
 }  // namespace varnholt::paradox::testing
 

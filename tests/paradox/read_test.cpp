@@ -325,37 +325,5 @@ TEST(ParadoxCodec, StoredBytesOfEachTypeAndBlankVersusZero) {
   EXPECT_THROW(codec.Encode(10, std::string(30, 'm'), rec.data()), EngineError);  // beyond leader
 }
 
-TEST(ParadoxCodec, CodePagesTransliterationAndCharacterBoundaries) {
-  CodePage cp437(437);
-  bool exact = false;
-  const std::string zoe = cp437.FromUtf8("Zo\xC3\xAB M\xC3\xBCller", 20, &exact);
-  EXPECT_TRUE(exact);
-  EXPECT_EQ(zoe, "Zo\x89 M\x81ller");
-  EXPECT_EQ(cp437.ToUtf8(reinterpret_cast<const uint8_t*>(zoe.data()), zoe.size()),
-            "Zo\xC3\xAB M\xC3\xBCller");
-  EXPECT_EQ(cp437.FromUtf8("\xD0\xB6", 10, &exact), "zh");  // Cyrillic zhe: transliterated
-  EXPECT_FALSE(exact);
-  EXPECT_EQ(cp437.FromUtf8("\xE4\xB8\xAD", 10, &exact), "?");  // no transliteration: "?"
-  EXPECT_EQ(cp437.FromUtf8("a\xFF" "b", 10, &exact), "a?b");   // invalid UTF-8
-  EXPECT_EQ(cp437.FromUtf8("ABCDEFGHIJKL", 10, &exact), "ABCDEFGHIJ");
-  EXPECT_FALSE(exact);
-
-  CodePage cp866(866);
-  const std::string ivan = "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD";  // Иван
-  const std::string stored = cp866.FromUtf8(ivan, 10, &exact);
-  EXPECT_TRUE(exact);
-  EXPECT_EQ(stored.size(), 4u);
-  EXPECT_EQ(cp866.ToUtf8(reinterpret_cast<const uint8_t*>(stored.data()), stored.size()), ivan);
-
-  CodePage cp936(936);  // two bytes per Chinese character: never cut one in half
-  const std::string zhongwen = "\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97";  // 中文字
-  const std::string cut = cp936.FromUtf8(zhongwen, 5, &exact);
-  EXPECT_EQ(cut.size(), 4u);
-  EXPECT_FALSE(exact);
-  EXPECT_EQ(cp936.ToUtf8(reinterpret_cast<const uint8_t*>(cut.data()), cut.size()),
-            zhongwen.substr(0, 6));
-  EXPECT_THROW(CodePage(12345), EngineError);
-}
-
 }  // namespace
 }  // namespace varnholt::paradox

@@ -442,7 +442,7 @@ TEST(ParadoxSave, AClashWithAnotherProgramKeepsTheirFilesAndSaysSo) {
   }
 }
 
-TEST(ParadoxRepair, LaggingHeaderAndIndexAreRewrittenAtWritableOpen) {
+TEST(ParadoxRepair, LaggingHeaderAndIndexArePutRightInMemoryAndSavedWithTheFirstRows) {
   ScratchDir dir;
   const std::string path = dir.File("S.DB");
   Table::Create(path, SmallSchema());
@@ -465,15 +465,26 @@ TEST(ParadoxRepair, LaggingHeaderAndIndexAreRewrittenAtWritableOpen) {
   EXPECT_FALSE(CheckTable(path).ok());
   EXPECT_EQ(Table::Open(path, false)->RecordCount(), 200u);  // read-only: reads, never writes
   EXPECT_FALSE(CheckTable(path).ok());
-  const auto size = fs::file_size(path);
+  const auto db_before = FileBytes(path);
+  const auto px_before = FileBytes(dir.File("S.PX"));
   auto t = Table::Open(path, true);
   EXPECT_TRUE(dynamic_cast<TableFile*>(t.get())->repaired());
+  EXPECT_EQ(t->RecordCount(), 200u);
+  t.reset();  // nothing to write: the files stay as they were
+  EXPECT_EQ(FileBytes(path), db_before);
+  EXPECT_EQ(FileBytes(dir.File("S.PX")), px_before);
+  t = Table::Open(path, true);
+  t->Insert(SmallRecord("K200", "n"));
+  t->Save();
   ExpectConsistent(path);
-  EXPECT_EQ(fs::file_size(path), size);
-  fs::remove(dir.File("S.PX"));  // a lost index is rebuilt too
+  fs::remove(dir.File("S.PX"));  // a lost index is rebuilt too, in the same way
   t.reset();
   t = Table::Open(path, true);
+  EXPECT_FALSE(fs::exists(dir.File("S.PX")));
+  t->Insert(SmallRecord("K201", "n"));
+  t->Save();
   ExpectConsistent(path);
+  EXPECT_EQ(t->RecordCount(), 202u);
 }
 
 TEST(ParadoxRepair, TableEmptiedByDeletesTakesInsertsAgain) {
@@ -499,6 +510,7 @@ TEST(ParadoxRepair, TableEmptiedByDeletesTakesInsertsAgain) {
   t->Insert(SmallRecord("B", "b"));
   t->Insert(SmallRecord("C", "c"));
   EXPECT_EQ(t->RecordCount(), 2u);
+  t->Save();
   ExpectConsistent(path);
 }
 

@@ -3,7 +3,8 @@
 //
 // .DB: header parses; the chain is sound (in range, no loop, back links, record counts); the header's
 // record count, blocks in use, chain tail and file blocks agree with it; the free list holds exactly
-// the other blocks; keys ascend strictly; autoinc is not below a stored value.
+// the other blocks; keys ascend strictly; autoinc is not below a stored value. A short last block
+// (its unused tail not on disk, as genuine writers may leave it) reads as zeros.
 // .PX (keyed tables): its tree walks from the root; every block holds 1 to capacity − 1 entries,
 // each ending in the zero word; upper entries carry their child's first key and count sum; level 1
 // is one entry per data block in chain order with the block's first key and record count; the

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/code_page.h"
 #include "base/transliteration.h"
 #include "base/windows_1252.h"
-#include "stores/paradox/field_codec.h"
 
-namespace varnholt::paradox {
+namespace varnholt {
 namespace {
 
 struct Case {
@@ -82,4 +82,4 @@ TEST(CodePageBytesTest, EveryByteReadsAsTheSameCharacterEverywhere) {
 }
 
 }  // namespace
-}  // namespace varnholt::paradox
+}  // namespace varnholt

@@ -1,0 +1,231 @@
+#include "base/code_page.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "base/store_error.h"
+
+namespace varnholt {
+
+namespace {
+
+constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
+const iconv_t kNoIconv = reinterpret_cast<iconv_t>(static_cast<intptr_t>(-1));
+
+// Length of the UTF-8 sequence starting at s[0], or 0 when it is invalid.
+size_t Utf8Length(std::string_view s, char32_t* code_point) {
+  const auto c = static_cast<unsigned char>(s[0]);
+  size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+  if (n == 0 || n > s.size()) return 0;
+  char32_t cp = n == 1 ? c : c & (0x7F >> n);
+  for (size_t i = 1; i < n; ++i) {
+    const auto d = static_cast<unsigned char>(s[i]);
+    if ((d & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (d & 0x3F);
+  }
+  *code_point = cp;
+  return n;
+}
+
+// Runs one iconv conversion of `in`; false when iconv refused some of it.
+bool Convert(iconv_t cd, const char* in, size_t length, std::string* out) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char buffer[64];
+  auto* src = const_cast<char*>(in);
+  size_t left = length;
+  while (left > 0) {
+    char* dst = buffer;
+    size_t room = sizeof(buffer);
+    const size_t r = iconv(cd, &src, &left, &dst, &room);
+    out->append(buffer, dst - buffer);
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) return false;
+  }
+  char* dst = buffer;
+  size_t room = sizeof(buffer);
+  iconv(cd, nullptr, nullptr, &dst, &room);
+  out->append(buffer, dst - buffer);
+  return true;
+}
+
+// Length of the UTF-8 sequence that starts with lead (1 for a stray byte, so we always advance).
+size_t SequenceLength(unsigned char lead) {
+  if (lead >= 0xF0) return 4;
+  if (lead >= 0xE0) return 3;
+  if (lead >= 0xC0) return 2;
+  return 1;
+}
+
+}  // namespace
+
+CodePage::CodePage(int code_page) : number_(code_page == 0 ? 437 : code_page) {
+  const std::string name = "CP" + std::to_string(number_);
+  iconv_t to = iconv_open("UTF-8", name.c_str());
+  iconv_t from = iconv_open((name + "//TRANSLIT").c_str(), "UTF-8");
+  if (to == kNoIconv || from == kNoIconv) {
+    if (to != kNoIconv) iconv_close(to);
+    if (from != kNoIconv) iconv_close(from);
+    throw StoreError("code page " + std::to_string(code_page) + " is not supported");
+  }
+  to_utf8_ = to;
+  from_utf8_ = from;
+  decode_.resize(256);
+  for (int b = 0; b < 256; ++b) {
+    const char c = static_cast<char>(b);
+    iconv(to, nullptr, nullptr, nullptr, nullptr);
+    char buffer[16];
+    char* src = const_cast<char*>(&c);
+    size_t left = 1;
+    char* dst = buffer;
+    size_t room = sizeof(buffer);
+    const size_t r = iconv(to, &src, &left, &dst, &room);
+    if (r == static_cast<size_t>(-1) && errno == EINVAL) {
+      single_byte_ = false;  // a lead byte: the code page has multi-byte characters
+      break;
+    }
+    decode_[b] = (r == static_cast<size_t>(-1)) ? std::string(kReplacementUtf8)
+                                                 : std::string(buffer, dst - buffer);
+    if (b < 0x80 && decode_[b] != std::string(1, c)) single_byte_ = false;
+  }
+  if (!single_byte_) {
+    decode_.clear();
+    return;
+  }
+  for (int b = 255; b >= 1; --b) {
+    char32_t cp = 0;
+    if (decode_[b] != kReplacementUtf8 && Utf8Length(decode_[b], &cp) == decode_[b].size()) {
+      encode_.emplace_back(cp, static_cast<uint8_t>(b));
+    }
+  }
+  std::stable_sort(encode_.begin(), encode_.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+CodePage::~CodePage() {
+  iconv_close(static_cast<iconv_t>(to_utf8_));
+  iconv_close(static_cast<iconv_t>(from_utf8_));
+}
+
+std::string CodePage::ToUtf8(const uint8_t* bytes, size_t length) const {
+  std::string out;
+  if (single_byte_) {
+    out.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+      if (bytes[i] < 0x80) {
+        out.push_back(static_cast<char>(bytes[i]));
+      } else {
+        out += decode_[bytes[i]];
+      }
+    }
+    return out;
+  }
+  auto cd = static_cast<iconv_t>(to_utf8_);
+  size_t i = 0;
+  while (i < length) {
+    // Convert up to the next byte iconv refuses, then replace that byte and go on.
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* src = reinterpret_cast<char*>(const_cast<uint8_t*>(bytes + i));
+    size_t left = length - i;
+    bool refused = false;
+    while (left > 0 && !refused) {
+      char buffer[64];
+      char* dst = buffer;
+      size_t room = sizeof(buffer);
+      const size_t r = iconv(cd, &src, &left, &dst, &room);
+      out.append(buffer, dst - buffer);
+      if (r == static_cast<size_t>(-1) && errno != E2BIG) refused = true;
+    }
+    i = length - left;
+    if (refused) {
+      out += kReplacementUtf8;
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string CodePage::Transliterate(std::string_view utf8_char) const {
+  std::string out;
+  if (!Convert(static_cast<iconv_t>(from_utf8_), utf8_char.data(), utf8_char.size(), &out) ||
+      out.empty()) {
+    return "?";
+  }
+  return out;
+}
+
+std::string CodePage::FromUtf8(std::string_view utf8, size_t max_bytes, bool* exact) const {
+  std::string out;
+  out.reserve(std::min(utf8.size(), max_bytes));
+  bool same = true;
+  // ASCII stands for itself in every code page: the run of it at the start (most texts whole) is
+  // copied at once.
+  size_t i = 0;
+  while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
+  if (i > max_bytes) {
+    out.assign(utf8.data(), max_bytes);
+    if (exact != nullptr) *exact = false;
+    return out;
+  }
+  out.assign(utf8.data(), i);
+  while (i < utf8.size()) {
+    std::string piece;
+    char32_t cp = 0;
+    size_t n = Utf8Length(utf8.substr(i), &cp);
+    if (n == 0) {  // invalid UTF-8: one byte becomes "?"
+      piece = "?";
+      n = 1;
+      same = false;
+    } else if (cp < 0x80) {
+      piece.assign(1, static_cast<char>(cp));
+    } else {
+      auto it = std::lower_bound(encode_.begin(), encode_.end(), cp,
+                                 [](const auto& e, char32_t v) { return e.first < v; });
+      if (single_byte_ && it != encode_.end() && it->first == cp) {
+        piece.assign(1, static_cast<char>(it->second));
+      } else {
+        piece = Transliterate(utf8.substr(i, n));
+        // Multi-byte code pages convert exactly when iconv could do it without transliteration;
+        // a round trip tells.
+        if (single_byte_ ||
+            ToUtf8(reinterpret_cast<const uint8_t*>(piece.data()), piece.size()) !=
+                utf8.substr(i, n)) {
+          same = false;
+        }
+      }
+    }
+    if (out.size() + piece.size() > max_bytes) {
+      same = false;
+      break;
+    }
+    out += piece;
+    i += n;
+  }
+  if (exact != nullptr) *exact = same;
+  return out;
+}
+
+std::string CodePage::ConvertText(std::string_view utf8) const {
+  auto cd = static_cast<iconv_t>(from_utf8_);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  std::string out;
+  char buffer[256];
+  char* in = const_cast<char*>(utf8.data());
+  size_t in_left = utf8.size();
+  while (in_left > 0) {
+    char* dest = buffer;
+    size_t dest_left = sizeof buffer;
+    const size_t rc = iconv(cd, &in, &in_left, &dest, &dest_left);
+    out.append(buffer, dest - buffer);
+    if (rc != static_cast<size_t>(-1) || errno == E2BIG) continue;
+    // EILSEQ or EINVAL: a character the code page cannot hold, or broken UTF-8.
+    const size_t skip = std::min(in_left, SequenceLength(static_cast<unsigned char>(*in)));
+    in += skip;
+    in_left -= skip;
+    out += '?';
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  }
+  return out;
+}
+
+}  // namespace varnholt

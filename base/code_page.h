@@ -1,0 +1,50 @@
+// Text between UTF-8, the program's own encoding, and one single- or multi-byte code page: the
+// code page of a Paradox table, or Windows-1252 for the report file. The only place that calls
+// iconv (glibc's, which knows the code pages as "CPnnn").
+#ifndef VARNHOLT_BASE_CODE_PAGE_H_
+#define VARNHOLT_BASE_CODE_PAGE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace varnholt {
+
+class CodePage {
+ public:
+  // Throws StoreError ("code page N is not supported") when iconv does not know the code page (0 is read as 437).
+  explicit CodePage(int code_page);
+  ~CodePage();
+  CodePage(const CodePage&) = delete;
+  CodePage& operator=(const CodePage&) = delete;
+
+  int number() const { return number_; }
+  // Code-page bytes as UTF-8; a byte the code page does not define becomes U+FFFD.
+  std::string ToUtf8(const uint8_t* bytes, size_t length) const;
+  // UTF-8 as code-page bytes, at most max_bytes of them, never splitting a character. A character
+  // the code page lacks is transliterated where iconv can, else "?"; invalid UTF-8 gives "?".
+  // *exact (optional) is false when anything was transliterated, replaced or cut.
+  std::string FromUtf8(std::string_view utf8, size_t max_bytes, bool* exact = nullptr) const;
+  // All of `utf8` as code-page bytes, as a text file is converted: a character the code page lacks
+  // is transliterated where iconv can (invisible ones, such as U+200B, to nothing), else "?"; a
+  // broken sequence becomes one "?" and is skipped by the length its first byte announces.
+  std::string ConvertText(std::string_view utf8) const;
+
+ private:
+  std::string Transliterate(std::string_view utf8_char) const;
+
+  int number_;
+  bool single_byte_ = true;
+  std::vector<std::string> decode_;          // single-byte: byte -> UTF-8
+  std::vector<std::pair<char32_t, uint8_t>> encode_;  // single-byte: sorted code point -> byte
+  void* to_utf8_ = nullptr;    // iconv_t
+  void* from_utf8_ = nullptr;  // iconv_t, with transliteration
+};
+
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_BASE_CODE_PAGE_H_

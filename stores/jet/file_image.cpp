@@ -1,0 +1,74 @@
+#include "stores/jet/file_image.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <thread>
+
+namespace varnholt {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Long enough for a writer to finish a page or two, short enough not to be noticed.
+constexpr auto kPauseBetweenCopies = std::chrono::milliseconds(150);
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+// The file's bytes, or nullopt with `reason` set when it cannot be read.
+std::optional<std::vector<uint8_t>> ReadWhole(const std::string& path, std::string* reason) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *reason = std::strerror(errno);
+    return std::nullopt;
+  }
+  std::vector<uint8_t> bytes;
+  std::error_code error;
+  const uintmax_t expected = fs::file_size(path, error);
+  if (!error) bytes.reserve(static_cast<size_t>(expected));
+  char buffer[1 << 16];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+  }
+  if (in.bad()) {
+    *reason = std::strerror(errno);
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+}  // namespace
+
+FileBeingWritten::FileBeingWritten(const std::string& path)
+    : StoreError("Cannot read " + Quoted(path) +
+                 ": the school-administration program is writing the database; try again when it is idle") {}
+
+std::optional<FileVersion> VersionOf(const std::string& path) {
+  std::error_code error;
+  const uintmax_t size = fs::file_size(path, error);
+  if (error) return std::nullopt;
+  const fs::file_time_type changed = fs::last_write_time(path, error);
+  if (error) return std::nullopt;
+  return FileVersion{static_cast<uint64_t>(size), static_cast<int64_t>(changed.time_since_epoch().count())};
+}
+
+FileImage CopyFileImage(const std::string& path) {
+  for (int attempt = 0; attempt < kImageCopyTries; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(kPauseBetweenCopies);
+    const std::optional<FileVersion> before = VersionOf(path);
+    std::string reason;
+    std::optional<std::vector<uint8_t>> bytes = ReadWhole(path, &reason);
+    if (!bytes) throw StoreError("Cannot read " + Quoted(path) + ": " + reason);
+    const std::optional<FileVersion> after = VersionOf(path);
+    if (before && after && *before == *after && after->size == bytes->size()) {
+      return FileImage{std::make_shared<const std::vector<uint8_t>>(std::move(*bytes)), *after};
+    }
+  }
+  throw FileBeingWritten(path);
+}
+
+}  // namespace varnholt
