@@ -182,9 +182,9 @@ void TForm1::Button7Click(QObject*) { commands_.Button7Click(); }
 
 void TForm1::Button8Click(QObject*) { commands_.Button8Click(); }
 
-std::string TForm1::Edit1Text() const { return Edit1->text().toStdString(); }
+std::string TForm1::SourceLocation() const { return Edit1->text().toStdString(); }
 
-std::string TForm1::Edit2Text() const { return Edit2->text().toStdString(); }
+std::string TForm1::TargetLocation() const { return Edit2->text().toStdString(); }
 
 void TForm1::Press(HiddenButton button) {
   switch (button) {

@@ -64,9 +64,9 @@ class TForm1 : public QWidget, public FormHost {
   virtual void Button7Click(QObject* Sender);
   virtual void Button8Click(QObject* Sender);
 
-  // FormHost.
-  std::string Edit1Text() const override;
-  std::string Edit2Text() const override;
+  // FormHost. The locations are the texts of Edit1 (source file) and Edit2 (target folder).
+  std::string SourceLocation() const override;
+  std::string TargetLocation() const override;
   // Runs the hidden button's handler directly, so that its errors travel up through the pressing
   // handler rather than through Qt's signals.
   void Press(HiddenButton button) override;

@@ -6,6 +6,7 @@
 #include "app/platform/environment.h"
 #include "app/platform/qt_platform_services.h"
 #include "app/startup.h"
+#include "base/os/large_pages.h"
 
 int main(int argc, char** argv) {
   varnholt::PreferLargeMemoryPages(argv);

@@ -21,16 +21,6 @@ bool UseApplicationFont(const QString& font_file = QStringLiteral("/usr/share/wi
 // middle of a table write; ignored, the write fails with EFBIG and the command reports it.
 void IgnoreFileSizeSignal();
 
-// Whole tables and source snapshots live in memory; with 4 KiB pages a large school spends a third
-// of a run in page faults. glibc's malloc takes large pages only when told so before the program
-// starts (GLIBC_TUNABLES), so the program starts itself again once with that set. It also keeps
-// large blocks in its heap (on large pages) instead of mapping each anew, and keeps up to 64 MiB
-// it freed instead of giving it back, so a command's passes reuse memory rather than fault in fresh
-// pages for every large vector. Returns when no new start was needed or possible (GLIBC_TUNABLES
-// naming glibc.malloc.hugetlb already, e.g. "=0" to keep small pages, or running under valgrind);
-// call first thing in main, with main's argv.
-void PreferLargeMemoryPages(char** argv);
-
 }  // namespace varnholt
 
 #endif  // VARNHOLT_APP_STARTUP_H_

@@ -1,11 +1,12 @@
 #include "base/case_fold.h"
 
+#include "base/ascii.h"
 #include "base/utf8.h"
 
 namespace varnholt {
 
 char32_t FoldCodePoint(char32_t c) {
-  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+  if (c < 0x80) return static_cast<unsigned char>(AsciiLower(static_cast<char>(c)));
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
   if (c >= 0x100 && c <= 0x17F) {
     if (c == 0x178) return 0xFF;

@@ -3,20 +3,20 @@
 namespace varnholt {
 
 bool DecodeUtf8(std::string_view text, size_t* i, char32_t* out) {
-  unsigned char b = static_cast<unsigned char>(text[*i]);
-  int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
-  if (extra < 0 || *i + extra >= text.size()) {
+  const unsigned char b = static_cast<unsigned char>(text[*i]);
+  const size_t length = Utf8SequenceLength(text[*i]);
+  if (length == 0 || *i + length > text.size()) {
     ++*i;
     return false;
   }
+  const size_t extra = length - 1;
   char32_t c = extra == 0 ? b : (b & (0x3F >> extra));
-  for (int k = 1; k <= extra; ++k) {
-    unsigned char n = static_cast<unsigned char>(text[*i + k]);
-    if ((n & 0xC0) != 0x80) {
+  for (size_t k = 1; k <= extra; ++k) {
+    if (!IsUtf8Continuation(text[*i + k])) {
       ++*i;
       return false;
     }
-    c = (c << 6) | (n & 0x3F);
+    c = (c << 6) | (static_cast<unsigned char>(text[*i + k]) & 0x3F);
   }
   *i += 1 + extra;
   *out = c;

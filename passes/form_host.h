@@ -16,7 +16,7 @@ enum class HiddenButton {
   kButton8,  // "Update 4": the class update
 };
 
-// The location texts (Edit1Text, Edit2Text) come from LocationSource.
+// The location texts (SourceLocation, TargetLocation) come from LocationSource.
 class FormHost : public LocationSource {
  public:
   // Runs the hidden button's handler at once, to its end, without catching anything.

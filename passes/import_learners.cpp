@@ -1,9 +1,10 @@
 #include <string>
 
+#include "base/store_error.h"
 #include "passes/filter_text.h"
 #include "passes/import_passes.h"
+#include "passes/learner_status.h"
 #include "passes/whole_codes.h"
-#include "base/store_error.h"
 
 namespace varnholt {
 namespace {
@@ -15,11 +16,11 @@ constexpr char kFirstFormLinkClosing[] = "' ";
 constexpr char kSecondFormLinkOpening[] = "learnerId=";
 constexpr char kClassOpening[] = "Classid=";
 
-constexpr char kSourceIsDeparted[] = "A";  // becomes inactive "I" in class "ZZ"
-constexpr char kSourceIsCurrent[] = "C";   // becomes active "A" in the learner's class
-constexpr char kInactiveStatus[] = "I";
-constexpr char kInactiveClass[] = "ZZ";
-constexpr char kActiveStatus[] = "A";
+using learner_status::kInactiveClass;
+using learner_status::kSourceCurrent;
+using learner_status::kSourceDeparted;
+using learner_status::kTargetActive;
+using learner_status::kTargetInactive;
 
 constexpr size_t kCompactDateLength = 8;     // YYYYMMDD
 constexpr size_t kSeparatedDateLength = 10;  // YYYY/MM/DD
@@ -73,7 +74,7 @@ void ImportLearners(StoreComponents& c, LearnerImportForm form) {
       c.Classes.SetFilter(UnquotedFilter(kClassOpening, learners.FieldText("Class")));
       c.Classes.SetFiltered(true);
       RequireWholeLearnerLinks(target, learner_id, kParentCodePrefix + parent_id,
-                               learners.FieldText("Status") == kSourceIsCurrent
+                               learners.FieldText("Status") == kSourceCurrent
                                    ? std::optional<std::string>(c.Classes.FieldText("ClassName"))
                                    : std::nullopt);
 
@@ -84,8 +85,8 @@ void ImportLearners(StoreComponents& c, LearnerImportForm form) {
       target.SetFieldText("CH01_NAME", learners.FieldText("FName"));
       target.SetFieldText("CH01_DL01_CODE", kParentCodePrefix + parent_id);
       target.SetFieldText("CH01_DATE_OF_BIRTH", birth);
-      if (learners.FieldText("Status") == kSourceIsDeparted) {
-        target.SetFieldText("CH01_STATUS", kInactiveStatus);
+      if (learners.FieldText("Status") == kSourceDeparted) {
+        target.SetFieldText("CH01_STATUS", kTargetInactive);
         target.SetFieldText("CH01_CLASS", kInactiveClass);
       }
       target.SetFieldText("CH01_ADM_DATE", admitted);
@@ -100,8 +101,8 @@ void ImportLearners(StoreComponents& c, LearnerImportForm form) {
       target.SetFieldText("CH01_MEDICAL_NAME", learners.FieldText("MedicalaidName"));
       target.SetFieldText("CH01_MEDICAL_MEMBER", learners.FieldText("MedicalaidMember"));
       target.SetFieldText("CH01_SMART_CODE", learners.FieldText("LearnerID"));
-      if (learners.FieldText("Status") == kSourceIsCurrent) {
-        target.SetFieldText("CH01_STATUS", kActiveStatus);
+      if (learners.FieldText("Status") == kSourceCurrent) {
+        target.SetFieldText("CH01_STATUS", kTargetActive);
         target.SetFieldText("CH01_CLASS", c.Classes.FieldText("ClassName"));
       }
       target.Post();

@@ -1,6 +1,7 @@
 #include "passes/update_statements.h"
 
 #include "passes/import_passes.h"
+#include "passes/learner_status.h"
 
 namespace varnholt {
 namespace {
@@ -100,12 +101,12 @@ std::vector<std::string> LearnerStatementLines(const FieldReader& learner, const
   b.Next(", CH01_MEDICAL_MEMBER = ", learner("MedicalaidMember"));
   b.Next(", CH01_SMART_CODE =", learner("LearnerID"));
   const std::string status = learner("Status");
-  if (status == "A") {
-    b.Next(",  CH01_STATUS =  ", "I");
-    b.Next(",  CH01_CLASS =  ", "ZZ");
+  if (status == learner_status::kSourceDeparted) {
+    b.Next(",  CH01_STATUS =  ", learner_status::kTargetInactive);
+    b.Next(",  CH01_CLASS =  ", learner_status::kInactiveClass);
   }
-  if (status == "C") {
-    b.Next(", CH01_STATUS = ", "A");
+  if (status == learner_status::kSourceCurrent) {
+    b.Next(", CH01_STATUS = ", learner_status::kTargetActive);
     b.Next(", CH01_CLASS = ", klass("ClassName"));
   }
   b.Next("Where CH01_code = ", learner("LearnerID"));

@@ -26,7 +26,7 @@ void BindClasses(StoreComponents& c, const LocationSource& locations) {
 }  // namespace
 
 std::string SourceConnectionString(const LocationSource& locations) {
-  return kConnectionStart + locations.Edit1Text() + kConnectionEnd;
+  return kConnectionStart + locations.SourceLocation() + kConnectionEnd;
 }
 
 void BindImportStores(StoreComponents& c, const LocationSource& locations) {
@@ -50,21 +50,21 @@ void BindImportStores(StoreComponents& c, const LocationSource& locations) {
   c.tblParent_info.First();
   c.Classes.First();
 
-  c.Ch01mast.SetDatabaseName(locations.Edit2Text());
-  c.Dl01mast.SetDatabaseName(locations.Edit2Text());
+  c.Ch01mast.SetDatabaseName(locations.TargetLocation());
+  c.Dl01mast.SetDatabaseName(locations.TargetLocation());
   c.Ch01mast.SetTableName(kLearnerMaster);
   c.Dl01mast.SetTableName(kParentMaster);
   c.Ch01mast.Open();
   c.Dl01mast.Open();
 
-  c.Update.SetDatabaseName(locations.Edit2Text());
-  c.Update2.SetDatabaseName(locations.Edit2Text());
+  c.Update.SetDatabaseName(locations.TargetLocation());
+  c.Update2.SetDatabaseName(locations.TargetLocation());
 }
 
 void BindClassTables(StoreComponents& c, const LocationSource& locations) {
   BindClasses(c, locations);
-  c.Classmas.SetDatabaseName(locations.Edit2Text());
-  c.Dl00.SetDatabaseName(locations.Edit2Text());
+  c.Classmas.SetDatabaseName(locations.TargetLocation());
+  c.Dl00.SetDatabaseName(locations.TargetLocation());
   c.Classmas.SetTableName(kClassMaster);
   c.Dl00.SetTableName(kClassCodes);
   c.Classmas.Open();
@@ -75,8 +75,8 @@ void BindClassTables(StoreComponents& c, const LocationSource& locations) {
 
 void BindClassStatements(StoreComponents& c, const LocationSource& locations) {
   BindClasses(c, locations);
-  c.UpdateC1.SetDatabaseName(locations.Edit2Text());
-  c.UpdateC2.SetDatabaseName(locations.Edit2Text());
+  c.UpdateC1.SetDatabaseName(locations.TargetLocation());
+  c.UpdateC2.SetDatabaseName(locations.TargetLocation());
 }
 
 }  // namespace varnholt

@@ -1,5 +1,5 @@
 // LocationSource: the two location texts a binding reads, afresh for every single assignment.
-// The window answers with the texts of Edit1 and Edit2; tests with plain strings.
+// The window answers with the texts its operator typed or picked; tests with plain strings.
 #ifndef VARNHOLT_STORES_LOCATION_SOURCE_H_
 #define VARNHOLT_STORES_LOCATION_SOURCE_H_
 
@@ -11,9 +11,9 @@ class LocationSource {
  public:
   virtual ~LocationSource() = default;
   // Full path of the source database file, unchecked and untrimmed.
-  virtual std::string Edit1Text() const = 0;
+  virtual std::string SourceLocation() const = 0;
   // Path of the target directory, unchecked and untrimmed.
-  virtual std::string Edit2Text() const = 0;
+  virtual std::string TargetLocation() const = 0;
 };
 
 }  // namespace varnholt

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/ascii.h"
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/required_fields.h"
 #include "stores/paradox/update_all.h"
@@ -17,13 +18,6 @@ namespace fs = std::filesystem;
 
 // Added to a table name written without an extension.
 constexpr char kDefaultExtension[] = ".db";
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 std::string JoinPath(const std::string& directory, const std::string& file_name) {
   if (directory.empty()) return file_name;
@@ -168,11 +162,11 @@ std::string TargetSession::ResolvePath(const std::string& directory,
   if (folder.empty()) folder = ".";
 
   std::string found;
-  std::string wanted_lower = Lower(wanted);
+  std::string wanted_lower = AsciiLower(wanted);
   std::vector<std::string> matches;
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     std::string name = it->path().filename().string();
-    if (Lower(name) == wanted_lower && it->is_regular_file(error)) matches.push_back(name);
+    if (AsciiLower(name) == wanted_lower && it->is_regular_file(error)) matches.push_back(name);
   }
   if (!matches.empty()) {
     // A name spelled exactly as asked wins over others that differ only in case.

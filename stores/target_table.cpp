@@ -6,8 +6,9 @@
 #include <set>
 #include <vector>
 
-#include "stores/filter/filter_expression.h"
+#include "base/calendar.h"
 #include "base/store_error.h"
+#include "stores/filter/filter_expression.h"
 #include "stores/paradox/field_conversion.h"
 #include "stores/target_session.h"
 
@@ -75,7 +76,7 @@ class TableSchema : public filter::Schema {
 
 // A value as the filter compares it. Dates count days from 30 December 1899 on the filter's side.
 filter::FieldValue FilterValueOf(const paradox::Value& value) {
-  static const int32_t kFilterDayZero = DaysFromCivil(1899, 12, 30);
+  constexpr int64_t kFilterDayZero = kDateTimeDayZero - kParadoxDayZero;
   constexpr double kMillisecondsPerDay = 86'400'000.0;
   if (const auto* text = std::get_if<std::string>(&value)) return filter::FieldValue::Text(*text);
   if (const auto* i = std::get_if<int64_t>(&value)) {

@@ -1,12 +1,10 @@
 #include "app/platform/drive_c.h"
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
-#ifndef _WIN32
-#include <pwd.h>
-#include <unistd.h>
-#endif
+#include "base/os/home_folder.h"
 
 namespace varnholt {
 
@@ -39,9 +37,9 @@ std::filesystem::path DriveCFolder(const char* xdg_data_home, const char* home) 
 std::filesystem::path DriveCFolder() {
   const char* home = std::getenv("HOME");
 #ifndef _WIN32
-  if (home == nullptr || home[0] == '\0') {
-    if (const passwd* entry = getpwuid(getuid())) home = entry->pw_dir;
-  }
+  const std::optional<std::string> account_home =
+      home == nullptr || home[0] == '\0' ? AccountHomeFolder() : std::nullopt;
+  if (account_home) home = account_home->c_str();
 #endif
   return DriveCFolder(std::getenv("XDG_DATA_HOME"), home);
 }

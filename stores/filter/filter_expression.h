@@ -169,9 +169,6 @@ std::optional<std::string> LiteralKey(FieldKind kind, Dialect dialect, const Lit
 // Text compared the way kJet compares it (base/case_fold.h).
 using ::varnholt::FoldCase;
 
-// Days since 1899-12-30 for a civil date and time of day (no range check beyond the calendar).
-double DayCount(int year, int month, int day, int hour, int minute, int second);
-
 }  // namespace varnholt::filter
 
 #endif  // VARNHOLT_STORES_FILTER_FILTER_EXPRESSION_H_

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/ascii.h"
 #include "stores/jet/jet_error.h"
 #include "stores/jet/jet_text.h"
 #include "stores/jet/long_value_reader.h"
@@ -17,20 +18,9 @@ constexpr int kObjectTable = 1;
 // Object ids of tables are their definition page; the top byte holds flags.
 constexpr uint32_t kIdPageMask = 0x00FFFFFF;
 
-bool SameName(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i] != 0; ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return i == a.size() && b[i] == 0;
-}
-
 size_t FindColumn(const JetTableDefinition& table, const char* name) {
   for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (SameName(table.columns[i].name, name)) return i;
+    if (EqualsIgnoringAsciiCase(table.columns[i].name, name)) return i;
   }
   throw JetFormatError(std::string("the catalog has no column ") + name);
 }

@@ -8,6 +8,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/ascii.h"
+#include "base/calendar.h"
+
 namespace varnholt {
 
 namespace {
@@ -60,21 +63,6 @@ std::string FormatCurrency(int64_t ten_thousandths) {
   return s;
 }
 
-void CivilFromDays(int64_t z, int* year, int* month, int* day) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  *day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  *month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  *year = static_cast<int>(yoe + era * 400 + (*month <= 2));
-}
-
-// 1899-12-30 as days since 1970-01-01.
-constexpr int64_t kJetEpochUnixDays = -25569;
-
 std::string FormatJetDate(double value, const RegionalSettings& settings) {
   if (!std::isfinite(value) || std::fabs(value) > 3e6) return "";
   // The day is the whole part; the time of day is the fraction, counted forward also before 1899.
@@ -85,8 +73,8 @@ std::string FormatJetDate(double value, const RegionalSettings& settings) {
     seconds -= kSecondsPerDay;
     days += 1;
   }
-  int year, month, day;
-  CivilFromDays(days + kJetEpochUnixDays, &year, &month, &day);
+  const CivilDate date = CivilFromDay(days + kDateTimeDayZero);
+  const int year = static_cast<int>(date.year), month = date.month, day = date.day;
   int hour = static_cast<int>(seconds / 3600), minute = static_cast<int>(seconds / 60 % 60),
       second = static_cast<int>(seconds % 60);
   std::string text = FormatDateTime(settings.short_date_format, settings.date_separator, year, month, day, 0, 0, 0);
@@ -120,7 +108,7 @@ std::string FormatDateTime(const std::string& pattern, char date_separator, int 
   size_t i = 0;
   while (i < pattern.size()) {
     char c = pattern[i];
-    char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    char lower = AsciiLower(c);
     size_t run = 1;
     while (i + run < pattern.size() && ((pattern[i + run] | 0x20) == lower) &&
            std::string_view("ymdhns").find(lower) != std::string_view::npos) {

@@ -8,6 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "base/calendar.h"
+#include "base/utf8.h"
+
 namespace varnholt {
 
 namespace {
@@ -24,6 +27,8 @@ constexpr int kSignificantDigits = 15;
 // Two-digit years fall into this hundred-year window, as the operator's platform reads them.
 constexpr int kTwoDigitYearWindowStart = 1930;
 constexpr int kMillisecondsPerDay = 86'400'000;
+// The last day a date field takes, 9999-12-31, as its day count.
+constexpr int64_t kLastParadoxDay = DayFromCivil(9999, 12, 31) - kParadoxDayZero;
 
 // Builds the value inside the optional; a temporary variant moved in trips GCC 12's
 // maybe-uninitialized analysis under the sanitizers.
@@ -46,16 +51,9 @@ bool AllDigits(std::string_view text) {
   return true;
 }
 
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
-}
-
 std::optional<int32_t> ValidDate(int year, int month, int day) {
-  if (year < 1 || year > 9999 || month < 1 || month > 12) return std::nullopt;
-  if (day < 1 || day > DaysInMonth(year, month)) return std::nullopt;
-  return DaysFromCivil(year, month, day);
+  if (year < 1 || year > 9999 || !IsCivilDate(year, month, day)) return std::nullopt;
+  return static_cast<int32_t>(DayFromCivil(year, month, day) - kParadoxDayZero);
 }
 
 // Splits "a<sep>b<sep>c" into three digit runs; false unless exactly that.
@@ -273,27 +271,6 @@ std::optional<paradox::Value> IntegerInRange(int64_t value, FieldType type) {
 
 }  // namespace
 
-int32_t DaysFromCivil(int year, int month, int day) {
-  // Days since 0001-01-01 in the proleptic Gregorian calendar, counted from 1.
-  int y = year - 1;
-  int32_t days = y * 365 + y / 4 - y / 100 + y / 400;
-  for (int m = 1; m < month; ++m) days += DaysInMonth(year, m);
-  return days + day;
-}
-
-void CivilFromDays(int32_t days, int* year, int* month, int* day) {
-  // Shift so that 0000-03-01 is day 0 (Howard Hinnant's civil_from_days).
-  int64_t z = static_cast<int64_t>(days) - 1 + 306;  // day 1 = 0001-01-01
-  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  *day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  *month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  *year = static_cast<int>(yoe + era * 400 + (*month <= 2 ? 1 : 0));
-}
-
 std::optional<int32_t> ParseDateText(std::string_view text, const RegionalSettings& settings) {
   text = TrimBlanks(text);
   if (auto days = ParseDayMonthYear(text, '/')) return days;
@@ -303,27 +280,23 @@ std::optional<int32_t> ParseDateText(std::string_view text, const RegionalSettin
   if (auto days = ParseRegionalDate(text, settings)) return days;
   if (auto count = ParseWholeNumber(text)) {
     // A day count in the platform's date-time numbering, where day 0 is 30 December 1899.
-    int64_t days = *count + DaysFromCivil(1899, 12, 30);
-    if (days >= 1 && days <= DaysFromCivil(9999, 12, 31)) return static_cast<int32_t>(days);
+    int64_t days = *count + (kDateTimeDayZero - kParadoxDayZero);
+    if (days >= 1 && days <= kLastParadoxDay) return static_cast<int32_t>(days);
   }
   return std::nullopt;
 }
 
 std::string FormatDate(int32_t days, const RegionalSettings& settings) {
-  int year = 0, month = 0, day = 0;
-  CivilFromDays(days, &year, &month, &day);
-  return FormatPattern(settings.short_date_format, settings.date_separator, year, month, day, 0, 0,
-                       0);
+  const CivilDate date = CivilFromDay(days + kParadoxDayZero);
+  return FormatPattern(settings.short_date_format, settings.date_separator,
+                       static_cast<int>(date.year), date.month, date.day, 0, 0, 0);
 }
 
 std::string CutToWidth(std::string_view utf8, int width) {
   // No text has more characters than bytes: most fit without counting.
   if (width >= 0 && utf8.size() <= static_cast<size_t>(width)) return std::string(utf8);
   size_t i = 0;
-  for (int chars = 0; i < utf8.size() && chars < width; ++chars) {
-    ++i;
-    while (i < utf8.size() && (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80) ++i;
-  }
+  for (int chars = 0; i < utf8.size() && chars < width; ++chars) i = NextUtf8Character(utf8, i);
   return std::string(utf8.substr(0, i));
 }
 

@@ -39,9 +39,7 @@ std::optional<paradox::Value> ValueForField(const paradox::Field& field,
 // A value as field text.
 std::string TextFromValue(const paradox::Value& value, const RegionalSettings& settings);
 
-// Dates as Paradox day counts (1 January of year 1 is day 1).
-int32_t DaysFromCivil(int year, int month, int day);
-void CivilFromDays(int32_t days, int* year, int* month, int* day);
+// Dates are Paradox day counts: day numbers (base/calendar.h) less kParadoxDayZero.
 // Reads a date as ValueFromText does for a date field. nullopt when it is no date.
 std::optional<int32_t> ParseDateText(std::string_view text, const RegionalSettings& settings);
 std::string FormatDate(int32_t days, const RegionalSettings& settings);

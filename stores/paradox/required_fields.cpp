@@ -6,6 +6,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "base/ascii.h"
 
 namespace varnholt {
 
@@ -32,13 +33,6 @@ constexpr size_t kEntryFixedSize = 0x1C;
 constexpr size_t kDbChangeCount2 = 0x2E;
 constexpr size_t kDbHeaderBytes = kDbChangeCount2 + 1;
 
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 std::vector<uint8_t> ReadFile(const fs::path& path, size_t limit) {
   std::ifstream in(path, std::ios::binary);
   std::vector<uint8_t> bytes;
@@ -52,11 +46,11 @@ uint32_t U32(const std::vector<uint8_t>& bytes, size_t at) {
 }
 
 fs::path FindValFile(const fs::path& db_path) {
-  std::string wanted = Lower(db_path.stem().string() + ".val");
+  std::string wanted = AsciiLower(db_path.stem().string() + ".val");
   std::error_code error;
   fs::path folder = db_path.parent_path().empty() ? fs::path(".") : db_path.parent_path();
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    if (Lower(it->path().filename().string()) == wanted) return it->path();
+    if (AsciiLower(it->path().filename().string()) == wanted) return it->path();
   }
   return {};
 }

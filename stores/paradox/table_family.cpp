@@ -1,9 +1,9 @@
 #include "stores/paradox/table_family.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
+#include "base/ascii.h"
 #include "base/os/os_file.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/table.h"
@@ -11,11 +11,6 @@
 namespace varnholt::paradox {
 
 namespace {
-
-std::string Upper(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // True when the file `name` (in capitals) is a secondary index of the table `stem`: STEM.Xnn or
 // STEM.Ynn.
@@ -43,22 +38,20 @@ std::string SiblingPath(const std::string& db_path, const std::string& ext) {
   namespace fs = std::filesystem;
   const fs::path p(db_path);
   const std::string stem = p.stem().string();
-  const std::string wanted = Upper(stem + "." + ext);
+  const std::string wanted = AsciiUpper(stem + "." + ext);
   std::error_code ec;
   const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
   for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    if (Upper(entry.path().filename().string()) == wanted) {
+    if (AsciiUpper(entry.path().filename().string()) == wanted) {
       return (p.has_parent_path() ? p.parent_path() / entry.path().filename()
                                   : entry.path().filename())
           .string();
     }
   }
   const std::string db_ext = p.extension().string();
-  const bool lower = db_ext.size() > 1 && std::islower(static_cast<unsigned char>(db_ext[1]));
+  const bool lower = db_ext.size() > 1 && IsAsciiLower(db_ext[1]);
   std::string e = ext;
-  if (lower) {
-    for (auto& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
+  if (lower) e = AsciiLower(e);
   fs::path out = p;
   out.replace_extension("." + e);
   return out.string();
@@ -67,20 +60,20 @@ std::string SiblingPath(const std::string& db_path, const std::string& ext) {
 std::vector<std::string> MaintainedSecondaryIndexes(const std::string& db_path) {
   namespace fs = std::filesystem;
   const fs::path p(db_path);
-  const std::string stem = Upper(p.stem().string());
+  const std::string stem = AsciiUpper(p.stem().string());
   const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
   std::error_code ec;
   std::vector<std::string> maintained;
   for (const auto& entry : fs::directory_iterator(dir, ec)) {
     const std::string name = entry.path().filename().string();
-    const std::string upper = Upper(name);
+    const std::string upper = AsciiUpper(name);
     if (!IsSecondaryIndexName(upper, stem) || !IsMaintained(entry.path())) continue;
     maintained.push_back(name);
     // its .Y file goes with it
     std::string y = upper;
     y[stem.size() + 1] = 'Y';
     for (const auto& other : fs::directory_iterator(dir, ec)) {
-      if (Upper(other.path().filename().string()) == y) {
+      if (AsciiUpper(other.path().filename().string()) == y) {
         maintained.push_back(other.path().filename().string());
       }
     }
@@ -90,7 +83,7 @@ std::vector<std::string> MaintainedSecondaryIndexes(const std::string& db_path) 
 }
 
 std::string UpperFileName(const std::string& path) {
-  return Upper(std::filesystem::path(path).filename().string());
+  return AsciiUpper(std::filesystem::path(path).filename().string());
 }
 
 }  // namespace varnholt::paradox

@@ -1,14 +1,14 @@
 // Table::Create: a new, empty table family as Paradox 7 creates it: the .DB header alone (no
 // blocks) and, for a keyed table, a .PX header with an empty tree.
-#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <set>
 
+#include "base/ascii.h"
+#include "base/os/os_file.h"
 #include "stores/paradox/field_codec.h"
 #include "stores/paradox/header.h"
-#include "base/os/os_file.h"
 #include "stores/paradox/table.h"
 
 namespace varnholt::paradox {
@@ -18,11 +18,6 @@ namespace {
 constexpr int kDefaultBlockSize = 2048;
 constexpr int kMaxBlockSize = 32 * 1024;
 constexpr size_t kMaxFieldName = 25;  // Paradox field names are at most 25 characters
-
-std::string Upper(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 void CheckSchema(const std::string& path, TableSchema* schema) {
   auto fail = [&](const std::string& what) { throw EngineError(path + ": " + what); };
@@ -35,7 +30,7 @@ void CheckSchema(const std::string& path, TableSchema* schema) {
   std::set<std::string> names;
   for (auto& f : schema->fields) {
     if (f.name.empty() || f.name.size() > kMaxFieldName) fail("field name '" + f.name + "' is not 1 to 25 characters");
-    if (!names.insert(Upper(f.name)).second) fail("field '" + f.name + "' appears twice");
+    if (!names.insert(AsciiUpper(f.name)).second) fail("field '" + f.name + "' appears twice");
     switch (f.type) {
       case FieldType::kDate:
       case FieldType::kLong:
@@ -103,13 +98,13 @@ void Table::Create(const std::string& db_path, const TableSchema& given) {
   for (const auto& f : schema.fields) record_size += StoredSize(f);
   const int block_size = ChooseBlockSize(db_path, schema, record_size);
   const fs::path p(db_path);
-  const std::string file_name = Upper(p.filename().string());
+  const std::string file_name = AsciiUpper(p.filename().string());
   Header data = BuildDataHeader(schema, block_size, file_name,
                                 static_cast<uint32_t>(std::time(nullptr)));
   if (schema.key_field_count > 0) {
     fs::path px = p;
     px.replace_extension(p.extension().string() == ".db" ? ".px" : ".PX");
-    Header index = BuildPrimaryIndexHeader(data, Upper(px.filename().string()));
+    Header index = BuildPrimaryIndexHeader(data, AsciiUpper(px.filename().string()));
     std::error_code ec;
     fs::remove(px, ec);  // an index left without its table by an interrupted create
     OsFile f = OsFile::Create(px.string());

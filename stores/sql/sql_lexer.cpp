@@ -1,5 +1,7 @@
 #include "stores/sql/sql_lexer.h"
 
+#include "base/utf8.h"
+
 namespace varnholt::local_sql {
 
 namespace {
@@ -88,7 +90,7 @@ class Lexer {
     if (c == '\n') {
       ++line_;
       column_ = 1;
-    } else if (c != '\r' && (static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+    } else if (c != '\r' && !IsUtf8Continuation(c)) {
       ++column_;
     }
   }

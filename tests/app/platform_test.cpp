@@ -1,4 +1,7 @@
 // Start-up helpers and the platform layer: box texts, the title, drive C:, the real dialogs' set-up.
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -113,6 +116,24 @@ TEST(DriveCTest, ProcessEnvironmentDecides) {
   } else {
     unsetenv("XDG_DATA_HOME");
   }
+}
+
+TEST(DriveCTest, WithoutHomeTheAccountDatabaseGivesTheHomeFolder) {
+  const passwd* entry = getpwuid(getuid());
+  if (entry == nullptr || entry->pw_dir == nullptr) GTEST_SKIP() << "no account entry";
+  const fs::path expected = fs::path(entry->pw_dir) / ".local/share/varnholt-import/drive_c";
+  const char* home = std::getenv("HOME");
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  const std::string saved_home = home != nullptr ? home : "", saved_xdg = xdg != nullptr ? xdg : "";
+  unsetenv("XDG_DATA_HOME");
+  setenv("HOME", "", 1);
+  const fs::path with_empty_home = DriveCFolder();
+  unsetenv("HOME");
+  const fs::path without_home = DriveCFolder();
+  if (home != nullptr) setenv("HOME", saved_home.c_str(), 1);
+  if (xdg != nullptr) setenv("XDG_DATA_HOME", saved_xdg.c_str(), 1);
+  EXPECT_EQ(with_empty_home, expected);
+  EXPECT_EQ(without_home, expected);
 }
 
 TEST(ApplicationFontTest, LoadsMsSansSerifWhenPresentAndFallsBackQuietly) {

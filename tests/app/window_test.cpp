@@ -223,7 +223,7 @@ TEST_F(WindowTest, SourcePickerAsksForMdbFilesAndKeepsTheFieldOnCancel) {
   platform_.open_dialog_answers.push_back(QString("/nowhere/new school.mdb"));
   form_->Button4->click();
   EXPECT_EQ(form_->Edit1->text(), "/nowhere/new school.mdb");
-  EXPECT_EQ(form_->Edit1Text(), "/nowhere/new school.mdb");
+  EXPECT_EQ(form_->SourceLocation(), "/nowhere/new school.mdb");
   EXPECT_TRUE(platform_.folder_prompts.empty());
 }
 
@@ -241,8 +241,8 @@ TEST_F(WindowTest, TargetPickerFillsTheFieldAndEmptiesItOnCancel) {
 TEST_F(WindowTest, LocationTextsReachTheCommandsUntrimmed) {
   form_->Edit1->setText(QString::fromUtf8(" C:\\Torbek\\sk\xc3\xb6ol.mdb "));
   form_->Edit2->setText("");
-  EXPECT_EQ(form_->Edit1Text(), " C:\\Torbek\\sk\xc3\xb6ol.mdb ");
-  EXPECT_EQ(form_->Edit2Text(), "");
+  EXPECT_EQ(form_->SourceLocation(), " C:\\Torbek\\sk\xc3\xb6ol.mdb ");
+  EXPECT_EQ(form_->TargetLocation(), "");
 }
 
 TEST_F(WindowTest, AFailingCommandShowsOneBoxAndTheWindowStaysUsable) {

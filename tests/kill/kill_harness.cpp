@@ -216,8 +216,8 @@ class Host : public FormHost {
   Host(std::string source, std::string target) : source_(std::move(source)), target_(std::move(target)) {}
   Commands* commands = nullptr;
   std::vector<std::string> messages;
-  std::string Edit1Text() const override { return source_; }
-  std::string Edit2Text() const override { return target_; }
+  std::string SourceLocation() const override { return source_; }
+  std::string TargetLocation() const override { return target_; }
   void Press(HiddenButton button) override { commands->RunHidden(button); }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
 

@@ -25,8 +25,8 @@ class TestForm : public FormHost {
   std::vector<std::string> messages;
   Commands* commands = nullptr;
 
-  std::string Edit1Text() const override { return edit1; }
-  std::string Edit2Text() const override { return edit2; }
+  std::string SourceLocation() const override { return edit1; }
+  std::string TargetLocation() const override { return edit2; }
   void Press(HiddenButton button) override;
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
 };

@@ -7,6 +7,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "base/ascii.h"
+#include "base/calendar.h"
 #include "tools/jetwriter/catalog.h"
 #include "tools/jetwriter/header_page.h"
 #include "tools/jetwriter/jet_format.h"
@@ -26,31 +28,13 @@ namespace {
 using namespace format;
 
 constexpr size_t kMaxPasswordLength = kHeaderPasswordBytes / 2;
-constexpr double kUnixEpochJetDay = 25569.0;  // 1970-01-01
+constexpr double kUnixEpochJetDay = static_cast<double>(-kDateTimeDayZero);  // 1970-01-01
 constexpr double kSecondsPerDay = 86400.0;
-
-// Days from 1970-01-01 to y-m-d in the proleptic Gregorian calendar (H. Hinnant's algorithm).
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2 ? 1 : 0;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
 
 DateTime Now() {
   const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
   const double seconds = std::chrono::duration<double>(since_epoch).count();
   return {kUnixEpochJetDay + seconds / kSecondsPerDay};
-}
-
-std::string FoldCase(const std::string& name) {
-  std::string out = name;
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
 }
 
 // One table being written: its rows go to data pages as they come; its definition is written
@@ -92,10 +76,7 @@ class TableWriter {
 }  // namespace
 
 DateTime DateTime::FromCivil(int year, int month, int day, int hour, int minute, int second) {
-  const int64_t days = DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30);
-  const double time = (hour * 3600.0 + minute * 60.0 + second) / kSecondsPerDay;
-  // Before the epoch the day counts backward but the time of day still counts forward.
-  return {days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time};
+  return {DateTimeFromCivil(year, month, day, hour, minute, second)};
 }
 
 class DatabaseWriter::Impl {
@@ -107,7 +88,7 @@ class DatabaseWriter::Impl {
         maps_(file_, 0, /*lval=*/false) {
     if (!std::isfinite(created_.days)) throw std::invalid_argument("creation date not finite");
     file_.Reserve(kFirstFreePageNumber);
-    names_.insert(FoldCase(kCatalogTableName));
+    names_.insert(AsciiLower(kCatalogTableName));
   }
 
   void BeginTable(const std::string& name, const std::vector<Column>& columns) {
@@ -115,12 +96,12 @@ class DatabaseWriter::Impl {
     std::vector<ColumnSpec> specs;
     for (const Column& c : columns) specs.push_back(ToSpec(c));
     TableLayout layout = MakeTableLayout(name, specs, /*system=*/false);
-    if (names_.count(FoldCase(name)) != 0) {
+    if (names_.count(AsciiLower(name)) != 0) {
       throw std::invalid_argument("table '" + name + "': duplicate table name");
     }
     Guarded([&] {
       FinishTable();
-      names_.insert(FoldCase(name));
+      names_.insert(AsciiLower(name));
       const uint32_t page = file_.Allocate();
       tables_.push_back({name, page});
       current_ = std::make_unique<TableWriter>(file_, std::move(layout), page);

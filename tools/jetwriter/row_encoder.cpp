@@ -171,25 +171,20 @@ std::vector<uint8_t> TextBytes(const std::string& utf8, const ColumnLayout& col,
   return EncodeText(text);
 }
 
-Field MakeField(const TableLayout& layout, const ColumnLayout& col, const Cell& cell) {
-  const CellError fail(layout, col);
-  Field f;
-  if (std::holds_alternative<std::monostate>(cell)) {
-    if (col.fixed) f.bytes.assign(col.length, 0);
-    return f;  // NULL; Yes/No reads as No
-  }
-  f.present = true;
-  auto wrong = [&]() { fail(std::string("wrong kind of cell for a ") + TypeName(col.type) + " column"); };
-  switch (col.type) {
+// The bytes of a number column's value (Long, Integer, Double, Byte, Single).
+template <typename Wrong>
+std::vector<uint8_t> NumberBytes(StoredType type, const Cell& cell, const CellError& fail, Wrong wrong) {
+  std::vector<uint8_t> bytes;
+  switch (type) {
     case StoredType::kLong: {
       const auto* v = std::get_if<int64_t>(&cell);
       if (v == nullptr) wrong();
       if (*v < std::numeric_limits<int32_t>::min() || *v > std::numeric_limits<int32_t>::max()) {
         fail("value out of range for Long Integer");
       }
-      f.bytes.resize(4);
-      Put32(f.bytes.data(), static_cast<uint32_t>(static_cast<int32_t>(*v)));
-      break;
+      bytes.resize(4);
+      Put32(bytes.data(), static_cast<uint32_t>(static_cast<int32_t>(*v)));
+      return bytes;
     }
     case StoredType::kInteger: {
       const auto* v = std::get_if<int64_t>(&cell);
@@ -197,26 +192,26 @@ Field MakeField(const TableLayout& layout, const ColumnLayout& col, const Cell& 
       if (*v < std::numeric_limits<int16_t>::min() || *v > std::numeric_limits<int16_t>::max()) {
         fail("value out of range for Integer");
       }
-      f.bytes.resize(2);
-      Put16(f.bytes.data(), static_cast<uint16_t>(static_cast<int16_t>(*v)));
-      break;
+      bytes.resize(2);
+      Put16(bytes.data(), static_cast<uint16_t>(static_cast<int16_t>(*v)));
+      return bytes;
     }
     case StoredType::kDouble: {
       if (const auto* d = std::get_if<double>(&cell)) {
-        f.bytes = FixedDouble(*d);
+        bytes = FixedDouble(*d);
       } else if (const auto* i = std::get_if<int64_t>(&cell)) {
-        f.bytes = FixedDouble(static_cast<double>(*i));
+        bytes = FixedDouble(static_cast<double>(*i));
       } else {
         wrong();
       }
-      break;
+      return bytes;
     }
     case StoredType::kByte: {
       const auto* v = std::get_if<int64_t>(&cell);
       if (v == nullptr) wrong();
       if (*v < 0 || *v > 255) fail("value out of range for Byte");
-      f.bytes.assign(1, static_cast<uint8_t>(*v));
-      break;
+      bytes.assign(1, static_cast<uint8_t>(*v));
+      return bytes;
     }
     case StoredType::kSingle: {
       float value = 0;
@@ -227,12 +222,35 @@ Field MakeField(const TableLayout& layout, const ColumnLayout& col, const Cell& 
       } else {
         wrong();
       }
-      f.bytes.resize(4);
+      bytes.resize(4);
       uint32_t bits;
       std::memcpy(&bits, &value, sizeof bits);
-      Put32(f.bytes.data(), bits);
-      break;
+      Put32(bytes.data(), bits);
+      return bytes;
     }
+    default:
+      break;
+  }
+  return bytes;
+}
+
+Field MakeField(const TableLayout& layout, const ColumnLayout& col, const Cell& cell) {
+  const CellError fail(layout, col);
+  Field f;
+  if (std::holds_alternative<std::monostate>(cell)) {
+    if (col.fixed) f.bytes.assign(col.length, 0);
+    return f;  // NULL; Yes/No reads as No
+  }
+  f.present = true;
+  auto wrong = [&]() { fail(std::string("wrong kind of cell for a ") + TypeName(col.type) + " column"); };
+  switch (col.type) {
+    case StoredType::kLong:
+    case StoredType::kInteger:
+    case StoredType::kDouble:
+    case StoredType::kByte:
+    case StoredType::kSingle:
+      f.bytes = NumberBytes(col.type, cell, fail, wrong);
+      break;
     case StoredType::kGuid: {
       const auto* v = std::get_if<std::string>(&cell);
       if (v == nullptr) wrong();

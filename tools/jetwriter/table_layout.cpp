@@ -3,6 +3,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "base/ascii.h"
 #include "tools/jetwriter/jet_format.h"
 #include "tools/jetwriter/text_codec.h"
 
@@ -36,14 +37,6 @@ TypeInfo InfoOf(StoredType type) {
     case StoredType::kOle: return {kTypeOle, false, 0};
   }
   throw std::invalid_argument("unknown column type");
-}
-
-std::string FoldCase(const std::string& name) {
-  std::string out = name;
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
 }
 
 void CheckName(const std::string& name, const std::string& what) {
@@ -88,7 +81,7 @@ TableLayout MakeTableLayout(const std::string& table, const std::vector<ColumnSp
   for (const ColumnSpec& column : columns) {
     const std::string col_where = where + ", column '" + column.name + "'";
     CheckName(column.name, col_where);
-    if (!seen.insert(FoldCase(column.name)).second) {
+    if (!seen.insert(AsciiLower(column.name)).second) {
       throw std::invalid_argument(col_where + ": duplicate column name");
     }
     const TypeInfo info = InfoOf(column.type);

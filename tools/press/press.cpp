@@ -23,6 +23,7 @@
 #include "app/platform/qt_platform_services.h"
 #include "app/platform/recording_platform_services.h"
 #include "app/startup.h"
+#include "base/os/large_pages.h"
 #include "tools/press/window_picture.h"
 
 namespace {

@@ -15,6 +15,7 @@
 
 #include "base/regional_settings.h"
 #include "base/store_error.h"
+#include "base/utf8.h"
 #include "stores/paradox/field_conversion.h"
 #include "stores/paradox/table.h"
 
@@ -55,7 +56,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 
 // Characters, not bytes, so that accented names keep the columns straight.
 size_t Width(const std::string& utf8) {
-  return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+  return static_cast<size_t>(
+      std::count_if(utf8.begin(), utf8.end(), [](char c) { return !varnholt::IsUtf8Continuation(c); }));
 }
 
 void PrintLine(const std::vector<std::string>& cells, const std::vector<size_t>& widths) {

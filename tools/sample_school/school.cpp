@@ -4,6 +4,9 @@
 #include <array>
 #include <string_view>
 
+#include "base/utf8.h"
+#include "passes/learner_status.h"
+
 namespace varnholt::sample {
 
 const char kSchoolShape[] =
@@ -139,9 +142,7 @@ std::string IdentityNumber(Rng& rng, int year, int month, int day, bool female) 
 // The first character of a UTF-8 text, for initials.
 std::string FirstLetter(const std::string& name) {
   if (name.empty()) return {};
-  size_t n = 1;
-  while (n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) ++n;
-  return name.substr(0, n);
+  return name.substr(0, NextUtf8Character(name, 0));
 }
 
 std::string Phone(Rng& rng, std::string_view prefix) {
@@ -204,8 +205,8 @@ SchoolClass MakeClass(int index, int count) {
 
 Text Status(Rng& rng) {
   const int roll = rng.Below(100);
-  if (roll < 45) return "C";
-  if (roll < 80) return "A";
+  if (roll < 45) return learner_status::kSourceCurrent;
+  if (roll < 80) return learner_status::kSourceDeparted;
   if (roll < 88) return "L";
   if (roll < 92) return "X";
   if (roll < 95) return "a";
@@ -281,24 +282,24 @@ void ApplyShowcase(School& school, std::vector<bool>& no_link, std::vector<bool>
     ls[i].second_name.reset();
     return true;
   };
-  if (name(0, "Zo\xC3\xAB", "M\xC3\xBCller", "F")) ls[0].status = "C";
-  if (name(1, "Andr\xC3\xA9", "O'Neill", "M")) ls[1].status = "A";
+  if (name(0, "Zo\xC3\xAB", "M\xC3\xBCller", "F")) ls[0].status = learner_status::kSourceCurrent;
+  if (name(1, "Andr\xC3\xA9", "O'Neill", "M")) ls[1].status = learner_status::kSourceDeparted;
   if (name(2, "Sipho", "Nkosi", "M")) {
-    ls[2].status = "C";
+    ls[2].status = learner_status::kSourceCurrent;
   }
   if (name(3, "Thandiwe", "Dlamini", "F")) {
-    ls[3].status = "C";
+    ls[3].status = learner_status::kSourceCurrent;
   }
   if (name(4, "Johan", "van der Merwe", "M")) {
     ls[4].status = "X";
     ls[4].nick_name = "\"JJ\"";
   }
   if (name(5, "Lerato", "Mokoena", "F")) {
-    ls[5].status = "C";
+    ls[5].status = learner_status::kSourceCurrent;
     ls[5].class_id = kMissingClassId;
   }
   if (name(6, "Pieter", "Botha", "M")) {
-    ls[6].status = "C";
+    ls[6].status = learner_status::kSourceCurrent;
     ls[6].accession_no = std::to_string(kOtherAccessionBase + 7);
   }
   if (name(7, "Liam", "Naidoo", "M")) {
@@ -313,7 +314,7 @@ void ApplyShowcase(School& school, std::vector<bool>& no_link, std::vector<bool>
   }
   if (name(8, "Chlo\xC3\xA9", "Pillay", "F")) ls[8].status = "a";
   if (name(9, "Wei", "Chen", "M")) {
-    ls[9].status = "C";
+    ls[9].status = learner_status::kSourceCurrent;
     ls[9].nick_name = "\xE5\xB0\x8F\xE4\xBC\x9F";  // 小伟
   }
   if (school.parents.size() > 1) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "base/utf8.h"
+
 namespace varnholt::sample {
 
 namespace {
@@ -106,7 +108,7 @@ const std::vector<Field<SchoolClass>>& ClassFields() {
 int Utf16Length(const std::string& utf8) {
   int n = 0;
   for (unsigned char c : utf8) {
-    if ((c & 0xC0) != 0x80) n += (c >= 0xF0) ? 2 : 1;
+    if (!IsUtf8Continuation(static_cast<char>(c))) n += (c >= 0xF0) ? 2 : 1;
   }
   return n;
 }
