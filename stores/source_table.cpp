@@ -92,7 +92,9 @@ void SourceTable::Open() {
       std::unique_ptr<JetDatabase> database = JetDatabase::Open(settings.data_source, settings.password);
       snapshot = std::make_unique<TableSnapshot>(database->ReadTable(impl_->table_name));
     } catch (const FileBeingWritten&) {
+      // The school-administration program wrote the file while we copied it: copy it again.
       if (attempt >= kImageCopyTries) throw;
+      PauseBeforeCopyingAgain();
     }
   }
   impl_->snapshot = std::move(snapshot);

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "stores/paradox/table.h"
+#include "base/engine_error.h"
 
 namespace varnholt::paradox {
 

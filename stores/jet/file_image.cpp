@@ -57,18 +57,15 @@ std::optional<FileVersion> VersionOf(const std::string& path) {
 }
 
 FileImage CopyFileImage(const std::string& path) {
-  for (int attempt = 0; attempt < kImageCopyTries; ++attempt) {
-    if (attempt > 0) std::this_thread::sleep_for(kPauseBetweenCopies);
-    const std::optional<FileVersion> before = VersionOf(path);
-    std::string reason;
-    std::optional<std::vector<uint8_t>> bytes = ReadWhole(path, &reason);
-    if (!bytes) throw StoreError("Cannot read " + Quoted(path) + ": " + reason);
-    const std::optional<FileVersion> after = VersionOf(path);
-    if (before && after && *before == *after && after->size == bytes->size()) {
-      return FileImage{std::make_shared<const std::vector<uint8_t>>(std::move(*bytes)), *after};
-    }
-  }
-  throw FileBeingWritten(path);
+  const std::optional<FileVersion> before = VersionOf(path);
+  std::string reason;
+  std::optional<std::vector<uint8_t>> bytes = ReadWhole(path, &reason);
+  if (!bytes) throw StoreError("Cannot read " + Quoted(path) + ": " + reason);
+  const std::optional<FileVersion> after = VersionOf(path);
+  if (!before || !after || !(*before == *after) || after->size != bytes->size()) throw FileBeingWritten(path);
+  return FileImage{std::make_shared<const std::vector<uint8_t>>(std::move(*bytes)), *after};
 }
+
+void PauseBeforeCopyingAgain() { std::this_thread::sleep_for(kPauseBetweenCopies); }
 
 }  // namespace varnholt

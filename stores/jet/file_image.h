@@ -29,7 +29,7 @@ struct FileImage {
   FileVersion version;  // of the file the bytes were copied from
 };
 
-// Copies take at most this many tries before the file is given up as being written.
+// Copies taken of a file before it is given up as being written (see SourceTable::Open).
 constexpr int kImageCopyTries = 3;
 
 // Thrown when a database file did not hold still long enough to be read:
@@ -40,10 +40,12 @@ class FileBeingWritten : public StoreError {
   explicit FileBeingWritten(const std::string& path);
 };
 
-// Copies the file at `path` whole. Copies again, after a short pause, when the file changed while
-// it was copied; throws FileBeingWritten after kImageCopyTries such copies, and StoreError
-// "Cannot read '<path>': <reason>" when it cannot be read at all.
+// Copies the file at `path` whole. Throws FileBeingWritten when the file changed while it was
+// copied, and StoreError "Cannot read '<path>': <reason>" when it cannot be read at all.
 FileImage CopyFileImage(const std::string& path);
+
+// The pause before another copy of a file that was being written.
+void PauseBeforeCopyingAgain();
 
 }  // namespace varnholt
 

@@ -219,14 +219,7 @@ std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const st
   if (status.type() == fs::file_type::not_found) throw StoreError(kFileMissing + Quoted(path));
   if (status.type() == fs::file_type::directory) throw StoreError(kCannotRead + Quoted(path) + kIsDirectory);
 
-  for (int attempt = 1;; ++attempt) {
-    try {
-      return OpenImage(path, password, CopyFileImage(path));
-    } catch (const FileBeingWritten&) {
-      // Pages that contradict each other in a copy of a file that changed meanwhile: copy again.
-      if (attempt >= kImageCopyTries) throw;
-    }
-  }
+  return OpenImage(path, password, CopyFileImage(path));
 }
 
 std::unique_ptr<JetDatabase> JetDatabase::OpenImage(const std::string& path, const std::string& password,

@@ -13,7 +13,8 @@
 //   Not a valid password for '<path>'
 //   Cannot find the table '<table>' in '<path>'
 //   Cannot read '<path>': the school-administration program is writing the database; try again
-//     when it is idle (FileBeingWritten: the file kept changing while it was copied)
+//     when it is idle (FileBeingWritten: the file changed while it was copied, or its pages
+//     disagree and it changed since; a caller may copy again)
 #ifndef VARNHOLT_STORES_JET_JET_DATABASE_H_
 #define VARNHOLT_STORES_JET_JET_DATABASE_H_
 
@@ -49,8 +50,7 @@ class JetDatabase {
 
  private:
   class Impl;
-  // Open on one copy of the file. Throws FileBeingWritten when its pages do not agree and the file
-  // changed since the copy.
+  // Open on one copy of the file.
   static std::unique_ptr<JetDatabase> OpenImage(const std::string& path, const std::string& password,
                                                 FileImage image);
   explicit JetDatabase(std::unique_ptr<Impl> impl);

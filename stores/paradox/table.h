@@ -14,14 +14,9 @@
 #include <variant>
 #include <vector>
 
-#include "base/store_error.h"
+#include "base/engine_error.h"
 
 namespace varnholt::paradox {
-
-class EngineError : public StoreError {
- public:
-  using StoreError::StoreError;
-};
 
 // Field type codes as stored in the header.
 enum class FieldType : uint8_t {

@@ -1,0 +1,17 @@
+// EngineError: a failure of the table engine or of the file calls under it; its text names the
+// file and what is wrong. Defined here so that the OS layer can throw it without knowing the engine.
+#ifndef VARNHOLT_BASE_ENGINE_ERROR_H_
+#define VARNHOLT_BASE_ENGINE_ERROR_H_
+
+#include "base/store_error.h"
+
+namespace varnholt::paradox {
+
+class EngineError : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
+}  // namespace varnholt::paradox
+
+#endif  // VARNHOLT_BASE_ENGINE_ERROR_H_
