@@ -9,7 +9,7 @@
 
 #include "base/os/os_file.h"
 #include "base/os/windows_path.h"
-#include "stores/paradox/table.h"
+#include "base/engine_error.h"
 
 namespace varnholt::paradox {
 
