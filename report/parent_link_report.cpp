@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "base/os/local_time.h"
 #include "base/windows_1252.h"
 #include "base/store_error.h"
 
@@ -48,8 +49,7 @@ bool SkipMarkerPresent(const std::filesystem::path& marker) {
 }  // namespace
 
 std::string ReportDateText(std::time_t now, char separator) {
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = os::LocalTimeOf(now);
   char text[32];
   std::snprintf(text, sizeof text, "%02d%c%02d%c%04d", local.tm_mon + 1, separator, local.tm_mday, separator,
                 local.tm_year + 1900);

@@ -5,6 +5,7 @@
 #ifndef VARNHOLT_BASE_OS_FILE_LOCKS_H_
 #define VARNHOLT_BASE_OS_FILE_LOCKS_H_
 
+#include <cstdint>
 #include <string>
 
 namespace varnholt::os {
@@ -15,7 +16,8 @@ namespace varnholt::os {
 bool HasForeignLock(const std::string& path);
 
 // A write lock over a whole file, held for as long as this object lives (or until Release). Other
-// processes' locks on the file are refused while it is held; reading and writing are not.
+// processes' locks on the file are refused while it is held; reading is not, nor on POSIX writing
+// (Windows locks bind writes too: there other programs cannot write the file while it is held).
 class WholeFileLock {
  public:
   WholeFileLock() = default;
@@ -33,7 +35,7 @@ class WholeFileLock {
   bool held() const { return fd_ >= 0; }
 
  private:
-  int fd_ = -1;
+  intptr_t fd_ = -1;  // a descriptor, or a Windows HANDLE (INVALID_HANDLE_VALUE is -1 too)
 };
 
 }  // namespace varnholt::os

@@ -1,6 +1,6 @@
 // The few OS calls the engine makes: positioned reads and writes, file identity for change
 // detection, an exclusive lock held while a table is open for writing, and what replacing a file
-// safely takes (flush to the disk, copy of owner and mode, rename).
+// safely takes (flush to the disk, copy of owner and mode, rename). Paths are UTF-8 everywhere.
 #ifndef VARNHOLT_BASE_OS_OS_FILE_H_
 #define VARNHOLT_BASE_OS_OS_FILE_H_
 
@@ -41,12 +41,13 @@ class OsFile {
   static void RemoveFile(const std::string& path);
   // Flushes the folder holding `path`, so a rename in it survives a power cut (best effort).
   static void SyncFolderOf(const std::string& path);
-  // Renames `first` over `first_target`, then `second` over `second_target`. Both run in a short
-  // child process that shares our memory, so that our being killed cannot fall between them. When
-  // the first fails, the second is not tried. Throws EngineError naming `shown_as` on failure.
-  static void RenameBoth(const std::string& first, const std::string& first_target,
-                         const std::string& second, const std::string& second_target,
-                         const std::string& shown_as);
+  // Renames the open file `first` over `first_target`, then `second` over `second_target`; both
+  // stay open under their new names. On POSIX both run in a short child process that shares our
+  // memory, so that our being killed cannot fall between them; Windows has no such child, so
+  // there a kill can leave the first renamed alone. When the first fails, the second is not
+  // tried. Throws EngineError naming `shown_as` on failure.
+  static void RenameBoth(OsFile* first, const std::string& first_target, OsFile* second,
+                         const std::string& second_target, const std::string& shown_as);
 
   bool is_open() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
@@ -60,19 +61,30 @@ class OsFile {
   // Reads up to `length` bytes at `offset` into `out`; returns how many (fewer at the end).
   size_t ReadInto(uint64_t offset, uint8_t* out, size_t length) const;
   FileStamp Stamp() const;
-  // Takes the exclusive lock without waiting; false when another open file holds it.
+  // Takes the exclusive lock without waiting; false when another open file holds it. It binds our
+  // own copies only: other programs' reads, writes and byte-range locks are not hindered.
   bool TryLock();
   // Waits until the file's bytes are on the disk; throws EngineError on failure.
   void SyncData();
   // Gives the file the mode (and, where we may, the owner) of the file at `other`, if it exists.
+  // Nothing on Windows, where a new file takes its folder's inherited permissions.
   void CopyOwnerAndModeOf(const std::string& other);
-  // Renames the file to `target`, replacing it in one step; throws EngineError on failure.
+  // Renames the file to `target`, replacing it in one step, even while others have `target` open;
+  // the file stays open (on Windows it is opened again under the new name, and locked again if it
+  // was). Throws EngineError on failure.
   void RenameTo(const std::string& target);
 
  private:
-  int fd_ = -1;
+  intptr_t fd_ = -1;  // a descriptor, or a Windows HANDLE (INVALID_HANDLE_VALUE is -1 too)
   std::string path_;
   std::string shown_;  // the name errors give
+  static void RenameBoth(const std::string& first, const std::string& first_target,
+                         const std::string& second, const std::string& second_target,
+                         const std::string& shown_as);
+  bool ReopenAs(const std::string& target);  // Windows
+
+  bool writable_ = false;  // Windows: how to open the file again after a rename
+  bool locked_ = false;    // Windows: whether to lock it again then
 };
 
 }  // namespace varnholt::paradox

@@ -37,7 +37,7 @@ OsFile SaveFamily(const std::string& db_path, const std::string& px_path, Primar
     db_file.CopyOwnerAndModeOf(db_path);
     db_file.SyncData();
     if (px_file) {
-      OsFile::RenameBoth(px_saving, px_path, db_saving, db_path, db_path);
+      OsFile::RenameBoth(&*px_file, px_path, &db_file, db_path, db_path);
     } else {
       db_file.RenameTo(db_path);
     }

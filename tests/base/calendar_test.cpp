@@ -27,12 +27,16 @@ TEST(CalendarTest, EpochsAndStoredValuesLandOnTheirDays) {
 TEST(CalendarTest, AgreesWithTheCLibraryAcrossCenturies) {
   // timegm counts the same proleptic calendar; step through 1600..2400 a prime number of days at
   // a time so every month and weekday is met.
+#ifdef _WIN32
+  GTEST_SKIP() << "the C library's gmtime on Windows has no gmtime_r and no dates before 1970";
+#else
   for (DayNumber day = DayFromCivil(1600, 1, 1); day < DayFromCivil(2400, 1, 1); day += 97) {
     const std::time_t seconds = static_cast<std::time_t>(day) * 86400;
     std::tm tm{};
     ASSERT_NE(gmtime_r(&seconds, &tm), nullptr);
     EXPECT_EQ(CivilFromDay(day), Date(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday)) << day;
   }
+#endif
 }
 
 TEST(CalendarTest, LeapYearsFollowTheGregorianRule) {

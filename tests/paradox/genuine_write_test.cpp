@@ -70,6 +70,7 @@ std::vector<fs::path> GenuineTables() {
 
 // What pxinspect (written from the format notes alone) finds wrong with the family; "" when
 // nothing.
+#ifndef _WIN32
 std::string PxinspectComplaints(const std::string& db_path) {
   const fs::path tool = fs::path(VARNHOLT_SHARED_DIR) / "tools" / "pxinspect.py";
   std::string command = "python3 '" + tool.string() + "' --rows 0 '" + db_path + "'";
@@ -89,6 +90,7 @@ std::string PxinspectComplaints(const std::string& db_path) {
   if (::pclose(pipe) != 0) complaints += "pxinspect failed";
   return complaints;
 }
+#endif
 
 // A value of `field`'s type that is new to the table on the attempt'th try: near `near` at first,
 // then far past every genuine value.
@@ -223,7 +225,9 @@ TEST_F(GenuineWriteTest, AFewRowsWrittenAreAcceptedByTheCheckerPxlibAndPxinspect
     const CheckResult check = CheckTable(path);
     EXPECT_TRUE(check.ok()) << check.Summary();
     EXPECT_EQ(check.records, had + 3);
+#ifndef _WIN32  // pxinspect is a Python script, run through a POSIX shell
     EXPECT_EQ(PxinspectComplaints(path), "");
+#endif
     if (testing::HavePxlib()) {
       std::string error;
       EXPECT_EQ(testing::ReadWithPxlib(path, &error).size(), had + 3);

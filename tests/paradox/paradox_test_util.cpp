@@ -1,18 +1,16 @@
 #include "paradox_test_util.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
+
+#include "tests/support/scratch_folder.h"
 
 namespace varnholt::paradox::testing {
 
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
-  std::string tmpl = (fs::temp_directory_path() / "paradox_test_XXXXXX").string();
-  if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
-  path_ = tmpl;
+  path_ = varnholt::testing::MakeScratchFolder("paradox_test_").string();
 }
 
 ScratchDir::~ScratchDir() {

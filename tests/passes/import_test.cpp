@@ -9,6 +9,7 @@
 #include "stores/paradox/table.h"
 #include "tools/sample_school/varnholt_schema.h"
 #include "tests/passes/school_fixture.h"
+#include "tests/support/copy_over.h"
 
 namespace varnholt::testing {
 namespace {
@@ -172,7 +173,7 @@ TEST_F(SchoolTest, ClassesMissingFromOneTableAreAddedThereOnly) {
   std::filesystem::create_directories(fresh);
   paradox::CreateVarnholtTables(fresh.string());
   for (const char* name : {"DL00CODE.DB", "DL00CODE.PX"}) {
-    std::filesystem::copy_file(fresh / name, target_ / name, std::filesystem::copy_options::overwrite_existing);
+    varnholt::testing::CopyOver(fresh / name, target_ / name);
   }
   auto master_before = TargetRows("CLASSMAS.DB");
   commands_.reset();  // a new run of the program
@@ -194,7 +195,7 @@ TEST_F(SchoolTest, EveryClassIsSeenAgainAfterALearnerPassFilteredClasses) {
   std::filesystem::create_directories(fresh);
   paradox::CreateVarnholtTables(fresh.string());
   for (const char* name : {"CLASSMAS.DB", "CLASSMAS.PX"}) {
-    std::filesystem::copy_file(fresh / name, target_ / name, std::filesystem::copy_options::overwrite_existing);
+    varnholt::testing::CopyOver(fresh / name, target_ / name);
   }
   ASSERT_EQ(Click(&Commands::Button2Click), "");
   EXPECT_EQ(TargetRows("CLASSMAS.DB").size(), 3u);

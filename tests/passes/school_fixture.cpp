@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "stores/paradox/table.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/sample_school/varnholt_schema.h"
 #include "tools/sample_school/source_database.h"
 
@@ -54,9 +55,7 @@ std::string ReadFile(const std::filesystem::path& path) {
 void TestForm::Press(HiddenButton button) { commands->RunHidden(button); }
 
 void SchoolTest::SetUp() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "varnholt-passes-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  dir_ = pattern;
+  dir_ = varnholt::testing::MakeScratchFolder("varnholt-passes-");
   source_ = dir_ / "torbek.mdb";
   target_ = dir_ / "varnholt";
   report_ = dir_ / "drive_c" / "Varnholt import.csv";

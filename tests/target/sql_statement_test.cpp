@@ -10,6 +10,7 @@ namespace varnholt {
 namespace {
 
 using testing::CreateTargetTables;
+using testing::InFolder;
 using testing::Snapshot;
 using testing::TempDir;
 
@@ -230,7 +231,7 @@ TEST_F(SqlStatementTest, ComponentMessages) {
   update_.SetDatabaseName(dir_.path() + "/elsewhere");
   update_.SetText("UPDATE DL01MAST.DB SET DL01_TITLE = 'x'");
   EXPECT_EQ(ErrorOf(update_),
-            "Table does not exist.\nFile: " + dir_.path() + "/elsewhere/DL01MAST.DB");
+            "Table does not exist.\nFile: " + InFolder(dir_.path() + "/elsewhere", "DL01MAST.DB"));
 }
 
 TEST_F(SqlStatementTest, RefusedStatementsLeaveTheTablesByteIdentical) {
@@ -239,7 +240,7 @@ TEST_F(SqlStatementTest, RefusedStatementsLeaveTheTablesByteIdentical) {
   Add(ch01mast_, {{"CH01_CODE", "L1"}});
   Add(ch01mast_, {{"CH01_CODE", "L2"}});
   auto before = Snapshot(dir_.path());
-  const std::string table = dir_.path() + "/DL01MAST.DB";
+  const std::string table = InFolder(dir_.path(), "DL01MAST.DB");
   struct Case {
     const char* statement;
     std::string message;
@@ -261,7 +262,7 @@ TEST_F(SqlStatementTest, RefusedStatementsLeaveTheTablesByteIdentical) {
       {"UPDATE DL01MAST.DB SET DL01_TITLE = 'x' WHERE", ""},
       {"UPDATE CH01MAST.DB SET CH01_DATE_OF_BIRTH = '31/02/2010'",
        "Invalid value for field 'CH01_DATE_OF_BIRTH'\nLine Number: 1"},
-      {"UPDATE NOTHERE SET A = 1", "Table does not exist.\nFile: " + dir_.path() + "/NOTHERE.db"},
+      {"UPDATE NOTHERE SET A = 1", "Table does not exist.\nFile: " + InFolder(dir_.path(), "NOTHERE.db")},
   };
   for (const Case& c : cases) {
     update_.SetText(c.statement);

@@ -7,12 +7,14 @@
 
 #include "stores/sql_statement.h"
 #include "stores/target_session.h"
+#include "tests/support/copy_over.h"
 #include "tests/target/target_test_tables.h"
 
 namespace varnholt {
 namespace {
 
 using testing::CreateTargetTables;
+using testing::InFolder;
 using testing::Snapshot;
 using testing::TempDir;
 
@@ -55,7 +57,7 @@ TEST_F(TargetTableTest, RebindingRefusesAnotherTextOnAnOpenComponent) {
   ch01mast_.SetDatabaseName(dir_.path() + "/missing");
   ch01mast_.SetTableName("CH01MAST.DB");
   EXPECT_EQ(ErrorOf([&] { ch01mast_.Open(); }),
-            "Table does not exist.\nFile: " + dir_.path() + "/missing/CH01MAST.DB");
+            "Table does not exist.\nFile: " + InFolder(dir_.path() + "/missing", "CH01MAST.DB"));
   EXPECT_FALSE(ch01mast_.Active());
   Bind(ch01mast_, "CH01MAST.DB");
   EXPECT_TRUE(ch01mast_.Active());
@@ -249,7 +251,7 @@ TEST_F(TargetTableTest, KeyViolationReadsTheSameFromAnInsertAndFromAStatement) {
   update.SetText("UPDATE DL01MAST.DB SET DL01_CODE = '31' WHERE DL01_CODE = '32'");
   const std::string from_statement = ErrorOf([&] { update.ExecSQL(); });
 
-  EXPECT_EQ(from_insert, "Key violation.\nTable: " + dir_.path() + "/DL01MAST.DB");
+  EXPECT_EQ(from_insert, "Key violation.\nTable: " + InFolder(dir_.path(), "DL01MAST.DB"));
   EXPECT_EQ(from_insert, from_statement);
 }
 
@@ -471,8 +473,7 @@ TEST(ChangedByAnotherProgramTest, ComponentsAndStatementsSeeTheFilesAsTheyAreNow
     }
   }
   for (const char* file : {"/CH01MAST.DB", "/CH01MAST.PX"}) {
-    std::filesystem::copy_file(theirs.path() + file, ours.path() + file,
-                               std::filesystem::copy_options::overwrite_existing);
+    varnholt::testing::CopyOver(theirs.path() + file, ours.path() + file);
   }
 
   ch01mast.SetFilter("CH01_CODE='A1'");

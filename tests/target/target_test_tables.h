@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "stores/paradox/table.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/sample_school/varnholt_schema.h"
 
 namespace varnholt::testing {
@@ -16,13 +17,17 @@ namespace varnholt::testing {
 // The learner, parent, class code and class master tables, empty, as the sample target has them.
 inline void CreateTargetTables(const std::string& dir) { paradox::CreateVarnholtTables(dir); }
 
+// `name` in `folder` as the engine joins them in its messages: with the system's separator ("\"
+// on Windows), whatever separators the folder text itself holds.
+inline std::string InFolder(const std::string& folder, const std::string& name) {
+  return (std::filesystem::path(folder) / name).string();
+}
+
 // A fresh directory under the system's temporary folder, removed with the object.
 class TempDir {
  public:
   TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "varnholt-target-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    path_ = varnholt::testing::MakeScratchFolder("varnholt-target-").string();
   }
   ~TempDir() {
     std::error_code ignored;

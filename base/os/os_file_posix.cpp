@@ -101,6 +101,13 @@ void OsFile::SyncFolderOf(const std::string& path) {
   ::close(fd);
 }
 
+void OsFile::RenameBoth(OsFile* first, const std::string& first_target, OsFile* second,
+                        const std::string& second_target, const std::string& shown_as) {
+  RenameBoth(first->path_, first_target, second->path_, second_target, shown_as);
+  first->path_ = first_target;
+  second->path_ = second_target;
+}
+
 void OsFile::RenameBoth(const std::string& first, const std::string& first_target,
                         const std::string& second, const std::string& second_target,
                         const std::string& shown_as) {
