@@ -1,4 +1,5 @@
 #include "report/parent_link_report.h"
+#include "base/utf8_path.h"
 
 #include <cerrno>
 #include <cstring>
@@ -80,7 +81,7 @@ void WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings) {
   const std::filesystem::path& path = settings.report_file;
   std::ofstream out(path, std::ios::binary | std::ios::app);
   if (!out) {
-    throw StoreError("Cannot open file \"" + path.string() + "\". " + std::strerror(errno));
+    throw StoreError("Cannot open file \"" + Utf8FromPath(path) + "\". " + std::strerror(errno));
   }
 
   SourceTable& learners = c.tblLearner_Info;
@@ -107,7 +108,7 @@ void WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings) {
   out << text;
   out.close();
   if (!out) {
-    throw StoreError("Cannot write file \"" + path.string() + "\". " + std::strerror(errno));
+    throw StoreError("Cannot write file \"" + Utf8FromPath(path) + "\". " + std::strerror(errno));
   }
 }
 

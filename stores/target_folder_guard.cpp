@@ -1,4 +1,5 @@
 #include "stores/target_folder_guard.h"
+#include "base/utf8_path.h"
 
 #include <filesystem>
 #include <system_error>
@@ -29,18 +30,19 @@ constexpr char kCloseTheProduct[] =
 }  // namespace
 
 std::string FolderOf(const std::string& path) {
-  fs::path folder = fs::path(path).parent_path();
-  return folder.empty() ? std::string(".") : folder.string();
+  fs::path folder = PathFromUtf8(path).parent_path();
+  return folder.empty() ? std::string(".") : Utf8FromPath(folder);
 }
 
 std::vector<std::string> FamilyFiles(const std::string& db_path) {
-  const std::string stem = fs::path(db_path).stem().string();
+  const std::string stem = Utf8FromPath(PathFromUtf8(db_path).stem());
   std::vector<std::string> found;
   std::error_code error;
-  for (fs::directory_iterator it(FolderOf(db_path), error), end; !error && it != end; it.increment(error)) {
-    const std::string name = it->path().filename().string();
+  const fs::path folder = PathFromUtf8(FolderOf(db_path));
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = Utf8FromPath(it->path().filename());
     for (const char* extension : kFamilyExtensions) {
-      if (EqualsIgnoringAsciiCase(name, stem + extension)) found.push_back(it->path().string());
+      if (EqualsIgnoringAsciiCase(name, stem + extension)) found.push_back(Utf8FromPath(it->path()));
     }
   }
   return found;
@@ -50,14 +52,14 @@ void CheckFolderNotInUse(const std::string& folder, const HeldFiles& ours) {
   std::error_code error;
   std::vector<std::string> lock_files;
   std::vector<std::string> table_files;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = it->path().filename().string();
+  for (fs::directory_iterator it(PathFromUtf8(folder), error), end; !error && it != end; it.increment(error)) {
+    const std::string name = Utf8FromPath(it->path().filename());
     for (const char* lock_name : kProductLockFiles) {
-      if (EqualsIgnoringAsciiCase(name, lock_name)) lock_files.push_back(it->path().string());
+      if (EqualsIgnoringAsciiCase(name, lock_name)) lock_files.push_back(Utf8FromPath(it->path()));
     }
-    const std::string extension = it->path().extension().string();
+    const std::string extension = Utf8FromPath(it->path().extension());
     for (const char* family_extension : kFamilyExtensions) {
-      if (EqualsIgnoringAsciiCase(extension, family_extension)) table_files.push_back(it->path().string());
+      if (EqualsIgnoringAsciiCase(extension, family_extension)) table_files.push_back(Utf8FromPath(it->path()));
     }
   }
   // The lock files first: they name what the operator must close.

@@ -1,4 +1,5 @@
 #include "stores/target_session.h"
+#include "base/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -148,15 +149,15 @@ std::string TargetSession::ResolvePath(const std::string& directory,
   if (cached != resolved_.end()) {
     Resolved& r = cached->second;
     if (command_ != 0 && r.seen_in_command == command_) return r.path;
-    if (fs::is_regular_file(r.path, error)) {
+    if (fs::is_regular_file(PathFromUtf8(r.path), error)) {
       r.seen_in_command = command_;
       return r.path;
     }
     resolved_.erase(cached);
   }
 
-  fs::path asked = JoinPath(directory, file_name);
-  std::string wanted = asked.filename().string();
+  fs::path asked = PathFromUtf8(JoinPath(directory, file_name));
+  std::string wanted = Utf8FromPath(asked.filename());
   if (asked.filename().extension().empty()) wanted += kDefaultExtension;
   fs::path folder = asked.parent_path();
   if (folder.empty()) folder = ".";
@@ -165,7 +166,7 @@ std::string TargetSession::ResolvePath(const std::string& directory,
   std::string wanted_lower = AsciiLower(wanted);
   std::vector<std::string> matches;
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    std::string name = it->path().filename().string();
+    std::string name = Utf8FromPath(it->path().filename());
     if (AsciiLower(name) == wanted_lower && it->is_regular_file(error)) matches.push_back(name);
   }
   if (!matches.empty()) {
@@ -175,12 +176,12 @@ std::string TargetSession::ResolvePath(const std::string& directory,
     found = exact != matches.end() ? *exact : matches.front();
   }
   if (found.empty()) {
-    throw paradox::TableMissingError((folder / wanted).string());
+    throw paradox::TableMissingError(Utf8FromPath(folder / PathFromUtf8(wanted)));
   }
-  fs::path path = fs::weakly_canonical(folder / found, error);
-  if (error) path = folder / found;
-  resolved_[key] = Resolved{path.string(), command_};
-  return path.string();
+  fs::path path = fs::weakly_canonical(folder / PathFromUtf8(found), error);
+  if (error) path = folder / PathFromUtf8(found);
+  resolved_[key] = Resolved{Utf8FromPath(path), command_};
+  return Utf8FromPath(path);
 }
 
 SharedTable& TargetSession::OpenTable(const std::string& directory,
@@ -193,7 +194,7 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
   auto table = paradox::Table::Open(path, /*writable=*/true);
   CheckFolderNotInUse(FolderOf(path), held_files_);
   std::vector<bool> required = ReadRequiredFields(path, table->fields());
-  auto shared = std::make_unique<SharedTable>(std::move(table), fs::path(path).filename().string(),
+  auto shared = std::make_unique<SharedTable>(std::move(table), Utf8FromPath(PathFromUtf8(path).filename()),
                                               std::move(required), &command_, &held_files_);
   SharedTable& result = *shared;
   tables_.emplace(path, std::move(shared));

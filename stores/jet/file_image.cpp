@@ -1,4 +1,5 @@
 #include "stores/jet/file_image.h"
+#include "base/utf8_path.h"
 
 #include <cerrno>
 #include <chrono>
@@ -21,7 +22,7 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 // The file's bytes, or nullopt with `reason` set when it cannot be read.
 std::optional<std::vector<uint8_t>> ReadWhole(const std::string& path, std::string* reason) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) {
     *reason = std::strerror(errno);
     return std::nullopt;
@@ -30,7 +31,7 @@ std::optional<std::vector<uint8_t>> ReadWhole(const std::string& path, std::stri
   // table a command opens.
   std::vector<uint8_t> bytes;
   std::error_code error;
-  const uintmax_t expected = fs::file_size(path, error);
+  const uintmax_t expected = fs::file_size(PathFromUtf8(path), error);
   size_t length = 0;
   size_t chunk = error ? size_t{1} << 16 : static_cast<size_t>(expected) + 1;  // +1 sees growth
   for (;;) {
@@ -56,9 +57,9 @@ FileBeingWritten::FileBeingWritten(const std::string& path)
 
 std::optional<FileVersion> VersionOf(const std::string& path) {
   std::error_code error;
-  const uintmax_t size = fs::file_size(path, error);
+  const uintmax_t size = fs::file_size(PathFromUtf8(path), error);
   if (error) return std::nullopt;
-  const fs::file_time_type changed = fs::last_write_time(path, error);
+  const fs::file_time_type changed = fs::last_write_time(PathFromUtf8(path), error);
   if (error) return std::nullopt;
   return FileVersion{static_cast<uint64_t>(size), static_cast<int64_t>(changed.time_since_epoch().count())};
 }

@@ -1,4 +1,5 @@
 #include "stores/jet/jet_database.h"
+#include "base/utf8_path.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -215,7 +216,8 @@ JetVersion JetDatabase::Version() const { return impl_->version; }
 std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const std::string& password) {
   namespace fs = std::filesystem;
   std::error_code error;
-  fs::file_status status = path.empty() ? fs::file_status(fs::file_type::not_found) : fs::status(path, error);
+  fs::file_status status =
+      path.empty() ? fs::file_status(fs::file_type::not_found) : fs::status(PathFromUtf8(path), error);
   if (status.type() == fs::file_type::not_found) throw StoreError(kFileMissing + Quoted(path));
   if (status.type() == fs::file_type::directory) throw StoreError(kCannotRead + Quoted(path) + kIsDirectory);
 

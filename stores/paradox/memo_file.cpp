@@ -1,4 +1,5 @@
 #include "stores/paradox/memo_file.h"
+#include "base/utf8_path.h"
 
 #include <fstream>
 #include <iterator>
@@ -7,7 +8,7 @@ namespace varnholt::paradox {
 
 MemoFile MemoFile::Load(const std::string& path) {
   MemoFile memo;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (in) {
     memo.bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }

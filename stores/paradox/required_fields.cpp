@@ -1,4 +1,5 @@
 #include "stores/paradox/required_fields.h"
+#include "base/utf8_path.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -46,11 +47,11 @@ uint32_t U32(const std::vector<uint8_t>& bytes, size_t at) {
 }
 
 fs::path FindValFile(const fs::path& db_path) {
-  std::string wanted = AsciiLower(db_path.stem().string() + ".val");
+  std::string wanted = AsciiLower(Utf8FromPath(db_path.stem()) + ".val");
   std::error_code error;
   fs::path folder = db_path.parent_path().empty() ? fs::path(".") : db_path.parent_path();
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    if (AsciiLower(it->path().filename().string()) == wanted) return it->path();
+    if (AsciiLower(Utf8FromPath(it->path().filename())) == wanted) return it->path();
   }
   return {};
 }
@@ -60,9 +61,9 @@ fs::path FindValFile(const fs::path& db_path) {
 std::vector<bool> ReadRequiredFields(const std::string& db_path,
                                      const std::vector<paradox::Field>& fields) {
   std::vector<bool> required(fields.size(), false);
-  fs::path val = FindValFile(db_path);
+  fs::path val = FindValFile(PathFromUtf8(db_path));
   if (val.empty()) return required;
-  std::vector<uint8_t> db = ReadFile(db_path, kDbHeaderBytes);
+  std::vector<uint8_t> db = ReadFile(PathFromUtf8(db_path), kDbHeaderBytes);
   std::vector<uint8_t> bytes = ReadFile(val, 1 << 20);
   if (db.size() < kDbHeaderBytes || bytes.size() < kValFirstEntry) return required;
   if (bytes[kValVersion] == kValOldLayout) return required;

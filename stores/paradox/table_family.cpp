@@ -1,4 +1,5 @@
 #include "stores/paradox/table_family.h"
+#include "base/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -22,7 +23,7 @@ bool IsSecondaryIndexName(const std::string& upper, const std::string& stem) {
 
 bool IsMaintained(const std::filesystem::path& file) {
   try {
-    OsFile f = OsFile::Open(file.string(), false);
+    OsFile f = OsFile::Open(Utf8FromPath(file), false);
     const auto head = f.ReadAt(0, kHeaderFixedSize);
     if (head.size() <= kHeaderFileType) return false;
     const uint8_t type = head[kHeaderFileType];
@@ -36,36 +37,35 @@ bool IsMaintained(const std::filesystem::path& file) {
 
 std::string SiblingPath(const std::string& db_path, const std::string& ext) {
   namespace fs = std::filesystem;
-  const fs::path p(db_path);
-  const std::string stem = p.stem().string();
+  const fs::path p = PathFromUtf8(db_path);
+  const std::string stem = Utf8FromPath(p.stem());
   const std::string wanted = AsciiUpper(stem + "." + ext);
   std::error_code ec;
   const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
   for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    if (AsciiUpper(entry.path().filename().string()) == wanted) {
-      return (p.has_parent_path() ? p.parent_path() / entry.path().filename()
-                                  : entry.path().filename())
-          .string();
+    if (AsciiUpper(Utf8FromPath(entry.path().filename())) == wanted) {
+      return Utf8FromPath(p.has_parent_path() ? p.parent_path() / entry.path().filename()
+                                              : entry.path().filename());
     }
   }
-  const std::string db_ext = p.extension().string();
+  const std::string db_ext = Utf8FromPath(p.extension());
   const bool lower = db_ext.size() > 1 && IsAsciiLower(db_ext[1]);
   std::string e = ext;
   if (lower) e = AsciiLower(e);
   fs::path out = p;
   out.replace_extension("." + e);
-  return out.string();
+  return Utf8FromPath(out);
 }
 
 std::vector<std::string> MaintainedSecondaryIndexes(const std::string& db_path) {
   namespace fs = std::filesystem;
-  const fs::path p(db_path);
-  const std::string stem = AsciiUpper(p.stem().string());
+  const fs::path p = PathFromUtf8(db_path);
+  const std::string stem = AsciiUpper(Utf8FromPath(p.stem()));
   const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
   std::error_code ec;
   std::vector<std::string> maintained;
   for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    const std::string name = entry.path().filename().string();
+    const std::string name = Utf8FromPath(entry.path().filename());
     const std::string upper = AsciiUpper(name);
     if (!IsSecondaryIndexName(upper, stem) || !IsMaintained(entry.path())) continue;
     maintained.push_back(name);
@@ -73,8 +73,8 @@ std::vector<std::string> MaintainedSecondaryIndexes(const std::string& db_path) 
     std::string y = upper;
     y[stem.size() + 1] = 'Y';
     for (const auto& other : fs::directory_iterator(dir, ec)) {
-      if (AsciiUpper(other.path().filename().string()) == y) {
-        maintained.push_back(other.path().filename().string());
+      if (AsciiUpper(Utf8FromPath(other.path().filename())) == y) {
+        maintained.push_back(Utf8FromPath(other.path().filename()));
       }
     }
   }
@@ -83,7 +83,7 @@ std::vector<std::string> MaintainedSecondaryIndexes(const std::string& db_path) 
 }
 
 std::string UpperFileName(const std::string& path) {
-  return AsciiUpper(std::filesystem::path(path).filename().string());
+  return AsciiUpper(Utf8FromPath(PathFromUtf8(path).filename()));
 }
 
 }  // namespace varnholt::paradox

@@ -1,4 +1,5 @@
 #include "stores/paradox/table_saver.h"
+#include "base/utf8_path.h"
 
 #include <filesystem>
 #include <optional>
@@ -45,16 +46,16 @@ OsFile SaveFamily(const std::string& db_path, const std::string& px_path, Primar
     return db_file;
   } catch (const EngineError&) {
     std::error_code ec;
-    std::filesystem::remove(px_saving, ec);
-    std::filesystem::remove(db_saving, ec);
+    std::filesystem::remove(PathFromUtf8(px_saving), ec);
+    std::filesystem::remove(PathFromUtf8(db_saving), ec);
     throw;
   }
 }
 
 void RemoveLeftOverSaves(const std::string& db_path, const std::string& px_path) {
   std::error_code ec;
-  std::filesystem::remove(db_path + kSavingSuffix, ec);
-  std::filesystem::remove(px_path + kSavingSuffix, ec);
+  std::filesystem::remove(PathFromUtf8(db_path + kSavingSuffix), ec);
+  std::filesystem::remove(PathFromUtf8(px_path + kSavingSuffix), ec);
 }
 
 }  // namespace varnholt::paradox

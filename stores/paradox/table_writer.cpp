@@ -6,6 +6,7 @@
 #include <set>
 
 #include "base/ascii.h"
+#include "base/utf8_path.h"
 #include "base/os/os_file.h"
 #include "stores/paradox/field_codec.h"
 #include "stores/paradox/header.h"
@@ -97,29 +98,30 @@ void Table::Create(const std::string& db_path, const TableSchema& given) {
   int record_size = 0;
   for (const auto& f : schema.fields) record_size += StoredSize(f);
   const int block_size = ChooseBlockSize(db_path, schema, record_size);
-  const fs::path p(db_path);
-  const std::string file_name = AsciiUpper(p.filename().string());
+  const fs::path p = PathFromUtf8(db_path);
+  const std::string file_name = AsciiUpper(Utf8FromPath(p.filename()));
   Header data = BuildDataHeader(schema, block_size, file_name,
                                 static_cast<uint32_t>(std::time(nullptr)));
   if (schema.key_field_count > 0) {
     fs::path px = p;
-    px.replace_extension(p.extension().string() == ".db" ? ".px" : ".PX");
-    Header index = BuildPrimaryIndexHeader(data, AsciiUpper(px.filename().string()));
+    px.replace_extension(p.extension() == ".db" ? ".px" : ".PX");
+    Header index = BuildPrimaryIndexHeader(data, AsciiUpper(Utf8FromPath(px.filename())));
     std::error_code ec;
     fs::remove(px, ec);  // an index left without its table by an interrupted create
-    OsFile f = OsFile::Create(px.string());
+    OsFile f = OsFile::Create(Utf8FromPath(px));
     f.WriteAt(0, index.raw.data(), index.raw.size());
   }
   // The .DB appears complete or not at all.
   const std::string temp = db_path + ".new~";
   std::error_code ec;
-  fs::remove(temp, ec);
+  fs::remove(PathFromUtf8(temp), ec);
   {
     OsFile f = OsFile::Create(temp);
     f.WriteAt(0, data.raw.data(), data.raw.size());
   }
-  if (std::rename(temp.c_str(), db_path.c_str()) != 0) {
-    fs::remove(temp, ec);
+  fs::rename(PathFromUtf8(temp), p, ec);
+  if (ec) {
+    fs::remove(PathFromUtf8(temp), ec);
     throw EngineError(db_path + ": cannot create the table");
   }
 }

@@ -82,6 +82,18 @@ TEST_F(SchoolTest, ImportAddsEveryClassLearnerAndParentInOneCommand) {
   EXPECT_EQ(TargetRows("CLASSMAS.DB")["Gr 2B"].at("CL01_TEACHER"), "T01");
 }
 
+// A school's folders are named in its own language ("D:\\Skole\\Ærø 2026"): every file of the
+// source and the target is found, written and replaced there, on Windows as on Linux.
+TEST_F(SchoolTest, ImportAndUpdateWorkInAFolderNamedOutsideAscii) {
+  MoveSchoolInto("Skole/Ærø 2026 – Ünïcode");
+  MakeSchool(SmallSchool());
+  ASSERT_EQ(Click(&Commands::Button2Click), "");
+  ASSERT_EQ(Click(&Commands::Button3Click), "");
+  EXPECT_EQ(form_.messages, (std::vector<std::string>{"Finished", "Finished"}));
+  EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 7u);
+  EXPECT_EQ(TargetRows("DL01MAST.DB").size(), 3u);
+}
+
 TEST_F(SchoolTest, SecondImportChangesNothing) {
   MakeSchool(SmallSchool());
   ASSERT_EQ(Click(&Commands::Button2Click), "");

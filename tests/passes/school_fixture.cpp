@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/utf8_path.h"
 #include "stores/paradox/table.h"
 #include "tests/support/scratch_folder.h"
 #include "tools/sample_school/varnholt_schema.h"
@@ -62,8 +63,17 @@ void SchoolTest::SetUp() {
   skip_marker_ = dir_ / "cwd" / "Varnholt import.csv";
   std::filesystem::create_directories(report_.parent_path());
   std::filesystem::create_directories(skip_marker_.parent_path());
-  form_.edit1 = source_.string();
-  form_.edit2 = target_.string();
+  form_.edit1 = Utf8FromPath(source_);
+  form_.edit2 = Utf8FromPath(target_);
+}
+
+void SchoolTest::MoveSchoolInto(const std::string& folder) {
+  const std::filesystem::path place = dir_ / PathFromUtf8(folder);
+  std::filesystem::create_directories(place);
+  source_ = place / "torbek.mdb";
+  target_ = place / "varnholt";
+  form_.edit1 = Utf8FromPath(source_);
+  form_.edit2 = Utf8FromPath(target_);
 }
 
 void SchoolTest::TearDown() {
@@ -73,13 +83,13 @@ void SchoolTest::TearDown() {
 }
 
 void SchoolTest::WriteSource(const sample::School& school) {
-  sample::WriteSourceDatabase(source_.string(), school);
+  sample::WriteSourceDatabase(Utf8FromPath(source_), school);
 }
 
 void SchoolTest::MakeSchool(const sample::School& school) {
   WriteSource(school);
   std::filesystem::create_directories(target_);
-  paradox::CreateVarnholtTables(target_.string());
+  paradox::CreateVarnholtTables(Utf8FromPath(target_));
 }
 
 Commands& SchoolTest::commands() {
@@ -113,7 +123,7 @@ std::string SchoolTest::Click(void (Commands::*handler)()) {
 }
 
 std::map<std::string, TargetRow> SchoolTest::TargetRows(const std::string& file_name) const {
-  auto table = paradox::Table::Open((target_ / file_name).string(), false);
+  auto table = paradox::Table::Open(Utf8FromPath(target_ / file_name), false);
   std::map<std::string, TargetRow> rows;
   for (paradox::RowId id : table->Rows()) {
     const paradox::Record& record = table->Get(id);
@@ -128,7 +138,7 @@ std::map<std::string, TargetRow> SchoolTest::TargetRows(const std::string& file_
 std::map<std::string, std::string> SchoolTest::TargetBytes() const {
   std::map<std::string, std::string> bytes;
   for (const auto& entry : std::filesystem::directory_iterator(target_)) {
-    bytes[entry.path().filename().string()] = ReadFile(entry.path());
+    bytes[Utf8FromPath(entry.path().filename())] = ReadFile(entry.path());
   }
   return bytes;
 }

@@ -42,6 +42,9 @@ class SchoolTest : public ::testing::Test {
   // Writes the school as the source database and creates the four empty target tables.
   void MakeSchool(const sample::School& school);
   void WriteSource(const sample::School& school);
+  // Puts the source and the target in `folder` (UTF-8, relative to the scratch folder) instead.
+  // REQUIRES: before MakeSchool.
+  void MoveSchoolInto(const std::string& folder);
 
   Commands& commands();
   StoreComponents& components() { return commands().components(); }

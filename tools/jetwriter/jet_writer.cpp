@@ -9,6 +9,7 @@
 
 #include "base/ascii.h"
 #include "base/calendar.h"
+#include "base/os/os_file.h"
 #include "tools/jetwriter/catalog.h"
 #include "tools/jetwriter/header_page.h"
 #include "tools/jetwriter/jet_format.h"
@@ -209,12 +210,8 @@ std::string DecodePassword(std::span<const uint8_t> header) {
 }
 
 std::string DecodePasswordOfFile(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) throw std::runtime_error("cannot open " + path);
-  std::vector<uint8_t> header(kHeaderMinimumSize);
-  const size_t got = std::fread(header.data(), 1, header.size(), f);
-  std::fclose(f);
-  if (got != header.size()) throw std::runtime_error("cannot read the header of " + path);
+  const std::vector<uint8_t> header = paradox::OsFile::Open(path, false).ReadAt(0, kHeaderMinimumSize);
+  if (header.size() != kHeaderMinimumSize) throw std::runtime_error("cannot read the header of " + path);
   return DecodePassword(header);
 }
 

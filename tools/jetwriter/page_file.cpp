@@ -1,43 +1,26 @@
 #include "tools/jetwriter/page_file.h"
 
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 #include "tools/jetwriter/jet_format.h"
 
 namespace varnholt::jet {
 
+// The OS layer's file takes UTF-8 paths everywhere; its errors (EngineError) are runtime_errors
+// that name the file.
 PageFile::PageFile(const std::string& path) : path_(path) {
-  file_ = std::fopen(path.c_str(), "wb");
-  if (file_ == nullptr) Fail("cannot create");
+  paradox::OsFile::RemoveFile(path);
+  file_ = paradox::OsFile::Create(path);
 }
 
-PageFile::~PageFile() {
-  if (file_ != nullptr) std::fclose(file_);
-}
-
-void PageFile::Fail(const std::string& what) const {
-  throw std::runtime_error(what + " " + path_ + ": " + std::strerror(errno));
-}
+PageFile::~PageFile() = default;
 
 void PageFile::Write(uint32_t page, std::span<const uint8_t> bytes) {
   if (bytes.size() != format::kPageSize) throw std::logic_error("page of wrong size");
-  if (file_ == nullptr) throw std::logic_error("page file is closed");
-  const off_t offset = static_cast<off_t>(page) * static_cast<off_t>(format::kPageSize);
-  if (fseeko(file_, offset, SEEK_SET) != 0 ||
-      std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-    Fail("cannot write");
-  }
+  if (!file_.is_open()) throw std::logic_error("page file is closed");
+  file_.WriteAt(static_cast<uint64_t>(page) * format::kPageSize, bytes.data(), bytes.size());
 }
 
-void PageFile::Close() {
-  if (file_ == nullptr) return;
-  std::FILE* f = file_;
-  file_ = nullptr;
-  const bool flushed = std::fflush(f) == 0;
-  const bool closed = std::fclose(f) == 0;
-  if (!flushed || !closed) Fail("cannot write");
-}
+void PageFile::Close() { file_ = paradox::OsFile(); }
 
 }  // namespace varnholt::jet

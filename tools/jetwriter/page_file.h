@@ -4,15 +4,17 @@
 #define VARNHOLT_TOOLS_JETWRITER_PAGE_FILE_H_
 
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <string>
+
+#include "base/os/os_file.h"
 
 namespace varnholt::jet {
 
 class PageFile {
  public:
-  // Creates or truncates the file; throws std::runtime_error naming the path.
+  // Creates or replaces the file (a UTF-8 path on every platform); throws std::runtime_error naming
+  // the path.
   explicit PageFile(const std::string& path);
   ~PageFile();
   PageFile(const PageFile&) = delete;
@@ -29,10 +31,8 @@ class PageFile {
   void Close();
 
  private:
-  [[noreturn]] void Fail(const std::string& what) const;
-
   std::string path_;
-  std::FILE* file_ = nullptr;
+  paradox::OsFile file_;
   uint32_t next_page_ = 0;
 };
 

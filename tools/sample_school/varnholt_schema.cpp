@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "base/utf8_path.h"
+
 namespace varnholt::paradox {
 
 namespace {
@@ -46,7 +48,7 @@ std::vector<std::pair<std::string, TableSchema>> VarnholtSchemas() {
 
 void CreateVarnholtTables(const std::string& dir) {
   for (const auto& [name, schema] : VarnholtSchemas()) {
-    Table::Create((std::filesystem::path(dir) / name).string(), schema);
+    Table::Create(Utf8FromPath(PathFromUtf8(dir) / name), schema);
   }
 }
 
