@@ -31,7 +31,7 @@ std::wstring WideFromUtf8(std::string_view utf8);
 
 // The application title from the program file's path: its name up to the first full stop, the
 // first character unchanged and the others in lower case. L"C:\\x\\VARNHOLT-IMPORT.EXE" gives
-// L"VARNHOLT-import".
+// L"Varnholt-import".
 std::wstring ApplicationTitle(const std::wstring& program_file);
 
 // The title of this process's own .exe.
