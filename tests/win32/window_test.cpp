@@ -149,6 +149,17 @@ TEST_F(Win32WindowTest, WindowAndEveryControlFollowTheSharedDesign) {
   EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
   EXPECT_EQ(font.lfHeight, -::MulDiv(form::kFontPoints, dpi, 72));
   EXPECT_EQ(font.lfCharSet, DEFAULT_CHARSET);
+  // The font Windows (or Wine) really gives for it, not a substitute.
+  HDC dc = ::GetDC(window);
+  HGDIOBJ old_font = ::SelectObject(dc, form_->font());
+  wchar_t face[LF_FACESIZE] = {};
+  ::GetTextFaceW(dc, LF_FACESIZE, face);
+  TEXTMETRICW metrics{};
+  ::GetTextMetricsW(dc, &metrics);
+  ::SelectObject(dc, old_font);
+  ::ReleaseDC(window, dc);
+  EXPECT_EQ(std::wstring(face), L"MS Sans Serif");
+  EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, ::MulDiv(form::kFontPoints, dpi, 72));
 
   for (const form::ControlSpec& spec : form::kControls) {
     SCOPED_TRACE(spec.name);
