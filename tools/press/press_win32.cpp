@@ -1,14 +1,20 @@
 // press for Windows: drives the real Win32 main window. Types the two locations, clicks the named
 // visible buttons in order through BM_CLICK, and prints every message box as one line
-// "box: TEXT" instead of showing it. The report goes where the program puts it, c:\Varnholt
-// import.csv. Exits 0 when every click ran (whatever the boxes say), 2 for a caption that is not
-// a visible button or a bad command line. Needs a display (under Wine, Xvfb does).
+// "box: TEXT" instead of showing it, each line ending in LF as on Linux. The report goes where the
+// program puts it, c:\Varnholt import.csv, or with --drive-c DIR to DIR\Varnholt import.csv. Exits
+// 0 when every click ran (whatever the boxes say), 2 for a caption that is not a visible button or
+// a bad command line. Needs a display (under Wine, Xvfb does).
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/form/form_layout.h"
@@ -22,7 +28,8 @@ namespace {
 
 constexpr int kUsageError = 2;
 
-constexpr char kUsage[] = "usage: press --source PATH --target DIR [--date-separator C] CAPTION...\n";
+constexpr char kUsage[] =
+    "usage: press --source PATH --target DIR [--drive-c DIR] [--date-separator C] CAPTION...\n";
 
 // The boxes' title, as the program's own file gives it.
 constexpr wchar_t kTitle[] = L"Varnholt-import";
@@ -30,6 +37,7 @@ constexpr wchar_t kTitle[] = L"Varnholt-import";
 struct Options {
   std::optional<std::string> source;
   std::optional<std::string> target;
+  std::optional<std::string> drive_c;
   std::optional<char> date_separator;
   std::vector<std::string> captions;
 };
@@ -44,6 +52,8 @@ std::optional<Options> ParseOptions(int argc, wchar_t** argv) {
       options.source = varnholt::os::Utf8FromWide(argv[++i]);
     } else if (arg == "--target" && has_value) {
       options.target = varnholt::os::Utf8FromWide(argv[++i]);
+    } else if (arg == "--drive-c" && has_value) {
+      options.drive_c = varnholt::os::Utf8FromWide(argv[++i]);
     } else if (arg == "--date-separator" && has_value) {
       const std::string value = varnholt::os::Utf8FromWide(argv[++i]);
       if (value.size() != 1) return std::nullopt;
@@ -89,6 +99,8 @@ void Pump() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // The same bytes as the Linux press prints, for the tests that read either.
+  _setmode(_fileno(stdout), _O_BINARY);
   const std::optional<Options> options = ParseOptions(argc, argv);
   if (!options) {
     std::cerr << kUsage;
@@ -115,8 +127,12 @@ int wmain(int argc, wchar_t** argv) {
   if (options->date_separator) regional.date_separator = *options->date_separator;
   int status = EXIT_SUCCESS;
   try {
-    varnholt::win32::TForm1 form(::GetModuleHandleW(nullptr), services, kTitle,
-                                 varnholt::MakeCommandEnvironment(varnholt::DriveCFolder(), regional));
+    varnholt::CommandEnvironment environment = varnholt::MakeCommandEnvironment(varnholt::DriveCFolder(), regional);
+    if (options->drive_c) {
+      environment.report_file = std::filesystem::path(varnholt::win32::WideFromUtf8(*options->drive_c)) /
+                                std::filesystem::path(varnholt::win32::WideFromUtf8(varnholt::kReportPath + 3));
+    }
+    varnholt::win32::TForm1 form(::GetModuleHandleW(nullptr), services, kTitle, std::move(environment));
     form.Show(SW_SHOWNOACTIVATE);
     ::SetWindowTextW(form.Control(varnholt::form::ControlId::kEdit1), varnholt::win32::WideFromUtf8(*options->source).c_str());
     ::SetWindowTextW(form.Control(varnholt::form::ControlId::kEdit2), varnholt::win32::WideFromUtf8(*options->target).c_str());
