@@ -27,7 +27,7 @@ Commands::Commands(FormHost& host, CommandEnvironment environment)
 Commands::~Commands() = default;
 
 void Commands::Button2Click() {
-  CommandScope scope(components_->session);
+  ComponentsCommandScope scope(*components_);
   host_.Press(HiddenButton::kButton7);
   BindImportStores(*components_, host_);
   ImportLearners(*components_, LearnerImportForm::kFirst);
@@ -39,7 +39,7 @@ void Commands::Button2Click() {
 }
 
 void Commands::Button1Click() {
-  CommandScope scope(components_->session);
+  ComponentsCommandScope scope(*components_);
   BindImportStores(*components_, host_);
   ImportLearners(*components_, LearnerImportForm::kSecond);
   ImportParents(*components_);
@@ -47,7 +47,7 @@ void Commands::Button1Click() {
 }
 
 void Commands::Button3Click() {
-  CommandScope scope(components_->session);
+  ComponentsCommandScope scope(*components_);
   host_.Press(HiddenButton::kButton1);
   host_.Press(HiddenButton::kButton6);
   host_.Press(HiddenButton::kButton8);
@@ -59,7 +59,7 @@ void Commands::Button3Click() {
 }
 
 void Commands::Button6Click() {
-  CommandScope scope(components_->session);
+  ComponentsCommandScope scope(*components_);
   ReportSettings settings;
   settings.report_file = environment_.report_file;
   settings.skip_marker = environment_.skip_marker;
@@ -69,7 +69,7 @@ void Commands::Button6Click() {
 }
 
 void Commands::Button7Click() {
-  CommandScope scope(components_->session);
+  ComponentsCommandScope scope(*components_);
   BindClassTables(*components_, host_);
   // Every class the source holds, not only those a learner pass's filter left showing.
   components_->Classes.SetFiltered(false);
@@ -79,7 +79,7 @@ void Commands::Button7Click() {
 }
 
 void Commands::Button8Click() {
-  CommandScope scope(components_->session);
+  ComponentsCommandScope scope(*components_);
   BindClassStatements(*components_, host_);
   components_->Classes.SetFiltered(false);
   UpdateClassCodes(*components_);

@@ -17,7 +17,8 @@ void ImportClasses(SourceTable& classes, TargetTable& target, const char* filter
     target.SetFilter(QuotedFilter(filter_opening, classes.FieldText("ClassName"), kFilterClosing));
     target.SetFiltered(true);
     if (classes.FieldText("ClassName") != target.FieldText(code_field)) {
-      RequireWholeCode(target, code_field, classes.FieldText("ClassName"), "Class", "the class name");
+      RequireWholeCode(target, code_field, classes.FieldText("ClassName"), [] { return std::string("Class"); },
+                       "the class name");
       target.Insert();
       target.SetFieldText(code_field, classes.FieldText("ClassName"));
       target.SetFieldText(description_field, classes.FieldText("EdCode"));

@@ -58,7 +58,8 @@ void ImportLearners(StoreComponents& c, LearnerImportForm form) {
     target.SetFiltered(true);
     const std::string learner_id = learners.FieldText("LearnerID");
     if (learner_id != target.FieldText("CH01_CODE")) {
-      RequireWholeCode(target, "CH01_CODE", learner_id, "Learner " + learner_id + ": learner id", "the learner id");
+      RequireWholeCode(
+          target, "CH01_CODE", learner_id, [&] { return "Learner " + learner_id + ": learner id"; }, "the learner id");
       const std::string birth = ConvertDate(learner_id, "BirthDate", learners.FieldText("BirthDate"),
                                             kCompactDateLength, "YYYYMMDD", ReorderCompactDate);
       const std::string admitted = ConvertDate(learner_id, "thedate", learners.FieldText("thedate"),

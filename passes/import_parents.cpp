@@ -21,8 +21,9 @@ void ImportParents(StoreComponents& c) {
     target.SetFiltered(true);
     const std::string account = kParentCodePrefix + parents.FieldText("ParentId");
     if (account != target.FieldText("DL01_code")) {
-      RequireWholeCode(target, "DL01_CODE", account, "Parent " + parents.FieldText("ParentId") + ": account code",
-                       "the parent id");
+      RequireWholeCode(
+          target, "DL01_CODE", account, [&] { return "Parent " + parents.FieldText("ParentId") + ": account code"; },
+          "the parent id");
       target.Insert();
       target.SetFieldText("DL01_CODE", kParentCodePrefix + parents.FieldText("ParentId"));
       target.SetFieldText("DL01_DESCRIPTION", parents.FieldText("Sname"));

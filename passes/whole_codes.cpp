@@ -11,9 +11,8 @@ constexpr char kParentRemedy[] = "the parent id";
 
 }  // namespace
 
-void RequireWholeCode(const TargetTable& target, std::string_view field, const std::string& value,
+void ThrowCodeTooLong(const TargetTable& target, std::string_view field, const std::string& value,
                       const std::string& subject, std::string_view remedy) {
-  if (target.HoldsWhole(field, value)) return;
   throw StoreError(subject + " \"" + value + "\" is too long for field " + std::string(field) +
                    " of table " + target.TableName() + ", which holds " +
                    std::to_string(target.FieldWidth(field)) + " characters; shorten " +
@@ -22,9 +21,13 @@ void RequireWholeCode(const TargetTable& target, std::string_view field, const s
 
 void RequireWholeLearnerLinks(const TargetTable& learners, const std::string& learner_id,
                               const std::string& account, const std::optional<std::string>& class_name) {
-  const std::string learner = "Learner " + learner_id + ": ";
-  RequireWholeCode(learners, "CH01_DL01_CODE", account, learner + "parent account code", kParentRemedy);
-  if (class_name) RequireWholeCode(learners, "CH01_CLASS", *class_name, learner + "class", kClassRemedy);
+  RequireWholeCode(
+      learners, "CH01_DL01_CODE", account, [&] { return "Learner " + learner_id + ": parent account code"; },
+      kParentRemedy);
+  if (class_name) {
+    RequireWholeCode(
+        learners, "CH01_CLASS", *class_name, [&] { return "Learner " + learner_id + ": class"; }, kClassRemedy);
+  }
 }
 
 }  // namespace varnholt

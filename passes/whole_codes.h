@@ -17,8 +17,21 @@ namespace varnholt {
 // Throws StoreError "<subject> \"<value>\" is too long for field <field> of table <table>, which
 // holds <width> characters; shorten <remedy> in the school-administration program" when `target`
 // cannot store `value` in `field` whole. The width is the table's own, as defined on disk.
+// `subject()` gives the subject text; it is asked only when the code does not fit, since codes are
+// checked once a row.
+template <typename Subject>
 void RequireWholeCode(const TargetTable& target, std::string_view field, const std::string& value,
-                      const std::string& subject, std::string_view remedy);
+                      const Subject& subject, std::string_view remedy);
+
+// The error RequireWholeCode throws.
+[[noreturn]] void ThrowCodeTooLong(const TargetTable& target, std::string_view field, const std::string& value,
+                                   const std::string& subject, std::string_view remedy);
+
+template <typename Subject>
+void RequireWholeCode(const TargetTable& target, std::string_view field, const std::string& value,
+                      const Subject& subject, std::string_view remedy) {
+  if (!target.HoldsWhole(field, value)) ThrowCodeTooLong(target, field, value, subject(), remedy);
+}
 
 // A learner's parent account code in CH01_DL01_CODE and, when the learner gets one, its class name
 // in CH01_CLASS, both named after "Learner <learner_id>".

@@ -8,6 +8,7 @@
 #include "stores/connection_string.h"
 #include "stores/jet/jet_database.h"
 #include "stores/jet/table_snapshot.h"
+#include "stores/source_databases.h"
 #include "stores/snapshot_filter.h"
 #include "base/store_error.h"
 
@@ -21,7 +22,8 @@ constexpr const char kClosedDatasetMessage[] = "Cannot perform this operation on
 
 class SourceTable::Impl {
  public:
-  Impl(std::string name, const RegionalSettings& settings) : name(std::move(name)), settings(settings) {}
+  Impl(std::string name, const RegionalSettings& settings, SourceDatabases* databases)
+      : name(std::move(name)), settings(settings), databases(databases) {}
 
   void RequireActive() const {
     if (!snapshot) throw ComponentError(name, kClosedDatasetMessage);
@@ -48,6 +50,7 @@ class SourceTable::Impl {
 
   std::string name;
   RegionalSettings settings;
+  SourceDatabases* databases;  // may be null
   std::string connection_string;
   std::string table_name;
   std::string filter_text;
@@ -60,8 +63,8 @@ class SourceTable::Impl {
   bool eof = true;
 };
 
-SourceTable::SourceTable(std::string name, const RegionalSettings& settings)
-    : impl_(std::make_unique<Impl>(std::move(name), settings)) {}
+SourceTable::SourceTable(std::string name, const RegionalSettings& settings, SourceDatabases* databases)
+    : impl_(std::make_unique<Impl>(std::move(name), settings, databases)) {}
 SourceTable::~SourceTable() = default;
 
 const std::string& SourceTable::Name() const { return impl_->name; }
@@ -87,12 +90,15 @@ void SourceTable::Open() {
   ConnectionSettings settings = ParseConnectionString(impl_->connection_string);
   std::unique_ptr<TableSnapshot> snapshot;
   for (int attempt = 1; !snapshot; ++attempt) {
-    // The file is read whole here and closed again: later reads work on the snapshot.
+    // The file is read whole into memory and closed again: later reads work on the snapshot.
     try {
-      std::unique_ptr<JetDatabase> database = JetDatabase::Open(settings.data_source, settings.password);
+      std::shared_ptr<const JetDatabase> database =
+          impl_->databases ? impl_->databases->Open(settings.data_source, settings.password)
+                           : JetDatabase::Open(settings.data_source, settings.password);
       snapshot = std::make_unique<TableSnapshot>(database->ReadTable(impl_->table_name));
     } catch (const FileBeingWritten&) {
       // The school-administration program wrote the file while we copied it: copy it again.
+      if (impl_->databases) impl_->databases->Forget(settings.data_source);
       if (attempt >= kImageCopyTries) throw;
       PauseBeforeCopyingAgain();
     }

@@ -17,10 +17,14 @@
 
 namespace varnholt {
 
+class SourceDatabases;
+
 class SourceTable {
  public:
-  // name: the component's name, first in its messages ("tblLearner_Info").
-  SourceTable(std::string name, const RegionalSettings& settings);
+  // name: the component's name, first in its messages ("tblLearner_Info"). `databases`, when given
+  // (it must outlive the component), shares one copy of the database file among the source tables
+  // of a command; without it every Open copies the file.
+  SourceTable(std::string name, const RegionalSettings& settings, SourceDatabases* databases = nullptr);
   ~SourceTable();
   SourceTable(const SourceTable&) = delete;
   SourceTable& operator=(const SourceTable&) = delete;

@@ -4,12 +4,12 @@ namespace varnholt {
 
 StoreComponents::StoreComponents(const RegionalSettings& settings)
     : regional(settings),
-      tblParent_Child("tblParent_Child", regional),
-      tblLearner_Info("tblLearner_Info", regional),
+      tblParent_Child("tblParent_Child", regional, &source_databases),
+      tblLearner_Info("tblLearner_Info", regional, &source_databases),
       Ch01mast("Ch01mast", session, regional),
       Dl01mast("Dl01mast", session, regional),
-      tblParent_info("tblParent_info", regional),
-      Classes("Classes", regional),
+      tblParent_info("tblParent_info", regional, &source_databases),
+      Classes("Classes", regional, &source_databases),
       Update("Update", session, regional),
       Update2("Update2", session, regional),
       Classmas("Classmas", session, regional),

@@ -4,6 +4,7 @@
 #define VARNHOLT_STORES_STORE_COMPONENTS_H_
 
 #include "base/regional_settings.h"
+#include "stores/source_databases.h"
 #include "stores/source_table.h"
 #include "stores/sql_statement.h"
 #include "stores/target_session.h"
@@ -21,6 +22,7 @@ struct StoreComponents {
 
   RegionalSettings regional;
   TargetSession session;
+  SourceDatabases source_databases;  // before the source tables, which use it
   SourceTable tblParent_Child;
   SourceTable tblLearner_Info;
   TargetTable Ch01mast;
@@ -33,6 +35,17 @@ struct StoreComponents {
   TargetTable Dl00;
   SqlStatement UpdateC1;
   SqlStatement UpdateC2;
+};
+
+// Brackets one command over all components: the target tables are held for it and each source
+// database file is copied once for it.
+class ComponentsCommandScope {
+ public:
+  explicit ComponentsCommandScope(StoreComponents& c) : target_(c.session), source_(c.source_databases) {}
+
+ private:
+  CommandScope<TargetSession> target_;
+  CommandScope<SourceDatabases> source_;
 };
 
 }  // namespace varnholt

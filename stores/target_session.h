@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "stores/command_scope.h"
 #include "stores/paradox/table.h"
 #include "stores/target_folder_guard.h"
 
@@ -125,18 +126,6 @@ class TargetSession {
   int command_depth_ = 0;
   uint64_t commands_begun_ = 0;
   uint64_t command_ = 0;  // commands_begun_ while inside a command, else 0
-};
-
-// Brackets a command for as long as it lives.
-class CommandScope {
- public:
-  explicit CommandScope(TargetSession& session) : session_(session) { session_.BeginCommand(); }
-  ~CommandScope() { session_.EndCommand(); }
-  CommandScope(const CommandScope&) = delete;
-  CommandScope& operator=(const CommandScope&) = delete;
-
- private:
-  TargetSession& session_;
 };
 
 }  // namespace varnholt

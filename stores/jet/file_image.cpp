@@ -26,14 +26,21 @@ std::optional<std::vector<uint8_t>> ReadWhole(const std::string& path, std::stri
     *reason = std::strerror(errno);
     return std::nullopt;
   }
+  // Straight into the vector's storage: the file can be tens of megabytes and is copied once per
+  // table a command opens.
   std::vector<uint8_t> bytes;
   std::error_code error;
   const uintmax_t expected = fs::file_size(path, error);
-  if (!error) bytes.reserve(static_cast<size_t>(expected));
-  char buffer[1 << 16];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+  size_t length = 0;
+  size_t chunk = error ? size_t{1} << 16 : static_cast<size_t>(expected) + 1;  // +1 sees growth
+  for (;;) {
+    bytes.resize(length + chunk);
+    in.read(reinterpret_cast<char*>(bytes.data() + length), static_cast<std::streamsize>(chunk));
+    length += static_cast<size_t>(in.gcount());
+    if (!in) break;
+    chunk = size_t{1} << 16;
   }
+  bytes.resize(length);
   if (in.bad()) {
     *reason = std::strerror(errno);
     return std::nullopt;

@@ -73,11 +73,7 @@ std::vector<std::string> Column(SourceTable& table, const char* field) {
 
 class SourceTableTest : public ::testing::Test {
  protected:
-  void Bind(SourceTable& table, const std::string& name) {
-    table.SetConnectionString(Connection(path_));
-    table.SetTableName(name);
-    table.Open();
-  }
+  void Bind(SourceTable& table, const std::string& name) { OpenSourceTable(table, path_, name); }
   ScratchDir dir_;
   std::string path_ = WriteSchool(dir_);
   RegionalSettings settings_;

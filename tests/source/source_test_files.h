@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "stores/source_table.h"
 #include "tools/jetwriter/jet_writer.h"
 
 namespace varnholt {
@@ -57,6 +58,13 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 inline std::string Connection(const std::string& path, const std::string& password = "Talvern") {
   return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path +
          ";Persist Security Info=True;Jet OLEDB:Database Password=" + password;
+}
+
+// Binds `table` to the table `name` of the database at `path` (password "Talvern") and opens it.
+inline void OpenSourceTable(SourceTable& table, const std::string& path, const std::string& name) {
+  table.SetConnectionString(Connection(path));
+  table.SetTableName(name);
+  table.Open();
 }
 
 }  // namespace varnholt

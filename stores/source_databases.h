@@ -1,0 +1,40 @@
+// SourceDatabases: the source database files one command reads, each copied into memory once.
+// Every source table a command opens on the same file reads the same copy, so the learners, parents,
+// links and classes of one command agree with each other even when the school-administration
+// program writes the file meanwhile. Between commands nothing is kept: the next command copies the
+// file afresh and sees what was written since.
+#ifndef VARNHOLT_STORES_SOURCE_DATABASES_H_
+#define VARNHOLT_STORES_SOURCE_DATABASES_H_
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "stores/command_scope.h"
+#include "stores/jet/jet_database.h"
+
+namespace varnholt {
+
+class SourceDatabases {
+ public:
+  // Bracket one command; nested brackets count as the one outside them. The copies are dropped at
+  // the end of the outermost one.
+  void BeginCommand();
+  void EndCommand();
+
+  // The database at `path`, opened with `password`: inside a command the copy an earlier table of
+  // the command was read from, else a fresh copy (see JetDatabase::Open for the errors).
+  std::shared_ptr<const JetDatabase> Open(const std::string& path, const std::string& password);
+
+  // Forgets the copy of `path`: it proved to be taken while the file was being written.
+  void Forget(const std::string& path);
+
+ private:
+  int command_depth_ = 0;
+  std::map<std::pair<std::string, std::string>, std::shared_ptr<const JetDatabase>> open_;  // (path, password)
+};
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_STORES_SOURCE_DATABASES_H_

@@ -1,0 +1,88 @@
+#include "stores/source_databases.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "stores/source_table.h"
+#include "tests/source/source_test_files.h"
+
+namespace varnholt {
+namespace {
+
+using jet::Cell;
+using jet::ColumnType;
+
+// A school whose learners and classes both carry `mark`, so a read shows which version it came from.
+void WriteSchool(const std::string& path, const std::string& mark) {
+  jet::WriteOptions options;
+  options.password = "Talvern";
+  jet::WriteDatabase(path,
+                     {{"Learner_info", {{"Surname", ColumnType::kText, 50}}, {{Cell{"Learner " + mark}}}},
+                      {"Classes", {{"ClassName", ColumnType::kText, 30}}, {{Cell{"Class " + mark}}}}},
+                     options);
+}
+
+std::string FirstText(SourceTable& table, const char* field) {
+  table.First();
+  return table.FieldText(field);
+}
+
+class SourceDatabasesTest : public ::testing::Test {
+ protected:
+  void Bind(SourceTable& table, const std::string& name) { OpenSourceTable(table, path_, name); }
+  ScratchDir dir_;
+  std::string path_ = dir_.File("school.mdb");
+  RegionalSettings settings_;
+  SourceDatabases databases_;
+};
+
+// The school-administration program saving between two tables of one command must not give the
+// command a mix of the old learners and the new classes; the next command reads the new file.
+TEST_F(SourceDatabasesTest, TablesOfOneCommandReadOneCopyAndTheNextCommandCopiesAgain) {
+  WriteSchool(path_, "before");
+  {
+    CommandScope command(databases_);
+    SourceTable learners("tblLearner_Info", settings_, &databases_);
+    Bind(learners, "Learner_info");
+    WriteSchool(path_, "after");
+    SourceTable classes("Classes", settings_, &databases_);
+    {
+      CommandScope nested(databases_);  // a hidden button pressed inside the command
+      Bind(classes, "Classes");
+    }
+    EXPECT_EQ(FirstText(learners, "Surname"), "Learner before");
+    EXPECT_EQ(FirstText(classes, "ClassName"), "Class before");
+  }
+  CommandScope next(databases_);
+  SourceTable classes("Classes", settings_, &databases_);
+  Bind(classes, "Classes");
+  EXPECT_EQ(FirstText(classes, "ClassName"), "Class after");
+}
+
+TEST_F(SourceDatabasesTest, OutsideACommandEveryOpenCopiesTheFile) {
+  WriteSchool(path_, "one");
+  SourceTable learners("tblLearner_Info", settings_, &databases_);
+  Bind(learners, "Learner_info");
+  WriteSchool(path_, "two");
+  SourceTable classes("Classes", settings_, &databases_);
+  Bind(classes, "Classes");
+  EXPECT_EQ(FirstText(learners, "Surname"), "Learner one");
+  EXPECT_EQ(FirstText(classes, "ClassName"), "Class two");
+}
+
+// A failed open (wrong password) is not kept: the right password then opens the file.
+TEST_F(SourceDatabasesTest, AFailedOpenLeavesNothingBehind) {
+  WriteSchool(path_, "one");
+  CommandScope command(databases_);
+  SourceTable learners("tblLearner_Info", settings_, &databases_);
+  learners.SetConnectionString(Connection(path_, "wrong"));
+  learners.SetTableName("Learner_info");
+  EXPECT_THROW(learners.Open(), StoreError);
+  learners.SetConnectionString(Connection(path_));
+  learners.Open();
+  EXPECT_EQ(FirstText(learners, "Surname"), "Learner one");
+}
+
+}  // namespace
+}  // namespace varnholt
