@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -12,6 +13,7 @@
 #include <QStyle>
 
 #include "app/error_box.h"
+#include "app/form/form_layout.h"
 
 namespace varnholt {
 
@@ -19,52 +21,15 @@ TForm1* Form1 = nullptr;
 
 namespace {
 
-constexpr char kCaption[] = "Varnholt Import";
-constexpr char kButton2Caption[] = "IMPORT INTO VARNHOLT";
-constexpr char kBitBtn1Caption[] = "&Close";
-constexpr char kLabel1Caption[] = "Configure TORBEK";
-constexpr char kLabel2Caption[] = "Import to Varnholt";
-constexpr char kLabel3Caption[] = "Set Torbek Database Location";
-constexpr char kLabel4Caption[] = "Set Varnholt Database Location";
-constexpr char kButton3Caption[] = "Update";
-constexpr char kBrowseCaption[] = "Browse";
-constexpr char kButton1Caption[] = "Update2";
-constexpr char kButton7Caption[] = "Update 3";
-constexpr char kButton6Caption[] = "Button6";
-constexpr char kButton8Caption[] = "Update 4";
+using form::ControlId;
 
-// The source picker's file name: the list shows only these.
-constexpr char kSourceFileName[] = "*.mdb";
-constexpr char kFolderPrompt[] = "Select a directory";
+const form::Placement& PlaceOf(ControlId id) { return form::Spec(id).place; }
 
-// Place and size within the client area, in pixels at 96 dpi.
-struct Placement {
-  int left;
-  int top;
-  int width;
-  int height;
-};
-constexpr Placement kLabel1Place{72, 8, 92, 13};
-constexpr Placement kLabel3Place{40, 32, 151, 13};
-constexpr Placement kButton4Place{8, 48, 49, 25};
-constexpr Placement kEdit1Place{64, 48, 121, 21};
-constexpr Placement kLabel2Place{80, 120, 81, 13};
-constexpr Placement kLabel4Place{48, 152, 149, 13};
-constexpr Placement kButton5Place{8, 168, 49, 25};
-constexpr Placement kEdit2Place{64, 168, 121, 21};
-constexpr Placement kButton2Place{56, 200, 137, 25};
-constexpr Placement kButton8Place{0, 224, 75, 25};
-constexpr Placement kButton7Place{0, 256, 75, 25};
-constexpr Placement kButton3Place{80, 256, 75, 25};
-constexpr Placement kButton1Place{176, 256, 75, 25};
-constexpr Placement kButton6Place{176, 376, 75, 25};
-constexpr Placement kBitBtn1Place{168, 408, 75, 25};
-
-void Place(QWidget* widget, const Placement& place) {
+void Place(QWidget* widget, const form::Placement& place) {
   widget->setGeometry(place.left, place.top, place.width, place.height);
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* caption, const Placement& place, bool visible) {
+QPushButton* MakeButton(QWidget* parent, const char* caption, const form::Placement& place, bool visible) {
   auto* button = new QPushButton(QString::fromUtf8(caption), parent);
   Place(button, place);
   // No button is the window's default: Enter presses only the button that has the focus.
@@ -80,14 +45,14 @@ QPushButton* MakeButton(QWidget* parent, const char* caption, const Placement& p
 
 // Labels size themselves to their text, so a font a pixel wider than the one the layout was drawn
 // with widens the label rather than cutting its last letter off.
-QLabel* MakeLabel(QWidget* parent, const char* caption, const Placement& place) {
+QLabel* MakeLabel(QWidget* parent, const char* caption, const form::Placement& place) {
   auto* label = new QLabel(QString::fromUtf8(caption), parent);
   const QSize text = label->sizeHint();
   label->setGeometry(place.left, place.top, std::max(place.width, text.width()), std::max(place.height, text.height()));
   return label;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const Placement& place) {
+QLineEdit* MakeEdit(QWidget* parent, const form::Placement& place) {
   auto* edit = new QLineEdit(parent);
   Place(edit, place);
   return edit;
@@ -97,7 +62,7 @@ QLineEdit* MakeEdit(QWidget* parent, const Placement& place) {
 
 TForm1::TForm1(PlatformServices& platform, CommandEnvironment environment, QWidget* parent)
     : QWidget(parent), platform_(platform), commands_(*this, std::move(environment)) {
-  setWindowTitle(QString::fromUtf8(kCaption));
+  setWindowTitle(QString::fromUtf8(form::kCaption));
 
   // Button face behind everything, as dialogs of the window system have.
   QPalette face = palette();
@@ -105,22 +70,27 @@ TForm1::TForm1(PlatformServices& platform, CommandEnvironment environment, QWidg
   setPalette(face);
   setAutoFillBackground(true);
 
-  Button2 = MakeButton(this, kButton2Caption, kButton2Place, true);
-  BitBtn1 = MakeButton(this, kBitBtn1Caption, kBitBtn1Place, true);
+  auto button = [this](ControlId id) {
+    const form::ControlSpec& spec = form::Spec(id);
+    return MakeButton(this, spec.caption, spec.place, spec.visible);
+  };
+  auto label = [this](ControlId id) { return MakeLabel(this, form::Spec(id).caption, PlaceOf(id)); };
+  Button2 = button(ControlId::kButton2);
+  BitBtn1 = button(ControlId::kBitBtn1);
   BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton, nullptr, BitBtn1));
-  Label1 = MakeLabel(this, kLabel1Caption, kLabel1Place);
-  Label2 = MakeLabel(this, kLabel2Caption, kLabel2Place);
-  Edit1 = MakeEdit(this, kEdit1Place);
-  Edit2 = MakeEdit(this, kEdit2Place);
-  Label3 = MakeLabel(this, kLabel3Caption, kLabel3Place);
-  Label4 = MakeLabel(this, kLabel4Caption, kLabel4Place);
-  Button3 = MakeButton(this, kButton3Caption, kButton3Place, true);
-  Button4 = MakeButton(this, kBrowseCaption, kButton4Place, true);
-  Button5 = MakeButton(this, kBrowseCaption, kButton5Place, true);
-  Button1 = MakeButton(this, kButton1Caption, kButton1Place, false);
-  Button7 = MakeButton(this, kButton7Caption, kButton7Place, false);
-  Button6 = MakeButton(this, kButton6Caption, kButton6Place, false);
-  Button8 = MakeButton(this, kButton8Caption, kButton8Place, false);
+  Label1 = label(ControlId::kLabel1);
+  Label2 = label(ControlId::kLabel2);
+  Edit1 = MakeEdit(this, PlaceOf(ControlId::kEdit1));
+  Edit2 = MakeEdit(this, PlaceOf(ControlId::kEdit2));
+  Label3 = label(ControlId::kLabel3);
+  Label4 = label(ControlId::kLabel4);
+  Button3 = button(ControlId::kButton3);
+  Button4 = button(ControlId::kButton4);
+  Button5 = button(ControlId::kButton5);
+  Button1 = button(ControlId::kButton1);
+  Button7 = button(ControlId::kButton7);
+  Button6 = button(ControlId::kButton6);
+  Button8 = button(ControlId::kButton8);
 
   ConnectClick(Button2, &TForm1::Button2Click);
   ConnectClick(Button3, &TForm1::Button3Click);
@@ -132,12 +102,8 @@ TForm1::TForm1(PlatformServices& platform, CommandEnvironment environment, QWidg
   ConnectClick(Button8, &TForm1::Button8Click);
   connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
 
-  QWidget::setTabOrder(Button2, BitBtn1);
-  QWidget::setTabOrder(BitBtn1, Edit1);
-  QWidget::setTabOrder(Edit1, Edit2);
-  QWidget::setTabOrder(Edit2, Button3);
-  QWidget::setTabOrder(Button3, Button4);
-  QWidget::setTabOrder(Button4, Button5);
+  const std::vector<ControlId> cycle = form::TabCycle();
+  for (size_t i = 1; i < cycle.size(); ++i) QWidget::setTabOrder(Control(cycle[i - 1]), Control(cycle[i]));
   for (QPushButton* button : {Button2, BitBtn1, Button3, Button4, Button5}) button->installEventFilter(this);
   Button2->setFocus();
 
@@ -165,13 +131,13 @@ void TForm1::Button2Click(QObject*) { commands_.Button2Click(); }
 void TForm1::Button3Click(QObject*) { commands_.Button3Click(); }
 
 void TForm1::Button4Click(QObject*) {
-  OpenDialog1.file_name = QString::fromUtf8(kSourceFileName);
+  OpenDialog1.file_name = QString::fromUtf8(form::kSourceFileName);
   if (std::optional<QString> chosen = platform_.ExecuteOpenDialog(this, OpenDialog1)) Edit1->setText(*chosen);
 }
 
 void TForm1::Button5Click(QObject*) {
   // A cancelled browser answers with empty text, which empties the field too.
-  Edit2->setText(platform_.BrowseForFolder(QString::fromUtf8(kFolderPrompt)));
+  Edit2->setText(platform_.BrowseForFolder(QString::fromUtf8(form::kFolderPrompt)));
 }
 
 void TForm1::Button1Click(QObject*) { commands_.Button1Click(); }
@@ -181,6 +147,27 @@ void TForm1::Button6Click(QObject*) { commands_.Button6Click(); }
 void TForm1::Button7Click(QObject*) { commands_.Button7Click(); }
 
 void TForm1::Button8Click(QObject*) { commands_.Button8Click(); }
+
+QWidget* TForm1::Control(form::ControlId id) const {
+  switch (id) {
+    case ControlId::kLabel1: return Label1;
+    case ControlId::kLabel2: return Label2;
+    case ControlId::kLabel3: return Label3;
+    case ControlId::kLabel4: return Label4;
+    case ControlId::kEdit1: return Edit1;
+    case ControlId::kEdit2: return Edit2;
+    case ControlId::kButton1: return Button1;
+    case ControlId::kButton2: return Button2;
+    case ControlId::kButton3: return Button3;
+    case ControlId::kButton4: return Button4;
+    case ControlId::kButton5: return Button5;
+    case ControlId::kButton6: return Button6;
+    case ControlId::kButton7: return Button7;
+    case ControlId::kButton8: return Button8;
+    case ControlId::kBitBtn1: return BitBtn1;
+  }
+  return nullptr;
+}
 
 std::string TForm1::SourceLocation() const { return Edit1->text().toStdString(); }
 

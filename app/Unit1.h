@@ -9,6 +9,7 @@
 
 #include <QWidget>
 
+#include "app/form/form_layout.h"
 #include "app/platform/platform_services.h"
 #include "passes/commands.h"
 #include "passes/form_host.h"
@@ -24,10 +25,10 @@ class TForm1 : public QWidget, public FormHost {
 
  public:
   // The window's outer place and size (frame included) on a 96 dpi screen.
-  static constexpr int kOuterLeft = 191;
-  static constexpr int kOuterTop = 112;
-  static constexpr int kOuterWidth = 271;
-  static constexpr int kOuterHeight = 482;
+  static constexpr int kOuterLeft = form::kOuterLeft;
+  static constexpr int kOuterTop = form::kOuterTop;
+  static constexpr int kOuterWidth = form::kOuterWidth;
+  static constexpr int kOuterHeight = form::kOuterHeight;
 
   // Creates the window with all its controls and the commands' components, none of them bound.
   // `platform` must outlive the window.
@@ -77,6 +78,9 @@ class TForm1 : public QWidget, public FormHost {
   void OperatorClick(const std::function<void()>& handler);
 
   Commands& commands() { return commands_; }
+
+  // The widget of a control of the shared design.
+  QWidget* Control(form::ControlId id) const;
 
  protected:
   bool event(QEvent* event) override;

@@ -10,15 +10,9 @@
 #include <QFont>
 #include <QFontDatabase>
 
+#include "app/form/form_layout.h"
+
 namespace varnholt {
-
-namespace {
-
-constexpr char kFontFamily[] = "MS Sans Serif";
-// 8 points at the 96 pixels per inch the layout was drawn for.
-constexpr int kFontPixelSize = 11;
-
-}  // namespace
 
 QString ApplicationTitle(const QString& program_file) {
   QString name = QFileInfo(program_file).fileName();
@@ -31,7 +25,7 @@ QString ApplicationTitle(const QString& program_file) {
 void IgnoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 bool UseApplicationFont(const QString& font_file) {
-  QString family = QString::fromLatin1(kFontFamily);
+  QString family = QString::fromLatin1(form::kFontName);
   bool loaded = false;
   if (QFileInfo::exists(font_file)) {
     const int id = QFontDatabase::addApplicationFont(font_file);
@@ -42,7 +36,7 @@ bool UseApplicationFont(const QString& font_file) {
     }
   }
   QFont font(family);
-  font.setPixelSize(kFontPixelSize);
+  font.setPixelSize(form::kFontPixels);
   // Without the font file the family is unknown, and the sans-serif hint picks the system's.
   font.setStyleHint(QFont::SansSerif);
   QApplication::setFont(font);
