@@ -225,6 +225,18 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
   return result;
 }
 
+void TargetSession::UnlockTables(const std::string& directory, const std::vector<std::string>& file_names) {
+  for (const std::string& name : file_names) {
+    std::string path;
+    try {
+      path = ResolvePath(directory, name);
+    } catch (const paradox::EngineError&) {
+      continue;
+    }
+    if (tables_.count(path) == 0) PasswordFor(path);
+  }
+}
+
 std::string TargetSession::PasswordFor(const std::string& path) {
   const uint32_t checksum = paradox::StoredPasswordChecksum(path);
   if (checksum == 0) return {};

@@ -112,6 +112,11 @@ class TargetSession {
   // remembered for the life of the session.
   SharedTable& OpenTable(const std::string& directory, const std::string& file_name);
 
+  // Makes sure the password of every password-protected table among `file_names` in `directory`
+  // is known, asking the prompt for those not accepted yet, as OpenTable would; opens nothing.
+  // Names that resolve to no file are passed over (their open reports them).
+  void UnlockTables(const std::string& directory, const std::vector<std::string>& file_names);
+
   // Who is asked for passwords; nullptr (the default): nobody, a protected table is refused.
   // `prompt` must outlive the session or be replaced first.
   void set_password_prompt(PasswordPrompt* prompt) { password_prompt_ = prompt; }
