@@ -19,6 +19,9 @@ namespace fs = std::filesystem;
 
 // A value its lookup table does not hold.
 constexpr char kLookupFailed[] = "Field value out of lookup table range.";
+constexpr char kReferentialIntegrity[] =
+    ": cannot write: the table takes part in referential integrity (its .VAL links it to other "
+    "tables), which this engine does not enforce";
 // Added to a table name written without an extension.
 constexpr char kDefaultExtension[] = ".db";
 
@@ -63,6 +66,9 @@ void SharedTable::CheckRequired(const paradox::Record& record) const {
 }
 
 void SharedTable::CheckValid(const paradox::Record& record) {
+  if (checks_.referential_integrity()) {
+    throw paradox::EngineError(table_->path() + kReferentialIntegrity);
+  }
   CheckRequired(record);
   checks_.CheckRange(record);
   const std::vector<paradox::FieldChecks>& fields = checks_.fields();

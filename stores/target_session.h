@@ -60,7 +60,9 @@ class SharedTable {
   // Every validity check of the table on a record about to be posted: required fields (as
   // CheckRequired), minimum and maximum (paradox::ValidityChecks::CheckRange), and lookups: a
   // value missing from the first field of its lookup table throws EngineError "Field value out of
-  // lookup table range." with the field, the value and the table. Writes nothing.
+  // lookup table range." with the field, the value and the table. A table that takes part in
+  // referential integrity is refused whole (EngineError naming it): those links are not enforced
+  // here, and a row the product would refuse must not be written. Writes nothing.
   void CheckValid(const paradox::Record& record);
 
   // Reads the files again if another program changed them. Inside a command it looks once: the

@@ -20,6 +20,7 @@ constexpr size_t kValChangeCount = 0x00;   // u8 the .DB's structure change coun
 constexpr size_t kValVersion = 0x01;       // u8 file version; 1 marks the older layout
 constexpr size_t kValEntryCount = 0x02;    // u8 field entries that follow
 constexpr uint8_t kValOldLayout = 1;
+constexpr size_t kValReferentialIntegrity = 0x0D;  // u32 offset of that section, 0 = none
 constexpr size_t kValFirstEntry = 0x35;
 // Entry: +0 field index, +1 picture length (its NUL included), +2 required, +3 lookup flags, then
 // six u32 pointers (lookup, internal, minimum, maximum, default, picture); non-zero means present.
@@ -150,6 +151,7 @@ ValidityChecks ValidityChecks::Read(const std::string& db_path, const std::vecto
     std::optional<std::vector<FieldChecks>> parsed = ParseEntries(bytes, *codec);
     if (!parsed) return checks;
     checks.fields_ = std::move(*parsed);
+    checks.referential_integrity_ = U32(bytes, kValReferentialIntegrity) != 0;
     checks.code_page_ = std::move(page);
     checks.codec_ = std::move(codec);
   } catch (const std::exception&) {

@@ -41,6 +41,9 @@ class ValidityChecks {
   const std::vector<FieldChecks>& fields() const { return fields_; }
   std::vector<bool> required() const;
 
+  // True when the table takes part in referential integrity (as master or as dependant).
+  bool referential_integrity() const { return referential_integrity_; }
+
   // A new record: each field's default value, else null.
   Record NewRecord() const;
 
@@ -53,6 +56,7 @@ class ValidityChecks {
  private:
   std::string path_;
   std::vector<FieldChecks> fields_;
+  bool referential_integrity_ = false;
   // Encodes a record's values for comparing them with the stored minimum and maximum.
   std::shared_ptr<const CodePage> code_page_;
   std::shared_ptr<const FieldCodec> codec_;
