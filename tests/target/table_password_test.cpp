@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 
 #include "stores/target_session.h"
 #include "tests/target/target_test_tables.h"
