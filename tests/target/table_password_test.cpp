@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 
 #include "stores/target_session.h"
@@ -69,7 +70,8 @@ TEST_F(TablePasswordTest, AskedOnceForTablesSharingAPasswordAndWrittenProtected)
 
 TEST_F(TablePasswordTest, CancelOrAWrongPasswordOpensNothingAndWritesNothing) {
   const auto before = testing::Snapshot(dir_.path());
-  const std::string path = dir_.path() + "/CLASSMAS.DB";
+  // As the session names it: its canonical path.
+  const std::string path = std::filesystem::weakly_canonical(std::filesystem::path(dir_.path()) / "CLASSMAS.DB").string();
   QueuedPrompt prompt;
   prompt.answers = {std::nullopt, std::string("bursar24"), std::string(kPassword)};
   TargetSession session;
