@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "base/utf8_path.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/table_crypt.h"
 #include "stores/paradox/table_family.h"
@@ -17,13 +18,13 @@ namespace {
 using namespace paradox;
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) throw EngineError(path + ": cannot be read");
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw EngineError(path + ": cannot be written");
 }
@@ -53,7 +54,7 @@ void ProtectTable(const std::string& db_path, const std::string& password) {
     PutU32(db.data() + kHeaderEncryption1, checksum);
   }
   const std::string px_path = SiblingPath(db_path, "PX");
-  if (std::filesystem::exists(px_path)) {
+  if (std::filesystem::exists(PathFromUtf8(px_path))) {
     std::vector<uint8_t> px = ReadBytes(px_path);
     const Header ph = ParseHeader(px, px_path);
     ScrambleBlocks(&px, ph, checksum);

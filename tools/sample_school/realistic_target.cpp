@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/utf8_path.h"
 #include "tools/sample_school/protect_table.h"
 #include "tools/sample_school/validity_file.h"
 
@@ -27,7 +28,7 @@ FieldCheckSpec Default(int field, Value value) {
 }
 
 std::string In(const std::string& directory, const char* name) {
-  return (std::filesystem::path(directory) / name).string();
+  return Utf8FromPath(PathFromUtf8(directory) / name);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "base/code_page.h"
+#include "base/utf8_path.h"
 #include "stores/paradox/field_codec.h"
 #include "stores/paradox/header.h"
 
@@ -25,7 +26,7 @@ constexpr size_t kLookupPartSize = 0x50;
 constexpr size_t kFooterTableNameArea = 79;
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) throw EngineError(path + ": cannot be read");
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
@@ -102,13 +103,13 @@ void WriteValidityFile(const std::string& db_path, const std::vector<FieldCheckS
     val.push_back(static_cast<uint8_t>(f.size));
   }
   std::vector<uint8_t> name(kFooterTableNameArea, 0);
-  const std::string file_name = std::filesystem::path(db_path).filename().string();
+  const std::string file_name = Utf8FromPath(PathFromUtf8(db_path).filename());
   std::memcpy(name.data(), file_name.data(), std::min(file_name.size(), name.size() - 1));
   Append(&val, name.data(), name.size());
   for (const Field& f : h.fields) Append(&val, f.name.c_str(), f.name.size() + 1);
 
-  const std::string val_path = std::filesystem::path(db_path).replace_extension(".VAL").string();
-  std::ofstream out(val_path, std::ios::binary | std::ios::trunc);
+  const std::string val_path = Utf8FromPath(PathFromUtf8(db_path).replace_extension(".VAL"));
+  std::ofstream out(PathFromUtf8(val_path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(val.data()), static_cast<std::streamsize>(val.size()));
   if (!out) throw EngineError(val_path + ": cannot be written");
 }
