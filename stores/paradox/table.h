@@ -87,8 +87,11 @@ class Table {
   // a .PX that another writer left behind the blocks are put right in memory and reach the disk
   // with the first save that has rows to write. What is unusual but valid (a short last block, .PX
   // blocks listed out of order, a free list in any order, stale bytes after a block's records)
-  // stays as it is.
-  static std::unique_ptr<Table> Open(const std::string& db_path, bool writable);
+  // stays as it is. A password-protected table opens only with its password (table_crypt.h):
+  // without one it throws PasswordRequiredError, with another WrongPasswordError (engine_message.h);
+  // it is then read and written scrambled as it was.
+  static std::unique_ptr<Table> Open(const std::string& db_path, bool writable,
+                                     const std::string& password = {});
   // Creates a new, empty table family as genuine writers do; fails if the file exists.
   static void Create(const std::string& db_path, const TableSchema& schema);
 
@@ -97,6 +100,8 @@ class Table {
   virtual const std::string& path() const = 0;
   virtual const std::vector<Field>& fields() const = 0;
   virtual int key_field_count() const = 0;
+  // The code page of the table's text.
+  virtual int code_page() const = 0;
   // Case-insensitive; -1 when the table has no such field.
   virtual int FindField(std::string_view name) const = 0;
   // The bytes UTF-8 text takes in an alpha field of this table, in its code page and before any

@@ -6,6 +6,7 @@
 
 #include "stores/paradox/block.h"
 #include "stores/paradox/engine_message.h"
+#include "stores/paradox/table_crypt.h"
 #include "stores/paradox/table_family.h"
 #include "stores/paradox/table_saver.h"
 
@@ -19,15 +20,17 @@ constexpr uint32_t kMaxAutoIncrement = 2147483647u;
 
 }  // namespace
 
-std::unique_ptr<Table> Table::Open(const std::string& db_path, bool writable) {
-  return std::make_unique<TableFile>(db_path, writable);
+std::unique_ptr<Table> Table::Open(const std::string& db_path, bool writable,
+                                   const std::string& password) {
+  return std::make_unique<TableFile>(db_path, writable, password);
 }
 
-TableFile::TableFile(std::string path, bool writable)
+TableFile::TableFile(std::string path, bool writable, std::string password)
     : path_(std::move(path)),
       px_path_(SiblingPath(path_, "PX")),
       mb_path_(SiblingPath(path_, "MB")),
       writable_(writable),
+      password_(std::move(password)),
       lock_(path_, px_path_, mb_path_, writable) {
   if (writable_) RemoveLeftOverSaves(path_, px_path_);
   Load();
@@ -96,6 +99,11 @@ Header TableFile::LoadHeader() {
   if ((h.file_type == kFileTypeKeyedDb) != (h.key_field_count > 0)) {
     throw EngineError(path_ + ": damaged header (the key field count does not match the file type)");
   }
+  // Checked at every read, so a table whose password changed since is neither read nor written.
+  if (h.password_checksum != 0 && PasswordChecksum(password_) != h.password_checksum) {
+    if (password_.empty()) throw PasswordRequiredError(path_);
+    throw WrongPasswordError(path_);
+  }
   try {
     code_page_ = std::make_unique<CodePage>(h.code_page);
   } catch (const StoreError& e) {
@@ -123,7 +131,7 @@ void TableFile::Load() {
   ++load_count_;
   const uint64_t file_size = lock_.file().Stamp().size;
   Header h = LoadHeader();
-  blocks_.Read(lock_.file(), h.header_size, h.block_size, file_size, path_);
+  blocks_.Read(lock_.file(), h.header_size, h.block_size, file_size, path_, h.password_checksum);
   bool stale = chain_.Walk(h, key_size_, writable_);
   header_ = std::move(h);
   if (writable_ && header_.key_field_count > 0) chain_.CheckKeyOrder();
@@ -134,6 +142,11 @@ void TableFile::Load() {
   decoded_.Reset(chain_.row_ids());
   bool has_memo = false;
   for (const auto& f : fields_) has_memo = has_memo || f.type == FieldType::kMemo;
+  if (has_memo && header_.password_checksum != 0) {
+    // Its .MB is scrambled another way, which this engine does not do: refused rather than misread.
+    throw EngineError(path_ + ": a password-protected table with memo fields, which this engine "
+                      "does not read");
+  }
   memo_ = has_memo ? MemoFile::Load(mb_path_) : MemoFile();
   has_memo_ = has_memo;
   indexes_.Reset(codec_.get(), &memo_);
@@ -157,7 +170,9 @@ void TableFile::LoadPrimaryIndex(bool* stale) {
     const std::vector<uint8_t> bytes = OsFile::Open(px_path_, false).ReadAll();
     try {
       Header ph = ParseHeader(bytes, px_path_);
+      // A protected table's index is scrambled with the table's own code, or not at all.
       bool fits = ph.file_type == kFileTypePrimaryIndex &&
+                  (ph.password_checksum == 0 || ph.password_checksum == header_.password_checksum) &&
                   ph.fields.size() == static_cast<size_t>(header_.key_field_count) &&
                   ph.block_size >= 1024;
       for (size_t i = 0; fits && i < ph.fields.size(); ++i) {
@@ -179,6 +194,10 @@ void TableFile::LoadPrimaryIndex(bool* stale) {
     }
   }
   Header base = px_header ? *px_header : BuildPrimaryIndexHeader(header_, UpperFileName(px_path_));
+  if (!px_header && header_.password_checksum != 0) {
+    base.password_checksum = header_.password_checksum;
+    PutU32(base.raw.data() + kHeaderEncryption1, base.password_checksum);
+  }
   index_ = PrimaryIndex::Build(std::move(base), leaves);
   *stale = true;
 }

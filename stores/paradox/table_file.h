@@ -28,12 +28,13 @@ namespace varnholt::paradox {
 
 class TableFile final : public Table {
  public:
-  TableFile(std::string path, bool writable);
+  TableFile(std::string path, bool writable, std::string password = {});
   ~TableFile() override;
 
   const std::string& path() const override { return path_; }
   const std::vector<Field>& fields() const override { return fields_; }
   int key_field_count() const override { return header_.key_field_count; }
+  int code_page() const override { return header_.code_page; }
   int FindField(std::string_view name) const override;
   size_t StoredLength(std::string_view text) const override;
 
@@ -80,6 +81,7 @@ class TableFile final : public Table {
   std::string px_path_;
   std::string mb_path_;
   bool writable_;
+  std::string password_;
   TableLock lock_;
 
   Header header_;
