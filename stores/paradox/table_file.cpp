@@ -29,7 +29,14 @@ TableFile::TableFile(std::string path, bool writable)
       mb_path_(SiblingPath(path_, "MB")),
       writable_(writable),
       lock_(path_, px_path_, mb_path_, writable) {
-  if (writable_) RemoveLeftOverSaves(path_, px_path_);
+  if (writable_) {
+    std::vector<std::string> family{path_, px_path_};
+    for (const auto& [x, y] : MaintainedSecondaryIndexPaths(path_)) {
+      family.push_back(x);
+      if (!y.empty()) family.push_back(y);
+    }
+    RemoveLeftOverSaves(family);
+  }
   Load();
 }
 
@@ -140,14 +147,38 @@ void TableFile::Load() {
 
   index_.reset();
   maintained_indexes_.clear();
+  secondary_.clear();
+  index_refusal_.clear();
   repaired_ = false;
   bool index_stale = false;
   if (writable_) {
     maintained_indexes_ = MaintainedSecondaryIndexes(path_);
     if (header_.key_field_count > 0) LoadPrimaryIndex(&index_stale);
+    LoadSecondaryIndexes();
   }
   lock_.Remember();
-  if (writable_ && (stale || index_stale) && maintained_indexes_.empty()) Repair(stale);
+  if (writable_ && (stale || index_stale) && index_refusal_.empty()) Repair(stale);
+}
+
+void TableFile::LoadSecondaryIndexes() {
+  if (maintained_indexes_.empty()) return;
+  const IndexedTable table{path_, header_, *codec_, *code_page_, key_size_};
+  try {
+    for (const auto& [x, y] : MaintainedSecondaryIndexPaths(path_)) {
+      secondary_.push_back(std::make_unique<SecondaryIndex>(x, y, table, chain_));
+    }
+  } catch (const EngineError& e) {
+    // Not written at all rather than written with an index left behind.
+    secondary_.clear();
+    index_refusal_ = e.what();
+  }
+}
+
+std::vector<std::string> TableFile::SecondaryKeys(const std::vector<uint8_t>& raw) const {
+  std::vector<std::string> keys;
+  keys.reserve(secondary_.size());
+  for (const auto& index : secondary_) keys.push_back(index->EntryKey(raw.data()));
+  return keys;
 }
 
 void TableFile::LoadPrimaryIndex(bool* stale) {
@@ -207,11 +238,11 @@ bool TableFile::RefreshIfChanged() {
 
 void TableFile::RequireWritable() {
   if (!writable_) throw EngineError(path_ + ": the table is open for reading only");
-  if (!maintained_indexes_.empty()) {
+  if (!index_refusal_.empty()) {
     std::string names;
     for (const auto& n : maintained_indexes_) names += (names.empty() ? "" : ", ") + n;
     throw EngineError(path_ + ": cannot write: the table has secondary indexes that Paradox keeps "
-                      "current (" + names + "), which this engine does not maintain");
+                      "current (" + names + "), and this engine cannot keep them: " + index_refusal_);
   }
 }
 
@@ -309,7 +340,14 @@ void TableFile::Save() {
     throw EngineError(path_ + ": another program changed the table while this run was writing to "
                       "it; this run's changes to it were not saved, and the table was read again");
   }
-  lock_.Adopt(SaveFamily(path_, px_path_, index_ ? &*index_ : nullptr, Stamp(), [this](OsFile* file) {
+  std::vector<FamilyFile> others;
+  for (const auto& index : secondary_) {
+    for (FamilyFile& f : index->Files(chain_, header_.change_count1, stamp_k_)) {
+      others.push_back(std::move(f));
+    }
+  }
+  lock_.Adopt(SaveFamily(path_, px_path_, index_ ? &*index_ : nullptr, Stamp(), others,
+                         [this](OsFile* file) {
     file->WriteAt(0, header_.raw.data(), header_.raw.size());
     blocks_.Write(file, header_.header_size, header_.file_blocks,
                   [this](uint16_t block) { return chain_.UsedBytes(block); });
@@ -347,10 +385,12 @@ RowId TableFile::Insert(const Record& record) {
     chain_.Locate(chain_.KeyOf(raw.data()), &pos, &slot, &duplicate);
     if (duplicate != kNoRow) throw KeyViolationError(path_);
   }
+  const std::vector<std::string> keys = SecondaryKeys(raw);
   RowId row = kNoRow;
   try {
     decoded_.AddRow();
     row = chain_.Insert(pos, slot, raw);
+    for (size_t i = 0; i < secondary_.size(); ++i) secondary_[i]->Add(row, keys[i]);
     header_.num_records += 1;
     header_.auto_inc = auto_inc;
     FinishPost();
@@ -386,6 +426,7 @@ void TableFile::Update(RowId row, const Record& record) {
     if (duplicate != kNoRow) throw KeyViolationError(path_);
     in_place = chain_.blocks()[pos] == loc.block && (slot == loc.slot || slot == loc.slot + 1);
   }
+  const std::vector<std::string> keys = SecondaryKeys(raw);
   indexes_.Remove(row);
   try {
     if (in_place) {
@@ -397,6 +438,7 @@ void TableFile::Update(RowId row, const Record& record) {
     } else {
       chain_.Move(row, pos, slot, raw);
     }
+    for (size_t i = 0; i < secondary_.size(); ++i) secondary_[i]->Change(row, keys[i]);
     FinishPost();
   } catch (...) {
     Load();  // as in Insert

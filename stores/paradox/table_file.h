@@ -21,6 +21,7 @@
 #include "stores/paradox/memo_file.h"
 #include "stores/paradox/primary_index.h"
 #include "stores/paradox/row_cache.h"
+#include "stores/paradox/secondary_index.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_lock.h"
 
@@ -50,8 +51,10 @@ class TableFile final : public Table {
   bool RefreshIfChanged() override;
   uint64_t load_count() const override { return load_count_; }
 
-  // Secondary index files that the table's own engine keeps current (we refuse to write then).
+  // Secondary index files that the table's own engine keeps current; we keep them current too, or
+  // refuse to write when one of them is of a kind we cannot keep (index_refusal says why).
   const std::vector<std::string>& maintained_indexes() const { return maintained_indexes_; }
+  const std::string& index_refusal() const { return index_refusal_; }
   // True when the last read found lagging counters or a .PX behind the blocks and put them right
   // in memory; they reach the disk with the first save that has rows to write.
   bool repaired() const { return repaired_; }
@@ -64,6 +67,9 @@ class TableFile final : public Table {
   void LoadPrimaryIndex(bool* stale);
   // Puts lagging counters (db_stale) right in memory; a rebuilt .PX is already in index_.
   void Repair(bool db_stale);
+  void LoadSecondaryIndexes();
+  // The sort key of `raw` in every secondary index; throws, changing nothing, when one is refused.
+  std::vector<std::string> SecondaryKeys(const std::vector<uint8_t>& raw) const;
   void RequireWritable();
   void CheckRow(RowId row) const;
   uint8_t Stamp() const;
@@ -103,6 +109,8 @@ class TableFile final : public Table {
   RowCache decoded_;
   FieldIndexes indexes_{&chain_};
   std::vector<std::string> maintained_indexes_;
+  std::vector<std::unique_ptr<SecondaryIndex>> secondary_;
+  std::string index_refusal_;
   bool unsaved_ = false;
   bool repaired_ = false;
   uint64_t load_count_ = 0;
