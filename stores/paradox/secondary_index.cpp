@@ -115,7 +115,37 @@ void SecondaryIndex::ReadX(const IndexedTable& table) {
     Refuse("the index's sort order (" + h.sort_order + ") is not the table's (" +
            table.header.sort_order + ")");
   }
+  std::vector<SortOrderGuard::Span> alpha;
+  size_t at = 0;
+  for (size_t i = 0; i < offsets_.size(); at += static_cast<size_t>(sizes_[i]), ++i) {
+    if (alpha_[i]) alpha.push_back(SortOrderGuard::Span{at, static_cast<size_t>(sizes_[i])});
+  }
+  for (int j = 0; j < pk; ++j) {
+    if (table.header.fields[j].type != FieldType::kAlpha) continue;
+    alpha.push_back(SortOrderGuard::Span{indexed_size_ + static_cast<size_t>(table.codec.offset(j)),
+                                         static_cast<size_t>(table.codec.size(j))});
+  }
+  guard_.emplace(table.header.sort_order, std::move(alpha));
   blocks_.Read(file, h.header_size, h.block_size, file_size, x_path_);
+}
+
+void SecondaryIndex::CheckPlacement(const std::string& key, RowId db_row) const {
+  if (!guard_->needed()) return;
+  const RowId self = db_row < entry_of_.size() ? entry_of_[db_row] : kNoRow;
+  if (self != kNoRow && std::memcmp(chain_.RecordBytes(self), key.data(), key.size()) == 0) return;
+  const std::string other = guard_->Conflict(key, [&](const auto& visit) {
+    for (uint16_t b : chain_.blocks()) {
+      for (RowId r : chain_.rows_of(b)) {
+        if (r == self) continue;
+        const auto* bytes = reinterpret_cast<const char*>(chain_.RecordBytes(r));
+        if (!visit(std::string_view(bytes, static_cast<size_t>(key_size_)))) return;
+      }
+    }
+  });
+  if (other.empty()) return;
+  throw EngineError(guard_->Refusal(x_path_, key, other, [this](const std::string& text) {
+    return code_page_->ToUtf8(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  }));
 }
 
 void SecondaryIndex::ReadY() {

@@ -26,6 +26,7 @@
 #include "stores/paradox/field_codec.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/primary_index.h"
+#include "stores/paradox/sort_order_guard.h"
 #include "stores/paradox/table_saver.h"
 
 namespace varnholt::paradox {
@@ -55,6 +56,10 @@ class SecondaryIndex {
   // EngineError naming the index, the field and the value when it cannot be made (the capital of a
   // letter outside ASCII in a case-insensitive index).
   std::string EntryKey(const uint8_t* db_record) const;
+  // Throws EngineError, naming the index, the key and the sort order, when the table's sort order
+  // could place `key` elsewhere than byte order does (sort_order_guard.h). `db_row`: the row being
+  // rewritten, whose own entry is not compared with (kNoRow for a new row).
+  void CheckPlacement(const std::string& key, RowId db_row) const;
   // The stored bytes of the indexed fields only (the part of the key before the primary key).
   size_t indexed_size() const { return indexed_size_; }
 
@@ -88,6 +93,7 @@ class SecondaryIndex {
   size_t indexed_size_ = 0;
   int key_size_ = 0;  // of an X record: everything but the block number
   bool case_insensitive_ = false;
+  std::optional<SortOrderGuard> guard_;
 
   Header header_;
   BlockStore blocks_;

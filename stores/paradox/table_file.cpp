@@ -123,6 +123,13 @@ Header TableFile::LoadHeader() {
     }
   }
   stamp_k_ = StampOffsetForSortOrder(h.sort_order_byte, h.sort_order);
+  std::vector<SortOrderGuard::Span> alpha;
+  for (int i = 0; i < h.key_field_count; ++i) {
+    if (fields_[i].type != FieldType::kAlpha) continue;
+    alpha.push_back(SortOrderGuard::Span{static_cast<size_t>(codec_->offset(i)),
+                                         static_cast<size_t>(codec_->size(i))});
+  }
+  key_guard_.emplace(h.sort_order, std::move(alpha));
   return h;
 }
 
@@ -174,11 +181,32 @@ void TableFile::LoadSecondaryIndexes() {
   }
 }
 
-std::vector<std::string> TableFile::SecondaryKeys(const std::vector<uint8_t>& raw) const {
+std::vector<std::string> TableFile::SecondaryKeys(const std::vector<uint8_t>& raw, RowId self) const {
   std::vector<std::string> keys;
   keys.reserve(secondary_.size());
-  for (const auto& index : secondary_) keys.push_back(index->EntryKey(raw.data()));
+  for (const auto& index : secondary_) {
+    keys.push_back(index->EntryKey(raw.data()));
+    index->CheckPlacement(keys.back(), self);
+  }
   return keys;
+}
+
+void TableFile::CheckKeyPlacement(const uint8_t* raw, RowId self) const {
+  if (!key_guard_ || !key_guard_->needed()) return;
+  const std::string_view key(reinterpret_cast<const char*>(raw), static_cast<size_t>(key_size_));
+  const std::string other = key_guard_->Conflict(key, [&](const auto& visit) {
+    for (uint16_t b : chain_.blocks()) {
+      for (RowId r : chain_.rows_of(b)) {
+        if (r == self) continue;
+        const auto* bytes = reinterpret_cast<const char*>(chain_.RecordBytes(r));
+        if (!visit(std::string_view(bytes, static_cast<size_t>(key_size_)))) return;
+      }
+    }
+  });
+  if (other.empty()) return;
+  throw EngineError(key_guard_->Refusal(path_, key, other, [this](const std::string& text) {
+    return code_page_->ToUtf8(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  }));
 }
 
 void TableFile::LoadPrimaryIndex(bool* stale) {
@@ -384,8 +412,9 @@ RowId TableFile::Insert(const Record& record) {
     RowId duplicate = kNoRow;
     chain_.Locate(chain_.KeyOf(raw.data()), &pos, &slot, &duplicate);
     if (duplicate != kNoRow) throw KeyViolationError(path_);
+    CheckKeyPlacement(raw.data(), kNoRow);
   }
-  const std::vector<std::string> keys = SecondaryKeys(raw);
+  const std::vector<std::string> keys = SecondaryKeys(raw, kNoRow);
   RowId row = kNoRow;
   try {
     decoded_.AddRow();
@@ -424,9 +453,10 @@ void TableFile::Update(RowId row, const Record& record) {
     RowId duplicate = kNoRow;
     chain_.Locate(chain_.KeyOf(raw.data()), &pos, &slot, &duplicate);
     if (duplicate != kNoRow) throw KeyViolationError(path_);
+    CheckKeyPlacement(raw.data(), row);
     in_place = chain_.blocks()[pos] == loc.block && (slot == loc.slot || slot == loc.slot + 1);
   }
-  const std::vector<std::string> keys = SecondaryKeys(raw);
+  const std::vector<std::string> keys = SecondaryKeys(raw, row);
   indexes_.Remove(row);
   try {
     if (in_place) {

@@ -22,6 +22,7 @@
 #include "stores/paradox/primary_index.h"
 #include "stores/paradox/row_cache.h"
 #include "stores/paradox/secondary_index.h"
+#include "stores/paradox/sort_order_guard.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_lock.h"
 
@@ -69,7 +70,11 @@ class TableFile final : public Table {
   void Repair(bool db_stale);
   void LoadSecondaryIndexes();
   // The sort key of `raw` in every secondary index; throws, changing nothing, when one is refused.
-  std::vector<std::string> SecondaryKeys(const std::vector<uint8_t>& raw) const;
+  // `self`: the row being rewritten (its own entries are not compared with), or none.
+  std::vector<std::string> SecondaryKeys(const std::vector<uint8_t>& raw, RowId self) const;
+  // Throws, changing nothing, when the sort order could place the key of `raw` elsewhere than
+  // byte order does.
+  void CheckKeyPlacement(const uint8_t* raw, RowId self) const;
   void RequireWritable();
   void CheckRow(RowId row) const;
   uint8_t Stamp() const;
@@ -102,6 +107,7 @@ class TableFile final : public Table {
   int key_size_ = 0;
   int auto_field_ = -1;
   int stamp_k_ = 0;
+  std::optional<SortOrderGuard> key_guard_;
 
   BlockStore blocks_;
   std::optional<PrimaryIndex> index_;

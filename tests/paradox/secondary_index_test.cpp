@@ -78,12 +78,13 @@ const std::vector<Family>& IndexedFamilies() {
 }
 
 // A value for `field` in the i'th new row: unique in the first key field, repeating every few rows
-// elsewhere (so that index entries tie and the primary key orders them), alpha in mixed case.
+// elsewhere (so that index entries tie and the primary key orders them). Alpha values are
+// capitalised words, which the genuine tables' sort orders place as bytes do.
 Value MakeValue(const Field& field, bool unique, int i) {
   const int v = unique ? 50000 + i : i % 7;
   switch (field.type) {
     case FieldType::kAlpha: {
-      static const char* const kWords[] = {"apple", "Berg", "cLAY", "Dune", "echo", "Fjord", "gale"};
+      static const char* const kWords[] = {"Apple", "Berg", "Clay", "Dune", "Echo", "Fjord", "Gale"};
       std::string text = unique ? "N" + std::to_string(v) : kWords[v];
       return text.substr(0, static_cast<size_t>(field.size));
     }
@@ -186,32 +187,37 @@ TEST_F(SecondaryIndexTest, InsertsAndUpdatesKeepEveryIndexAsARebuildWouldMakeIt)
 TEST_F(SecondaryIndexTest, CaseInsensitiveIndexStoresCapitalsAndRefusesUnknownOnes) {
   const Family& customer = IndexedFamilies()[0];
   const std::string path = Copy(customer);
+  // Made case-insensitive as the product would have built it: flag set, stored cities in capitals
+  // (their order stays as it was). The Y file's keys are left as they were: the engine rebuilds it.
   const std::string x06 = dir_.File("CUSTOMER.X06");
-  {
-    // Made case-insensitive: its stored values must then be capitals already.
-    auto table = Table::Open(path, true);
-    for (RowId r : table->Rows()) {
-      Record rec = table->Get(r);
-      if (auto* s = std::get_if<std::string>(&rec[5])) {
-        for (auto& c : *s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::vector<uint8_t> x = FileBytes(x06);
+  const size_t header = x[2] | (x[3] << 8);
+  const size_t block = x[5] * 1024u;
+  const size_t record = x[0] | (x[1] << 8);
+  const size_t city = record - 4 - 2;  // the key CustNo (+) and the block number follow
+  for (size_t b = header; b + block <= x.size(); b += block) {
+    const int last = static_cast<int16_t>(x[b + 4] | (x[b + 5] << 8));
+    for (size_t r = 0; last >= 0 && r <= static_cast<size_t>(last) / record; ++r) {
+      for (size_t i = 0; i < city; ++i) {
+        uint8_t& c = x[b + 6 + r * record + i];
+        if (c >= 'a' && c <= 'z') c = static_cast<uint8_t>(c - 'a' + 'A');
       }
-      table->Update(r, rec);
     }
-    table->Save();
   }
-  PatchFile(x06, 0x55, 0x01);
-  ASSERT_TRUE(CheckTable(path).ok()) << CheckTable(path).Summary();
+  x[0x55] = 0x01;
+  std::ofstream(x06, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(x.data()),
+                                                                static_cast<std::streamsize>(x.size()));
   auto table = Table::Open(path, true);
   ASSERT_EQ(dynamic_cast<TableFile*>(table.get())->index_refusal(), "");
   Record row = table->Get(table->Rows()[0]);
-  row[0] = 7001.0;
+  row[0] = int64_t{7001};
   row[5] = std::string("lower case town");
   table->Insert(row);
   table->Save();
   EXPECT_TRUE(CheckTable(path).ok()) << CheckTable(path).Summary();
   // A letter outside ASCII: its capital under the sort order is not known, so nothing is written.
   const auto before = FolderBytes(dir_.path());
-  row[0] = 7002.0;
+  row[0] = int64_t{7002};
   row[5] = std::string("Zürich");
   try {
     table->Insert(row);
@@ -259,6 +265,70 @@ TEST_F(SecondaryIndexTest, IndexesThisEngineCannotKeepStopEveryWriteAndNothingIs
     EXPECT_THROW(table->Update(table->Rows()[0], r), EngineError);
     table.reset();
     EXPECT_EQ(FolderBytes(dir.path()), before);
+  }
+}
+
+TEST_F(SecondaryIndexTest, KeysWhoseSortOrderPlaceIsUnknownAreRefusedBeforeAnythingIsWritten) {
+  // CUSTOMER is in sort order ANSII850, and its X06 indexes the city.
+  const std::string path = Copy(IndexedFamilies()[0]);
+  auto table = Table::Open(path, true);
+  Record row = table->Get(table->Rows()[0]);
+  row[0] = int64_t{9001};
+  row[5] = std::string("lOWER Town");  // 'l' against 'L' of "Los Gatos": the collation decides
+  const auto before = FolderBytes(dir_.path());
+  try {
+    table->Insert(row);
+    ADD_FAILURE() << "inserted";
+  } catch (const EngineError& e) {
+    const std::string what = e.what();
+    for (const char* part : {"CUSTOMER.X06", "lOWER Town", "ANSII850"}) {
+      EXPECT_NE(what.find(part), std::string::npos) << what;
+    }
+  }
+  EXPECT_THROW(table->Update(table->Rows()[2], row), EngineError);
+  EXPECT_FALSE(table->unsaved());
+  // Letters against letters of the same case, or a whole alphabet apart, are placed as before.
+  row[5] = std::string("zz top");
+  table->Insert(row);
+  table->Save();
+  table.reset();
+  EXPECT_NE(FolderBytes(dir_.path()), before);
+  EXPECT_TRUE(CheckTable(path).ok()) << CheckTable(path).Summary();
+}
+
+TEST_F(SecondaryIndexTest, PrimaryKeysOfANonAsciiSortOrderArePlacedOnlyWhereTheOrderIsCertain) {
+  for (const char* sort_order : {"ascii", "ANSIINTL"}) {
+    SCOPED_TRACE(sort_order);
+    ScratchDir dir;
+    TableSchema schema = testing::SmallSchema();
+    schema.sort_order = sort_order;
+    const std::string path = dir.File("KEYS.DB");
+    Table::Create(path, schema);
+    auto table = Table::Open(path, true);
+    for (const char* key : {"ABC", "123", "A-1", "XYZ", "Zebra"}) {
+      table->Insert(testing::SmallRecord(key, "n"));
+    }
+    const bool ascii = std::string(sort_order) == "ascii";
+    // Same letter in another case, letters whose alphabetical and byte orders differ, and
+    // letters outside ASCII: refused in every sort order but "ascii".
+    for (const char* key : {"abc", "Abd", "aBC", "xyz", "Zürich"}) {
+      SCOPED_TRACE(key);
+      if (ascii) {
+        EXPECT_NO_THROW(table->Insert(testing::SmallRecord(key, "n")));
+        continue;
+      }
+      try {
+        table->Insert(testing::SmallRecord(key, "n"));
+        ADD_FAILURE() << "inserted";
+      } catch (const EngineError& e) {
+        EXPECT_NE(std::string(e.what()).find(sort_order), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(key), std::string::npos) << e.what();
+      }
+    }
+    table->Save();
+    table.reset();
+    EXPECT_TRUE(CheckTable(path).ok()) << CheckTable(path).Summary();
+    EXPECT_EQ(Table::Open(path, false)->RecordCount(), ascii ? 10u : 5u);
   }
 }
 
