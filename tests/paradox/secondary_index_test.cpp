@@ -10,6 +10,7 @@
 #include <map>
 
 #include "paradox_test_util.h"
+#include "stores/paradox/index_creator.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_file.h"
 #include "tests/support/table_checker.h"
@@ -330,6 +331,44 @@ TEST_F(SecondaryIndexTest, PrimaryKeysOfANonAsciiSortOrderArePlacedOnlyWhereTheO
     EXPECT_TRUE(CheckTable(path).ok()) << CheckTable(path).Summary();
     EXPECT_EQ(Table::Open(path, false)->RecordCount(), ascii ? 10u : 5u);
   }
+}
+
+TEST(SecondaryIndexCreateTest, NewIndexesOfAnEmptyTableAreKeptAsRowsArrive) {
+  ScratchDir dir;
+  const std::string path = dir.File("PEOPLE.DB");
+  Table::Create(path, testing::SmallSchema());  // Code (key), Name, Amount, Born, Count
+  CreateSecondaryIndex(path, IndexSpec{{"Name"}, false, ""});
+  CreateSecondaryIndex(path, IndexSpec{{"Name", "Count"}, false, "ByNameCount"});
+  CreateSecondaryIndex(path, IndexSpec{{"Name"}, true, "NameNoCase"});
+  for (const char* f : {"PEOPLE.X02", "PEOPLE.Y02", "PEOPLE.XG0", "PEOPLE.YG0", "PEOPLE.XG1", "PEOPLE.YG1"}) {
+    EXPECT_TRUE(fs::exists(dir.File(f))) << f;
+  }
+  EXPECT_TRUE(CheckTable(path).ok()) << CheckTable(path).Summary();
+  EXPECT_EQ(Pxinspect({path, dir.File("PEOPLE.XG1"), dir.File("PEOPLE.YG1")}), "");
+  {
+    auto table = Table::Open(path, true);
+    for (int i = 0; i < 600; ++i) {
+      const int n = (i * 113) % 600;
+      static const char* const kNames[] = {"smith", "Smith", "SMITH", "de Wet", "O'Neill", "Nkosi"};
+      table->Insert(testing::SmallRecord("C" + std::to_string(10000 + n), kNames[n % 6], n));
+    }
+    table->Save();
+  }
+  EXPECT_TRUE(CheckTable(path).ok()) << CheckTable(path).Summary();
+  EXPECT_EQ(Pxinspect({path, dir.File("PEOPLE.PX"), dir.File("PEOPLE.X02"), dir.File("PEOPLE.Y02"),
+                       dir.File("PEOPLE.XG0"), dir.File("PEOPLE.YG0"), dir.File("PEOPLE.XG1"),
+                       dir.File("PEOPLE.YG1")}),
+            "");
+  auto again = Table::Open(path, true);
+  EXPECT_EQ(dynamic_cast<TableFile*>(again.get())->index_refusal(), "");
+  EXPECT_EQ(dynamic_cast<TableFile*>(again.get())->maintained_indexes().size(), 6u);
+  // Only an empty table gets a new index; a name is needed where the product needs one.
+  EXPECT_THROW(CreateSecondaryIndex(path, IndexSpec{{"Amount"}, false, ""}), EngineError);
+  ScratchDir other;
+  const std::string empty = other.File("E.DB");
+  Table::Create(empty, testing::SmallSchema());
+  EXPECT_THROW(CreateSecondaryIndex(empty, IndexSpec{{"Name", "Count"}, false, ""}), EngineError);
+  EXPECT_THROW(CreateSecondaryIndex(empty, IndexSpec{{"Nope"}, false, ""}), EngineError);
 }
 
 }  // namespace
