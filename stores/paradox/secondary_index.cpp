@@ -258,11 +258,18 @@ void SecondaryIndex::FinishPost() {
   header_.first_block = blocks.empty() ? 0 : blocks.front();
   header_.last_block = blocks.empty() ? 0 : blocks.back();
   header_.change_count1 = NextChangeCount(header_.change_count1);
-  if (chain_.TakeIndexRebuild()) {
-    Header yh = std::move(y_->header());
-    y_ = PrimaryIndex::Build(std::move(yh), chain_.LeafEntries());
+  if (chain_.TakeIndexRebuild() && y_) {
+    // A block left the X file: the Y is built anew, once, when the files are next written; until
+    // then the chain has no tree to patch.
+    y_header_ = std::move(y_->header());
+    y_.reset();
   }
   StoreCounters(&header_);
+}
+
+PrimaryIndex& SecondaryIndex::Y() {
+  if (!y_) y_ = PrimaryIndex::Build(std::move(*y_header_), chain_.LeafEntries());
+  return *y_;
 }
 
 std::vector<FamilyFile> SecondaryIndex::Files(const BlockChain& rows, uint8_t db_change_count,
@@ -282,7 +289,7 @@ std::vector<FamilyFile> SecondaryIndex::Files(const BlockChain& rows, uint8_t db
                                blocks_.Write(file, header_.header_size, header_.file_blocks,
                                              [this](uint16_t b) { return chain_.UsedBytes(b); });
                              }});
-  files.push_back(FamilyFile{y_path_, [this, y_stamp](OsFile* file) { y_->Flush(file, y_stamp); }});
+  files.push_back(FamilyFile{y_path_, [this, y_stamp](OsFile* file) { Y().Flush(file, y_stamp); }});
   return files;
 }
 

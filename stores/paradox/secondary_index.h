@@ -78,6 +78,8 @@ class SecondaryIndex {
   void CheckAgainst(const BlockChain& rows);
   std::vector<uint8_t> EntryBytes(const std::string& key) const;
   void FinishPost();
+  // The Y tree, built from the X blocks when a post left it to be built anew.
+  PrimaryIndex& Y();
   [[noreturn]] void Refuse(const std::string& why) const;
 
   std::string x_path_;
@@ -97,7 +99,8 @@ class SecondaryIndex {
 
   Header header_;
   BlockStore blocks_;
-  std::optional<PrimaryIndex> y_;
+  std::optional<PrimaryIndex> y_;  // empty while it waits to be built anew (y_header_ then)
+  std::optional<Header> y_header_;
   BlockChain chain_{x_path_, &blocks_, &header_, &y_};
   std::vector<RowId> entry_of_;  // table row -> X row
 };
