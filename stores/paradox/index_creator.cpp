@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/ascii.h"
+#include "base/utf8_path.h"
 #include "base/os/os_file.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/table.h"
@@ -56,17 +57,17 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexSpec& spec) {
   const bool composite = numbers.size() > 1 || spec.case_insensitive || !spec.name.empty();
   if (composite && spec.name.empty()) fail("a composite or case-insensitive index needs a name");
 
-  const fs::path p(db_path);
-  const bool lower = p.extension().string() == ".db";
+  const fs::path p = PathFromUtf8(db_path);
+  const bool lower = Utf8FromPath(p.extension()) == ".db";
   std::string ext;
   if (composite) {
     for (int n = 0; n < kMaxCompositeIndexes && ext.empty(); ++n) {
       const std::string candidate = "XG" + Hex2(n).substr(1);
       fs::path x = p;
-      x.replace_extension("." + (lower ? AsciiLower(candidate) : candidate));
+      x.replace_extension(PathFromUtf8("." + (lower ? AsciiLower(candidate) : candidate)));
       fs::path x_upper = p;
-      x_upper.replace_extension("." + candidate);
-      if (!FileExists(x.string()) && !FileExists(x_upper.string())) ext = candidate;
+      x_upper.replace_extension(PathFromUtf8("." + candidate));
+      if (!FileExists(Utf8FromPath(x)) && !FileExists(Utf8FromPath(x_upper))) ext = candidate;
     }
     if (ext.empty()) fail("the table has no room for another named index");
   } else {
@@ -75,10 +76,10 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexSpec& spec) {
   std::string y_ext = ext;
   y_ext[0] = 'Y';
   fs::path x_path = p;
-  x_path.replace_extension("." + (lower ? AsciiLower(ext) : ext));
+  x_path.replace_extension(PathFromUtf8("." + (lower ? AsciiLower(ext) : ext)));
   fs::path y_path = p;
-  y_path.replace_extension("." + (lower ? AsciiLower(y_ext) : y_ext));
-  if (FileExists(x_path.string())) fail("the index " + x_path.filename().string() + " exists");
+  y_path.replace_extension(PathFromUtf8("." + (lower ? AsciiLower(y_ext) : y_ext)));
+  if (FileExists(Utf8FromPath(x_path))) fail("the index " + Utf8FromPath(x_path.filename()) + " exists");
 
   // The X file: a keyed table of the indexed fields, the primary key and the block number.
   TableSchema x;
@@ -88,7 +89,7 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexSpec& spec) {
   x.key_field_count = static_cast<int>(x.fields.size()) - 1;
   x.code_page = db.code_page;
   x.sort_order = db.sort_order;
-  Header xh = BuildDataHeader(x, db.block_size, AsciiUpper(x_path.filename().string()),
+  Header xh = BuildDataHeader(x, db.block_size, AsciiUpper(Utf8FromPath(x_path.filename())),
                               GetU32(db.raw.data() + kHeaderFileUpdateTime));
   uint8_t* b = xh.raw.data();
   xh.file_type = composite ? kFileTypeMaintainedComposite : kFileTypeMaintainedSecondary;
@@ -110,16 +111,16 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexSpec& spec) {
     PutU16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(name_at + spec.name.size() + 1));
   }
   // The Y file: a primary index over the X file's blocks, stamped with the X file's counter.
-  Header yh = BuildPrimaryIndexHeader(xh, AsciiUpper(y_path.filename().string()));
+  Header yh = BuildPrimaryIndexHeader(xh, AsciiUpper(Utf8FromPath(y_path.filename())));
   yh.file_type = composite ? kFileTypeCompositeIndex : kFileTypeSecondaryIndex;
   yh.raw[kHeaderFileType] = yh.file_type;
   // The Y first: an X file found alone is one the engine refuses, never one it trusts.
   {
-    OsFile f = OsFile::Create(y_path.string());
+    OsFile f = OsFile::Create(Utf8FromPath(y_path));
     f.WriteAt(0, yh.raw.data(), yh.raw.size());
     f.SyncData();
   }
-  OsFile f = OsFile::Create(x_path.string());
+  OsFile f = OsFile::Create(Utf8FromPath(x_path));
   f.WriteAt(0, xh.raw.data(), xh.raw.size());
   f.SyncData();
 }
