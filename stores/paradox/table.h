@@ -1,6 +1,7 @@
-// paradox::Table: one open Paradox table family (.DB with its .PX, .MB), held in memory. Posts change
-// the memory only; Save writes them all to disk as one step, so the files on disk always hold a
-// whole, consistent state (the one before the posts or the one after), whenever the process stops.
+// paradox::Table: one open Paradox table family (.DB with its .PX, .MB and the secondary indexes
+// its engine keeps current), held in memory. Posts change the memory only; Save writes them all to
+// disk as one step, so the files on disk always hold a whole, consistent state (the one before the
+// posts or the one after), whenever the process stops.
 //
 // This header is the engine's public face, used by the target components and the local SQL.
 // Every failure throws EngineError, whose text names the file and what is wrong.
@@ -121,13 +122,17 @@ class Table {
   virtual std::vector<RowId> FindEqual(int field, const Value& value) = 0;
 
   // Adds a new record (alpha cut to width, converted to the code page). Keyed: in key order; a
-  // duplicate key throws and changes nothing. On disk at the next Save. REQUIRES: opened writable.
+  // duplicate key throws and changes nothing. Every maintained secondary index gets its entry. A key
+  // whose place the table's sort order might decide otherwise than byte order, a value a
+  // case-insensitive index cannot capitalise, or an index this engine cannot keep throws and
+  // changes nothing. On disk at the next Save. REQUIRES: opened writable.
   virtual RowId Insert(const Record& record) = 0;
-  // Rewrites a record; a changed key moves it. A clash with another key throws and changes nothing.
+  // Rewrites a record; a changed key moves it, in the table and in its indexes. A clash with
+  // another key, or any refusal Insert makes, throws and changes nothing.
   virtual void Update(RowId row, const Record& record) = 0;
 
   // Writes every post since the last save: complete new files beside the old ones, flushed to the
-  // disk, then put in their place by rename, the .PX first and the .DB last. A failure throws,
+  // disk, then put in their place by rename, the index files first and the .DB last. A failure throws,
   // leaves the old files as they were and keeps the posts for the next Save. When another program
   // changed the files since we read them, nothing is written: the posts are dropped, the files
   // read again, and the error says so. Does nothing when there is nothing to save.

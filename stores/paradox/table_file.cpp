@@ -32,7 +32,14 @@ TableFile::TableFile(std::string path, bool writable, std::string password)
       writable_(writable),
       password_(std::move(password)),
       lock_(path_, px_path_, mb_path_, writable) {
-  if (writable_) RemoveLeftOverSaves(path_, px_path_);
+  if (writable_) {
+    std::vector<std::string> family{path_, px_path_};
+    for (const auto& [x, y] : MaintainedSecondaryIndexPaths(path_)) {
+      family.push_back(x);
+      if (!y.empty()) family.push_back(y);
+    }
+    RemoveLeftOverSaves(family);
+  }
   Load();
 }
 
@@ -124,6 +131,13 @@ Header TableFile::LoadHeader() {
     }
   }
   stamp_k_ = StampOffsetForSortOrder(h.sort_order_byte, h.sort_order);
+  std::vector<SortOrderGuard::Span> alpha;
+  for (int i = 0; i < h.key_field_count; ++i) {
+    if (fields_[i].type != FieldType::kAlpha) continue;
+    alpha.push_back(SortOrderGuard::Span{static_cast<size_t>(codec_->offset(i)),
+                                         static_cast<size_t>(codec_->size(i))});
+  }
+  key_guard_.emplace(h.sort_order, std::move(alpha));
   return h;
 }
 
@@ -153,14 +167,59 @@ void TableFile::Load() {
 
   index_.reset();
   maintained_indexes_.clear();
+  secondary_.clear();
+  index_refusal_.clear();
   repaired_ = false;
   bool index_stale = false;
   if (writable_) {
     maintained_indexes_ = MaintainedSecondaryIndexes(path_);
     if (header_.key_field_count > 0) LoadPrimaryIndex(&index_stale);
+    LoadSecondaryIndexes();
   }
   lock_.Remember();
-  if (writable_ && (stale || index_stale) && maintained_indexes_.empty()) Repair(stale);
+  if (writable_ && (stale || index_stale) && index_refusal_.empty()) Repair(stale);
+}
+
+void TableFile::LoadSecondaryIndexes() {
+  if (maintained_indexes_.empty()) return;
+  const IndexedTable table{path_, header_, *codec_, *code_page_, key_size_};
+  try {
+    for (const auto& [x, y] : MaintainedSecondaryIndexPaths(path_)) {
+      secondary_.push_back(std::make_unique<SecondaryIndex>(x, y, table, chain_));
+    }
+  } catch (const EngineError& e) {
+    // Not written at all rather than written with an index left behind.
+    secondary_.clear();
+    index_refusal_ = e.what();
+  }
+}
+
+std::vector<std::string> TableFile::SecondaryKeys(const std::vector<uint8_t>& raw, RowId self) const {
+  std::vector<std::string> keys;
+  keys.reserve(secondary_.size());
+  for (const auto& index : secondary_) {
+    keys.push_back(index->EntryKey(raw.data()));
+    index->CheckPlacement(keys.back(), self);
+  }
+  return keys;
+}
+
+void TableFile::CheckKeyPlacement(const uint8_t* raw, RowId self) const {
+  if (!key_guard_ || !key_guard_->needed()) return;
+  const std::string_view key(reinterpret_cast<const char*>(raw), static_cast<size_t>(key_size_));
+  const std::string other = key_guard_->Conflict(key, [&](const auto& visit) {
+    for (uint16_t b : chain_.blocks()) {
+      for (RowId r : chain_.rows_of(b)) {
+        if (r == self) continue;
+        const auto* bytes = reinterpret_cast<const char*>(chain_.RecordBytes(r));
+        if (!visit(std::string_view(bytes, static_cast<size_t>(key_size_)))) return;
+      }
+    }
+  });
+  if (other.empty()) return;
+  throw EngineError(key_guard_->Refusal(path_, key, other, [this](const std::string& text) {
+    return code_page_->ToUtf8(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  }));
 }
 
 void TableFile::LoadPrimaryIndex(bool* stale) {
@@ -226,11 +285,11 @@ bool TableFile::RefreshIfChanged() {
 
 void TableFile::RequireWritable() {
   if (!writable_) throw EngineError(path_ + ": the table is open for reading only");
-  if (!maintained_indexes_.empty()) {
+  if (!index_refusal_.empty()) {
     std::string names;
     for (const auto& n : maintained_indexes_) names += (names.empty() ? "" : ", ") + n;
     throw EngineError(path_ + ": cannot write: the table has secondary indexes that Paradox keeps "
-                      "current (" + names + "), which this engine does not maintain");
+                      "current (" + names + "), and this engine cannot keep them: " + index_refusal_);
   }
 }
 
@@ -328,7 +387,14 @@ void TableFile::Save() {
     throw EngineError(path_ + ": another program changed the table while this run was writing to "
                       "it; this run's changes to it were not saved, and the table was read again");
   }
-  lock_.Adopt(SaveFamily(path_, px_path_, index_ ? &*index_ : nullptr, Stamp(), [this](OsFile* file) {
+  std::vector<FamilyFile> others;
+  for (const auto& index : secondary_) {
+    for (FamilyFile& f : index->Files(chain_, header_.change_count1, stamp_k_)) {
+      others.push_back(std::move(f));
+    }
+  }
+  lock_.Adopt(SaveFamily(path_, px_path_, index_ ? &*index_ : nullptr, Stamp(), others,
+                         [this](OsFile* file) {
     file->WriteAt(0, header_.raw.data(), header_.raw.size());
     blocks_.Write(file, header_.header_size, header_.file_blocks,
                   [this](uint16_t block) { return chain_.UsedBytes(block); });
@@ -365,11 +431,14 @@ RowId TableFile::Insert(const Record& record) {
     RowId duplicate = kNoRow;
     chain_.Locate(chain_.KeyOf(raw.data()), &pos, &slot, &duplicate);
     if (duplicate != kNoRow) throw KeyViolationError(path_);
+    CheckKeyPlacement(raw.data(), kNoRow);
   }
+  const std::vector<std::string> keys = SecondaryKeys(raw, kNoRow);
   RowId row = kNoRow;
   try {
     decoded_.AddRow();
     row = chain_.Insert(pos, slot, raw);
+    for (size_t i = 0; i < secondary_.size(); ++i) secondary_[i]->Add(row, keys[i]);
     header_.num_records += 1;
     header_.auto_inc = auto_inc;
     FinishPost();
@@ -403,8 +472,10 @@ void TableFile::Update(RowId row, const Record& record) {
     RowId duplicate = kNoRow;
     chain_.Locate(chain_.KeyOf(raw.data()), &pos, &slot, &duplicate);
     if (duplicate != kNoRow) throw KeyViolationError(path_);
+    CheckKeyPlacement(raw.data(), row);
     in_place = chain_.blocks()[pos] == loc.block && (slot == loc.slot || slot == loc.slot + 1);
   }
+  const std::vector<std::string> keys = SecondaryKeys(raw, row);
   indexes_.Remove(row);
   try {
     if (in_place) {
@@ -416,6 +487,7 @@ void TableFile::Update(RowId row, const Record& record) {
     } else {
       chain_.Move(row, pos, slot, raw);
     }
+    for (size_t i = 0; i < secondary_.size(); ++i) secondary_[i]->Change(row, keys[i]);
     FinishPost();
   } catch (...) {
     Load();  // as in Insert
