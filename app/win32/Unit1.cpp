@@ -66,6 +66,7 @@ std::vector<const ControlSpec*> CreationOrder() {
 
 TForm1::TForm1(HINSTANCE instance, Win32Services services, std::wstring title, CommandEnvironment environment)
     : services_(std::move(services)), title_(std::move(title)), commands_(*this, std::move(environment)) {
+  commands_.components().session.set_password_prompt(this);
   RegisterWindowClass(instance, &TForm1::WindowProc);
   dpi_ = ScreenDpi();
   // The stored place is kept as it is; sizes follow the DPI.
@@ -286,6 +287,13 @@ void TForm1::Press(HiddenButton button) {
     case HiddenButton::kButton7: Button7Click(Control(ControlId::kButton7)); return;
     case HiddenButton::kButton8: Button8Click(Control(ControlId::kButton8)); return;
   }
+}
+
+std::optional<std::string> TForm1::AskTablePassword(const std::string& table_name) {
+  if (!services_.ask_table_password) return std::nullopt;
+  std::optional<std::wstring> typed = services_.ask_table_password(window_, WideFromUtf8(table_name));
+  if (!typed) return std::nullopt;
+  return os::Utf8FromWide(*typed);
 }
 
 void TForm1::ShowMessage(const std::string& text) { services_.show_message(window_, WideFromUtf8(text), title_); }
