@@ -46,12 +46,14 @@ std::string EachLineOnce(const std::string& text) {
 }
 
 SharedTable::SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
-                         std::vector<bool> required, const uint64_t* command, HeldFiles* held)
+                         std::vector<bool> required, const uint64_t* command, HeldFiles* held,
+                         const HeldFiles* opened)
     : table_(std::move(table)),
       file_name_(std::move(file_name)),
       required_(std::move(required)),
       command_(command),
-      held_files_(held) {}
+      held_files_(held),
+      opened_tables_(opened) {}
 
 void SharedTable::CheckRequired(const paradox::Record& record) const {
   paradox::CheckRequired(*table_, required_, record);
@@ -59,7 +61,7 @@ void SharedTable::CheckRequired(const paradox::Record& record) const {
 
 void SharedTable::HoldForCommand() {
   if (*command_ == 0 || hold_.held()) return;
-  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_);
+  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_, *opened_tables_);
   hold_.Take(table_->path(), held_files_);
 }
 
@@ -81,7 +83,7 @@ void SharedTable::Refresh() {
 
 void SharedTable::Save() {
   if (!table_->unsaved()) return;
-  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_);
+  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_, *opened_tables_);
   const uint64_t loads = table_->load_count();
   try {
     table_->Save();
@@ -191,11 +193,21 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
   if (it != tables_.end()) return *it->second;
   // The engine refuses another copy of ours first (its own lock), then we look for the accounting
   // product; an open writes nothing, so a refused table is left as it was.
+  // Another program writing this table is seen before our engine has it open too (see
+  // FamilyFileOpenForWriting); it is named after our other copies and the lock files.
+  const std::string open_elsewhere = FamilyFileOpenForWriting(path);
   auto table = paradox::Table::Open(path, /*writable=*/true);
-  CheckFolderNotInUse(FolderOf(path), held_files_);
+  opened_tables_.insert(path);
+  try {
+    CheckFolderNotInUse(FolderOf(path), held_files_, opened_tables_);
+    if (!open_elsewhere.empty()) ThrowFolderInUse(FolderOf(path), open_elsewhere);
+  } catch (...) {
+    opened_tables_.erase(path);
+    throw;
+  }
   std::vector<bool> required = ReadRequiredFields(path, table->fields());
   auto shared = std::make_unique<SharedTable>(std::move(table), Utf8FromPath(PathFromUtf8(path).filename()),
-                                              std::move(required), &command_, &held_files_);
+                                              std::move(required), &command_, &held_files_, &opened_tables_);
   SharedTable& result = *shared;
   tables_.emplace(path, std::move(shared));
   return result;

@@ -33,9 +33,10 @@ std::string EachLineOnce(const std::string& text);
 class SharedTable {
  public:
   // `command` is the session's command count (0 outside commands), which Refresh reads; `held`
-  // the session's record of the files it holds locked.
+  // the session's record of the files it holds locked; `opened` the paths of its open tables.
   SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
-              std::vector<bool> required, const uint64_t* command, HeldFiles* held);
+              std::vector<bool> required, const uint64_t* command, HeldFiles* held,
+              const HeldFiles* opened);
 
   paradox::Table& table() { return *table_; }
   // The file's name as found on disk.
@@ -74,6 +75,7 @@ class SharedTable {
   std::vector<bool> required_;
   const uint64_t* command_;
   HeldFiles* held_files_;
+  const HeldFiles* opened_tables_;
   uint64_t looked_in_command_ = 0;
   FamilyHold hold_;
   uint64_t version_ = 1;
@@ -113,7 +115,8 @@ class TargetSession {
  private:
   std::string ResolvePath(const std::string& directory, const std::string& file_name);
 
-  HeldFiles held_files_;  // the files our tables hold locked; outlives tables_
+  HeldFiles held_files_;     // the files our tables hold locked; outlives tables_
+  HeldFiles opened_tables_;  // the paths of tables_, whose files our engine keeps open
   std::map<std::string, std::unique_ptr<SharedTable>> tables_;  // by canonical path
   // (directory, file name as asked) -> path found, so repeated statements skip the listing.
   // Inside a command a path is looked at on disk once: a statement per row must not cost a look.

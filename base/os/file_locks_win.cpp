@@ -34,6 +34,16 @@ bool Refused(DWORD error) { return error == ERROR_LOCK_VIOLATION || error == ERR
 
 }  // namespace
 
+bool HasForeignWriter(const std::string& path) {
+  // Read access with writers denied: Windows refuses it while any handle has write access, which
+  // is how the accounting product keeps its tables and lock files open.
+  HANDLE h = ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_SHARING_VIOLATION;
+  ::CloseHandle(h);
+  return false;
+}
+
 bool HasForeignLock(const std::string& path) {
   HANDLE h = ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
