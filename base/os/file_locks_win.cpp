@@ -1,5 +1,6 @@
 // The Windows side of file_locks.h. Windows byte-range locks are the ones the accounting
-// product's engine takes, so they are asked about directly. They bind reads and writes as well
+// product's engine takes, so they are asked about directly; its open handles show through the
+// share modes Windows checks at every open. They bind reads and writes as well
 // (a shared lock keeps writers out), so ours covers the file below the byte OsFile::TryLock uses
 // and never that byte.
 #include <windows.h>
