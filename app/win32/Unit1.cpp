@@ -7,6 +7,7 @@
 
 #include "app/form/click.h"
 #include "base/os/windows_path.h"
+#include "stores/store_components.h"
 
 namespace varnholt::win32 {
 

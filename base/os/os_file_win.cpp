@@ -88,8 +88,18 @@ bool Replace(const std::string& from, const std::string& to) {
     ::SetLastError(error);
   }
   if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    return ::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                          nullptr) != 0;
+    if (::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                       nullptr)) {
+      return true;
+    }
+    const DWORD error = ::GetLastError();
+    // Halfway: the old file is gone and the new one is still under its own name. Move it in, or
+    // the table would be left with no file under its name.
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT && ::MoveFileExW(source.c_str(), target.c_str(), kReplaceFlags)) {
+      return true;
+    }
+    ::SetLastError(error);
+    return false;
   }
   return ::MoveFileExW(source.c_str(), target.c_str(), kReplaceFlags) != 0;
 }
