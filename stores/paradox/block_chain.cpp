@@ -101,8 +101,8 @@ bool BlockChain::FreeListSound(const Header& h, const std::vector<bool>& in_chai
 
 void BlockChain::CheckKeyOrder() const {
   for (size_t i = 1; i < rows_.size(); ++i) {
-    if (std::memcmp(RecordBytes(static_cast<RowId>(i - 1)), RecordBytes(static_cast<RowId>(i)),
-                    key_size_) >= 0) {
+    if (order_.Compare(RecordBytes(static_cast<RowId>(i - 1)), RecordBytes(static_cast<RowId>(i)),
+                       key_size_) >= 0) {
       throw EngineError(path_ + ": damaged (records out of key order or with equal keys in block " +
                         std::to_string(rows_[i].block) + "); let Paradox rebuild the table first");
     }
@@ -197,14 +197,14 @@ void BlockChain::Locate(const std::string& key, size_t* chain_pos, int* slot,
   };
   // The block holding the greatest key below the new one; the first block when there is none.
   auto it = std::upper_bound(chain_.begin(), chain_.end(), key, [&](const std::string& k, uint16_t b) {
-    return std::memcmp(k.data(), record(b, 0), key_size_) < 0;
+    return order_.Compare(k.data(), record(b, 0), key_size_) < 0;
   });
   *chain_pos = it == chain_.begin() ? 0 : static_cast<size_t>(it - chain_.begin()) - 1;
   const uint16_t b = chain_[*chain_pos];
   int lo = 0, hi = BlockCount(b);
   while (lo < hi) {
     const int mid = (lo + hi) / 2;
-    if (std::memcmp(record(b, mid), key.data(), key_size_) < 0) {
+    if (order_.Compare(record(b, mid), key.data(), key_size_) < 0) {
       lo = mid + 1;
     } else {
       hi = mid;

@@ -16,6 +16,7 @@
 
 #include "stores/paradox/block_store.h"
 #include "stores/paradox/header.h"
+#include "stores/paradox/key_order.h"
 #include "stores/paradox/primary_index.h"
 #include "stores/paradox/table.h"
 
@@ -39,6 +40,9 @@ class BlockChain {
   // counters lag behind it (back links, header counts, chain ends, file blocks, free list), which a
   // repair can put right.
   bool Walk(const Header& h, int key_size, bool writable);
+  // Records are placed and checked in this order (byte order of the key unless set).
+  void SetKeyOrder(KeyOrder order) { order_ = std::move(order); }
+  const KeyOrder& key_order() const { return order_; }
   // Throws EngineError naming the block when keys do not strictly ascend.
   void CheckKeyOrder() const;
   // The highest positive value stored in the 4-byte autoincrement field at `offset` (0: none).
@@ -101,6 +105,7 @@ class BlockChain {
   std::vector<std::vector<RowId>> block_rows_;  // per block (n − 1): row of each slot
   std::vector<Location> rows_;
   bool index_rebuild_needed_ = false;
+  KeyOrder order_;
 };
 
 }  // namespace varnholt::paradox

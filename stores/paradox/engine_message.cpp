@@ -12,6 +12,9 @@ constexpr char kPasswordRequired[] = "Insufficient table rights for operation. P
 constexpr char kWrongPassword[] = "Invalid password given.";
 constexpr char kTableLabel[] = "Table";
 constexpr char kFileLabel[] = "File";
+constexpr char kIndexLabel[] = "Index";
+constexpr char kFieldsLabel[] = "Fields";
+constexpr char kValueLabel[] = "Value";
 
 }  // namespace
 
@@ -31,6 +34,14 @@ std::string EngineMessage(std::string_view description, const std::vector<Engine
 
 EngineError KeyViolationError(const std::string& table_path) {
   return EngineError(EngineMessage(kKeyViolation, {{kTableLabel, table_path}}));
+}
+
+EngineError UniqueIndexViolationError(const std::string& table_path, const std::string& index_path,
+                                      const std::string& fields, const std::string& value) {
+  return EngineError(EngineMessage(kKeyViolation, {{kTableLabel, table_path},
+                                                   {kIndexLabel, index_path},
+                                                   {kFieldsLabel, fields},
+                                                   {kValueLabel, value}}));
 }
 
 EngineError PasswordRequiredError(const std::string& table_path) {

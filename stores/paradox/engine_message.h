@@ -22,6 +22,10 @@ std::string EngineMessage(std::string_view description, const std::vector<Engine
 
 // A row whose key another row of the table holds: "Key violation." / "Table: <path>".
 EngineError KeyViolationError(const std::string& table_path);
+// A row whose entry in a unique secondary index another row holds: "Key violation." / "Table:
+// <path>" / "Index: <X file>" / "Fields: <names>" / "Value: <values>".
+EngineError UniqueIndexViolationError(const std::string& table_path, const std::string& index_path,
+                                      const std::string& fields, const std::string& value);
 // A password-protected table opened without a password: "Insufficient table rights for
 // operation. Password required." / "Table: <path>".
 EngineError PasswordRequiredError(const std::string& table_path);

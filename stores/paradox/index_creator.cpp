@@ -18,6 +18,9 @@ constexpr size_t kXIndexFieldNumber = 0x15;    // u8 the first indexed field's n
 constexpr uint8_t kXUnknown2C = 0xFF;          // every genuine X file holds it at 0x2C
 constexpr size_t kXIndexFlags = 0x55;
 constexpr uint8_t kXFlagCaseInsensitive = 0x01;
+constexpr uint8_t kXFlagDescending = 0x10;
+constexpr uint8_t kXFlagUnique = 0x20;
+constexpr uint16_t kFieldNumberDescending = 0x8000;
 constexpr size_t kXIndexNameOffset = 0x68;     // u16 index name offset − 0x58 (XG files)
 constexpr char kBlockNumberField[] = "Blk Num";
 constexpr int kMaxCompositeIndexes = 16;       // XG0 … XGF
@@ -54,8 +57,19 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& def
     }
     numbers.push_back(found + 1);
   }
-  const bool composite = numbers.size() > 1 || definition.case_insensitive || !definition.name.empty();
-  if (composite && definition.name.empty()) fail("a composite or case-insensitive index needs a name");
+  std::vector<bool> down(numbers.size(), false);
+  for (const std::string& name : definition.descending) {
+    bool found = false;
+    for (size_t i = 0; i < definition.fields.size(); ++i) {
+      if (AsciiUpper(definition.fields[i]) == AsciiUpper(name)) found = down[i] = true;
+    }
+    if (!found) fail("the descending field '" + name + "' is not one the index holds");
+  }
+  const bool composite = numbers.size() > 1 || definition.case_insensitive || definition.unique ||
+                         !definition.descending.empty() || !definition.name.empty();
+  if (composite && definition.name.empty()) {
+    fail("a composite, case-insensitive, descending or unique index needs a name");
+  }
 
   const fs::path p = PathFromUtf8(db_path);
   const bool lower = Utf8FromPath(p.extension()) == ".db";
@@ -99,9 +113,14 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& def
   b[kHeaderChangeCount2] = db.raw[kHeaderChangeCount2];
   const int k = StampOffsetForSortOrder(db.sort_order_byte, db.sort_order);
   b[kHeaderSecondaryStamp] = IndexStamp(db.change_count1, k);
-  b[kXIndexFlags] = definition.case_insensitive ? kXFlagCaseInsensitive : 0;
+  b[kXIndexFlags] = static_cast<uint8_t>((definition.case_insensitive ? kXFlagCaseInsensitive : 0) |
+                                         (definition.descending.empty() ? 0 : kXFlagDescending) |
+                                         (definition.unique ? kXFlagUnique : 0));
   const size_t numbers_at = kHeaderFileVerId2 + GetU16(b + kHeaderFieldNumbersOffset);
-  for (size_t i = 0; i < numbers.size(); ++i) PutU16(b + numbers_at + 2 * i, static_cast<uint16_t>(numbers[i]));
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    PutU16(b + numbers_at + 2 * i,
+           static_cast<uint16_t>(numbers[i] | (down[i] ? kFieldNumberDescending : 0)));
+  }
   if (composite) {
     // The name follows the sort order's name; the used header grows by it.
     const size_t name_at = kHeaderFileVerId2 + GetU16(b + kHeaderSortNameOffset) + x.sort_order.size() + 1;

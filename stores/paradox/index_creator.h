@@ -1,5 +1,6 @@
 // New maintained secondary indexes for an empty table, made as the table's own engine makes them:
-// an .Xhh/.Yhh pair for a single field with default options, else an .XGn/.YGn pair with a name.
+// an .Xhh/.Yhh pair for a single field with default options, else an .XGn/.YGn pair with a name
+// (composite, case-insensitive, descending or unique).
 // The table's engine (and ours) then keeps them current with every post.
 #ifndef VARNHOLT_STORES_PARADOX_INDEX_CREATOR_H_
 #define VARNHOLT_STORES_PARADOX_INDEX_CREATOR_H_
@@ -12,12 +13,16 @@ namespace varnholt::paradox {
 struct IndexDefinition {
   std::vector<std::string> fields;  // table field names, in key order
   bool case_insensitive = false;
-  std::string name;                 // required for a composite or case-insensitive index
+  std::string name;                 // required for an index with more than default options
+  std::vector<std::string> descending = {};  // of `fields`, those whose values sort descending
+  // No two rows may share an entry. No genuine unique index has been seen: its flag (0x20) is the
+  // one public readers document, so the product's reading of such a file is inferred.
+  bool unique = false;
 };
 
 // Writes the X and Y files beside db_path. Throws EngineError naming the table when it is not a
 // keyed Paradox 7 table without rows, a field is unknown, a memo or blob, or already indexed that
-// way, or the name is missing where one is needed.
+// way, a descending field is not among the indexed ones, or the name is missing where one is needed.
 void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& definition);
 
 }  // namespace varnholt::paradox

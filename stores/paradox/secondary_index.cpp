@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <sstream>
 
 #include "base/os/os_file.h"
+#include "stores/paradox/engine_message.h"
 #include "stores/paradox/block.h"
 
 namespace varnholt::paradox {
@@ -16,8 +18,9 @@ constexpr RowId kNoRow = std::numeric_limits<RowId>::max();
 // X header bytes.
 constexpr size_t kXIndexFlags = 0x55;            // u8, see kXFlag*
 constexpr uint8_t kXFlagCaseInsensitive = 0x01;  // alpha keys stored in capitals
-// Bits seen or documented beyond case-insensitivity (descending 0x10, unique 0x20): not kept here.
-constexpr uint8_t kXFlagsKnown = kXFlagCaseInsensitive;
+constexpr uint8_t kXFlagDescending = 0x10;       // some field sorts descending (marked below)
+constexpr uint8_t kXFlagUnique = 0x20;           // no two rows may share an entry's indexed part
+constexpr uint8_t kXFlagsKnown = kXFlagCaseInsensitive | kXFlagDescending | kXFlagUnique;
 constexpr uint16_t kFieldNumberDescending = 0x8000;  // in the field numbers list
 constexpr size_t kFieldNumbersBase = kHeaderFileVerId2;  // 0x66 counts from here
 constexpr int kBlockHintSize = 2;                // "Blk Num", a short
@@ -33,6 +36,7 @@ SecondaryIndex::SecondaryIndex(std::string x_path, std::string y_path, const Ind
                                const BlockChain& rows)
     : x_path_(std::move(x_path)), y_path_(std::move(y_path)), table_path_(table.path) {
   code_page_ = &table.code_page;
+  codec_ = &table.codec;
   sort_order_ = table.header.sort_order.empty() ? "ascii" : table.header.sort_order;
   table_key_size_ = table.key_size;
   ReadX(table);
@@ -58,12 +62,14 @@ void SecondaryIndex::ReadX(const IndexedTable& table) {
   if (h.version < kFirstExtendedVersion || h.header_size < kHeaderExtendedEnd) {
     Refuse("a secondary index of a version this engine does not keep");
   }
+  if (h.password_checksum != 0) Refuse("a password-protected index, which this engine does not keep");
   const uint8_t flags = h.raw[kXIndexFlags];
   if ((flags & ~kXFlagsKnown) != 0) {
-    Refuse("the index has options this engine does not keep (flags 0x" + Hex(flags) +
-           ": descending or unique)");
+    Refuse("the index has options this engine does not keep (flags 0x" + Hex(flags) + ")");
   }
   case_insensitive_ = (flags & kXFlagCaseInsensitive) != 0;
+  unique_ = (flags & kXFlagUnique) != 0;
+  std::vector<KeyOrder::Span> descending;
   const int pk = table.header.key_field_count;
   const int n = static_cast<int>(h.fields.size());
   const int indexed = n - pk - 1;
@@ -79,27 +85,33 @@ void SecondaryIndex::ReadX(const IndexedTable& table) {
       if (number != i + 1) Refuse("damaged header (field numbers)");
       continue;
     }
-    if ((number & kFieldNumberDescending) != 0) {
-      Refuse("the index has a descending field, which this engine does not keep");
+    const bool down = (number & kFieldNumberDescending) != 0;
+    const int f = (number & ~kFieldNumberDescending) - 1;
+    if (f < 0 || static_cast<size_t>(f) >= table.header.fields.size()) {
+      Refuse("damaged header (field numbers)");
     }
-    if (number < 1 || number > table.header.fields.size()) Refuse("damaged header (field numbers)");
-    const int f = number - 1;
+    if (down) descending.push_back(KeyOrder::Span{indexed_size_, static_cast<size_t>(table.codec.size(f))});
     const Field& tf = table.header.fields[f];
     if (xf.type != tf.type || xf.size != tf.size) {
       Refuse("the index's field " + std::to_string(i + 1) + " does not match the table's field " +
-             std::to_string(number));
+             std::to_string(f + 1));
     }
     if (tf.type == FieldType::kMemo || tf.type == FieldType::kBlob ||
         tf.type == FieldType::kFormattedMemo || tf.type == FieldType::kOle ||
         tf.type == FieldType::kGraphic) {
       Refuse("an index over a memo or blob field, which this engine does not keep");
     }
+    fields_.push_back(f);
     offsets_.push_back(table.codec.offset(f));
     sizes_.push_back(table.codec.size(f));
     alpha_.push_back(tf.type == FieldType::kAlpha);
     field_names_.push_back(code_page_->ToUtf8(reinterpret_cast<const uint8_t*>(tf.name.data()),
                                               tf.name.size()));
     indexed_size_ += static_cast<size_t>(table.codec.size(f));
+  }
+  // The flag and the fields' marks say the same in every genuine file; either alone is not known.
+  if (descending.empty() == ((flags & kXFlagDescending) != 0)) {
+    Refuse("damaged header (the descending flag and the descending fields disagree)");
   }
   for (int j = 0; j < pk; ++j) {
     const Field& xf = h.fields[indexed + j];
@@ -126,6 +138,7 @@ void SecondaryIndex::ReadX(const IndexedTable& table) {
                                          static_cast<size_t>(table.codec.size(j))});
   }
   guard_.emplace(table.header.sort_order, std::move(alpha));
+  chain_.SetKeyOrder(KeyOrder(std::move(descending)));
   blocks_.Read(file, h.header_size, h.block_size, file_size, x_path_);
 }
 
@@ -171,6 +184,18 @@ void SecondaryIndex::CheckAgainst(const BlockChain& rows) {
     Refuse("the index is out of date (" + std::to_string(chain_.RecordCount()) + " entries for " +
            std::to_string(rows.RecordCount()) + " rows); let Paradox rebuild it first");
   }
+  if (unique_) {
+    const RowId* last = nullptr;
+    for (uint16_t b : chain_.blocks()) {
+      for (const RowId& x : chain_.rows_of(b)) {
+        if (last != nullptr &&
+            std::memcmp(chain_.RecordBytes(*last), chain_.RecordBytes(x), indexed_size_) == 0) {
+          Refuse("a unique index with two rows under one entry; let Paradox rebuild it first");
+        }
+        last = &x;
+      }
+    }
+  }
   entry_of_.assign(rows.row_ids(), kNoRow);
   for (RowId r = 0; r < rows.row_ids(); ++r) {
     if (!rows.Holds(r)) continue;
@@ -183,6 +208,8 @@ void SecondaryIndex::CheckAgainst(const BlockChain& rows) {
              " has no entry); let Paradox rebuild it first");
     }
     entry_of_[r] = found;
+    if (row_of_.size() <= found) row_of_.resize(found + 1, kNoRow);
+    row_of_[found] = r;
   }
 }
 
@@ -213,6 +240,61 @@ std::string SecondaryIndex::EntryKey(const uint8_t* db_record) const {
   return key;
 }
 
+void SecondaryIndex::CheckUnique(const std::string& key, const uint8_t* db_record,
+                                 const std::function<bool(RowId)>& ignore) const {
+  if (!unique_ || chain_.blocks().empty()) return;
+  size_t pos = 0;
+  int slot = 0;
+  RowId same = kNoRow;
+  chain_.Locate(key, &pos, &slot, &same);
+  const std::vector<uint16_t>& blocks = chain_.blocks();
+  // Entries sharing the indexed part lie side by side, around the place `key` would take.
+  auto clashes = [&](RowId x) {
+    if (std::memcmp(chain_.RecordBytes(x), key.data(), indexed_size_) != 0) return false;
+    const RowId owner = x < row_of_.size() ? row_of_[x] : kNoRow;
+    if (owner == kNoRow || !ignore(owner)) RefuseDuplicate(db_record);
+    return true;  // ignored: look on past it
+  };
+  for (size_t p = pos, s = static_cast<size_t>(slot); p < blocks.size(); ++p, s = 0) {
+    const std::vector<RowId>& rows = chain_.rows_of(blocks[p]);
+    bool more = true;
+    for (; s < rows.size() && more; ++s) more = clashes(rows[s]);
+    if (!more) break;
+  }
+  for (size_t p = pos + 1, s = static_cast<size_t>(slot); p-- > 0; s = std::string::npos) {
+    const std::vector<RowId>& rows = chain_.rows_of(blocks[p]);
+    if (s == std::string::npos) s = rows.size();
+    bool more = true;
+    while (s > 0 && more) more = clashes(rows[--s]);
+    if (!more) break;
+  }
+}
+
+void SecondaryIndex::RefuseDuplicate(const uint8_t* db_record) const {
+  std::string fields;
+  std::string value;
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    fields += (i == 0 ? "" : ", ") + field_names_[i];
+    const Value v = codec_->Decode(fields_[i], db_record, nullptr);
+    std::string text;
+    if (const auto* t = std::get_if<std::string>(&v)) {
+      text = *t;
+    } else if (const auto* n = std::get_if<int64_t>(&v)) {
+      text = std::to_string(*n);
+    } else if (const auto* d = std::get_if<double>(&v)) {
+      std::ostringstream out;
+      out << *d;
+      text = out.str();
+    } else if (const auto* b = std::get_if<bool>(&v)) {
+      text = *b ? "True" : "False";
+    } else if (!std::holds_alternative<Null>(v)) {
+      text = "(stored as in the row)";
+    }
+    value += (i == 0 ? "" : ", ") + ("'" + text + "'");
+  }
+  throw UniqueIndexViolationError(table_path_, x_path_, fields, value);
+}
+
 std::vector<uint8_t> SecondaryIndex::EntryBytes(const std::string& key) const {
   std::vector<uint8_t> raw(key.begin(), key.end());
   raw.resize(header_.record_size, 0);
@@ -228,6 +310,8 @@ void SecondaryIndex::Add(RowId db_row, const std::string& key) {
   const RowId x = chain_.Insert(pos, slot, EntryBytes(key));
   if (entry_of_.size() <= db_row) entry_of_.resize(db_row + 1, kNoRow);
   entry_of_[db_row] = x;
+  if (row_of_.size() <= x) row_of_.resize(x + 1, kNoRow);
+  row_of_[x] = db_row;
   header_.num_records += 1;
   FinishPost();
 }

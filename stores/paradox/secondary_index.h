@@ -9,13 +9,18 @@
 // Stamps: the X file's own change counter moves with every post; its 0x2F byte follows the .DB's
 // change counter and the Y file's stamp follows the X file's counter, with the table's offset k.
 //
-// Refused (the constructor throws, naming the file): descending fields, unique indexes, flags this
-// engine does not know, an X file that does not hold exactly one record per row of the table in
-// order, a missing or unreadable Y file.
+// Descending fields (0x8000 on their field number, with the 0x10 flag) sort their values the other
+// way round; ties still go to the primary key, ascending. A unique index (flag 0x20) refuses a row
+// whose indexed fields, capitals and all, equal another row's, as a key violation.
+//
+// Refused (the constructor throws, naming the file): flags this engine does not know, a descending
+// flag without descending fields or the reverse, a password-protected X file, an X file that does
+// not hold exactly one record per row of the table in order, a missing or unreadable Y file.
 #ifndef VARNHOLT_STORES_PARADOX_SECONDARY_INDEX_H_
 #define VARNHOLT_STORES_PARADOX_SECONDARY_INDEX_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +56,7 @@ class SecondaryIndex {
   const std::string& x_path() const { return x_path_; }
   const std::string& y_path() const { return y_path_; }
   bool case_insensitive() const { return case_insensitive_; }
+  bool unique() const { return unique_; }
 
   // The sort key of the X record of a table record (everything but the block number). Throws
   // EngineError naming the index, the field and the value when it cannot be made (the capital of a
@@ -62,6 +68,13 @@ class SecondaryIndex {
   void CheckPlacement(const std::string& key, RowId db_row) const;
   // The stored bytes of the indexed fields only (the part of the key before the primary key).
   size_t indexed_size() const { return indexed_size_; }
+  // A unique index: throws the key violation (engine_message.h) naming the table, the index, its
+  // fields and the value of `db_record` when an entry whose indexed part equals that of `key` belongs
+  // to a row `ignore` does not accept. Does nothing for an index that is not unique.
+  void CheckUnique(const std::string& key, const uint8_t* db_record,
+                   const std::function<bool(RowId)>& ignore) const;
+  // Throws that key violation for `db_record`.
+  [[noreturn]] void RefuseDuplicate(const uint8_t* db_record) const;
 
   // A new row of the table, with the key EntryKey gave for it.
   void Add(RowId db_row, const std::string& key);
@@ -89,12 +102,15 @@ class SecondaryIndex {
   std::vector<int> sizes_;
   std::vector<bool> alpha_;
   std::vector<std::string> field_names_;
+  std::vector<int> fields_;  // the table's field numbers (0-based) of the indexed fields
+  const FieldCodec* codec_ = nullptr;
   const CodePage* code_page_ = nullptr;
   std::string sort_order_;
   int table_key_size_ = 0;
   size_t indexed_size_ = 0;
   int key_size_ = 0;  // of an X record: everything but the block number
   bool case_insensitive_ = false;
+  bool unique_ = false;
   std::optional<SortOrderGuard> guard_;
 
   Header header_;
@@ -103,6 +119,7 @@ class SecondaryIndex {
   std::optional<Header> y_header_;
   BlockChain chain_{x_path_, &blocks_, &header_, &y_};
   std::vector<RowId> entry_of_;  // table row -> X row
+  std::vector<RowId> row_of_;    // X row -> table row
 };
 
 }  // namespace varnholt::paradox

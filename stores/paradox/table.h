@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -130,6 +131,11 @@ class Table {
   // Rewrites a record; a changed key moves it, in the table and in its indexes. A clash with
   // another key, or any refusal Insert makes, throws and changes nothing.
   virtual void Update(RowId row, const Record& record) = 0;
+
+  // Reads only: throws, as Update would, when rewriting the rows of `changes` (each with its new
+  // record) as one step would leave two rows under one entry of a unique secondary index, between
+  // themselves or with a row they leave alone.
+  virtual void CheckUniqueEntries(const std::vector<std::pair<RowId, const Record*>>& changes) = 0;
 
   // Writes every post since the last save: complete new files beside the old ones, flushed to the
   // disk, then put in their place by rename, the index files first and the .DB last. A failure throws,

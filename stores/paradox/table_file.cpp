@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <unordered_set>
 
 #include "stores/paradox/block.h"
 #include "stores/paradox/engine_message.h"
@@ -200,6 +201,7 @@ std::vector<std::string> TableFile::SecondaryKeys(const std::vector<uint8_t>& ra
   for (const auto& index : secondary_) {
     keys.push_back(index->EntryKey(raw.data()));
     index->CheckPlacement(keys.back(), self);
+    index->CheckUnique(keys.back(), raw.data(), [self](RowId owner) { return owner == self; });
   }
   return keys;
 }
@@ -443,6 +445,28 @@ RowId TableFile::Insert(const Record& record) {
   }
   indexes_.Add(row);
   return row;
+}
+
+void TableFile::CheckUniqueEntries(const std::vector<std::pair<RowId, const Record*>>& changes) {
+  if (std::none_of(secondary_.begin(), secondary_.end(), [](const auto& i) { return i->unique(); })) return;
+  std::unordered_set<RowId> selected;
+  std::vector<std::vector<uint8_t>> raws;
+  for (const auto& [row, record] : changes) {
+    CheckRow(row);
+    selected.insert(row);
+    const uint8_t* current = chain_.RecordBytes(row);
+    const std::vector<uint8_t> old(current, current + header_.record_size);
+    raws.push_back(EncodeRecord(*record, &old, decoded_.Find(row)));
+  }
+  for (const auto& index : secondary_) {
+    if (!index->unique()) continue;
+    std::unordered_set<std::string> taken;
+    for (const std::vector<uint8_t>& raw : raws) {
+      const std::string key = index->EntryKey(raw.data());
+      if (!taken.insert(key.substr(0, index->indexed_size())).second) index->RefuseDuplicate(raw.data());
+      index->CheckUnique(key, raw.data(), [&](RowId owner) { return selected.count(owner) != 0; });
+    }
+  }
 }
 
 void TableFile::Update(RowId row, const Record& record) {

@@ -48,6 +48,7 @@ class TableFile final : public Table {
 
   RowId Insert(const Record& record) override;
   void Update(RowId row, const Record& record) override;
+  void CheckUniqueEntries(const std::vector<std::pair<RowId, const Record*>>& changes) override;
   void Save() override;
   bool unsaved() const override { return unsaved_; }
   bool RefreshIfChanged() override;

@@ -87,6 +87,10 @@ std::vector<RecordChange> CheckedChanges(Table& table,
     CheckRequired(table, required, record);
     changes.push_back(RecordChange{row, old, &record});
   }
+  std::vector<std::pair<RowId, const Record*>> rewrites;
+  rewrites.reserve(changes.size());
+  for (const RecordChange& change : changes) rewrites.emplace_back(change.row, change.new_record);
+  table.CheckUniqueEntries(rewrites);
   const int key_fields = table.key_field_count();
   for (const RecordChange& change : changes) {
     if (!KeysEqual(*change.new_record, change.old_record, key_fields)) {

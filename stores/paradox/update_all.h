@@ -22,8 +22,9 @@ struct RecordChange {
 void CheckRequired(const Table& table, const std::vector<bool>& required, const Record& record);
 
 // The records of `updates` that differ from the table's, after every check a write needs: a
-// required field left null (see CheckRequired), and a key that another row holds or that two of
-// the records share ("Key violation." and the table on the next line). Reads only; throws before
+// required field left null (see CheckRequired), a key that another row holds or that two of
+// the records share ("Key violation." and the table on the next line), and the same for an entry
+// of a unique secondary index (Table::CheckUniqueEntries). Reads only; throws before
 // anything is written. The result points into `updates`.
 std::vector<RecordChange> CheckedChanges(Table& table,
                                          const std::vector<std::pair<RowId, Record>>& updates,

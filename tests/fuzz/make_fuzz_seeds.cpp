@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "stores/jet/jet_header.h"
+#include "stores/paradox/index_creator.h"
 #include "stores/paradox/table.h"
 #include "tools/sample_school/varnholt_schema.h"
 #include "tests/fuzz/paradox_table_fuzz.h"
@@ -129,13 +130,16 @@ varnholt::paradox::Value SampleValue(const varnholt::paradox::Field& field, int 
 
 // Creates the table in `scratch`, inserts `rows` records (every third field left null in odd rows)
 // and returns the family packed as the Paradox fuzz target reads it.
+// `index`: a secondary index the table gets before its rows (packed as the .XG0 and .YG0 parts).
 std::vector<uint8_t> ParadoxFamily(const fs::path& scratch, const std::string& name,
-                                   const varnholt::paradox::TableSchema& schema, int rows) {
+                                   const varnholt::paradox::TableSchema& schema, int rows,
+                                   const varnholt::paradox::IndexDefinition* index = nullptr) {
   using namespace varnholt::paradox;
   fs::remove_all(scratch / "px");
   fs::create_directories(scratch / "px");
   const fs::path db = scratch / "px" / (name + ".DB");
   Table::Create(db.string(), schema);
+  if (index != nullptr) CreateSecondaryIndex(db.string(), *index);
   {
     auto table = Table::Open(db.string(), true);
     for (int i = 0; i < rows; ++i) {
@@ -148,8 +152,9 @@ std::vector<uint8_t> ParadoxFamily(const fs::path& scratch, const std::string& n
     }
   }
   std::vector<uint8_t> packed;
-  const char* extensions[] = {".DB", ".PX", ".MB"};
-  for (size_t i = 0; i < std::size(extensions); ++i) {
+  std::vector<const char*> extensions = {".DB", ".PX", ".MB"};
+  if (index != nullptr) extensions.insert(extensions.end(), {".DB.saving", ".XG0", ".YG0"});
+  for (size_t i = 0; i < extensions.size(); ++i) {
     if (i > 0) packed.insert(packed.end(), varnholt::fuzz::kParadoxPartSeparator.begin(),
                              varnholt::fuzz::kParadoxPartSeparator.end());
     fs::path file = db;
@@ -173,6 +178,12 @@ void ParadoxSeeds(const fs::path& out, const fs::path& scratch) {
   const auto schemas = VarnholtSchemas();
   WriteSeed(folder, "many-rows", ParadoxFamily(scratch, "MANY", schemas.front().second, 40));
   WriteSeed(folder, "empty", ParadoxFamily(scratch, "EMPTY", schemas.front().second, 0));
+  // Maintained secondary indexes: surname and name with the name descending; a unique one.
+  const IndexDefinition descending{{"CH01_SURNAME", "CH01_NAME"}, false, "ByName", {"CH01_NAME"}};
+  WriteSeed(folder, "indexed-descending",
+            ParadoxFamily(scratch, "INDEXED", schemas.front().second, 40, &descending));
+  const IndexDefinition unique{{"CH01_NAME"}, false, "OneName", {}, true};
+  WriteSeed(folder, "indexed-unique", ParadoxFamily(scratch, "UNIQUE", schemas.front().second, 5, &unique));
 
   // Every field type the engine writes, keyed on two fields and unkeyed.
   TableSchema types;

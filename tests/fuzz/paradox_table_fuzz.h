@@ -1,6 +1,7 @@
 // The body of the Paradox table fuzz target, shared with the regression tests. The input is a
-// table family: the .DB bytes, then optionally the .PX, the .MB and a killed save's new .DB copy,
-// each part after the separator kParadoxPartSeparator (an empty part: no such file). The body
+// table family: the .DB bytes, then optionally the .PX, the .MB, a killed save's new .DB copy and a
+// maintained secondary index (.XG0 and .YG0), each part after the separator
+// kParadoxPartSeparator (an empty part: no such file). The body
 // writes the family to a scratch folder and goes through it as the target store does: the checker,
 // a read-only open that reads every record and looks one up, then a writable open (which repairs
 // what a killed writer left) that inserts a record, rewrites one and saves, and the checker again. Only
@@ -28,9 +29,9 @@
 namespace varnholt::fuzz {
 
 inline constexpr std::string_view kParadoxPartSeparator = "\n--VNH-PART--\n";
-inline constexpr const char* kParadoxPartExtensions[] = {".DB", ".PX", ".MB", ".DB.saving"};
+inline constexpr const char* kParadoxPartExtensions[] = {".DB", ".PX", ".MB", ".DB.saving", ".XG0", ".YG0"};
 
-// Splits an input into the (up to four) files of a family.
+// Splits an input into the (up to six) files of a family.
 inline std::vector<std::string_view> SplitParadoxParts(std::string_view input) {
   std::vector<std::string_view> parts;
   while (parts.size() + 1 < std::size(kParadoxPartExtensions)) {

@@ -3,9 +3,9 @@
 // saved with the table, and refused, with nothing written, where this engine cannot keep them.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 
@@ -13,12 +13,15 @@
 #include "stores/paradox/index_creator.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_file.h"
+#include "stores/paradox/update_all.h"
+#include "tests/support/pxinspect.h"
 #include "tests/support/table_checker.h"
 
 namespace varnholt::paradox {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Pxinspect;
 using testing::ScratchDir;
 
 std::vector<uint8_t> FileBytes(const std::string& path) {
@@ -36,26 +39,6 @@ std::map<std::string, std::vector<uint8_t>> FolderBytes(const std::string& dir) 
   std::map<std::string, std::vector<uint8_t>> out;
   for (const auto& e : fs::directory_iterator(dir)) out[e.path().filename().string()] = FileBytes(e.path());
   return out;
-}
-
-// Complaints pxinspect (written from the format notes alone) has about these files; "" when none.
-std::string Pxinspect(const std::vector<std::string>& files) {
-  const fs::path tool = fs::path(VARNHOLT_SHARED_DIR) / "tools" / "pxinspect.py";
-  std::string command = "python3 '" + tool.string() + "' --rows 0";
-  for (const auto& f : files) command += " '" + f + "'";
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return "cannot run pxinspect";
-  std::string complaints;
-  char line[4096];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    const std::string text(line);
-    for (const char* marker : {"ERROR", "MISMATCH", "(differs)", "DIFFERENCES", "!!", " expected ",
-                               "key differs", "!= sum"}) {
-      if (text.find(marker) != std::string::npos) complaints += text;
-    }
-  }
-  if (::pclose(pipe) != 0) complaints += "pxinspect failed";
-  return complaints;
 }
 
 struct Family {
@@ -235,14 +218,16 @@ TEST_F(SecondaryIndexTest, CaseInsensitiveIndexStoresCapitalsAndRefusesUnknownOn
 }
 
 TEST_F(SecondaryIndexTest, IndexesThisEngineCannotKeepStopEveryWriteAndNothingIsWritten) {
-  // Descending and unique flags, an X file that lost an entry, a missing Y file.
+  // A flag not known, a descending flag without descending fields, an X file that lost an entry, a
+  // missing Y file.
   struct Damage {
     const char* what;
     size_t offset;
     uint8_t value;
   };
   const Family& c = IndexedFamilies()[1];
-  for (const Damage& d : {Damage{"descending flag", 0x55, 0x11}, Damage{"unique flag", 0x55, 0x20},
+  for (const Damage& d : {Damage{"descending flag without a descending field", 0x55, 0x11},
+                          Damage{"unknown flag", 0x55, 0x40},
                           Damage{"an entry missing", 0x804, 10}, Damage{"missing Y", 0, 0}}) {
     SCOPED_TRACE(d.what);
     ScratchDir dir;
@@ -369,6 +354,140 @@ TEST(SecondaryIndexCreateTest, NewIndexesOfAnEmptyTableAreKeptAsRowsArrive) {
   Table::Create(empty, testing::SmallSchema());
   EXPECT_THROW(CreateSecondaryIndex(empty, IndexDefinition{{"Name", "Count"}, false, ""}), EngineError);
   EXPECT_THROW(CreateSecondaryIndex(empty, IndexDefinition{{"Nope"}, false, ""}), EngineError);
+}
+
+// The folder's bytes are as they were, and the table holds no posts.
+void ExpectRefusedUnwritten(Table* table, const std::string& dir,
+                            const std::map<std::string, std::vector<uint8_t>>& before) {
+  EXPECT_FALSE(table->unsaved());
+  table->Save();
+  EXPECT_EQ(FolderBytes(dir), before);
+}
+
+TEST(SecondaryIndexOptionsTest, DescendingFieldsSortTheOtherWayThroughInsertsUpdatesAndMovedKeys) {
+  ScratchDir dir;
+  const std::string path = dir.File("PEOPLE.DB");
+  Table::Create(path, testing::SmallSchema());  // Code (key), Name, Amount, Born, Count
+  // Count descending, then Name ascending, ties by the code; and a single field descending.
+  CreateSecondaryIndex(path, IndexDefinition{{"Count", "Name"}, false, "CountDown", {"Count"}});
+  CreateSecondaryIndex(path, IndexDefinition{{"Name"}, true, "NameDown", {"Name"}});
+  const std::vector<uint8_t> x = FileBytes(dir.File("PEOPLE.XG0"));
+  EXPECT_EQ(x[0x55], 0x10);
+  EXPECT_EQ(FileBytes(dir.File("PEOPLE.XG1"))[0x55], 0x11);
+  {
+    auto table = Table::Open(path, true);
+    static const char* const kNames[] = {"smith", "Smith", "de Wet", "O'Neill", "Nkosi", ""};
+    for (int i = 0; i < 700; ++i) {
+      const int n = (i * 113) % 700;
+      Record r = testing::SmallRecord("C" + std::to_string(10000 + n), kNames[n % 6], n);
+      r[4] = n % 3 == 0 ? Value(Null{}) : Value(int64_t{(n % 40) - 20});  // negatives, blanks, ties
+      table->Insert(r);
+    }
+    table->Save();
+    // Indexed values changed, and keys changed so that rows move in the .DB and in every index.
+    const std::vector<RowId> rows = table->Rows();
+    for (size_t k = 0; k < rows.size(); k += 7) {
+      Record r = table->Get(rows[k]);
+      r[4] = int64_t{static_cast<int64_t>(k % 50)};
+      r[1] = std::string(kNames[k % 5]);
+      if (k % 2 == 0) r[0] = "D" + std::to_string(20000 - k);
+      table->Update(rows[k], r);
+    }
+    table->Save();
+  }
+  const CheckResult check = CheckTable(path);
+  EXPECT_TRUE(check.ok()) << check.Summary();
+  EXPECT_EQ(check.records, 700u);
+  EXPECT_EQ(Pxinspect({path, dir.File("PEOPLE.PX"), dir.File("PEOPLE.XG0"), dir.File("PEOPLE.YG0"),
+                       dir.File("PEOPLE.XG1"), dir.File("PEOPLE.YG1")}),
+            "");
+  if (testing::HavePxlib()) {
+    std::string error;
+    EXPECT_EQ(testing::ReadWithPxlib(path, &error).size(), 700u);
+    EXPECT_EQ(error, "");
+  }
+  auto again = Table::Open(path, true);
+  EXPECT_EQ(dynamic_cast<TableFile*>(again.get())->index_refusal(), "");
+  // A descending mark whose flag is missing is not a layout we know: every write is refused.
+  again.reset();
+  PatchFile(dir.File("PEOPLE.XG0"), 0x55, 0x00);
+  const auto before = FolderBytes(dir.path());
+  auto refused = Table::Open(path, true);
+  EXPECT_NE(dynamic_cast<TableFile*>(refused.get())->index_refusal().find("descending"), std::string::npos);
+  EXPECT_THROW(refused->Insert(testing::SmallRecord("Z1", "n")), EngineError);
+  ExpectRefusedUnwritten(refused.get(), dir.path(), before);
+}
+
+TEST(SecondaryIndexOptionsTest, AUniqueIndexRefusesASecondRowUnderOneEntryBeforeAnythingIsWritten) {
+  ScratchDir dir;
+  const std::string path = dir.File("PEOPLE.DB");
+  Table::Create(path, testing::SmallSchema());
+  CreateSecondaryIndex(path, IndexDefinition{{"Name"}, true, "OneName", {}, true});
+  EXPECT_EQ(FileBytes(dir.File("PEOPLE.XG0"))[0x55], 0x21);
+  auto table = Table::Open(path, true);
+  for (const char* name : {"Smith", "Jones", "Brown", "Nkosi"}) {
+    table->Insert(testing::SmallRecord(std::string("K") + name, name));
+  }
+  table->Save();
+  const std::vector<RowId> rows = table->Rows();  // Brown, Jones, Nkosi, Smith by code
+  const auto before = FolderBytes(dir.path());
+  auto expect_violation = [&](const std::function<void()>& post, const std::string& value) {
+    try {
+      post();
+      ADD_FAILURE() << "written";
+    } catch (const EngineError& e) {
+      const std::string what = e.what();
+      for (const std::string& part : {std::string("Key violation."), path, dir.File("PEOPLE.XG0"),
+                                      std::string("Fields: Name"), "'" + value + "'"}) {
+        EXPECT_NE(what.find(part), std::string::npos) << part << " in " << what;
+      }
+    }
+  };
+  // Capitals decide in a case-insensitive index: "SMITH" is Smith's entry.
+  expect_violation([&] { table->Insert(testing::SmallRecord("K9", "SMITH")); }, "SMITH");
+  Record jones = table->Get(rows[1]);
+  jones[1] = std::string("smith");
+  expect_violation([&] { table->Update(rows[1], jones); }, "smith");
+  ExpectRefusedUnwritten(table.get(), dir.path(), before);
+  // Several rows as one step: two of them given one name, or one given a name a row outside the
+  // step holds, are refused before the first write.
+  Record brown = table->Get(rows[0]);
+  Record nkosi = table->Get(rows[2]);
+  brown[1] = std::string("Adams");
+  nkosi[1] = std::string("ADAMS");
+  const std::vector<std::pair<RowId, Record>> clash = {{rows[0], brown}, {rows[2], nkosi}};
+  expect_violation([&] { CheckedChanges(*table, clash, {}); }, "ADAMS");
+  nkosi[1] = std::string("jones");
+  const std::vector<std::pair<RowId, Record>> taken = {{rows[0], brown}, {rows[2], nkosi}};
+  expect_violation([&] { CheckedChanges(*table, taken, {}); }, "jones");
+  ExpectRefusedUnwritten(table.get(), dir.path(), before);
+  // The row's own entry is no clash; a name freed in the same step may be taken.
+  Record smith = table->Get(rows[3]);
+  smith[2] = 12.5;
+  table->Update(rows[3], smith);
+  jones[1] = std::string("Jonas");
+  nkosi[1] = std::string("JONES");
+  const std::vector<std::pair<RowId, Record>> freed = {{rows[1], jones}, {rows[2], nkosi}};
+  WriteChanges(*table, CheckedChanges(*table, freed, {}));
+  table->Save();
+  table.reset();
+  const CheckResult check = CheckTable(path);
+  EXPECT_TRUE(check.ok()) << check.Summary();
+  EXPECT_EQ(Pxinspect({path, dir.File("PEOPLE.XG0"), dir.File("PEOPLE.YG0")}), "");
+  // A unique index whose file holds two rows under one entry is not trusted.
+  ScratchDir other;
+  const std::string twice = other.File("TWICE.DB");
+  Table::Create(twice, testing::SmallSchema());
+  CreateSecondaryIndex(twice, IndexDefinition{{"Name"}, false, "Names"});
+  {
+    auto t = Table::Open(twice, true);
+    t->Insert(testing::SmallRecord("A", "Same"));
+    t->Insert(testing::SmallRecord("B", "Same"));
+    t->Save();
+  }
+  PatchFile(other.File("TWICE.XG0"), 0x55, 0x20);
+  EXPECT_NE(dynamic_cast<TableFile*>(Table::Open(twice, true).get())->index_refusal().find("unique"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string_view>
+#include <utility>
 
 #include "stores/paradox/block.h"
 #include "stores/paradox/field_codec.h"
@@ -66,6 +68,20 @@ class Blocks {
   size_t on_disk_ = 0;
 };
 
+// Byte order of stored keys, with the bytes of each descending field compared the other way.
+bool KeyLess(std::string_view a, std::string_view b,
+             const std::vector<std::pair<size_t, size_t>>& descending) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    if (a[i] == b[i]) continue;
+    bool down = false;
+    for (const auto& [offset, size] : descending) down = down || (i >= offset && i < offset + size);
+    const bool less = static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
+    return down ? !less : less;
+  }
+  return a.size() < b.size();
+}
+
 class Checker {
  public:
   explicit Checker(const std::string& db_path) : db_path_(db_path) {}
@@ -106,6 +122,8 @@ class Checker {
   std::vector<uint16_t> chain_;
   std::vector<bool> in_chain_;
   std::vector<std::string> keys_;
+  // An X file's fields sorting descending (bit 15 of their field number): stored offset and size.
+  std::vector<std::pair<size_t, size_t>> descending_;
   Header ph_;
   std::unique_ptr<Blocks> pblocks_;
   uint32_t entries_ = 0;
@@ -167,6 +185,15 @@ bool Checker::ReadData() {
   }
   blocks_ = std::make_unique<Blocks>(std::move(db), h_);
   for (int i = 0; i < h_.key_field_count; ++i) key_size_ += StoredSize(h_.fields[i]);
+  if (secondary_) {
+    const size_t numbers_at = 0x58 + GetU16(h_.raw.data() + kHeaderFieldNumbersOffset);
+    size_t offset = 0;
+    for (size_t i = 0; i < h_.fields.size() && numbers_at + 2 * i + 2 <= h_.raw.size(); ++i) {
+      const size_t size = static_cast<size_t>(StoredSize(h_.fields[i]));
+      if ((GetU16(h_.raw.data() + numbers_at + 2 * i) & 0x8000) != 0) descending_.emplace_back(offset, size);
+      offset += size;
+    }
+  }
   if (GetU16(h_.raw.data() + kHeaderMaxBlocks) != h_.file_blocks) Problem("DB: maxBlocks != fileBlocks");
   if (!blocks_->Present(h_.file_blocks) && h_.file_blocks > 0) Problem("DB: file shorter than fileBlocks");
   return true;
@@ -237,7 +264,7 @@ void Checker::CheckFreeList() {
 void Checker::CheckKeysAndAutoIncrement() {
   if (h_.key_field_count > 0) {
     for (size_t i = 1; i < keys_.size(); ++i) {
-      if (keys_[i - 1] >= keys_[i]) {
+      if (!KeyLess(keys_[i - 1], keys_[i], descending_)) {
         Problem("DB: keys out of order at record " + std::to_string(i));
         break;
       }
@@ -439,7 +466,25 @@ void Checker::CheckSecondaryIndex(const std::string& x_path, const std::string& 
     entry.append(reinterpret_cast<const char*>(hint), 2);
     expected.push_back(entry);
   }
-  std::sort(expected.begin(), expected.end());
+  std::vector<std::pair<size_t, size_t>> descending;
+  size_t indexed_size = 0;
+  for (int i = 0; i < indexed; ++i) {
+    const size_t size = static_cast<size_t>(StoredSize(xh.fields[i]));
+    if ((GetU16(xh.raw.data() + numbers_at + 2 * i) & 0x8000) != 0) descending.emplace_back(indexed_size, size);
+    indexed_size += size;
+  }
+  std::sort(expected.begin(), expected.end(), [&](const std::string& a, const std::string& b) {
+    return KeyLess(std::string_view(a).substr(0, a.size() - 2), std::string_view(b).substr(0, b.size() - 2),
+                   descending);
+  });
+  if ((flags & 0x20) != 0) {
+    for (size_t i = 1; i < expected.size(); ++i) {
+      if (expected[i - 1].compare(0, indexed_size, expected[i], 0, indexed_size) == 0) {
+        Problem(name + "two rows share an entry of a unique index");
+        break;
+      }
+    }
+  }
   const std::vector<std::string>& stored = x.records();
   if (stored.size() != expected.size()) {
     Problem(name + std::to_string(stored.size()) + " entries for " + std::to_string(expected.size()) + " rows");

@@ -29,7 +29,10 @@ constexpr char kUsage[] =
     "\"OLD\", status \"Z\"), for trying the Update. An existing varnholt/ is replaced.\n"
     "With --realistic-target the tables also carry what the accounting product's own tables\n"
     "usually do: validity checks (.VAL: defaults, required fields, a minimum, a lookup of\n"
-    "CLASSMAS.DB's codes in DL00CODE.DB) and a password on CH01MAST.DB, printed on a last line.\n"
+    "CLASSMAS.DB's codes in DL00CODE.DB), secondary indexes kept current (CH01MAST.XG0 by\n"
+    "surname and name without regard to case, DL01MAST.X02 by description) and a password on\n"
+    "CH01MAST.DB, printed on a last line. Its names are then spelled in ASCII letters (Zoe\n"
+    "Muller): the capitals of other letters, which that first index needs, are not known.\n"
     "\n";
 
 bool ParseCount(const std::string& text, long long max, long long& out) {
@@ -98,13 +101,14 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(out_dir);
     const std::string path =
         (std::filesystem::path(out_dir) / varnholt::sample::kSourceFileName).string();
+    options.ascii_names = realistic;
     const varnholt::sample::School school = varnholt::sample::GenerateSchool(options);
     varnholt::sample::WriteSourceDatabase(path, school);
     std::cout << path << "\n";
     const std::filesystem::path target = std::filesystem::path(out_dir) / varnholt::sample::kTargetFolderName;
     std::filesystem::remove_all(target);
     std::filesystem::create_directories(target);
-    varnholt::sample::WriteTargetTables(target.string(), school, holds);
+    varnholt::sample::WriteTargetTables(target.string(), school, holds, realistic);
     std::cout << target.string() << "\n";
     if (realistic) {
       varnholt::sample::MakeTargetRealistic(target.string());

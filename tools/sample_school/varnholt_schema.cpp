@@ -55,7 +55,7 @@ void CreateVarnholtTables(const std::string& dir) {
 
 void AddVarnholtIndexes(const std::string& dir) {
   CreateSecondaryIndex(Utf8FromPath(PathFromUtf8(dir) / "CH01MAST.DB"),
-                       IndexDefinition{{"CH01_SURNAME", "CH01_NAME"}, false, "BySurname"});
+                       IndexDefinition{{"CH01_SURNAME", "CH01_NAME"}, true, "BySurname"});
   CreateSecondaryIndex(Utf8FromPath(PathFromUtf8(dir) / "DL01MAST.DB"),
                        IndexDefinition{{"DL01_DESCRIPTION"}, false, ""});
 }

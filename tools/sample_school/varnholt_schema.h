@@ -18,8 +18,8 @@ std::vector<std::pair<std::string, TableSchema>> VarnholtSchemas();
 // them exists already or cannot be written.
 void CreateVarnholtTables(const std::string& dir);
 // Gives the new, empty tables in `dir` secondary indexes that their engine keeps current, as a
-// school's real tables may have: CH01MAST by surname and name (a named composite index), DL01MAST
-// by description.
+// school's real tables may have: CH01MAST by surname and name without regard to case (a named
+// composite index, CH01MAST.XG0), DL01MAST by description (DL01MAST.X02).
 void AddVarnholtIndexes(const std::string& dir);
 
 }  // namespace varnholt::paradox

@@ -1,0 +1,27 @@
+#include "tests/support/pxinspect.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace varnholt::paradox::testing {
+
+std::string Pxinspect(const std::vector<std::string>& files) {
+  const std::filesystem::path tool = std::filesystem::path(VARNHOLT_SHARED_DIR) / "tools" / "pxinspect.py";
+  std::string command = "python3 '" + tool.string() + "' --rows 0";
+  for (const auto& f : files) command += " '" + f + "'";
+  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return "cannot run pxinspect";
+  std::string complaints;
+  char line[4096];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    const std::string text(line);
+    for (const char* marker : {"ERROR", "MISMATCH", "(differs)", "DIFFERENCES", "!!", " expected ",
+                               "key differs", "!= sum"}) {
+      if (text.find(marker) != std::string::npos) complaints += text;
+    }
+  }
+  if (::pclose(pipe) != 0) complaints += "pxinspect failed";
+  return complaints;
+}
+
+}  // namespace varnholt::paradox::testing
