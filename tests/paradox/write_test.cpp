@@ -617,7 +617,7 @@ TEST_F(GenuineCopyTest, SecondaryIndexesWeCannotKeepAreNamedAndNothingIsWritten)
                        dir_.path());
   const std::string path = dir_.File("CUSTOMER.DB");
   {
-    // A descending index, which this engine does not keep.
+    // A descending flag on an index none of whose fields is marked descending: a layout not known.
     std::fstream x(dir_.File("CUSTOMER.X06"), std::ios::in | std::ios::out | std::ios::binary);
     x.seekp(0x55);
     x.put(static_cast<char>(0x11));
