@@ -15,6 +15,7 @@
 
 #include "stores/jet/jet_header.h"
 #include "stores/paradox/table.h"
+#include "tools/sample_school/protect_table.h"
 #include "tools/sample_school/varnholt_schema.h"
 #include "tests/fuzz/paradox_table_fuzz.h"
 #include "tools/jetwriter/jet_writer.h"
@@ -127,10 +128,12 @@ varnholt::paradox::Value SampleValue(const varnholt::paradox::Field& field, int 
   }
 }
 
-// Creates the table in `scratch`, inserts `rows` records (every third field left null in odd rows)
-// and returns the family packed as the Paradox fuzz target reads it.
+// Creates the table in `scratch`, inserts `rows` records (every third field left null in odd rows),
+// protects it with `password` unless that is empty, and returns the family packed as the Paradox
+// fuzz target reads it.
 std::vector<uint8_t> ParadoxFamily(const fs::path& scratch, const std::string& name,
-                                   const varnholt::paradox::TableSchema& schema, int rows) {
+                                   const varnholt::paradox::TableSchema& schema, int rows,
+                                   const std::string& password = {}) {
   using namespace varnholt::paradox;
   fs::remove_all(scratch / "px");
   fs::create_directories(scratch / "px");
@@ -146,7 +149,9 @@ std::vector<uint8_t> ParadoxFamily(const fs::path& scratch, const std::string& n
       }
       table->Insert(record);
     }
+    table->Save();
   }
+  if (!password.empty()) varnholt::ProtectTable(db.string(), password);
   std::vector<uint8_t> packed;
   const char* extensions[] = {".DB", ".PX", ".MB"};
   for (size_t i = 0; i < std::size(extensions); ++i) {
@@ -173,6 +178,12 @@ void ParadoxSeeds(const fs::path& out, const fs::path& scratch) {
   const auto schemas = VarnholtSchemas();
   WriteSeed(folder, "many-rows", ParadoxFamily(scratch, "MANY", schemas.front().second, 40));
   WriteSeed(folder, "empty", ParadoxFamily(scratch, "EMPTY", schemas.front().second, 0));
+  // Password-protected, as the accounting product's owners may leave a table: the target opens it
+  // with the seeds' password, so mutations reach the scrambled blocks.
+  WriteSeed(folder, "protected-3-rows",
+            ParadoxFamily(scratch, "LOCKED", schemas.front().second, 3, varnholt::fuzz::kParadoxFuzzPassword));
+  WriteSeed(folder, "protected-many-rows",
+            ParadoxFamily(scratch, "LOCKEDM", schemas.front().second, 40, varnholt::fuzz::kParadoxFuzzPassword));
 
   // Every field type the engine writes, keyed on two fields and unkeyed.
   TableSchema types;
