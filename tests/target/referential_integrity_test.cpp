@@ -9,9 +9,12 @@
 
 #include "stores/paradox/integrity_links.h"
 #include "stores/paradox/validity_checks.h"
+#include "stores/password_prompt.h"
 #include "stores/target_session.h"
+#include "tests/support/pxlib_reader.h"
 #include "tests/support/table_checker.h"
 #include "tests/target/target_test_tables.h"
+#include "tools/sample_school/protect_table.h"
 
 namespace varnholt {
 namespace {
@@ -62,6 +65,10 @@ class ReferentialIntegrityTest : public ::testing::Test {
     for (const std::string& name : names) {
       const paradox::CheckResult result = paradox::CheckTable(dir_.path() + "/" + name);
       EXPECT_TRUE(result.ok()) << name << "\n" << result.Summary();
+      if (!paradox::testing::HavePxlib()) continue;
+      std::string error;
+      EXPECT_EQ(paradox::testing::ReadWithPxlib(dir_.path() + "/" + name, &error).size(), result.records) << name;
+      EXPECT_EQ(error, "") << name;
     }
   }
   testing::TempDir dir_;
@@ -213,6 +220,43 @@ TEST_F(ReferentialIntegrityTest, AMissingMasterFileIsNamedAndNothingIsWritten) {
             "Master table missing.\nTable: " + c.table().path() + "\nFile: " + testing::InFolder(dir_.path(), "A.db"));
   session.SaveAll();
   EXPECT_EQ(testing::Snapshot(dir_.path()), before);
+}
+
+// Answers the session's password dialog with one password, and counts the questions.
+class OnePassword : public PasswordPrompt {
+ public:
+  std::optional<std::string> AskTablePassword(const std::string& table_name) override {
+    asked.push_back(table_name);
+    return answer;
+  }
+  std::optional<std::string> answer;
+  std::vector<std::string> asked;
+};
+
+TEST_F(ReferentialIntegrityTest, AProtectedMasterIsReadWithThePasswordTheOperatorGives) {
+  CopyAbc();
+  ProtectTable(dir_.path() + "/A.db", "Kestrel7");
+  const auto before = testing::Snapshot(dir_.path());
+  {
+    TargetSession session;  // nobody to ask: the master cannot be read, so nothing is written
+    SharedTable& c = session.OpenTable(dir_.path(), "C.DB");
+    EXPECT_NE(Message([&] { c.Insert(Record{int64_t{4}, int64_t{1}, int64_t{4}}); }).find("Password required"),
+              std::string::npos);
+    session.SaveAll();
+  }
+  EXPECT_EQ(testing::Snapshot(dir_.path()), before);
+  TargetSession session;
+  OnePassword prompt;
+  prompt.answer = "Kestrel7";
+  session.set_password_prompt(&prompt);
+  SharedTable& c = session.OpenTable(dir_.path(), "C.DB");
+  EXPECT_NE(Message([&] { c.Insert(Record{int64_t{4}, int64_t{9}, int64_t{4}}); }).find("Master record missing."),
+            std::string::npos);
+  c.Insert(Record{int64_t{4}, int64_t{2}, int64_t{4}});
+  session.SaveAll();
+  EXPECT_EQ(prompt.asked, std::vector<std::string>{"A.db"});
+  EXPECT_EQ(c.table().RecordCount(), 4u);
+  ExpectFamiliesSound({"A.db", "C.DB"});
 }
 
 TEST_F(ReferentialIntegrityTest, LinksThatCannotBeReadKeepTheTableRefused) {
