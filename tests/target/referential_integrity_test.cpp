@@ -222,6 +222,18 @@ TEST_F(ReferentialIntegrityTest, AMissingMasterFileIsNamedAndNothingIsWritten) {
   EXPECT_EQ(testing::Snapshot(dir_.path()), before);
 }
 
+TEST_F(ReferentialIntegrityTest, AMissingDetailFileIsNamedAndNothingIsWritten) {
+  Copy({"B.db", "B.PX", "B.VAL"});
+  const auto before = testing::Snapshot(dir_.path());
+  TargetSession session;
+  SharedTable& b = session.OpenTable(dir_.path(), "B.db");
+  const paradox::RowId row = b.table().Rows().at(0);
+  EXPECT_EQ(Message([&] { b.UpdateAll({{row, Record{int64_t{40}}}}); }),
+            "Detail table missing.\nTable: " + b.table().path() + "\nFile: " + testing::InFolder(dir_.path(), "C.DB"));
+  session.SaveAll();
+  EXPECT_EQ(testing::Snapshot(dir_.path()), before);
+}
+
 // Answers the session's password dialog with one password, and counts the questions.
 class OnePassword : public PasswordPrompt {
  public:
