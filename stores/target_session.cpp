@@ -9,6 +9,7 @@
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/table_crypt.h"
 #include "stores/paradox/update_all.h"
+#include "stores/referential_checks.h"
 #include "stores/target_table.h"
 
 namespace varnholt {
@@ -21,7 +22,7 @@ namespace fs = std::filesystem;
 constexpr char kLookupFailed[] = "Field value out of lookup table range.";
 constexpr char kReferentialIntegrity[] =
     ": cannot write: the table takes part in referential integrity (its .VAL links it to other "
-    "tables), which this engine does not enforce";
+    "tables) and this engine cannot read those links";
 // Added to a table name written without an extension.
 constexpr char kDefaultExtension[] = ".db";
 
@@ -66,8 +67,8 @@ void SharedTable::CheckRequired(const paradox::Record& record) const {
   paradox::CheckRequired(*table_, required_, record);
 }
 
-void SharedTable::CheckValid(const paradox::Record& record) {
-  if (checks_.referential_integrity()) {
+void SharedTable::CheckValid(const paradox::Record& record, const paradox::Record* old_record) {
+  if (checks_.referential_integrity() && !checks_.links()) {
     throw paradox::EngineError(table_->path() + kReferentialIntegrity);
   }
   CheckRequired(record);
@@ -77,11 +78,26 @@ void SharedTable::CheckValid(const paradox::Record& record) {
     if (fields[i].lookup_table.empty() || std::holds_alternative<paradox::Null>(record[i])) continue;
     const auto* text = std::get_if<std::string>(&record[i]);
     if (text != nullptr && text->empty()) continue;
-    SharedTable& lookup = lookups_(fields[i].lookup_table);
-    lookup.Refresh();
-    if (lookup.table().FindEqual(0, record[i]).empty()) {
+    SharedTable* lookup = lookups_(fields[i].lookup_table);
+    if (lookup == nullptr) {
+      throw paradox::TableMissingError(
+          Utf8FromPath(PathFromUtf8(table_->path()).parent_path() / PathFromUtf8(fields[i].lookup_table)));
+    }
+    lookup->Refresh();
+    if (lookup->table().FindEqual(0, record[i]).empty()) {
       throw paradox::ValidityError(kLookupFailed, table_->fields()[i].name, record[i], table_->path());
     }
+  }
+  if (checks_.links()) {
+    // The linked tables are opened through the session (password, product-in-use care) and read.
+    const LinkedTable open = [this](const std::string& name) -> paradox::Table* {
+      SharedTable* linked = lookups_(name);
+      if (linked == nullptr) return nullptr;
+      linked->Refresh();
+      return &linked->table();
+    };
+    if (old_record != nullptr) CheckNoDetailRecords(*table_, *checks_.links(), record, *old_record, open);
+    CheckMasterRecords(*table_, *checks_.links(), record, old_record, open);
   }
 }
 
@@ -155,7 +171,7 @@ void SharedTable::UpdateAll(
   const std::vector<paradox::RecordChange> changes =
       paradox::CheckedChanges(*table_, updates, required_);
   if (changes.empty()) return;
-  for (const paradox::RecordChange& change : changes) CheckValid(*change.new_record);
+  for (const paradox::RecordChange& change : changes) CheckValid(*change.new_record, &change.old_record);
   HoldForCommand();
   try {
     paradox::WriteChanges(*table_, changes);
@@ -231,7 +247,14 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
     if (!open_elsewhere.empty()) ThrowFolderInUse(FolderOf(path), open_elsewhere);
     paradox::ValidityChecks checks = paradox::ValidityChecks::Read(path, table->fields(), table->code_page());
     const std::string folder = Utf8FromPath(PathFromUtf8(path).parent_path());
-    auto lookups = [this, folder](const std::string& name) -> SharedTable& { return OpenTable(folder, name); };
+    auto lookups = [this, folder](const std::string& name) -> SharedTable* {
+      try {
+        ResolvePath(folder, name);
+      } catch (const paradox::EngineError&) {
+        return nullptr;
+      }
+      return &OpenTable(folder, name);
+    };
     shared = std::make_unique<SharedTable>(std::move(table), Utf8FromPath(PathFromUtf8(path).filename()),
                                            std::move(checks), lookups, &command_, &held_files_, &opened_tables_);
   } catch (...) {

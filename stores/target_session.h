@@ -35,8 +35,9 @@ std::string EachLineOnce(const std::string& text);
 // know when a cached view of it is stale.
 class SharedTable {
  public:
-  // The table a lookup check names (a file name in the table's folder), opened by the session.
-  using LookupTables = std::function<SharedTable&(const std::string& file_name)>;
+  // The table a lookup check or a link of referential integrity names (a file name in the table's
+  // folder), opened by the session; nullptr when there is no such file.
+  using LookupTables = std::function<SharedTable*(const std::string& file_name)>;
 
   // `checks` are the table's validity checks, `lookups` where their lookup tables come from;
   // `command` is the session's command count (0 outside commands), which Refresh reads; `held`
@@ -60,10 +61,12 @@ class SharedTable {
   // Every validity check of the table on a record about to be posted: required fields (as
   // CheckRequired), minimum and maximum (paradox::ValidityChecks::CheckRange), and lookups: a
   // value missing from the first field of its lookup table throws EngineError "Field value out of
-  // lookup table range." with the field, the value and the table. A table that takes part in
-  // referential integrity is refused whole (EngineError naming it): those links are not enforced
-  // here, and a row the product would refuse must not be written. Writes nothing.
-  void CheckValid(const paradox::Record& record);
+  // lookup table range." with the field, the value and the table; and referential integrity
+  // (referential_checks.h): for an update (`old_record` the record as it stands) a changed master key
+  // that dependants hold, and for any post a foreign key with no master record. A table whose .VAL
+  // declares links that could not be read is refused whole (EngineError naming it), as a row the
+  // product would refuse must not be written. Writes nothing.
+  void CheckValid(const paradox::Record& record, const paradox::Record* old_record = nullptr);
 
   // Reads the files again if another program changed them. Inside a command it looks once: the
   // files are locked against our other processes, and a program that ignores the lock is caught

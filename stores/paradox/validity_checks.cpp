@@ -8,6 +8,7 @@
 #include "base/utf8_path.h"
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/field_conversion.h"
+#include "stores/paradox/integrity_links.h"
 
 namespace varnholt::paradox {
 
@@ -20,6 +21,7 @@ constexpr size_t kValChangeCount = 0x00;   // u8 the .DB's structure change coun
 constexpr size_t kValVersion = 0x01;       // u8 file version; 1 marks the older layout
 constexpr size_t kValEntryCount = 0x02;    // u8 field entries that follow
 constexpr uint8_t kValOldLayout = 1;
+constexpr size_t kValFooter = 0x09;                 // u32 offset of the footer
 constexpr size_t kValReferentialIntegrity = 0x0D;  // u32 offset of that section, 0 = none
 constexpr size_t kValFirstEntry = 0x35;
 // Entry: +0 field index, +1 picture length (its NUL included), +2 required, +3 lookup flags, then
@@ -74,9 +76,10 @@ fs::path FindValFile(const fs::path& db_path) {
   return {};
 }
 
-// The entries of a current .VAL; nullopt when any part of them is out of place.
+// The entries of a current .VAL; nullopt when any part of them is out of place. `end` is set to
+// where they end.
 std::optional<std::vector<FieldChecks>> ParseEntries(const std::vector<uint8_t>& bytes,
-                                                     const FieldCodec& codec) {
+                                                     const FieldCodec& codec, size_t& end) {
   const size_t field_count = codec.fields().size();
   std::vector<FieldChecks> checks(field_count);
   std::vector<bool> seen(field_count, false);
@@ -128,6 +131,7 @@ std::optional<std::vector<FieldChecks>> ParseEntries(const std::vector<uint8_t>&
     }
     at = next;
   }
+  end = at;
   return checks;
 }
 
@@ -148,10 +152,16 @@ ValidityChecks ValidityChecks::Read(const std::string& db_path, const std::vecto
   try {
     auto page = std::make_shared<const CodePage>(code_page);
     auto codec = std::make_shared<const FieldCodec>(fields, *page, db_path);
-    std::optional<std::vector<FieldChecks>> parsed = ParseEntries(bytes, *codec);
+    size_t entries_end = 0;
+    std::optional<std::vector<FieldChecks>> parsed = ParseEntries(bytes, *codec, entries_end);
     if (!parsed) return checks;
     checks.fields_ = std::move(*parsed);
-    checks.referential_integrity_ = U32(bytes, kValReferentialIntegrity) != 0;
+    const size_t links_at = U32(bytes, kValReferentialIntegrity);
+    checks.referential_integrity_ = links_at != 0;
+    // The links follow the field entries and end where the footer begins.
+    if (links_at == entries_end) {
+      checks.links_ = ParseIntegrityLinks(bytes, links_at, U32(bytes, kValFooter), static_cast<int>(fields.size()));
+    }
     checks.code_page_ = std::move(page);
     checks.codec_ = std::move(codec);
   } catch (const std::exception&) {

@@ -1,7 +1,9 @@
 // The validity checks a table's own engine keeps beside it in the .VAL file, and applies on every
-// post: default values of a new record, required fields, minimum and maximum, and a lookup table
-// whose first field must hold the value. Pictures are read but not applied: the engine keeps them
-// for the product's own editing forms and does not check them when a record is posted.
+// post: default values of a new record, required fields, minimum and maximum, a lookup table
+// whose first field must hold the value, and the links of referential integrity (integrity_links.h;
+// enforced by the target session, which opens the linked tables). Pictures are read but not
+// applied: the engine keeps them for the product's own editing forms and does not check them when
+// a record is posted.
 //
 // An .VAL written for another structure of the table (its change counter differs from the .DB's),
 // of the older layout, or damaged anywhere is ignored as a whole, as the engine does: the table
@@ -17,6 +19,7 @@
 
 #include "base/code_page.h"
 #include "stores/paradox/field_codec.h"
+#include "stores/paradox/integrity_links.h"
 #include "stores/paradox/table.h"
 
 namespace varnholt::paradox {
@@ -43,6 +46,9 @@ class ValidityChecks {
 
   // True when the table takes part in referential integrity (as master or as dependant).
   bool referential_integrity() const { return referential_integrity_; }
+  // Its links when the .VAL's section of them was read whole; nullopt when there is none or it
+  // could not be read (a table that takes part but whose links are unknown must not be written).
+  const std::optional<IntegrityLinks>& links() const { return links_; }
 
   // A new record: each field's default value, else null.
   Record NewRecord() const;
@@ -57,6 +63,7 @@ class ValidityChecks {
   std::string path_;
   std::vector<FieldChecks> fields_;
   bool referential_integrity_ = false;
+  std::optional<IntegrityLinks> links_;
   // Encodes a record's values for comparing them with the stored minimum and maximum.
   std::shared_ptr<const CodePage> code_page_;
   std::shared_ptr<const FieldCodec> codec_;

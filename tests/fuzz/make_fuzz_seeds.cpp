@@ -16,6 +16,7 @@
 #include "stores/jet/jet_header.h"
 #include "stores/paradox/index_creator.h"
 #include "stores/paradox/table.h"
+#include "tools/sample_school/protect_table.h"
 #include "tools/sample_school/varnholt_schema.h"
 #include "tests/fuzz/paradox_table_fuzz.h"
 #include "tools/jetwriter/jet_writer.h"
@@ -128,12 +129,14 @@ varnholt::paradox::Value SampleValue(const varnholt::paradox::Field& field, int 
   }
 }
 
-// Creates the table in `scratch`, inserts `rows` records (every third field left null in odd rows)
-// and returns the family packed as the Paradox fuzz target reads it.
-// `index`: a secondary index the table gets before its rows (packed as the .XG0 and .YG0 parts).
+// Creates the table in `scratch`, inserts `rows` records (every third field left null in odd rows),
+// protects it with `password` unless that is empty, and returns the family packed as the Paradox
+// fuzz target reads it. `index`: a secondary index the table gets before its rows (packed as the
+// .XG0 and .YG0 parts).
 std::vector<uint8_t> ParadoxFamily(const fs::path& scratch, const std::string& name,
                                    const varnholt::paradox::TableSchema& schema, int rows,
-                                   const varnholt::paradox::IndexDefinition* index = nullptr) {
+                                   const varnholt::paradox::IndexDefinition* index = nullptr,
+                                   const std::string& password = {}) {
   using namespace varnholt::paradox;
   fs::remove_all(scratch / "px");
   fs::create_directories(scratch / "px");
@@ -150,7 +153,9 @@ std::vector<uint8_t> ParadoxFamily(const fs::path& scratch, const std::string& n
       }
       table->Insert(record);
     }
+    table->Save();
   }
+  if (!password.empty()) varnholt::ProtectTable(db.string(), password);
   std::vector<uint8_t> packed;
   std::vector<const char*> extensions = {".DB", ".PX", ".MB"};
   if (index != nullptr) extensions.insert(extensions.end(), {".DB.saving", ".XG0", ".YG0"});
@@ -184,6 +189,12 @@ void ParadoxSeeds(const fs::path& out, const fs::path& scratch) {
             ParadoxFamily(scratch, "INDEXED", schemas.front().second, 40, &descending));
   const IndexDefinition unique{{"CH01_NAME"}, false, "OneName", {}, true};
   WriteSeed(folder, "indexed-unique", ParadoxFamily(scratch, "UNIQUE", schemas.front().second, 5, &unique));
+  // Password-protected, as the accounting product's owners may leave a table: the target opens it
+  // with the seeds' password, so mutations reach the scrambled blocks.
+  WriteSeed(folder, "protected-3-rows",
+            ParadoxFamily(scratch, "LOCKED", schemas.front().second, 3, nullptr, varnholt::fuzz::kParadoxFuzzPassword));
+  WriteSeed(folder, "protected-many-rows",
+            ParadoxFamily(scratch, "LOCKEDM", schemas.front().second, 40, nullptr, varnholt::fuzz::kParadoxFuzzPassword));
 
   // Every field type the engine writes, keyed on two fields and unkeyed.
   TableSchema types;

@@ -4,9 +4,10 @@
 // kParadoxPartSeparator (an empty part: no such file). The body
 // writes the family to a scratch folder and goes through it as the target store does: the checker,
 // a read-only open that reads every record and looks one up, then a writable open (which repairs
-// what a killed writer left) that inserts a record, rewrites one and saves, and the checker again. Only
-// EngineError may escape the engine, and a family the checker passed must still pass after our
-// writes; anything else aborts the run.
+// what a killed writer left) that inserts a record, rewrites one and saves, and the checker again. A
+// password-protected family is opened with kParadoxFuzzPassword, the password of the protected
+// seeds, so damaged scrambled blocks reach the engine. Only EngineError may escape the engine, and
+// a family the checker passed must still pass after our writes; anything else aborts the run.
 #ifndef VARNHOLT_TESTS_FUZZ_PARADOX_TABLE_FUZZ_H_
 #define VARNHOLT_TESTS_FUZZ_PARADOX_TABLE_FUZZ_H_
 
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "stores/paradox/table.h"
+#include "stores/paradox/table_crypt.h"
 #include "tests/support/table_checker.h"
 #include "tests/fuzz/fuzz_scratch.h"
 
@@ -30,6 +32,7 @@ namespace varnholt::fuzz {
 
 inline constexpr std::string_view kParadoxPartSeparator = "\n--VNH-PART--\n";
 inline constexpr const char* kParadoxPartExtensions[] = {".DB", ".PX", ".MB", ".DB.saving", ".XG0", ".YG0"};
+inline constexpr char kParadoxFuzzPassword[] = "Fuzz-Kestrel";
 
 // Splits an input into the (up to six) files of a family.
 inline std::vector<std::string_view> SplitParadoxParts(std::string_view input) {
@@ -131,9 +134,14 @@ inline void FuzzParadoxTable(const uint8_t* data, size_t size) {
   const std::string db = (dir / "T.DB").string();
 
   const bool sound_before = paradox::CheckTable(db).ok();
+  std::string password;
+  try {
+    if (paradox::StoredPasswordChecksum(db) != 0) password = kParadoxFuzzPassword;
+  } catch (const paradox::EngineError&) {
+  }
   for (bool writable : {false, true}) {
     try {
-      std::unique_ptr<paradox::Table> table = paradox::Table::Open(db, writable);
+      std::unique_ptr<paradox::Table> table = paradox::Table::Open(db, writable, password);
       ExerciseTable(*table, writable);
       if (writable) table->Save();
       (void)table->RefreshIfChanged();

@@ -21,6 +21,7 @@
 #include "stores/paradox/index_creator.h"
 #include "stores/paradox/table.h"
 #include "tests/support/table_checker.h"
+#include "stores/paradox/table_crypt.h"
 #include "tests/fuzz/filter_fuzz.h"
 #include "tests/fuzz/jet_file_fuzz.h"
 #include "tests/fuzz/local_sql_fuzz.h"
@@ -208,6 +209,45 @@ TEST(ParadoxRegression, SpoiledIndexFilesAreRefusedOrKeptSound) {
     fuzz::FuzzParadoxTable(input.data(), input.size());
     parts[part] = original;
   }
+}
+
+// A protected seed reads unscrambled with the seeds' password, and bytes changed anywhere in its
+// scrambled blocks (so a whole 256-byte piece unscrambles to noise) are refused or read, never a
+// fault.
+TEST(ParadoxRegression, DamagedScrambledBlocksAreRefusedNotACrash) {
+  const std::vector<uint8_t> seed =
+      ReadFile(fs::path(VARNHOLT_FUZZ_CORPUS_DIR) / "fuzz_paradox_table" / "protected-many-rows");
+  ASSERT_FALSE(seed.empty());
+  const std::string_view input(reinterpret_cast<const char*>(seed.data()), seed.size());
+  const std::vector<std::string_view> parts = fuzz::SplitParadoxParts(input);
+  ASSERT_GE(parts.size(), 2u);
+  const fs::path dir = fuzz::NewScratchFolder("varnholt_protected_seed");
+  for (size_t i = 0; i < 2; ++i) {
+    std::ofstream out(dir / (std::string("T") + fuzz::kParadoxPartExtensions[i]), std::ios::binary);
+    out.write(parts[i].data(), static_cast<std::streamsize>(parts[i].size()));
+  }
+  const std::string db = (dir / "T.DB").string();
+  EXPECT_NE(paradox::StoredPasswordChecksum(db), 0u);
+  const paradox::CheckResult check = paradox::CheckTable(db);
+  EXPECT_TRUE(check.ok()) << check.Summary();
+  EXPECT_EQ(paradox::Table::Open(db, false, fuzz::kParadoxFuzzPassword)->RecordCount(), 40u);
+  fs::remove_all(dir);
+
+  // Every 509th byte past the header of the .DB, then of the .PX.
+  constexpr size_t kHeaderBytes = 2048;
+  constexpr size_t kStep = 509;
+  const size_t px_at = parts[0].size() + fuzz::kParadoxPartSeparator.size();
+  int runs = 0;
+  for (const auto& [begin, end] : {std::pair{kHeaderBytes, parts[0].size()},
+                                   std::pair{px_at + kHeaderBytes, px_at + parts[1].size()}}) {
+    for (size_t at = begin; at < end; at += kStep) {
+      std::vector<uint8_t> damaged = seed;
+      damaged[at] ^= 0xA5;
+      fuzz::FuzzParadoxTable(damaged.data(), damaged.size());
+      ++runs;
+    }
+  }
+  EXPECT_GT(runs, 50);
 }
 
 // Bytes the C library's allocator holds for the program (0 under sanitizers with their own).

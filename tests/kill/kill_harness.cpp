@@ -16,8 +16,12 @@
 
 #include "passes/commands.h"
 #include "stores/paradox/table.h"
+#include "stores/paradox/table_crypt.h"
+#include "stores/password_prompt.h"
+#include "stores/store_components.h"
 #include "tests/support/pxlib_reader.h"
 #include "tests/support/table_checker.h"
+#include "tools/sample_school/realistic_target.h"
 #include "tools/sample_school/varnholt_schema.h"
 #include "tools/sample_school/source_database.h"
 #include "tools/sample_school/target_tables.h"
@@ -42,6 +46,17 @@ std::vector<std::string> TableNames() {
   return names;
 }
 
+// The password a table of the sample target opens with: none unless it is protected.
+std::string PasswordOf(const std::string& path) {
+  return paradox::StoredPasswordChecksum(path) != 0 ? sample::kTablePassword : "";
+}
+
+// Answers every password dialog of the in-process runs as press does with --table-password.
+class SamplePassword : public PasswordPrompt {
+ public:
+  std::optional<std::string> AskTablePassword(const std::string&) override { return sample::kTablePassword; }
+};
+
 std::string ValueText(const paradox::Value& value) {
   if (std::holds_alternative<paradox::Null>(value)) return "(null)";
   if (auto* text = std::get_if<std::string>(&value)) return "\"" + *text + "\"";
@@ -65,7 +80,8 @@ std::string KeyOf(const paradox::Record& record) {
 Snapshot ReadSnapshot(const fs::path& dir) {
   Snapshot snapshot;
   for (const std::string& name : TableNames()) {
-    auto table = paradox::Table::Open((dir / name).string(), false);
+    const std::string path = (dir / name).string();
+    auto table = paradox::Table::Open(path, false, PasswordOf(path));
     TableRows& rows = snapshot[name];
     for (paradox::RowId id : table->Rows()) {
       const paradox::Record& record = table->Get(id);
@@ -153,9 +169,10 @@ void CheckRowsComplete(const Snapshot& got, const Snapshot& before, const std::v
   }
 }
 
-// Checks a table family with the checker, our engine read only and pxlib. Returns false when
-// something is wrong, with what into problems.
-bool CheckTables(const fs::path& dir, const std::string& when, std::vector<std::string>* problems) {
+// Checks a table family with the checker, our engine read only and pxlib; with `realistic`, that
+// the protected table still is, by the sample's password. Returns false when something is wrong,
+// with what into problems.
+bool CheckTables(const fs::path& dir, const std::string& when, bool realistic, std::vector<std::string>* problems) {
   const size_t had = problems->size();
   for (const std::string& name : TableNames()) {
     const std::string path = (dir / name).string();
@@ -163,7 +180,11 @@ bool CheckTables(const fs::path& dir, const std::string& when, std::vector<std::
     if (!check.ok()) problems->push_back(name + " fails the checker " + when + ": " + check.Summary());
     size_t engine_count = 0;
     try {
-      auto table = paradox::Table::Open(path, false);
+      if (realistic && name == sample::kProtectedTable &&
+          paradox::StoredPasswordChecksum(path) != paradox::PasswordChecksum(sample::kTablePassword)) {
+        problems->push_back(name + " lost its password " + when);
+      }
+      auto table = paradox::Table::Open(path, false, PasswordOf(path));
       engine_count = table->Rows().size();
     } catch (const std::exception& error) {
       problems->push_back(name + " does not open read only in our engine " + when + ": " + error.what());
@@ -219,7 +240,8 @@ void WaitUntilTablesAreReleased(const fs::path& dir, std::vector<std::string>* p
 void OpenForWriting(const fs::path& dir, std::vector<std::string>* problems) {
   for (const std::string& name : TableNames()) {
     try {
-      paradox::Table::Open((dir / name).string(), true);
+      const std::string path = (dir / name).string();
+      paradox::Table::Open(path, true, PasswordOf(path));
     } catch (const std::exception& error) {
       problems->push_back(name + " does not open for writing after the kill: " + error.what());
     }
@@ -253,6 +275,8 @@ void RunInProcess(const fs::path& source, const fs::path& target, const fs::path
   environment.skip_marker = scratch / "cwd" / "Varnholt import.csv";
   Commands commands(host, environment);
   host.commands = &commands;
+  SamplePassword password;
+  commands.components().session.set_password_prompt(&password);
   for (auto handler : handlers) (commands.*handler)();
 }
 
@@ -282,7 +306,8 @@ pid_t StartPress(const std::string& press, const fs::path& source, const fs::pat
     dup2(null, 2);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     execl(press.c_str(), press.c_str(), "--source", source_text.c_str(), "--target", target_text.c_str(),
-          "--drive-c", drive_c.c_str(), caption.c_str(), static_cast<char*>(nullptr));
+          "--drive-c", drive_c.c_str(), "--table-password", sample::kTablePassword, caption.c_str(),
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   return pid;
@@ -361,6 +386,7 @@ KillSummary RunKillTest(const KillOptions& options) {
   fs::remove_all(before_dir);
   fs::create_directories(before_dir);
   sample::WriteTargetTables(before_dir.string(), school, options.target_holds, options.target_indexes);
+  if (options.realistic_target) sample::MakeTargetRealistic(before_dir.string());
   const Snapshot before = ReadSnapshot(before_dir);
 
   // References in-process: the end of each command, and the end of Update's insert pass.
@@ -444,7 +470,7 @@ KillSummary RunKillTest(const KillOptions& options) {
         if (options.renames_may_stop && StoppedBetweenRenames(target)) {
           ++summary.kills_between_renames;
         } else {
-          CheckTables(target, "as the kill left it", &problems);
+          CheckTables(target, "as the kill left it", options.realistic_target, &problems);
         }
         OpenForWriting(target, &problems);
         for (const auto& entry : fs::directory_iterator(target)) {
@@ -452,7 +478,7 @@ KillSummary RunKillTest(const KillOptions& options) {
             problems.push_back(entry.path().filename().string() + " is still there after opening for writing");
           }
         }
-        CheckTables(target, "after the kill", &problems);
+        CheckTables(target, "after the kill", options.realistic_target, &problems);
         CheckRowsComplete(ReadSnapshot(target), before, command.allowed, &problems);
       } catch (const std::exception& error) {
         problems.push_back(std::string("after the kill: ") + error.what());

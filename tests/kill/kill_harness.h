@@ -9,6 +9,9 @@
 // every save rewrites with the .DB and .PX; the checker then also compares each index with a
 // rebuild from the rows, so the index files must always belong to the .DB beside them.
 //
+// With realistic_target, the protected table must also stay protected by the same password and
+// unscramble, in our engine and in pxlib, after every kill.
+//
 // After every kill, for each of the four target tables:
 // - the files exactly as the kill left them (unless a save was stopped between its renames, which
 //   only renames_may_stop allows) (once the killed run's last process, which may be
@@ -47,6 +50,9 @@ struct KillOptions {
   sample::SchoolOptions school;      // the sample school
   double target_holds = 0.3333;      // share of the school the target holds before
   bool target_indexes = false;       // the target tables carry maintained secondary indexes
+  // The target made like a real school's tables (validity checks, CH01MAST password-protected),
+  // whose password press and the checks give.
+  bool realistic_target = false;
   // press puts a save's files in place one after another (Windows): a kill can stop a save between
   // them, and the next open must finish it. Such a family is not checked as the kill left it.
   bool renames_may_stop = false;

@@ -13,6 +13,7 @@
 #include "stores/paradox/field_codec.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/primary_index.h"
+#include "stores/paradox/table_crypt.h"
 
 namespace varnholt::paradox {
 
@@ -40,6 +41,9 @@ std::string FindSibling(const std::string& db_path, const std::string& ext) {
   return {};
 }
 
+// Blocks are scrambled in pieces of this many bytes.
+constexpr int kCryptUnit = 256;
+
 // The blocks of one file. Genuine writers may leave the last block short on disk (only the part
 // that holds records written): it reads as zeros, as long as what a block uses lies in the file.
 class Blocks {
@@ -48,6 +52,11 @@ class Blocks {
     on_disk_ = file_.size();
     const size_t full = BlockOffset(h.header_size, h.block_size, h.file_blocks) + h.block_size;
     if (h.file_blocks > 0 && on_disk_ > full - h.block_size && on_disk_ < full) file_.resize(full, 0);
+    // A password-protected file is read unscrambled: its stored checksum is all that takes.
+    if (h.password_checksum == 0 || h.block_size % kCryptUnit != 0) return;
+    for (uint16_t b = 1; b <= h.file_blocks && Present(b); ++b) {
+      DecryptBlock(file_.data() + BlockOffset(h.header_size, h.block_size, b), h.block_size, h.password_checksum, b);
+    }
   }
   BlockView View(uint16_t b) const {
     const size_t off = BlockOffset(h_->header_size, h_->block_size, b);

@@ -3,7 +3,8 @@
 //
 // .DB: header parses; the chain is sound (in range, no loop, back links, record counts); the header's
 // record count, blocks in use, chain tail and file blocks agree with it; the free list holds exactly
-// the other blocks; keys ascend strictly; autoinc is not below a stored value. A short last block
+// the other blocks; keys ascend strictly; autoinc is not below a stored value. A password-protected
+// file is unscrambled with the checksum its header stores, as its engine does. A short last block
 // (its unused tail not on disk, as genuine writers may leave it) reads as zeros.
 // .PX (keyed tables): its tree walks from the root; every block holds 1 to capacity − 1 entries,
 // each ending in the zero word; upper entries carry their child's first key and count sum; level 1

@@ -169,23 +169,6 @@ TEST_F(GenuineValidityTest, LookupRefusesAValueItsTableLacks) {
   EXPECT_EQ(origin.table().RecordCount(), 2u);
 }
 
-TEST_F(GenuineValidityTest, TablesInReferentialIntegrityAreNotWritten) {
-  Copy("joins", {"A.db", "A.PX", "A.VAL", "C.DB", "C.PX", "C.VAL", "C.X02", "C.Y02", "C.X03", "C.Y03"});
-  const auto before = testing::Snapshot(dir_.path());
-  TargetSession session;
-  for (const char* name : {"A.db", "C.DB"}) {
-    SCOPED_TRACE(name);
-    SharedTable& table = session.OpenTable(dir_.path(), name);
-    Record row = table.table().Get(table.table().Rows()[0]);
-    row[0] = int64_t{987654};
-    EXPECT_EQ(Message([&] { table.Insert(row); }),
-              table.table().path() + ": cannot write: the table takes part in referential integrity (its "
-                                     ".VAL links it to other tables), which this engine does not enforce");
-  }
-  session.SaveAll();
-  EXPECT_EQ(testing::Snapshot(dir_.path()), before);
-}
-
 TEST_F(GenuineValidityTest, DefaultAndRequiredOfALogicalField) {
   Copy("fields", {"logical.db", "logical.val"});
   TargetSession session;
