@@ -8,8 +8,10 @@
 #include <iostream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "base/ascii.h"
+#include "base/os/program_arguments.h"
 #include "base/utf8_path.h"
 #include "stores/command_scope.h"
 #include "stores/target_session.h"
@@ -24,11 +26,12 @@ constexpr char kHolding[] = "holding";
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
+  const std::vector<std::string> arguments = varnholt::os::ProgramArguments(argc, argv);
+  if (arguments.size() != 2) {
     std::cerr << "usage: hold-target DIR\n";
     return kUsageError;
   }
-  const std::string folder = argv[1];
+  const std::string folder = arguments[1];
   varnholt::TargetSession session;
   try {
     varnholt::CommandScope scope(session);
