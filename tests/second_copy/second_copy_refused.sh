@@ -13,9 +13,17 @@ export QT_QPA_PLATFORM=offscreen
 
 work=$(mktemp -d)
 holder=""
+# Ends the holder's input, and waits for it to let go (a holder that does not is stopped).
 release() {
-  exec 3>&- 2>/dev/null || true
-  [ -n "$holder" ] && wait "$holder" 2>/dev/null || true
+  exec 3>&-
+  if [ -n "$holder" ]; then
+    for _ in $(seq 1 300); do
+      kill -0 "$holder" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$holder" 2>/dev/null || true
+    wait "$holder" 2>/dev/null || true
+  fi
   holder=""
 }
 trap 'release; rm -rf "$work"' EXIT
@@ -23,7 +31,8 @@ trap 'release; rm -rf "$work"' EXIT
 mkdir "$work/drive_c"
 cd "$work/school"
 
-# The holder keeps its tables until its standard input ends: until fd 3 here is closed.
+# The holder keeps its tables until its standard input ends: until fd 3 here is closed. Nothing
+# else may inherit fd 3 (a Wine server started meanwhile would keep it open).
 mkfifo "$work/release"
 "${run[@]}" "$hold" varnholt <"$work/release" >"$work/holder.out" 2>&1 &
 holder=$!
@@ -36,7 +45,7 @@ done
 grep -q '^holding' "$work/holder.out" || { echo "the holder never held the tables" >&2; exit 1; }
 
 before=$(cd varnholt && md5sum -- * | sort)
-"${run[@]}" "$press" --source torbek.mdb --target varnholt --drive-c ../drive_c "IMPORT INTO VARNHOLT" \
+"${run[@]}" "$press" --source torbek.mdb --target varnholt --drive-c ../drive_c "IMPORT INTO VARNHOLT" 3>&- \
   | tr -d '\r' >"$work/press.out"
 status=0
 grep -q '^box: .*the table is in use (another program has it open for writing)' "$work/press.out" ||
@@ -48,7 +57,7 @@ after=$(cd varnholt && md5sum -- * | sort)
 
 # Let go: the same press finishes.
 release
-"${run[@]}" "$press" --source torbek.mdb --target varnholt --drive-c ../drive_c "IMPORT INTO VARNHOLT" \
+"${run[@]}" "$press" --source torbek.mdb --target varnholt --drive-c ../drive_c "IMPORT INTO VARNHOLT" 3>&- \
   | tr -d '\r' >"$work/press.out"
 grep -q '^box: Finished' "$work/press.out" || { echo "not finished once let go:" >&2; cat "$work/press.out" >&2; status=1; }
 [ $status -eq 0 ] && echo "refused while held, tables unchanged; finished once let go"
