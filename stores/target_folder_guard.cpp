@@ -15,8 +15,12 @@ namespace fs = std::filesystem;
 
 // The accounting product's engine keeps these in every data folder it has open.
 constexpr const char* kProductLockFiles[] = {"PARADOX.LCK", "PDOXUSRS.LCK"};
-// The files of a family that a save replaces.
+// The files of a family beside its secondary indexes.
 constexpr const char* kFamilyExtensions[] = {".db", ".px", ".mb"};
+// A secondary index file's extension: ".X" or ".Y", then two hex digits (the field's number) or
+// "G" and one (a named index).
+constexpr size_t kIndexExtensionLength = 4;
+constexpr char kNamedIndexMark = 'G';
 
 constexpr char kDirectoryBusy[] = "Directory is busy.";
 constexpr char kCloseTheProduct[] =
@@ -30,6 +34,20 @@ bool InFamilyOf(const std::string& file, const HeldFiles& tables) {
     if (EqualsIgnoringAsciiCase(stem, Utf8FromPath(PathFromUtf8(table).replace_extension()))) return true;
   }
   return false;
+}
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (AsciiUpper(c) >= 'A' && AsciiUpper(c) <= 'F'); }
+
+// Whether a file with this extension belongs to a table family: .DB, .PX, .MB, .Xnn, .Ynn, .XGn,
+// .YGn, in any case.
+bool IsFamilyExtension(const std::string& extension) {
+  for (const char* family_extension : kFamilyExtensions) {
+    if (EqualsIgnoringAsciiCase(extension, family_extension)) return true;
+  }
+  if (extension.size() != kIndexExtensionLength || extension[0] != '.') return false;
+  const std::string kind = AsciiUpper(extension.substr(1));
+  if (kind[0] != 'X' && kind[0] != 'Y') return false;
+  return (kind[1] == kNamedIndexMark || IsHexDigit(kind[1])) && IsHexDigit(kind[2]);
 }
 
 }  // namespace
@@ -57,9 +75,9 @@ std::vector<std::string> FamilyFiles(const std::string& db_path) {
   std::error_code error;
   const fs::path folder = PathFromUtf8(FolderOf(db_path));
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = Utf8FromPath(it->path().filename());
-    for (const char* extension : kFamilyExtensions) {
-      if (EqualsIgnoringAsciiCase(name, stem + extension)) found.push_back(Utf8FromPath(it->path()));
+    const fs::path name = it->path().filename();
+    if (EqualsIgnoringAsciiCase(Utf8FromPath(name.stem()), stem) && IsFamilyExtension(Utf8FromPath(name.extension()))) {
+      found.push_back(Utf8FromPath(it->path()));
     }
   }
   return found;
@@ -74,10 +92,7 @@ void CheckFolderNotInUse(const std::string& folder, const HeldFiles& ours, const
     for (const char* lock_name : kProductLockFiles) {
       if (EqualsIgnoringAsciiCase(name, lock_name)) lock_files.push_back(Utf8FromPath(it->path()));
     }
-    const std::string extension = Utf8FromPath(it->path().extension());
-    for (const char* family_extension : kFamilyExtensions) {
-      if (EqualsIgnoringAsciiCase(extension, family_extension)) table_files.push_back(Utf8FromPath(it->path()));
-    }
+    if (IsFamilyExtension(Utf8FromPath(it->path().extension()))) table_files.push_back(Utf8FromPath(it->path()));
   }
   // The lock files first: they name what the operator must close.
   for (const std::string& file : lock_files) {

@@ -8,7 +8,8 @@
 //   Close the Varnholt accounting program on every computer that uses this folder, then try again.
 // Lock files that no one holds a lock on are left behind by a session that crashed: they are stale
 // and left alone. While a command uses a table, its files carry a lock of ours that the product
-// sees, so it finds the table busy instead of working on files that a save is about to replace.
+// sees (on Windows they are also held open denying writers), so it finds the table busy instead
+// of working on files that a save is about to replace.
 #ifndef VARNHOLT_STORES_TARGET_FOLDER_GUARD_H_
 #define VARNHOLT_STORES_TARGET_FOLDER_GUARD_H_
 
@@ -23,15 +24,15 @@ namespace varnholt {
 // The folder holding `path` ("." when the path names none).
 std::string FolderOf(const std::string& path);
 
-// The files of the table family at `db_path` that a save writes (.DB, .PX, .MB), as they are
-// spelled on disk; those missing are left out.
+// The files of the table family at `db_path` (.DB, .PX, .MB and the secondary indexes' .Xnn,
+// .Ynn, .XGn, .YGn), as they are spelled on disk; those missing are left out.
 std::vector<std::string> FamilyFiles(const std::string& db_path);
 
 // Paths of files whose locks are our own (see FamilyHold), which a look must pass over.
 using HeldFiles = std::set<std::string>;
 
 // Throws EngineError (the message above) when another process holds a lock on the accounting
-// product's lock files in `folder` or on a file of any table family there (.DB, .PX, .MB), other
+// product's lock files in `folder` or on a file of any table family there (see FamilyFiles), other
 // than those in `ours`, or (Windows) has one of them open for writing, other than the families of
 // the tables at the paths in `opened` (our own open tables, whose handles would answer for us). The product has
 // the whole folder open when it has one table open, and a command must not write some tables and

@@ -23,8 +23,10 @@ bool HasForeignLock(const std::string& path);
 bool HasForeignWriter(const std::string& path);
 
 // A write lock over a whole file, held for as long as this object lives (or until Release). Other
-// processes' locks on the file are refused while it is held; reading is not, nor on POSIX writing
-// (Windows locks bind writes too: there other programs cannot write the file while it is held).
+// processes' locks on the file are refused while it is held; reading is not, nor on POSIX writing.
+// On Windows the file is also held open denying writers: while it is held, every other open that
+// asks to write it fails with a sharing violation (readers and renames over it are let through),
+// and Windows locks bind writes too.
 class WholeFileLock {
  public:
   WholeFileLock() = default;
@@ -35,8 +37,9 @@ class WholeFileLock {
   WholeFileLock& operator=(const WholeFileLock&) = delete;
 
   // Takes the lock without waiting. Returns false (holding nothing) when another process holds a
-  // lock on the file; a file we may only read gets a shared lock, which still keeps writers out. A
-  // file that cannot be opened at all is not locked and not refused: true, holding nothing.
+  // lock on the file, or (Windows) another handle may write it; a file we may only read gets a
+  // shared lock, which still keeps writers out. A file that cannot be opened for another reason is
+  // not locked and not refused: true, holding nothing.
   bool TryTake(const std::string& path);
   void Release();
   bool held() const { return fd_ >= 0; }

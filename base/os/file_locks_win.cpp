@@ -2,7 +2,8 @@
 // product's engine takes, so they are asked about directly; its open handles show through the
 // share modes Windows checks at every open. They bind reads and writes as well
 // (a shared lock keeps writers out), so ours covers the file below the byte OsFile::TryLock uses
-// and never that byte.
+// and never that byte. A hold is also a handle that denies writers: Windows then refuses every
+// other open that asks to write the file, whoever asks, with a sharing violation.
 #include <windows.h>
 
 #include <utility>
@@ -15,6 +16,8 @@ namespace varnholt::os {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// A hold lets others read the file, and lets our save rename a new copy over it, but not write it.
+constexpr DWORD kShareDenyingWriters = FILE_SHARE_READ | FILE_SHARE_DELETE;
 // Offsets [0, kLockedLength): everything up to OsFile's own lock byte.
 constexpr uint64_t kLockedLength = 0xFFFFFFFFFFFFFFFEull;
 
@@ -38,8 +41,8 @@ bool Refused(DWORD error) { return error == ERROR_LOCK_VIOLATION || error == ERR
 bool HasForeignWriter(const std::string& path) {
   // Read access with writers denied: Windows refuses it while any handle has write access, which
   // is how the accounting product keeps its tables and lock files open.
-  HANDLE h = ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ, kShareDenyingWriters, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_SHARING_VIOLATION;
   ::CloseHandle(h);
   return false;
@@ -75,9 +78,10 @@ WholeFileLock& WholeFileLock::operator=(WholeFileLock&& other) noexcept {
 
 bool WholeFileLock::TryTake(const std::string& path) {
   Release();
-  HANDLE h = ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+  HANDLE h = ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ, kShareDenyingWriters, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return true;
+  // A sharing violation: another handle may write the file.
+  if (h == INVALID_HANDLE_VALUE) return ::GetLastError() != ERROR_SHARING_VIOLATION;
   // Shared: other programs still read the file, and our saves write new files and rename them
   // over it, which no byte-range lock hinders; another program's lock or write is refused.
   if (!LockWholeFile(h, 0)) {

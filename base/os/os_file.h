@@ -35,6 +35,11 @@ class OsFile {
 
   // Opens an existing file; throws EngineError naming it on failure.
   static OsFile Open(const std::string& path, bool writable);
+  // Opens an existing file that we read and lock but change only by renaming a new copy over it
+  // (a table's .DB). `writable`: refused, as Open refuses it, when we may not replace it. On
+  // Windows the handle only reads, so that it never counts as a writer against a hold that denies
+  // them (file_locks.h); a read-only file is refused by its mark. On POSIX it is Open's.
+  static OsFile OpenToReplace(const std::string& path, bool writable);
   // Creates a new file; throws EngineError when it exists or cannot be created. Errors name
   // `shown_as` when given (a file that stands in for another until it is renamed over it).
   static OsFile Create(const std::string& path, const std::string& shown_as = "");
@@ -74,8 +79,9 @@ class OsFile {
   // Gives the file the mode (and, where we may, the owner) of the file at `other`, if it exists.
   // Nothing on Windows, where a new file takes its folder's inherited permissions.
   void CopyOwnerAndModeOf(const std::string& other);
-  // Renames the file to `target`, replacing it in one step, even while others have `target` open;
-  // the file stays open (on Windows it is opened again under the new name, and locked again if it
+  // Renames the file to `target`, replacing it in one step, even while others have `target` open
+  // (sharing its deletion, on Windows); the file stays open for reading (on Windows it is opened
+  // again under the new name, for reading only, as OpenToReplace opens it, and locked again if it
   // was). Throws EngineError on failure.
   void RenameTo(const std::string& target);
 
@@ -90,8 +96,7 @@ class OsFile {
                           const std::string& shown_as);
   bool ReopenAs(const std::string& target);  // Windows
 
-  bool writable_ = false;  // Windows: how to open the file again after a rename
-  bool locked_ = false;    // Windows: whether to lock it again then
+  bool locked_ = false;  // Windows: whether to lock the file again after a rename
 };
 
 }  // namespace varnholt::paradox

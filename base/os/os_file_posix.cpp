@@ -77,6 +77,8 @@ OsFile OsFile::Open(const std::string& path, bool writable) {
   return f;
 }
 
+OsFile OsFile::OpenToReplace(const std::string& path, bool writable) { return Open(path, writable); }
+
 OsFile OsFile::Create(const std::string& path, const std::string& shown_as) {
   OsFile f;
   f.path_ = path;

@@ -1,6 +1,7 @@
 // The Windows side of os_file.h: wide-path Win32 calls on HANDLEs opened with full sharing, so
 // the accounting product and our other copies can read, write and rename the files while we hold
-// them, as they can on POSIX.
+// them, as they can on POSIX. The handles kept on tables in place read only: a handle that may
+// write would be refused by, and would refuse, the holds that deny other writers (file_locks.h).
 #include <windows.h>
 
 #include <cstring>
@@ -129,7 +130,6 @@ OsFile::OsFile(OsFile&& other) noexcept
     : fd_(other.fd_),
       path_(std::move(other.path_)),
       shown_(std::move(other.shown_)),
-      writable_(other.writable_),
       locked_(other.locked_) {
   other.fd_ = -1;
 }
@@ -140,7 +140,6 @@ OsFile& OsFile::operator=(OsFile&& other) noexcept {
     fd_ = other.fd_;
     path_ = std::move(other.path_);
     shown_ = std::move(other.shown_);
-    writable_ = other.writable_;
     locked_ = other.locked_;
     other.fd_ = -1;
   }
@@ -157,8 +156,15 @@ OsFile OsFile::Open(const std::string& path, bool writable) {
   HANDLE h = ::CreateFileW(wide.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Fail(path, writable ? "cannot open for writing" : "cannot open");
   f.fd_ = FromHandle(h);
-  f.writable_ = writable;
   return f;
+}
+
+OsFile OsFile::OpenToReplace(const std::string& path, bool writable) {
+  const DWORD attributes = ::GetFileAttributesW(os::WindowsPath(path).c_str());
+  if (writable && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    Fail(path, "cannot open for writing", ERROR_ACCESS_DENIED);
+  }
+  return Open(path, false);
 }
 
 OsFile OsFile::Create(const std::string& path, const std::string& shown_as) {
@@ -171,7 +177,6 @@ OsFile OsFile::Create(const std::string& path, const std::string& shown_as) {
     Fail(f.shown_, shown_as.empty() ? "cannot create" : "cannot write a new copy in its folder");
   }
   f.fd_ = FromHandle(h);
-  f.writable_ = true;
   return f;
 }
 
@@ -220,7 +225,7 @@ void OsFile::RenameAll(const std::vector<std::pair<OsFile*, std::string>>& renam
 }
 
 bool OsFile::ReopenAs(const std::string& target) {
-  HANDLE h = ::CreateFileW(os::WindowsPath(target).c_str(), GENERIC_READ | (writable_ ? GENERIC_WRITE : 0), kShareAll,
+  HANDLE h = ::CreateFileW(os::WindowsPath(target).c_str(), GENERIC_READ, kShareAll,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   fd_ = FromHandle(h);

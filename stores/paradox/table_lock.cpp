@@ -22,7 +22,7 @@ TableLock::TableLock(std::string db_path, std::string px_path, std::string mb_pa
 
 void TableLock::OpenAndLock() {
   for (int attempt = 0;; ++attempt) {
-    db_ = OsFile::Open(path_, writable_);
+    db_ = OsFile::OpenToReplace(path_, writable_);
     if (!writable_) return;
     if (!db_.TryLock()) {
       throw EngineError(path_ + ": the table is in use (another program has it open for writing)");
@@ -53,7 +53,7 @@ bool TableLock::Changed(bool keyed, bool has_memo) const {
 
 void TableLock::FollowReplaced() {
   if (StampOf(path_).inode == db_.Stamp().inode) return;
-  OsFile fresh = OsFile::Open(path_, writable_);
+  OsFile fresh = OsFile::OpenToReplace(path_, writable_);
   if (writable_ && !fresh.TryLock()) {
     throw EngineError(path_ + ": the table is in use (another program has it open for writing)");
   }

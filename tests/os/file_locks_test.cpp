@@ -29,8 +29,9 @@ TEST(FileLocksTest, AWholeFileLockIsSeenByOthersAndKeepsNoReaderOut) {
   EXPECT_FALSE(HasForeignLock(db));
   EXPECT_FALSE(HasForeignLock(folder.File("missing.DB")));
 
-  // The table lock our own copies take is not a byte-range lock others see.
-  paradox::OsFile table = paradox::OsFile::Open(db, true);
+  // The table lock our own copies take is not a byte-range lock others see, and the handle it is
+  // taken on lets a hold be taken beside it.
+  paradox::OsFile table = paradox::OsFile::OpenToReplace(db, true);
   ASSERT_TRUE(table.TryLock());
   EXPECT_FALSE(HasForeignLock(db));
 
@@ -83,7 +84,7 @@ TEST(FileLocksTest, AnotherProgramWritingAFileIsSeenByItsHandle) {
   ::CloseHandle(reader);
 }
 
-TEST(FileLocksTest, AHeldFileRefusesOtherLocksButNotReadersNorOurSave) {
+TEST(FileLocksTest, AHeldFileRefusesOtherWritersButNotReadersNorOurSave) {
   OsTestFolder folder;
   const std::string db = folder.File("CH01MAST.DB");
   WriteFile(db, "records");
@@ -91,25 +92,44 @@ TEST(FileLocksTest, AHeldFileRefusesOtherLocksButNotReadersNorOurSave) {
   ASSERT_TRUE(lock.TryTake(db));
   EXPECT_FALSE(HasForeignWriter(db));  // our hold only reads
 
-  HANDLE other = OpenAsOther(db, GENERIC_READ | GENERIC_WRITE);
+  // Asking to write is refused at the open, as Windows refuses it to the accounting product.
+  EXPECT_EQ(OpenAsOther(db, GENERIC_READ | GENERIC_WRITE), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  HANDLE other = OpenAsOther(db, GENERIC_READ);
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
   char byte = 0;
   DWORD moved = 0;
   EXPECT_TRUE(::ReadFile(other, &byte, 1, &moved, nullptr));
   EXPECT_EQ(byte, 'r');
-  // The lock the product takes before it writes is refused. (Whether a plain write is refused too
-  // is Windows' to say: Wine does not bind one handle's writes by another's lock in one process.)
+  // The lock the product takes before it writes is refused too.
   OVERLAPPED at{};
   EXPECT_FALSE(::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at));
   ::CloseHandle(other);
+  // A reader that denies writers itself gets in as well.
+  other = ::CreateFileW(WindowsPath(db).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(other, INVALID_HANDLE_VALUE);
+  ::CloseHandle(other);
   EXPECT_EQ(paradox::OsFile::Open(db, false).ReadAll().size(), 7u);
 
-  // Our save renames a new copy over the held file; the hold does not stand in its way.
+  // Our save renames a new copy over the held file; the hold does not stand in its way, and the
+  // copy, once in place, is held again beside the handle that put it there.
   WriteFile(db + ".new", "fresh copy");
   paradox::OsFile fresh = paradox::OsFile::Open(db + ".new", true);
   fresh.RenameTo(db);
   EXPECT_EQ(paradox::OsFile::Open(db, false).ReadAll().size(), 10u);
+  ASSERT_TRUE(lock.TryTake(db));
+  EXPECT_EQ(OpenAsOther(db, GENERIC_WRITE), INVALID_HANDLE_VALUE);
   lock.Release();
+  other = OpenAsOther(db, GENERIC_WRITE);
+  EXPECT_NE(other, INVALID_HANDLE_VALUE);
+
+  // A file another program may write is not held, and holding it is refused.
+  WholeFileLock refused;
+  EXPECT_FALSE(refused.TryTake(db));
+  EXPECT_FALSE(refused.held());
+  ::CloseHandle(other);
+  EXPECT_TRUE(refused.TryTake(db));
 }
 #endif
 

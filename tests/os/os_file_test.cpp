@@ -8,6 +8,11 @@
 
 #include "stores/paradox/table.h"
 #include "tests/os/os_test_folder.h"
+#ifdef _WIN32
+#include <windows.h>
+
+#include "base/os/windows_path.h"
+#endif
 
 namespace varnholt::paradox {
 namespace {
@@ -143,6 +148,15 @@ TEST(OsFileTest, FailuresNameTheFile) {
   EXPECT_EQ(message([&] { OsFile::Create(folder.File("A.DB"), "TABLE.DB"); })
                 .rfind("TABLE.DB: cannot write a new copy in its folder (", 0),
             0u);
+  EXPECT_EQ(message([&] { OsFile::OpenToReplace(missing, true); }).rfind(missing + ": cannot open", 0), 0u);
+#ifdef _WIN32
+  // The handle kept reads only, so a table marked read-only is refused by its mark.
+  const std::string marked = folder.File("A.DB");
+  ASSERT_TRUE(::SetFileAttributesW(os::WindowsPath(marked).c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(message([&] { OsFile::OpenToReplace(marked, true); }).rfind(marked + ": cannot open for writing (", 0), 0u);
+  EXPECT_EQ(OsFile::OpenToReplace(marked, false).ReadAll(), Bytes("a"));
+  ::SetFileAttributesW(os::WindowsPath(marked).c_str(), FILE_ATTRIBUTE_NORMAL);
+#endif
 }
 
 TEST(OsFileTest, TheTableLockKeepsOurCopiesApartButNotReadersOrWriters) {

@@ -1,6 +1,7 @@
 // The accounting product holding the target folder: its lock files or a table locked by another
 // process (as a file server does for a Windows client), or on Windows open for writing, refuse every command before anything is
-// written; stale lock files do not; and while a command uses a table, the product cannot lock it.
+// written; stale lock files do not; and while a command uses a table, the product cannot lock it
+// (nor, on Windows, open it for writing), even across a save.
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -13,8 +14,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <string>
+#include <vector>
 
+#include "base/utf8_path.h"
+#include "stores/paradox/index_creator.h"
 #include "tests/passes/school_fixture.h"
+#include "tools/sample_school/varnholt_schema.h"
 
 namespace varnholt::testing {
 namespace {
@@ -53,6 +59,26 @@ bool OtherProcessCanLock(const std::filesystem::path& path) {
   const bool locked = ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
   ::CloseHandle(h);  // drops the lock
   return locked;
+}
+
+// Why another program cannot open `path` for writing right now: Windows' error, or 0 when it can.
+DWORD WhyNotOpenForWriting(const std::filesystem::path& path) {
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return ::GetLastError();
+  ::CloseHandle(h);
+  return 0;
+}
+
+bool OtherProcessCanRead(const std::filesystem::path& path) {
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  char byte = 0;
+  DWORD read = 0;
+  const bool ok = ::ReadFile(h, &byte, 1, &read, nullptr) && read == 1;
+  ::CloseHandle(h);
+  return ok;
 }
 #else
 // A POSIX lock on a few bytes of `path`, held by a child process until Stop, as a file server holds
@@ -132,6 +158,15 @@ class ProductInUseTest : public SchoolTest {
     WriteFile(target_ / "PDOXUSRS.LCK", 1024);
     WriteFile(target_ / "PARADOX.LCK", 110);
   }
+
+  // The product's named indexes, and CH01MAST.X02/.Y02 on the learners' initials.
+  void AddIndexes() {
+    paradox::AddVarnholtIndexes(Utf8FromPath(target_));
+    paradox::CreateSecondaryIndex(Utf8FromPath(target_ / "CH01MAST.DB"), paradox::IndexDefinition{{"CH01_INITIALS"}, false, ""});
+    for (const char* name : kLearnerIndexFiles) ASSERT_TRUE(std::filesystem::exists(target_ / name)) << name;
+  }
+
+  static constexpr const char* kLearnerIndexFiles[] = {"CH01MAST.X02", "CH01MAST.Y02", "CH01MAST.XG0", "CH01MAST.YG0"};
 };
 
 TEST_F(ProductInUseTest, LockedLockFilesRefuseEveryCommandUntilLetGo) {
@@ -180,19 +215,61 @@ TEST_F(ProductInUseTest, ALockOnOneTableRefusesTheCommand) {
   EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 2u);
 }
 
-TEST_F(ProductInUseTest, TablesAreLockedForOthersWhileACommandUsesThemOnly) {
+TEST_F(ProductInUseTest, ALockOrWriterOnlyOnASecondaryIndexRefusesTheCommand) {
+  AddIndexes();
+  const auto before = TargetBytes();
+  for (const char* index_file : {"CH01MAST.X02", "CH01MAST.YG0"}) {
+    SCOPED_TRACE(index_file);
+    ForeignLock product(target_ / index_file);  // on Windows: open for writing
+    ASSERT_TRUE(product.locked());
+    const std::string error = Click(&Commands::Button2Click);
+    EXPECT_TRUE(Contains(error, "Directory is busy.")) << error;
+    EXPECT_TRUE(Contains(error, "File in use: ")) << error;
+    EXPECT_TRUE(Contains(error, index_file)) << error;
+    EXPECT_TRUE(TargetBytes() == before);
+  }
+  EXPECT_EQ(Click(&Commands::Button2Click), "");
+  EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 2u);
+}
+
+TEST_F(ProductInUseTest, TablesAreHeldForOthersWhileACommandUsesThemOnlyAndAcrossItsSaves) {
+  AddIndexes();
   ASSERT_EQ(Click(&Commands::Button2Click), "");
-  const auto table = target_ / "CH01MAST.DB";
-  EXPECT_TRUE(OtherProcessCanLock(table));
+  std::vector<std::string> files = {"CH01MAST.DB", "CH01MAST.PX"};
+  files.insert(files.end(), std::begin(kLearnerIndexFiles), std::end(kLearnerIndexFiles));
+  for (const std::string& name : files) EXPECT_TRUE(OtherProcessCanLock(target_ / name)) << name;
+  const auto expect_held = [&](const char* when) {
+    for (const std::string& name : files) {
+      EXPECT_FALSE(OtherProcessCanLock(target_ / name)) << name << " " << when;
+#ifdef _WIN32
+      EXPECT_EQ(WhyNotOpenForWriting(target_ / name), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << name << " " << when;
+      EXPECT_TRUE(OtherProcessCanRead(target_ / name)) << name << " " << when;
+#endif
+    }
+  };
   TargetSession& session = components().session;
   {
     CommandScope scope(session);
-    session.OpenTable(target_.string(), "CH01MAST.DB").Refresh();
-    EXPECT_FALSE(OtherProcessCanLock(table));
-    EXPECT_FALSE(OtherProcessCanLock(target_ / "CH01MAST.PX"));
+    SharedTable& learners = session.OpenTable(target_.string(), "CH01MAST.DB");
+    learners.Refresh();
+    expect_held("once opened");
     EXPECT_TRUE(OtherProcessCanLock(target_ / "PDOXUSRS.LCK"));  // never ours to hold
+    // A save renames new copies over the held files, and holds those in their turn.
+    paradox::Record learner = learners.NewRecord();
+    learner[0] = std::string("99999");
+    learner[1] = std::string("Q");
+    learners.Insert(learner);
+    session.SaveAll();
+    expect_held("after a save");
   }
-  EXPECT_TRUE(OtherProcessCanLock(table));
+  for (const std::string& name : files) {
+    EXPECT_TRUE(OtherProcessCanLock(target_ / name)) << name;
+#ifdef _WIN32
+    EXPECT_EQ(WhyNotOpenForWriting(target_ / name), 0u) << name;
+#endif
+  }
+  EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 3u);
+  EXPECT_EQ(TargetRows("CH01MAST.DB")["99999"]["CH01_INITIALS"], "Q");
 }
 
 }  // namespace
