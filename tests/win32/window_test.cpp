@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -183,6 +185,56 @@ TEST_F(Win32WindowTest, WindowAndEveryControlFollowTheSharedDesign) {
     } else {
       EXPECT_EQ(place.right - place.left, scale(spec.place.width));
     }
+  }
+}
+
+// Writes what the screen shows of `window` as a 24-bit BMP, for a person to look at.
+void SaveScreenshot(HWND window, const std::string& path) {
+  RECT outer{};
+  ::GetWindowRect(window, &outer);
+  const int width = outer.right - outer.left;
+  const int height = outer.bottom - outer.top;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores it
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, width, height, screen, outer.left, outer.top, SRCCOPY);
+  ::GdiFlush();
+  const DWORD row = static_cast<DWORD>((width * 3 + 3) & ~3);
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+  file.bfSize = file.bfOffBits + row * static_cast<DWORD>(height);
+  if (FILE* out = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out);
+    std::fwrite(bits, row, static_cast<size_t>(height), out);
+    std::fclose(out);
+  }
+  ::SelectObject(memory, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+}
+
+// The DPI entries of CTest (at_dpi.sh) set the screen's DPI in the Wine prefix before the run:
+// the window took it, so the design test above checked the layout scaled to it. Left alone, the
+// prefix has 96.
+TEST_F(Win32WindowTest, TheWindowTakesTheScreensDpi) {
+  const char* expected = std::getenv("VARNHOLT_EXPECTED_DPI");
+  EXPECT_EQ(form_->dpi(), expected != nullptr ? std::atoi(expected) : form::kDesignDpi);
+  if (const char* screenshot = std::getenv("VARNHOLT_SCREENSHOT")) {
+    ::UpdateWindow(form_->handle());
+    Pump();
+    SaveScreenshot(form_->handle(), screenshot);
   }
 }
 
