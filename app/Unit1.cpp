@@ -14,6 +14,7 @@
 
 #include "app/error_box.h"
 #include "app/form/form_layout.h"
+#include "stores/store_components.h"
 
 namespace varnholt {
 
@@ -63,6 +64,7 @@ QLineEdit* MakeEdit(QWidget* parent, const form::Placement& place) {
 TForm1::TForm1(PlatformServices& platform, CommandEnvironment environment, QWidget* parent)
     : QWidget(parent), platform_(platform), commands_(*this, std::move(environment)) {
   setWindowTitle(QString::fromUtf8(form::kCaption));
+  commands_.components().session.set_password_prompt(this);
 
   // Button face behind everything, as dialogs of the window system have.
   QPalette face = palette();
@@ -188,6 +190,12 @@ void TForm1::Press(HiddenButton button) {
       Button8Click(Button8);
       return;
   }
+}
+
+std::optional<std::string> TForm1::AskTablePassword(const std::string& table_name) {
+  std::optional<QString> answer = platform_.AskTablePassword(this, QString::fromStdString(table_name));
+  if (!answer) return std::nullopt;
+  return answer->toStdString();
 }
 
 void TForm1::ShowMessage(const std::string& text) { platform_.ShowMessage(this, QString::fromStdString(text)); }

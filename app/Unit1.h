@@ -5,6 +5,7 @@
 #define VARNHOLT_APP_UNIT1_H_
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <QWidget>
@@ -13,6 +14,7 @@
 #include "app/platform/platform_services.h"
 #include "passes/commands.h"
 #include "passes/form_host.h"
+#include "stores/password_prompt.h"
 
 class QLabel;
 class QLineEdit;
@@ -20,7 +22,7 @@ class QPushButton;
 
 namespace varnholt {
 
-class TForm1 : public QWidget, public FormHost {
+class TForm1 : public QWidget, public FormHost, public PasswordPrompt {
   Q_OBJECT
 
  public:
@@ -72,6 +74,10 @@ class TForm1 : public QWidget, public FormHost {
   // handler rather than through Qt's signals.
   void Press(HiddenButton button) override;
   void ShowMessage(const std::string& text) override;
+
+  // PasswordPrompt: the platform's password dialog over the window. The commands' target session
+  // asks it, once per protected table and run.
+  std::optional<std::string> AskTablePassword(const std::string& table_name) override;
 
   // The top of an operator's click: runs `handler`; an escaping error discards the pending rows
   // and is shown in the error box. Every button's clicked signal comes here.

@@ -28,6 +28,7 @@ Commands::~Commands() = default;
 
 void Commands::Button2Click() {
   ComponentsCommandScope scope(*components_);
+  UnlockTargetTables(*components_, host_);
   host_.Press(HiddenButton::kButton7);
   BindImportStores(*components_, host_);
   ImportLearners(*components_, LearnerImportForm::kFirst);
@@ -48,6 +49,7 @@ void Commands::Button1Click() {
 
 void Commands::Button3Click() {
   ComponentsCommandScope scope(*components_);
+  UnlockTargetTables(*components_, host_);
   host_.Press(HiddenButton::kButton1);
   host_.Press(HiddenButton::kButton6);
   host_.Press(HiddenButton::kButton8);

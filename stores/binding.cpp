@@ -79,4 +79,8 @@ void BindClassStatements(StoreComponents& c, const LocationSource& locations) {
   c.UpdateC2.SetDatabaseName(locations.TargetLocation());
 }
 
+void UnlockTargetTables(StoreComponents& c, const LocationSource& locations) {
+  c.session.UnlockTables(locations.TargetLocation(), {kClassMaster, kClassCodes, kLearnerMaster, kParentMaster});
+}
+
 }  // namespace varnholt

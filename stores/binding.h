@@ -23,6 +23,11 @@ void BindClassTables(StoreComponents& c, const LocationSource& locations);
 // Classes, UpdateC1 and UpdateC2.
 void BindClassStatements(StoreComponents& c, const LocationSource& locations);
 
+// Asks for the password of each password-protected table among the four target tables (see
+// TargetSession::UnlockTables), so that a command ends on Cancel or a wrong password before it
+// has written anything. Throws EngineError as the session's open does.
+void UnlockTargetTables(StoreComponents& c, const LocationSource& locations);
+
 }  // namespace varnholt
 
 #endif  // VARNHOLT_STORES_BINDING_H_

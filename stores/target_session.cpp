@@ -7,7 +7,7 @@
 
 #include "base/ascii.h"
 #include "stores/paradox/engine_message.h"
-#include "stores/paradox/required_fields.h"
+#include "stores/paradox/table_crypt.h"
 #include "stores/paradox/update_all.h"
 #include "stores/target_table.h"
 
@@ -17,6 +17,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A value its lookup table does not hold.
+constexpr char kLookupFailed[] = "Field value out of lookup table range.";
+constexpr char kReferentialIntegrity[] =
+    ": cannot write: the table takes part in referential integrity (its .VAL links it to other "
+    "tables), which this engine does not enforce";
 // Added to a table name written without an extension.
 constexpr char kDefaultExtension[] = ".db";
 
@@ -46,15 +51,37 @@ std::string EachLineOnce(const std::string& text) {
 }
 
 SharedTable::SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
-                         std::vector<bool> required, const uint64_t* command, HeldFiles* held)
+                         paradox::ValidityChecks checks, LookupTables lookups,
+                         const uint64_t* command, HeldFiles* held)
     : table_(std::move(table)),
       file_name_(std::move(file_name)),
-      required_(std::move(required)),
+      checks_(std::move(checks)),
+      required_(checks_.required()),
+      lookups_(std::move(lookups)),
       command_(command),
       held_files_(held) {}
 
 void SharedTable::CheckRequired(const paradox::Record& record) const {
   paradox::CheckRequired(*table_, required_, record);
+}
+
+void SharedTable::CheckValid(const paradox::Record& record) {
+  if (checks_.referential_integrity()) {
+    throw paradox::EngineError(table_->path() + kReferentialIntegrity);
+  }
+  CheckRequired(record);
+  checks_.CheckRange(record);
+  const std::vector<paradox::FieldChecks>& fields = checks_.fields();
+  for (size_t i = 0; i < fields.size() && i < record.size(); ++i) {
+    if (fields[i].lookup_table.empty() || std::holds_alternative<paradox::Null>(record[i])) continue;
+    const auto* text = std::get_if<std::string>(&record[i]);
+    if (text != nullptr && text->empty()) continue;
+    SharedTable& lookup = lookups_(fields[i].lookup_table);
+    lookup.Refresh();
+    if (lookup.table().FindEqual(0, record[i]).empty()) {
+      throw paradox::ValidityError(kLookupFailed, table_->fields()[i].name, record[i], table_->path());
+    }
+  }
 }
 
 void SharedTable::HoldForCommand() {
@@ -104,7 +131,7 @@ void SharedTable::Save() {
 }
 
 paradox::RowId SharedTable::Insert(const paradox::Record& record) {
-  CheckRequired(record);
+  CheckValid(record);
   HoldForCommand();
   // The engine looks for another program's changes itself before it writes.
   const uint64_t loads = table_->load_count();
@@ -127,6 +154,7 @@ void SharedTable::UpdateAll(
   const std::vector<paradox::RecordChange> changes =
       paradox::CheckedChanges(*table_, updates, required_);
   if (changes.empty()) return;
+  for (const paradox::RecordChange& change : changes) CheckValid(*change.new_record);
   HoldForCommand();
   try {
     paradox::WriteChanges(*table_, changes);
@@ -191,14 +219,44 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
   if (it != tables_.end()) return *it->second;
   // The engine refuses another copy of ours first (its own lock), then we look for the accounting
   // product; an open writes nothing, so a refused table is left as it was.
-  auto table = paradox::Table::Open(path, /*writable=*/true);
+  auto table = paradox::Table::Open(path, /*writable=*/true, PasswordFor(path));
   CheckFolderNotInUse(FolderOf(path), held_files_);
-  std::vector<bool> required = ReadRequiredFields(path, table->fields());
+  paradox::ValidityChecks checks = paradox::ValidityChecks::Read(path, table->fields(), table->code_page());
+  const std::string folder = Utf8FromPath(PathFromUtf8(path).parent_path());
+  auto lookups = [this, folder](const std::string& name) -> SharedTable& { return OpenTable(folder, name); };
   auto shared = std::make_unique<SharedTable>(std::move(table), Utf8FromPath(PathFromUtf8(path).filename()),
-                                              std::move(required), &command_, &held_files_);
+                                              std::move(checks), lookups, &command_, &held_files_);
   SharedTable& result = *shared;
   tables_.emplace(path, std::move(shared));
   return result;
+}
+
+void TargetSession::UnlockTables(const std::string& directory, const std::vector<std::string>& file_names) {
+  for (const std::string& name : file_names) {
+    std::string path;
+    try {
+      path = ResolvePath(directory, name);
+    } catch (const paradox::EngineError&) {
+      continue;
+    }
+    if (tables_.count(path) == 0) PasswordFor(path);
+  }
+}
+
+std::string TargetSession::PasswordFor(const std::string& path) {
+  const uint32_t checksum = paradox::StoredPasswordChecksum(path);
+  if (checksum == 0) return {};
+  for (const std::string& password : accepted_passwords_) {
+    if (paradox::PasswordChecksum(password) == checksum) return password;
+  }
+  std::optional<std::string> answer;
+  if (password_prompt_ != nullptr) {
+    answer = password_prompt_->AskTablePassword(Utf8FromPath(PathFromUtf8(path).filename()));
+  }
+  if (!answer || answer->empty()) throw paradox::PasswordRequiredError(path);
+  if (paradox::PasswordChecksum(*answer) != checksum) throw paradox::WrongPasswordError(path);
+  accepted_passwords_.push_back(*answer);
+  return *answer;
 }
 
 void TargetSession::DiscardPendingRows() {

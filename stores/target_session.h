@@ -10,6 +10,7 @@
 #define VARNHOLT_STORES_TARGET_SESSION_H_
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -19,6 +20,8 @@
 
 #include "stores/command_scope.h"
 #include "stores/paradox/table.h"
+#include "stores/paradox/validity_checks.h"
+#include "stores/password_prompt.h"
 #include "stores/target_folder_guard.h"
 
 namespace varnholt {
@@ -32,10 +35,15 @@ std::string EachLineOnce(const std::string& text);
 // know when a cached view of it is stale.
 class SharedTable {
  public:
+  // The table a lookup check names (a file name in the table's folder), opened by the session.
+  using LookupTables = std::function<SharedTable&(const std::string& file_name)>;
+
+  // `checks` are the table's validity checks, `lookups` where their lookup tables come from;
   // `command` is the session's command count (0 outside commands), which Refresh reads; `held`
   // the session's record of the files it holds locked.
   SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
-              std::vector<bool> required, const uint64_t* command, HeldFiles* held);
+              paradox::ValidityChecks checks, LookupTables lookups, const uint64_t* command,
+              HeldFiles* held);
 
   paradox::Table& table() { return *table_; }
   // The file's name as found on disk.
@@ -45,8 +53,17 @@ class SharedTable {
   uint64_t reloads() const { return reloads_; }
   // One flag per field: the table requires a value there.
   const std::vector<bool>& required() const { return required_; }
+  // A new record as the table's engine starts one: the default values of its validity checks.
+  paradox::Record NewRecord() const { return checks_.NewRecord(); }
   // Throws StoreError "Field '<f>' must have a value" for the first required field left null.
   void CheckRequired(const paradox::Record& record) const;
+  // Every validity check of the table on a record about to be posted: required fields (as
+  // CheckRequired), minimum and maximum (paradox::ValidityChecks::CheckRange), and lookups: a
+  // value missing from the first field of its lookup table throws EngineError "Field value out of
+  // lookup table range." with the field, the value and the table. A table that takes part in
+  // referential integrity is refused whole (EngineError naming it): those links are not enforced
+  // here, and a row the product would refuse must not be written. Writes nothing.
+  void CheckValid(const paradox::Record& record);
 
   // Reads the files again if another program changed them. Inside a command it looks once: the
   // files are locked against our other processes, and a program that ignores the lock is caught
@@ -71,7 +88,9 @@ class SharedTable {
  private:
   std::unique_ptr<paradox::Table> table_;
   std::string file_name_;
+  paradox::ValidityChecks checks_;
   std::vector<bool> required_;
+  LookupTables lookups_;
   const uint64_t* command_;
   HeldFiles* held_files_;
   uint64_t looked_in_command_ = 0;
@@ -89,8 +108,20 @@ class TargetSession {
 
   // The shared open table for file_name in directory (an empty directory is the working
   // directory), opening it for writing on first use. Throws EngineError when the file is missing
-  // or the engine cannot open it.
+  // or the engine cannot open it. A password-protected table opens with a password accepted
+  // earlier in this session that fits it; failing that the prompt is asked once. No prompt, Cancel
+  // or a password that does not fit throws EngineError and opens nothing; an accepted one is
+  // remembered for the life of the session.
   SharedTable& OpenTable(const std::string& directory, const std::string& file_name);
+
+  // Makes sure the password of every password-protected table among `file_names` in `directory`
+  // is known, asking the prompt for those not accepted yet, as OpenTable would; opens nothing.
+  // Names that resolve to no file are passed over (their open reports them).
+  void UnlockTables(const std::string& directory, const std::vector<std::string>& file_names);
+
+  // Who is asked for passwords; nullptr (the default): nobody, a protected table is refused.
+  // `prompt` must outlive the session or be replaced first.
+  void set_password_prompt(PasswordPrompt* prompt) { password_prompt_ = prompt; }
 
   // Bracket one command (nested brackets count as the one outside them); see SharedTable::Refresh
   // and HoldForCommand. Tables with no posts waiting are let go at the end of the outermost one.
@@ -112,6 +143,8 @@ class TargetSession {
 
  private:
   std::string ResolvePath(const std::string& directory, const std::string& file_name);
+  // The password to open the table at `path` with: empty when it is not protected.
+  std::string PasswordFor(const std::string& path);
 
   HeldFiles held_files_;  // the files our tables hold locked; outlives tables_
   std::map<std::string, std::unique_ptr<SharedTable>> tables_;  // by canonical path
@@ -123,6 +156,8 @@ class TargetSession {
   };
   std::map<std::pair<std::string, std::string>, Resolved> resolved_;
   std::set<TargetTable*> components_;
+  PasswordPrompt* password_prompt_ = nullptr;
+  std::vector<std::string> accepted_passwords_;
   int command_depth_ = 0;
   uint64_t commands_begun_ = 0;
   uint64_t command_ = 0;  // commands_begun_ while inside a command, else 0

@@ -222,7 +222,7 @@ class TargetTable::Impl {
   void Insert() {
     RequireOpen();
     PostPending();
-    pending_ = paradox::Record(table_->table().fields().size(), paradox::Value(paradox::Null{}));
+    pending_ = table_->NewRecord();
   }
 
   void SetFieldText(std::string_view field, const std::string& text) {

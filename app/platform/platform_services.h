@@ -34,6 +34,10 @@ class PlatformServices {
 
   // An information box ("Finished"): no icon, one OK button, the application title.
   virtual void ShowMessage(QWidget* owner, const QString& text) = 0;
+
+  // The "Enter password" dialog for the password-protected table `table_name`, its typing hidden.
+  // Returns the text typed, or nothing when the operator cancels.
+  virtual std::optional<QString> AskTablePassword(QWidget* owner, const QString& table_name) = 0;
 };
 
 }  // namespace varnholt

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMessageBox>
 #include <QStandardPaths>
@@ -13,6 +15,10 @@
 namespace varnholt {
 
 namespace {
+
+// The password dialog: its title, and its prompt naming the table.
+constexpr char kPasswordTitle[] = "Enter password";
+constexpr char kPasswordLabel[] = "Table: %1\n\nPassword:";
 
 bool HasWildcards(const QString& name) {
   return name.contains(u'*') || name.contains(u'?');
@@ -114,6 +120,23 @@ void QtPlatformServices::ShowError(QWidget* owner, const QString& text) {
 
 void QtPlatformServices::ShowMessage(QWidget* owner, const QString& text) {
   MakeMessageBox(owner, text)->exec();
+}
+
+std::unique_ptr<QInputDialog> QtPlatformServices::MakePasswordDialog(QWidget* owner,
+                                                                      const QString& table_name) {
+  auto dialog = std::make_unique<QInputDialog>(owner);
+  dialog->setWindowTitle(QString::fromUtf8(kPasswordTitle));
+  dialog->setLabelText(QString::fromUtf8(kPasswordLabel).arg(table_name));
+  dialog->setInputMode(QInputDialog::TextInput);
+  dialog->setTextEchoMode(QLineEdit::Password);
+  dialog->setWindowModality(Qt::ApplicationModal);
+  return dialog;
+}
+
+std::optional<QString> QtPlatformServices::AskTablePassword(QWidget* owner, const QString& table_name) {
+  auto dialog = MakePasswordDialog(owner, table_name);
+  if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+  return dialog->textValue();
 }
 
 }  // namespace varnholt

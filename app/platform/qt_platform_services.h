@@ -8,6 +8,7 @@
 #include "app/platform/platform_services.h"
 
 class QFileDialog;
+class QInputDialog;
 class QMessageBox;
 
 namespace varnholt {
@@ -21,6 +22,7 @@ class QtPlatformServices : public PlatformServices {
   QString BrowseForFolder(const QString& text) override;
   void ShowError(QWidget* owner, const QString& text) override;
   void ShowMessage(QWidget* owner, const QString& text) override;
+  std::optional<QString> AskTablePassword(QWidget* owner, const QString& table_name) override;
 
   // The dialogs and boxes exactly as the calls above show them, unshown, so their set-up can be
   // checked without running a modal loop.
@@ -28,6 +30,7 @@ class QtPlatformServices : public PlatformServices {
   static std::unique_ptr<QFileDialog> MakeFolderBrowser(const QString& text);
   std::unique_ptr<QMessageBox> MakeErrorBox(QWidget* owner, const QString& text) const;
   std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* owner, const QString& text) const;
+  static std::unique_ptr<QInputDialog> MakePasswordDialog(QWidget* owner, const QString& table_name);
 
  private:
   QString title_;

@@ -31,6 +31,12 @@ void RecordingPlatformServices::ShowMessage(QWidget*, const QString& text) {
   if (on_box) on_box(boxes.back());
 }
 
+std::optional<QString> RecordingPlatformServices::AskTablePassword(QWidget*, const QString& table_name) {
+  password_requests.push_back(table_name);
+  if (!password_answer.has_value()) return std::nullopt;
+  return *password_answer;
+}
+
 QString BoxLine(const QString& text) {
   QString line = text;
   line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));

@@ -24,14 +24,18 @@ class RecordingPlatformServices : public PlatformServices {
   QString BrowseForFolder(const QString& text) override;
   void ShowError(QWidget* owner, const QString& text) override;
   void ShowMessage(QWidget* owner, const QString& text) override;
+  std::optional<QString> AskTablePassword(QWidget* owner, const QString& table_name) override;
 
   // Answers for the next dialogs, in order; nullopt (open dialog) or empty text (folder) cancels.
   std::deque<std::optional<QString>> open_dialog_answers;
   std::deque<QString> folder_answers;
+  // The answer to every password dialog; nothing cancels them.
+  std::optional<QString> password_answer;
 
   // What was asked and shown, in order.
   std::vector<OpenDialogRequest> open_dialog_requests;
   std::vector<QString> folder_prompts;
+  std::vector<QString> password_requests;  // the table names asked for
   std::vector<Box> boxes;
 
   // Called with every box as it is shown.

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace varnholt::paradox {
@@ -48,6 +49,10 @@ class OsFile {
   // tried. Throws EngineError naming `shown_as` on failure.
   static void RenameBoth(OsFile* first, const std::string& first_target, OsFile* second,
                          const std::string& second_target, const std::string& shown_as);
+  // Renames each open file over its target, in order, as RenameBoth does two (on POSIX all in one
+  // child process); the files stay open under their new names. A failure stops the ones after it.
+  static void RenameAll(const std::vector<std::pair<OsFile*, std::string>>& renames,
+                        const std::string& shown_as);
 
   bool is_open() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
@@ -81,6 +86,8 @@ class OsFile {
   static void RenameBoth(const std::string& first, const std::string& first_target,
                          const std::string& second, const std::string& second_target,
                          const std::string& shown_as);
+  static void RenamePaths(const std::vector<std::pair<std::string, std::string>>& renames,
+                          const std::string& shown_as);
   bool ReopenAs(const std::string& target);  // Windows
 
   bool writable_ = false;  // Windows: how to open the file again after a rename

@@ -111,17 +111,42 @@ void OsFile::RenameBoth(OsFile* first, const std::string& first_target, OsFile* 
 void OsFile::RenameBoth(const std::string& first, const std::string& first_target,
                         const std::string& second, const std::string& second_target,
                         const std::string& shown_as) {
-  const char* paths[4] = {first.c_str(), first_target.c_str(), second.c_str(), second_target.c_str()};
+  RenamePaths({{first, first_target}, {second, second_target}}, shown_as);
+}
+
+void OsFile::RenameAll(const std::vector<std::pair<OsFile*, std::string>>& renames,
+                       const std::string& shown_as) {
+  std::vector<std::pair<std::string, std::string>> paths;
+  for (const auto& [file, target] : renames) paths.emplace_back(file->path_, target);
+  RenamePaths(paths, shown_as);
+  for (const auto& [file, target] : renames) file->path_ = target;
+}
+
+void OsFile::RenamePaths(const std::vector<std::pair<std::string, std::string>>& renames,
+                         const std::string& shown_as) {
+  // The child may not allocate: every path is at hand before it starts.
+  std::vector<const char*> paths;
+  paths.reserve(2 * renames.size());
+  for (const auto& [from, to] : renames) {
+    paths.push_back(from.c_str());
+    paths.push_back(to.c_str());
+  }
+  const volatile size_t n = paths.size();
   // Written by the child, read once it has ended: the memory is shared until then.
   volatile int failed_errno = 0;
   const pid_t child = ::vfork();
   if (child == 0) {
-    if (::rename(paths[0], paths[1]) != 0 || ::rename(paths[2], paths[3]) != 0) failed_errno = errno;
+    for (size_t i = 0; i < n; i += 2) {
+      if (::rename(paths[i], paths[i + 1]) != 0) {
+        failed_errno = errno;
+        break;
+      }
+    }
     ::_exit(0);
   }
-  if (child < 0) {  // no child to be had: the two renames, one after the other
-    if (::rename(paths[0], paths[1]) != 0 || ::rename(paths[2], paths[3]) != 0) {
-      Fail(shown_as, "cannot put the new copy in place");
+  if (child < 0) {  // no child to be had: the renames, one after the other
+    for (size_t i = 0; i < n; i += 2) {
+      if (::rename(paths[i], paths[i + 1]) != 0) Fail(shown_as, "cannot put the new copy in place");
     }
     return;
   }

@@ -230,6 +230,21 @@ void OsFile::RenameBoth(OsFile* first, const std::string& first_target, OsFile* 
   second->shown_ = second_shown;
 }
 
+void OsFile::RenameAll(const std::vector<std::pair<OsFile*, std::string>>& renames,
+                       const std::string& shown_as) {
+  // One after the other, as RenameBoth does: a kill can fall between them.
+  for (const auto& [file, target] : renames) {
+    const std::string shown = std::exchange(file->shown_, shown_as);
+    try {
+      file->RenameTo(target);
+    } catch (...) {
+      file->shown_ = shown;
+      throw;
+    }
+    file->shown_ = shown;
+  }
+}
+
 bool OsFile::ReopenAs(const std::string& target) {
   HANDLE h = ::CreateFileW(os::WindowsPath(target).c_str(), GENERIC_READ | (writable_ ? GENERIC_WRITE : 0), kShareAll,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

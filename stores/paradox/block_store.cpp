@@ -2,15 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "base/os/os_file.h"
 #include "stores/paradox/block.h"
 #include "stores/paradox/table.h"
+#include "stores/paradox/table_crypt.h"
 
 namespace varnholt::paradox {
 
 void BlockStore::Read(const OsFile& file, size_t header_size, size_t block_size,
-                      uint64_t file_size, const std::string& path) {
+                      uint64_t file_size, const std::string& path, uint32_t password_checksum) {
   const size_t body = file_size - header_size;
   const size_t physical = (body + block_size - 1) / block_size;  // a short last block reads as zeros
   // Only what the file holds is read; blocks the header claims beyond it make the header stale.
@@ -29,12 +31,22 @@ void BlockStore::Read(const OsFile& file, size_t header_size, size_t block_size,
     if (at < body) got = file.ReadInto(header_size + at, chunk, std::min(chunk_bytes, body - at));
     std::memset(chunk + got, 0, chunk_bytes - got);  // a short last block reads as zeros
   }
+  password_checksum_ = password_checksum;
+  if (password_checksum_ == 0) return;
+  for (size_t block = 1; block <= physical; ++block) {
+    DecryptBlock(Data(static_cast<uint16_t>(block)), block_size, password_checksum_,
+                 static_cast<uint16_t>(block));
+  }
 }
 
 void BlockStore::Write(OsFile* file, size_t header_size, size_t file_blocks,
                        const std::function<size_t(uint16_t)>& used_bytes) {
   const size_t blocks = std::max(file_blocks, physical_blocks_);
   uint64_t size = std::max<uint64_t>(header_size + blocks * block_size_, file_size_);
+  if (password_checksum_ != 0) {
+    WriteScrambled(file, header_size, blocks);
+    return;
+  }
   if (blocks == physical_blocks_ && file_size_ < size) {
     // The last block was short on disk and is still the last: it stays short as long as nothing
     // but zeros lies past the old end, which is how a reader fills the missing tail.
@@ -53,6 +65,20 @@ void BlockStore::Write(OsFile* file, size_t header_size, size_t file_blocks,
   }
   file_size_ = at;
   physical_blocks_ = (at - header_size + block_size_ - 1) / block_size_;
+}
+
+void BlockStore::WriteScrambled(OsFile* file, size_t header_size, size_t blocks) {
+  // Scrambled bytes cannot be cut short: every block goes out whole, and bytes past the blocks
+  // that another program may have put there are kept.
+  std::vector<uint8_t> scrambled(block_size_);
+  uint64_t at = header_size;
+  for (size_t block = 1; block <= blocks; ++block, at += block_size_) {
+    std::memcpy(scrambled.data(), Data(static_cast<uint16_t>(block)), block_size_);
+    EncryptBlock(scrambled.data(), block_size_, password_checksum_, static_cast<uint16_t>(block));
+    file->WriteAt(at, scrambled.data(), block_size_);
+  }
+  file_size_ = at;
+  physical_blocks_ = blocks;
 }
 
 uint8_t* BlockStore::Data(uint16_t block) const {

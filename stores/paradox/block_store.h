@@ -17,9 +17,11 @@ class OsFile;
 class BlockStore {
  public:
   // Reads every whole or partial block after the header of `file` (file_size bytes long). Throws
-  // EngineError naming `path` when it holds more blocks than a table can have.
+  // EngineError naming `path` when it holds more blocks than a table can have. A password-protected
+  // table (password_checksum not 0) has its blocks unscrambled as they are read and scrambled again
+  // as they are written (table_crypt.h); its blocks are always written whole.
   void Read(const OsFile& file, size_t header_size, size_t block_size, uint64_t file_size,
-            const std::string& path);
+            const std::string& path, uint32_t password_checksum = 0);
   // Writes the blocks after the header: `file_blocks` of them, or as many as the file last read or
   // written held when that is more, and at least that file's bytes, so that saving never drops
   // bytes another program may have put there. A last block that was short on disk stays short
@@ -42,11 +44,14 @@ class BlockStore {
  private:
   static constexpr size_t kBlocksPerChunk = 64;
 
+  void WriteScrambled(OsFile* file, size_t header_size, size_t blocks);
+
   std::vector<std::unique_ptr<uint8_t[]>> chunks_;
   size_t header_size_ = 0;
   size_t block_size_ = 0;
   size_t physical_blocks_ = 0;
   uint64_t file_size_ = 0;  // of the .DB as last read or written
+  uint32_t password_checksum_ = 0;
 };
 
 }  // namespace varnholt::paradox

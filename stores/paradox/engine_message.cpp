@@ -8,6 +8,8 @@ namespace {
 
 constexpr char kKeyViolation[] = "Key violation.";
 constexpr char kTableMissing[] = "Table does not exist.";
+constexpr char kPasswordRequired[] = "Insufficient table rights for operation. Password required.";
+constexpr char kWrongPassword[] = "Invalid password given.";
 constexpr char kTableLabel[] = "Table";
 constexpr char kFileLabel[] = "File";
 
@@ -29,6 +31,14 @@ std::string EngineMessage(std::string_view description, const std::vector<Engine
 
 EngineError KeyViolationError(const std::string& table_path) {
   return EngineError(EngineMessage(kKeyViolation, {{kTableLabel, table_path}}));
+}
+
+EngineError PasswordRequiredError(const std::string& table_path) {
+  return EngineError(EngineMessage(kPasswordRequired, {{kTableLabel, table_path}}));
+}
+
+EngineError WrongPasswordError(const std::string& table_path) {
+  return EngineError(EngineMessage(kWrongPassword, {{kTableLabel, table_path}}));
 }
 
 EngineError TableMissingError(const std::string& file_path) {

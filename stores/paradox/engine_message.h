@@ -22,6 +22,12 @@ std::string EngineMessage(std::string_view description, const std::vector<Engine
 
 // A row whose key another row of the table holds: "Key violation." / "Table: <path>".
 EngineError KeyViolationError(const std::string& table_path);
+// A password-protected table opened without a password: "Insufficient table rights for
+// operation. Password required." / "Table: <path>".
+EngineError PasswordRequiredError(const std::string& table_path);
+// A password-protected table opened with another password: "Invalid password given." /
+// "Table: <path>".
+EngineError WrongPasswordError(const std::string& table_path);
 // A table file that is not there: "Table does not exist." / "File: <path>".
 EngineError TableMissingError(const std::string& file_path);
 

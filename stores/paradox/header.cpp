@@ -174,13 +174,12 @@ void HeaderParser::ReadFixedPart() {
   if (extended_ && h_.header_size < kHeaderExtendedEnd) {
     Fail("damaged header (" + std::to_string(h_.header_size) + " bytes, too short for its version)");
   }
+  // Index files and tables before 4.0 keep the checksum at 0x25; later tables put a marker there.
+  h_.password_checksum = GetU32(b_ + kHeaderEncryption1);
   if (extended_) {
     h_.code_page = GetU16(b_ + kHeaderCodePage);
-    h_.encrypted = GetU32(b_ + kHeaderEncryption2) != 0;
-  } else if (!index_file_) {
-    h_.encrypted = GetU32(b_ + kHeaderEncryption1) != 0;
+    h_.password_checksum = GetU32(b_ + kHeaderEncryption2);
   }
-  if (h_.encrypted) Fail("the table is password-protected, which this engine does not read");
   off_ = extended_ ? kHeaderExtendedEnd : kHeaderFixedSize;
 }
 

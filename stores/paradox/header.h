@@ -117,7 +117,9 @@ struct Header {
   int code_page = 437;
   std::string sort_order;   // empty before Paradox 4
   std::vector<Field> fields;  // data files: names and types; index files: types only
-  bool encrypted = false;
+  // The password checksum of a protected table (data files; index files: the code their blocks
+  // are scrambled with); 0 when not protected.
+  uint32_t password_checksum = 0;
 };
 
 // Parses the header at the start of `file` (the file's first bytes, at least the header). Throws

@@ -5,6 +5,7 @@
 
 #include "stores/paradox/block.h"
 #include "stores/paradox/field_codec.h"
+#include "stores/paradox/table_crypt.h"
 #include "base/os/os_file.h"
 
 namespace varnholt::paradox {
@@ -50,6 +51,11 @@ std::optional<PrimaryIndex> PrimaryIndex::Parse(const std::vector<uint8_t>& file
     const size_t avail = std::min(blocks.size(), file.size() - h.header_size);
     if (avail < (static_cast<size_t>(n) - 1) * bs + kBlockHeaderSize) return std::nullopt;
     std::memcpy(blocks.data(), file.data() + h.header_size, avail);  // a short last block reads as zeros
+    if (h.password_checksum != 0) {
+      for (int b = 1; b <= n; ++b) {
+        DecryptBlock(blocks.data() + (b - 1) * bs, bs, h.password_checksum, static_cast<uint16_t>(b));
+      }
+    }
   } else {
     return std::nullopt;
   }
@@ -385,13 +391,20 @@ void PrimaryIndex::Flush(OsFile* file, uint8_t stamp) {
   // anew, and the image keeps what was written for the next save.
   image_.resize(static_cast<size_t>(n) * bs);
   int entries = 0;
+  std::vector<uint8_t> scrambled;  // a protected table's block as it goes to disk
   for (int b = 1; b <= n; ++b) {
     Node& nd = node(static_cast<uint16_t>(b));
     entries += static_cast<int>(nd.entries.size());
     uint8_t* block = image_.data() + (static_cast<size_t>(b) - 1) * bs;
     if (nd.dirty) EncodeNode(static_cast<uint16_t>(b), block);
     nd.dirty = false;
-    file->WriteAt(BlockOffset(header_.header_size, bs, static_cast<uint16_t>(b)), block, bs);
+    const uint8_t* out = block;
+    if (header_.password_checksum != 0) {
+      scrambled.assign(block, block + bs);
+      EncryptBlock(scrambled.data(), bs, header_.password_checksum, static_cast<uint16_t>(b));
+      out = scrambled.data();
+    }
+    file->WriteAt(BlockOffset(header_.header_size, bs, static_cast<uint16_t>(b)), out, bs);
   }
   header_.num_records = static_cast<uint32_t>(entries);
   header_.blocks_in_use = static_cast<uint16_t>(n);

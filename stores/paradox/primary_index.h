@@ -59,7 +59,8 @@ class PrimaryIndex {
   int block_count() const { return static_cast<int>(nodes_.size()); }
 
   // Writes every block (changed ones encoded anew, the others as read), then the header with
-  // `stamp`, and cuts the file to its blocks.
+  // `stamp`, and cuts the file to its blocks. Blocks of an index whose header carries a password
+  // checksum are read and written scrambled with it (table_crypt.h).
   void Flush(OsFile* file, uint8_t stamp);
 
  private:

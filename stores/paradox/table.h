@@ -1,6 +1,7 @@
-// paradox::Table: one open Paradox table family (.DB with its .PX, .MB), held in memory. Posts change
-// the memory only; Save writes them all to disk as one step, so the files on disk always hold a
-// whole, consistent state (the one before the posts or the one after), whenever the process stops.
+// paradox::Table: one open Paradox table family (.DB with its .PX, .MB and the secondary indexes
+// its engine keeps current), held in memory. Posts change the memory only; Save writes them all to
+// disk as one step, so the files on disk always hold a whole, consistent state (the one before the
+// posts or the one after), whenever the process stops.
 //
 // This header is the engine's public face, used by the target components and the local SQL.
 // Every failure throws EngineError, whose text names the file and what is wrong.
@@ -87,8 +88,11 @@ class Table {
   // a .PX that another writer left behind the blocks are put right in memory and reach the disk
   // with the first save that has rows to write. What is unusual but valid (a short last block, .PX
   // blocks listed out of order, a free list in any order, stale bytes after a block's records)
-  // stays as it is.
-  static std::unique_ptr<Table> Open(const std::string& db_path, bool writable);
+  // stays as it is. A password-protected table opens only with its password (table_crypt.h):
+  // without one it throws PasswordRequiredError, with another WrongPasswordError (engine_message.h);
+  // it is then read and written scrambled as it was.
+  static std::unique_ptr<Table> Open(const std::string& db_path, bool writable,
+                                     const std::string& password = {});
   // Creates a new, empty table family as genuine writers do; fails if the file exists.
   static void Create(const std::string& db_path, const TableSchema& schema);
 
@@ -97,6 +101,8 @@ class Table {
   virtual const std::string& path() const = 0;
   virtual const std::vector<Field>& fields() const = 0;
   virtual int key_field_count() const = 0;
+  // The code page of the table's text.
+  virtual int code_page() const = 0;
   // Case-insensitive; -1 when the table has no such field.
   virtual int FindField(std::string_view name) const = 0;
   // The bytes UTF-8 text takes in an alpha field of this table, in its code page and before any
@@ -116,13 +122,17 @@ class Table {
   virtual std::vector<RowId> FindEqual(int field, const Value& value) = 0;
 
   // Adds a new record (alpha cut to width, converted to the code page). Keyed: in key order; a
-  // duplicate key throws and changes nothing. On disk at the next Save. REQUIRES: opened writable.
+  // duplicate key throws and changes nothing. Every maintained secondary index gets its entry. A key
+  // whose place the table's sort order might decide otherwise than byte order, a value a
+  // case-insensitive index cannot capitalise, or an index this engine cannot keep throws and
+  // changes nothing. On disk at the next Save. REQUIRES: opened writable.
   virtual RowId Insert(const Record& record) = 0;
-  // Rewrites a record; a changed key moves it. A clash with another key throws and changes nothing.
+  // Rewrites a record; a changed key moves it, in the table and in its indexes. A clash with
+  // another key, or any refusal Insert makes, throws and changes nothing.
   virtual void Update(RowId row, const Record& record) = 0;
 
   // Writes every post since the last save: complete new files beside the old ones, flushed to the
-  // disk, then put in their place by rename, the .PX first and the .DB last. A failure throws,
+  // disk, then put in their place by rename, the index files first and the .DB last. A failure throws,
   // leaves the old files as they were and keeps the posts for the next Save. When another program
   // changed the files since we read them, nothing is written: the posts are dropped, the files
   // read again, and the error says so. Does nothing when there is nothing to save.

@@ -82,6 +82,28 @@ std::vector<std::string> MaintainedSecondaryIndexes(const std::string& db_path) 
   return maintained;
 }
 
+std::vector<std::pair<std::string, std::string>> MaintainedSecondaryIndexPaths(
+    const std::string& db_path) {
+  namespace fs = std::filesystem;
+  const fs::path p = PathFromUtf8(db_path);
+  const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path();
+  std::vector<std::string> names = MaintainedSecondaryIndexes(db_path);
+  std::vector<std::pair<std::string, std::string>> pairs;
+  const size_t kind_at = Utf8FromPath(p.stem()).size() + 1;  // the X or Y after "STEM."
+  for (const std::string& name : names) {
+    if (AsciiUpper(name.substr(kind_at, 1)) != "X") continue;
+    std::string y_path;
+    for (const std::string& other : names) {
+      if (AsciiUpper(other.substr(kind_at, 1)) == "Y" &&
+          AsciiUpper(other.substr(kind_at + 1)) == AsciiUpper(name.substr(kind_at + 1))) {
+        y_path = Utf8FromPath(dir / PathFromUtf8(other));
+      }
+    }
+    pairs.emplace_back(Utf8FromPath(dir / PathFromUtf8(name)), y_path);
+  }
+  return pairs;
+}
+
 std::string UpperFileName(const std::string& path) {
   return AsciiUpper(Utf8FromPath(PathFromUtf8(path).filename()));
 }

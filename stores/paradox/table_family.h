@@ -3,6 +3,7 @@
 #define VARNHOLT_STORES_PARADOX_TABLE_FAMILY_H_
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace varnholt::paradox {
@@ -13,6 +14,10 @@ std::string SiblingPath(const std::string& db_path, const std::string& ext);
 // The secondary index files (.Xnn and their .Ynn) that the table's own engine keeps current, sorted
 // by name. An unreadable file is left out.
 std::vector<std::string> MaintainedSecondaryIndexes(const std::string& db_path);
+// The same files as pairs of paths beside the .DB: each maintained X file and its Y file ("" when
+// there is none), sorted by the X file's name.
+std::vector<std::pair<std::string, std::string>> MaintainedSecondaryIndexPaths(
+    const std::string& db_path);
 // The file name of `path`, in capitals: how table files name themselves in their headers.
 std::string UpperFileName(const std::string& path);
 

@@ -6,6 +6,7 @@
 
 #include "stores/paradox/block.h"
 #include "stores/paradox/engine_message.h"
+#include "stores/paradox/table_crypt.h"
 #include "stores/paradox/table_family.h"
 #include "stores/paradox/table_saver.h"
 
@@ -19,17 +20,26 @@ constexpr uint32_t kMaxAutoIncrement = 2147483647u;
 
 }  // namespace
 
-std::unique_ptr<Table> Table::Open(const std::string& db_path, bool writable) {
-  return std::make_unique<TableFile>(db_path, writable);
+std::unique_ptr<Table> Table::Open(const std::string& db_path, bool writable,
+                                   const std::string& password) {
+  return std::make_unique<TableFile>(db_path, writable, password);
 }
 
-TableFile::TableFile(std::string path, bool writable)
+TableFile::TableFile(std::string path, bool writable, std::string password)
     : path_(std::move(path)),
       px_path_(SiblingPath(path_, "PX")),
       mb_path_(SiblingPath(path_, "MB")),
       writable_(writable),
+      password_(std::move(password)),
       lock_(path_, px_path_, mb_path_, writable) {
-  if (writable_) RemoveLeftOverSaves(path_, px_path_);
+  if (writable_) {
+    std::vector<std::string> family{path_, px_path_};
+    for (const auto& [x, y] : MaintainedSecondaryIndexPaths(path_)) {
+      family.push_back(x);
+      if (!y.empty()) family.push_back(y);
+    }
+    RemoveLeftOverSaves(family);
+  }
   Load();
 }
 
@@ -96,6 +106,11 @@ Header TableFile::LoadHeader() {
   if ((h.file_type == kFileTypeKeyedDb) != (h.key_field_count > 0)) {
     throw EngineError(path_ + ": damaged header (the key field count does not match the file type)");
   }
+  // Checked at every read, so a table whose password changed since is neither read nor written.
+  if (h.password_checksum != 0 && PasswordChecksum(password_) != h.password_checksum) {
+    if (password_.empty()) throw PasswordRequiredError(path_);
+    throw WrongPasswordError(path_);
+  }
   try {
     code_page_ = std::make_unique<CodePage>(h.code_page);
   } catch (const StoreError& e) {
@@ -116,6 +131,13 @@ Header TableFile::LoadHeader() {
     }
   }
   stamp_k_ = StampOffsetForSortOrder(h.sort_order_byte, h.sort_order);
+  std::vector<SortOrderGuard::Span> alpha;
+  for (int i = 0; i < h.key_field_count; ++i) {
+    if (fields_[i].type != FieldType::kAlpha) continue;
+    alpha.push_back(SortOrderGuard::Span{static_cast<size_t>(codec_->offset(i)),
+                                         static_cast<size_t>(codec_->size(i))});
+  }
+  key_guard_.emplace(h.sort_order, std::move(alpha));
   return h;
 }
 
@@ -123,7 +145,7 @@ void TableFile::Load() {
   ++load_count_;
   const uint64_t file_size = lock_.file().Stamp().size;
   Header h = LoadHeader();
-  blocks_.Read(lock_.file(), h.header_size, h.block_size, file_size, path_);
+  blocks_.Read(lock_.file(), h.header_size, h.block_size, file_size, path_, h.password_checksum);
   bool stale = chain_.Walk(h, key_size_, writable_);
   header_ = std::move(h);
   if (writable_ && header_.key_field_count > 0) chain_.CheckKeyOrder();
@@ -134,20 +156,70 @@ void TableFile::Load() {
   decoded_.Reset(chain_.row_ids());
   bool has_memo = false;
   for (const auto& f : fields_) has_memo = has_memo || f.type == FieldType::kMemo;
+  if (has_memo && header_.password_checksum != 0) {
+    // Its .MB is scrambled another way, which this engine does not do: refused rather than misread.
+    throw EngineError(path_ + ": a password-protected table with memo fields, which this engine "
+                      "does not read");
+  }
   memo_ = has_memo ? MemoFile::Load(mb_path_) : MemoFile();
   has_memo_ = has_memo;
   indexes_.Reset(codec_.get(), &memo_);
 
   index_.reset();
   maintained_indexes_.clear();
+  secondary_.clear();
+  index_refusal_.clear();
   repaired_ = false;
   bool index_stale = false;
   if (writable_) {
     maintained_indexes_ = MaintainedSecondaryIndexes(path_);
     if (header_.key_field_count > 0) LoadPrimaryIndex(&index_stale);
+    LoadSecondaryIndexes();
   }
   lock_.Remember();
-  if (writable_ && (stale || index_stale) && maintained_indexes_.empty()) Repair(stale);
+  if (writable_ && (stale || index_stale) && index_refusal_.empty()) Repair(stale);
+}
+
+void TableFile::LoadSecondaryIndexes() {
+  if (maintained_indexes_.empty()) return;
+  const IndexedTable table{path_, header_, *codec_, *code_page_, key_size_};
+  try {
+    for (const auto& [x, y] : MaintainedSecondaryIndexPaths(path_)) {
+      secondary_.push_back(std::make_unique<SecondaryIndex>(x, y, table, chain_));
+    }
+  } catch (const EngineError& e) {
+    // Not written at all rather than written with an index left behind.
+    secondary_.clear();
+    index_refusal_ = e.what();
+  }
+}
+
+std::vector<std::string> TableFile::SecondaryKeys(const std::vector<uint8_t>& raw, RowId self) const {
+  std::vector<std::string> keys;
+  keys.reserve(secondary_.size());
+  for (const auto& index : secondary_) {
+    keys.push_back(index->EntryKey(raw.data()));
+    index->CheckPlacement(keys.back(), self);
+  }
+  return keys;
+}
+
+void TableFile::CheckKeyPlacement(const uint8_t* raw, RowId self) const {
+  if (!key_guard_ || !key_guard_->needed()) return;
+  const std::string_view key(reinterpret_cast<const char*>(raw), static_cast<size_t>(key_size_));
+  const std::string other = key_guard_->Conflict(key, [&](const auto& visit) {
+    for (uint16_t b : chain_.blocks()) {
+      for (RowId r : chain_.rows_of(b)) {
+        if (r == self) continue;
+        const auto* bytes = reinterpret_cast<const char*>(chain_.RecordBytes(r));
+        if (!visit(std::string_view(bytes, static_cast<size_t>(key_size_)))) return;
+      }
+    }
+  });
+  if (other.empty()) return;
+  throw EngineError(key_guard_->Refusal(path_, key, other, [this](const std::string& text) {
+    return code_page_->ToUtf8(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  }));
 }
 
 void TableFile::LoadPrimaryIndex(bool* stale) {
@@ -157,7 +229,9 @@ void TableFile::LoadPrimaryIndex(bool* stale) {
     const std::vector<uint8_t> bytes = OsFile::Open(px_path_, false).ReadAll();
     try {
       Header ph = ParseHeader(bytes, px_path_);
+      // A protected table's index is scrambled with the table's own code, or not at all.
       bool fits = ph.file_type == kFileTypePrimaryIndex &&
+                  (ph.password_checksum == 0 || ph.password_checksum == header_.password_checksum) &&
                   ph.fields.size() == static_cast<size_t>(header_.key_field_count) &&
                   ph.block_size >= 1024;
       for (size_t i = 0; fits && i < ph.fields.size(); ++i) {
@@ -179,6 +253,10 @@ void TableFile::LoadPrimaryIndex(bool* stale) {
     }
   }
   Header base = px_header ? *px_header : BuildPrimaryIndexHeader(header_, UpperFileName(px_path_));
+  if (!px_header && header_.password_checksum != 0) {
+    base.password_checksum = header_.password_checksum;
+    PutU32(base.raw.data() + kHeaderEncryption1, base.password_checksum);
+  }
   index_ = PrimaryIndex::Build(std::move(base), leaves);
   *stale = true;
 }
@@ -207,11 +285,11 @@ bool TableFile::RefreshIfChanged() {
 
 void TableFile::RequireWritable() {
   if (!writable_) throw EngineError(path_ + ": the table is open for reading only");
-  if (!maintained_indexes_.empty()) {
+  if (!index_refusal_.empty()) {
     std::string names;
     for (const auto& n : maintained_indexes_) names += (names.empty() ? "" : ", ") + n;
     throw EngineError(path_ + ": cannot write: the table has secondary indexes that Paradox keeps "
-                      "current (" + names + "), which this engine does not maintain");
+                      "current (" + names + "), and this engine cannot keep them: " + index_refusal_);
   }
 }
 
@@ -309,7 +387,14 @@ void TableFile::Save() {
     throw EngineError(path_ + ": another program changed the table while this run was writing to "
                       "it; this run's changes to it were not saved, and the table was read again");
   }
-  lock_.Adopt(SaveFamily(path_, px_path_, index_ ? &*index_ : nullptr, Stamp(), [this](OsFile* file) {
+  std::vector<FamilyFile> others;
+  for (const auto& index : secondary_) {
+    for (FamilyFile& f : index->Files(chain_, header_.change_count1, stamp_k_)) {
+      others.push_back(std::move(f));
+    }
+  }
+  lock_.Adopt(SaveFamily(path_, px_path_, index_ ? &*index_ : nullptr, Stamp(), others,
+                         [this](OsFile* file) {
     file->WriteAt(0, header_.raw.data(), header_.raw.size());
     blocks_.Write(file, header_.header_size, header_.file_blocks,
                   [this](uint16_t block) { return chain_.UsedBytes(block); });
@@ -346,11 +431,14 @@ RowId TableFile::Insert(const Record& record) {
     RowId duplicate = kNoRow;
     chain_.Locate(chain_.KeyOf(raw.data()), &pos, &slot, &duplicate);
     if (duplicate != kNoRow) throw KeyViolationError(path_);
+    CheckKeyPlacement(raw.data(), kNoRow);
   }
+  const std::vector<std::string> keys = SecondaryKeys(raw, kNoRow);
   RowId row = kNoRow;
   try {
     decoded_.AddRow();
     row = chain_.Insert(pos, slot, raw);
+    for (size_t i = 0; i < secondary_.size(); ++i) secondary_[i]->Add(row, keys[i]);
     header_.num_records += 1;
     header_.auto_inc = auto_inc;
     FinishPost();
@@ -384,8 +472,10 @@ void TableFile::Update(RowId row, const Record& record) {
     RowId duplicate = kNoRow;
     chain_.Locate(chain_.KeyOf(raw.data()), &pos, &slot, &duplicate);
     if (duplicate != kNoRow) throw KeyViolationError(path_);
+    CheckKeyPlacement(raw.data(), row);
     in_place = chain_.blocks()[pos] == loc.block && (slot == loc.slot || slot == loc.slot + 1);
   }
+  const std::vector<std::string> keys = SecondaryKeys(raw, row);
   indexes_.Remove(row);
   try {
     if (in_place) {
@@ -397,6 +487,7 @@ void TableFile::Update(RowId row, const Record& record) {
     } else {
       chain_.Move(row, pos, slot, raw);
     }
+    for (size_t i = 0; i < secondary_.size(); ++i) secondary_[i]->Change(row, keys[i]);
     FinishPost();
   } catch (...) {
     Load();  // as in Insert

@@ -21,6 +21,8 @@
 #include "stores/paradox/memo_file.h"
 #include "stores/paradox/primary_index.h"
 #include "stores/paradox/row_cache.h"
+#include "stores/paradox/secondary_index.h"
+#include "stores/paradox/sort_order_guard.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_lock.h"
 
@@ -28,12 +30,13 @@ namespace varnholt::paradox {
 
 class TableFile final : public Table {
  public:
-  TableFile(std::string path, bool writable);
+  TableFile(std::string path, bool writable, std::string password = {});
   ~TableFile() override;
 
   const std::string& path() const override { return path_; }
   const std::vector<Field>& fields() const override { return fields_; }
   int key_field_count() const override { return header_.key_field_count; }
+  int code_page() const override { return header_.code_page; }
   int FindField(std::string_view name) const override;
   size_t StoredLength(std::string_view text) const override;
 
@@ -50,8 +53,10 @@ class TableFile final : public Table {
   bool RefreshIfChanged() override;
   uint64_t load_count() const override { return load_count_; }
 
-  // Secondary index files that the table's own engine keeps current (we refuse to write then).
+  // Secondary index files that the table's own engine keeps current; we keep them current too, or
+  // refuse to write when one of them is of a kind we cannot keep (index_refusal says why).
   const std::vector<std::string>& maintained_indexes() const { return maintained_indexes_; }
+  const std::string& index_refusal() const { return index_refusal_; }
   // True when the last read found lagging counters or a .PX behind the blocks and put them right
   // in memory; they reach the disk with the first save that has rows to write.
   bool repaired() const { return repaired_; }
@@ -64,6 +69,13 @@ class TableFile final : public Table {
   void LoadPrimaryIndex(bool* stale);
   // Puts lagging counters (db_stale) right in memory; a rebuilt .PX is already in index_.
   void Repair(bool db_stale);
+  void LoadSecondaryIndexes();
+  // The sort key of `raw` in every secondary index; throws, changing nothing, when one is refused.
+  // `self`: the row being rewritten (its own entries are not compared with), or none.
+  std::vector<std::string> SecondaryKeys(const std::vector<uint8_t>& raw, RowId self) const;
+  // Throws, changing nothing, when the sort order could place the key of `raw` elsewhere than
+  // byte order does.
+  void CheckKeyPlacement(const uint8_t* raw, RowId self) const;
   void RequireWritable();
   void CheckRow(RowId row) const;
   uint8_t Stamp() const;
@@ -80,6 +92,7 @@ class TableFile final : public Table {
   std::string px_path_;
   std::string mb_path_;
   bool writable_;
+  std::string password_;
   TableLock lock_;
 
   Header header_;
@@ -96,6 +109,7 @@ class TableFile final : public Table {
   int key_size_ = 0;
   int auto_field_ = -1;
   int stamp_k_ = 0;
+  std::optional<SortOrderGuard> key_guard_;
 
   BlockStore blocks_;
   std::optional<PrimaryIndex> index_;
@@ -103,6 +117,8 @@ class TableFile final : public Table {
   RowCache decoded_;
   FieldIndexes indexes_{&chain_};
   std::vector<std::string> maintained_indexes_;
+  std::vector<std::unique_ptr<SecondaryIndex>> secondary_;
+  std::string index_refusal_;
   bool unsaved_ = false;
   bool repaired_ = false;
   uint64_t load_count_ = 0;

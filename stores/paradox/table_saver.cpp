@@ -2,7 +2,7 @@
 #include "base/utf8_path.h"
 
 #include <filesystem>
-#include <optional>
+#include <utility>
 
 #include "stores/paradox/primary_index.h"
 #include "stores/paradox/table.h"
@@ -14,20 +14,36 @@ namespace {
 // A file being saved is written under its own name with this suffix, then renamed over it.
 constexpr char kSavingSuffix[] = ".saving";
 
+// Creates `path`.saving, lets `write` fill it and flushes it to the disk; returns it open.
+OsFile WriteSaving(const std::string& path, const std::function<void(OsFile*)>& write) {
+  const std::string saving = path + kSavingSuffix;
+  OsFile::RemoveFile(saving);
+  OsFile file = OsFile::Create(saving, path);
+  write(&file);
+  file.CopyOwnerAndModeOf(path);
+  file.SyncData();
+  return file;
+}
+
 }  // namespace
 
 OsFile SaveFamily(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
-                  uint8_t stamp, const std::function<void(OsFile*)>& write_db) {
+                  uint8_t stamp, const std::vector<FamilyFile>& others,
+                  const std::function<void(OsFile*)>& write_db) {
   const std::string db_saving = db_path + kSavingSuffix;
-  const std::string px_saving = px_path + kSavingSuffix;
   try {
-    std::optional<OsFile> px_file;
+    // In the order they are put in place: the .DB last, so that its change counter, which every
+    // index stamp follows, never runs ahead of them.
+    std::vector<OsFile> written;
+    std::vector<std::string> targets;
+    written.reserve(others.size() + 1);
+    for (const FamilyFile& f : others) {
+      written.push_back(WriteSaving(f.path, f.write));
+      targets.push_back(f.path);
+    }
     if (index != nullptr) {
-      OsFile::RemoveFile(px_saving);
-      px_file = OsFile::Create(px_saving, px_path);
-      index->Flush(&*px_file, stamp);
-      px_file->CopyOwnerAndModeOf(px_path);
-      px_file->SyncData();
+      written.push_back(WriteSaving(px_path, [&](OsFile* file) { index->Flush(file, stamp); }));
+      targets.push_back(px_path);
     }
     OsFile::RemoveFile(db_saving);
     OsFile db_file = OsFile::Create(db_saving, db_path);
@@ -37,25 +53,28 @@ OsFile SaveFamily(const std::string& db_path, const std::string& px_path, Primar
     write_db(&db_file);
     db_file.CopyOwnerAndModeOf(db_path);
     db_file.SyncData();
-    if (px_file) {
-      OsFile::RenameBoth(&*px_file, px_path, &db_file, db_path, db_path);
-    } else {
+    if (written.empty()) {
       db_file.RenameTo(db_path);
+    } else {
+      std::vector<std::pair<OsFile*, std::string>> renames;
+      for (size_t i = 0; i < written.size(); ++i) renames.emplace_back(&written[i], targets[i]);
+      renames.emplace_back(&db_file, db_path);
+      OsFile::RenameAll(renames, db_path);
     }
     OsFile::SyncFolderOf(db_path);
     return db_file;
   } catch (const EngineError&) {
     std::error_code ec;
-    std::filesystem::remove(PathFromUtf8(px_saving), ec);
+    for (const FamilyFile& f : others) std::filesystem::remove(PathFromUtf8(f.path + kSavingSuffix), ec);
+    std::filesystem::remove(PathFromUtf8(px_path + kSavingSuffix), ec);
     std::filesystem::remove(PathFromUtf8(db_saving), ec);
     throw;
   }
 }
 
-void RemoveLeftOverSaves(const std::string& db_path, const std::string& px_path) {
+void RemoveLeftOverSaves(const std::vector<std::string>& paths) {
   std::error_code ec;
-  std::filesystem::remove(PathFromUtf8(db_path + kSavingSuffix), ec);
-  std::filesystem::remove(PathFromUtf8(px_path + kSavingSuffix), ec);
+  for (const std::string& p : paths) std::filesystem::remove(PathFromUtf8(p + kSavingSuffix), ec);
 }
 
 }  // namespace varnholt::paradox

@@ -1,15 +1,18 @@
-// The atomic save of a table family. The .PX and the .DB are written whole under their own names
-// with ".saving" added, flushed to the disk, then renamed over the .PX and then the .DB by a child
-// process that our being killed does not stop. A process killed at any moment therefore leaves the
-// family either as it was or as saved, never a half-written file nor a new .PX beside an old .DB.
-// (A power cut between the two renames can still do that; the next writable open then rebuilds
-// the .PX.) The new .DB is locked before it replaces the old one, so the lock never lapses.
+// The atomic save of a table family. Every file of it that changed (secondary index files, the .PX
+// and the .DB) is written whole under its own name with ".saving" added and flushed to the disk;
+// then all are renamed over the old ones, the .DB last, by a child process that our being killed
+// does not stop. A process killed at any moment therefore leaves the family either as it was or as
+// saved, never a half-written file nor a new index beside an old .DB. (A power cut between the
+// renames can still do that, and so can a kill on Windows, which has no such child; the next
+// writable open then rebuilds the .PX and refuses secondary indexes that no longer describe the
+// rows.) The new .DB is locked before it replaces the old one, so the lock never lapses.
 #ifndef VARNHOLT_STORES_PARADOX_TABLE_SAVER_H_
 #define VARNHOLT_STORES_PARADOX_TABLE_SAVER_H_
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/os/os_file.h"
 
@@ -17,14 +20,21 @@ namespace varnholt::paradox {
 
 class PrimaryIndex;
 
-// Writes the family: `index` (when not null) flushed with `stamp` as the new .PX, `write_db` fills
-// the new .DB. Returns the new .DB, locked, now at db_path. Throws EngineError on failure, leaving
-// the old files as they were and no new ones behind.
+// A further file of the family, written whole by `write`, put in place before the .PX and .DB.
+struct FamilyFile {
+  std::string path;
+  std::function<void(OsFile*)> write;
+};
+
+// Writes the family: `others` first, then `index` (when not null) flushed with `stamp` as the new
+// .PX, `write_db` fills the new .DB. Returns the new .DB, locked, now at db_path. Throws EngineError
+// on failure, leaving the old files as they were and no new ones behind.
 OsFile SaveFamily(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
-                  uint8_t stamp, const std::function<void(OsFile*)>& write_db);
-// Removes what a killed save left behind. REQUIRES: the table's lock is held, so no save of ours is
-// under way.
-void RemoveLeftOverSaves(const std::string& db_path, const std::string& px_path);
+                  uint8_t stamp, const std::vector<FamilyFile>& others,
+                  const std::function<void(OsFile*)>& write_db);
+// Removes what a killed save left behind of the files at `paths` (the family's). REQUIRES: the
+// table's lock is held, so no save of ours is under way.
+void RemoveLeftOverSaves(const std::vector<std::string>& paths);
 
 }  // namespace varnholt::paradox
 

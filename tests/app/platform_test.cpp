@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontInfo>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
@@ -210,6 +211,26 @@ TEST(QtPlatformTest, CancelledDialogsAnswerNothing) {
   EXPECT_EQ(platform.ExecuteOpenDialog(nullptr, {"*.mdb"}), std::nullopt);
   CancelNextModal();
   EXPECT_EQ(platform.BrowseForFolder("Select a directory"), QString());
+}
+
+TEST(QtPlatformTest, PasswordDialogNamesTheTableAndHidesTheTyping) {
+  auto dialog = QtPlatformServices::MakePasswordDialog(nullptr, "CH01MAST.DB");
+  EXPECT_EQ(dialog->windowTitle(), "Enter password");
+  EXPECT_TRUE(dialog->labelText().contains("CH01MAST.DB")) << dialog->labelText().toStdString();
+  EXPECT_EQ(dialog->textEchoMode(), QLineEdit::Password);
+  EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
+
+  QtPlatformServices platform("varnholt-import");
+  CancelNextModal();
+  EXPECT_EQ(platform.AskTablePassword(nullptr, "CH01MAST.DB"), std::nullopt);
+  // Typed and accepted: the text as typed.
+  QTimer::singleShot(0, [] {
+    if (auto* modal = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+      modal->setTextValue("Bursar24");
+      modal->accept();
+    }
+  });
+  EXPECT_EQ(platform.AskTablePassword(nullptr, "CH01MAST.DB"), std::optional<QString>("Bursar24"));
 }
 
 TEST(QtPlatformTest, BoxesCarryTheTitleOneOkButtonAndTheirIcon) {

@@ -1,6 +1,9 @@
 // The press tool as a process: exit codes, its "box:" lines and its pictures.
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
 
 #include <QImage>
 #include <QProcess>
@@ -79,6 +82,50 @@ TEST(PressTest, RunsTheRealCommandsOnASampleSchool) {
   ASSERT_EQ(empty.out_lines.size(), 2);
   EXPECT_EQ(empty.out_lines[0], empty.out_lines[1]);
   EXPECT_TRUE(empty.out_lines[0].startsWith("box: Could not find file")) << empty.out_lines[0].toStdString();
+}
+
+TEST(PressTest, AProtectedTargetTableTakesThePasswordOnceAndCancelWritesNothing) {
+  const std::filesystem::path school = std::filesystem::path(VARNHOLT_TEST_OUTPUT_DIR) / "press_realistic_school";
+  std::filesystem::remove_all(school);
+  QProcess make;
+  make.start(VARNHOLT_MAKE_SAMPLE, {QString::fromStdString(school.string()), "--learners", "60", "--parents", "45",
+                                    "--classes", "8", "--target-holds", "0.5", "--realistic-target"});
+  ASSERT_TRUE(make.waitForFinished(60000));
+  ASSERT_EQ(make.exitCode(), 0);
+  const QStringList made = QString::fromUtf8(make.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+  ASSERT_FALSE(made.isEmpty());
+  const QString password_line = made.last();
+  ASSERT_TRUE(password_line.startsWith("password of CH01MAST.DB: ")) << password_line.toStdString();
+  const QString password = password_line.section(": ", 1);
+
+  const QString source = QString::fromStdString((school / "torbek.mdb").string());
+  const std::filesystem::path target = school / "varnholt";
+  auto snapshot = [&] {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(target)) {
+      std::ifstream in(e.path(), std::ios::binary);
+      files[e.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return files;
+  };
+  const auto before = snapshot();
+  const QStringList args = {"--source", source, "--target", QString::fromStdString(target.string()), "--drive-c",
+                            DriveC("realistic")};
+  const PressRun cancelled = Press(args + QStringList{"IMPORT INTO VARNHOLT", "Update"});
+  EXPECT_EQ(cancelled.exit_code, 0) << cancelled.err.toStdString();
+  ASSERT_EQ(cancelled.out_lines.size(), 2);
+  EXPECT_TRUE(cancelled.out_lines[0].startsWith(
+      "box: Insufficient table rights for operation. Password required. Table: "))
+      << cancelled.out_lines[0].toStdString();
+  EXPECT_TRUE(cancelled.out_lines[0].endsWith("CH01MAST.DB.")) << cancelled.out_lines[0].toStdString();
+  const PressRun wrong = Press(args + QStringList{"--table-password", password.toLower(), "IMPORT INTO VARNHOLT"});
+  ASSERT_EQ(wrong.out_lines.size(), 1);
+  EXPECT_TRUE(wrong.out_lines[0].startsWith("box: Invalid password given.")) << wrong.out_lines[0].toStdString();
+  EXPECT_TRUE(snapshot() == before);
+
+  const PressRun run = Press(args + QStringList{"--table-password", password, "IMPORT INTO VARNHOLT", "Update"});
+  EXPECT_EQ(run.exit_code, 0) << run.err.toStdString();
+  EXPECT_EQ(run.out_lines, QStringList({"box: Finished", "box: Finished"}));
 }
 
 TEST(PressTest, PicturesTheWindowBeforeTheFirstClickAndUnderEachBox) {

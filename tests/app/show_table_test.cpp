@@ -29,13 +29,13 @@ ShowRun ShowTable(const QStringList& arguments) {
   return run;
 }
 
-// A sample target holding half the school, so rows carry names and codes.
-std::filesystem::path MakeTarget() {
+// A sample target holding half the school, so rows carry names and codes; `extra` adds options.
+std::filesystem::path MakeTarget(const QStringList& extra = {}) {
   const std::filesystem::path school = std::filesystem::path(VARNHOLT_TEST_OUTPUT_DIR) / "show_table_school";
   std::filesystem::remove_all(school);
   QProcess make;
-  make.start(VARNHOLT_MAKE_SAMPLE, {QString::fromStdString(school.string()), "--learners", "40", "--parents", "30",
-                                    "--classes", "6", "--target-holds", "0.5"});
+  make.start(VARNHOLT_MAKE_SAMPLE, QStringList{QString::fromStdString(school.string()), "--learners", "40", "--parents",
+                                               "30", "--classes", "6", "--target-holds", "0.5"} + extra);
   EXPECT_TRUE(make.waitForFinished(60000));
   EXPECT_EQ(make.exitCode(), 0);
   return school / "varnholt";
@@ -76,6 +76,17 @@ TEST(ShowTableTest, NamesWhatItCannotShow) {
   EXPECT_TRUE(missing.err.contains("NOTHERE.DB")) << missing.err.toStdString();
   EXPECT_EQ(ShowTable({}).exit_code, 2);
   EXPECT_EQ(ShowTable({"--rows", "-1", Path(target / "CH01MAST.DB")}).exit_code, 2);
+}
+
+TEST(ShowTableTest, OpensAPasswordProtectedTableOnlyWithItsPassword) {
+  const std::filesystem::path target = MakeTarget({"--realistic-target"});
+  const ShowRun refused = ShowTable({Path(target / "CH01MAST.DB")});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_TRUE(refused.err.contains("Password required")) << refused.err.toStdString();
+  const ShowRun shown = ShowTable({"--table-password", "Bursar24", Path(target / "CH01MAST.DB")});
+  EXPECT_EQ(shown.exit_code, 0) << shown.err.toStdString();
+  ASSERT_EQ(shown.out_lines.size(), 1);
+  EXPECT_TRUE(shown.out_lines[0].contains("20")) << shown.out_lines[0].toStdString();
 }
 
 }  // namespace

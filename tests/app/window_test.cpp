@@ -11,6 +11,7 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -261,6 +262,27 @@ TEST_F(WindowTest, AFailingCommandShowsOneBoxAndTheWindowStaysUsable) {
   EXPECT_EQ(platform_.boxes.size(), 1u);
   EXPECT_TRUE(form_->isVisible());
   EXPECT_TRUE(form_->Button3->isEnabled());
+}
+
+TEST_F(WindowTest, AProtectedTargetTableAsksForItsPasswordOncePerRun) {
+  const std::filesystem::path school = std::filesystem::path(VARNHOLT_TEST_OUTPUT_DIR) / "window_realistic_school";
+  std::filesystem::remove_all(school);
+  QProcess make;
+  make.start(VARNHOLT_MAKE_SAMPLE, {QString::fromStdString(school.string()), "--learners", "40", "--parents", "30",
+                                    "--classes", "6", "--realistic-target"});
+  ASSERT_TRUE(make.waitForFinished(60000));
+  ASSERT_EQ(make.exitCode(), 0);
+  const QString password =
+      QString::fromUtf8(make.readAllStandardOutput()).trimmed().split('\n').last().section(": ", 1);
+  form_->Edit1->setText(QString::fromStdString((school / "torbek.mdb").string()));
+  form_->Edit2->setText(QString::fromStdString((school / "varnholt").string()));
+  platform_.password_answer = password;
+  form_->Button2->click();
+  form_->Button3->click();
+  form_->Button2->click();
+  ASSERT_EQ(platform_.boxes.size(), 3u);
+  for (const Box& box : platform_.boxes) EXPECT_EQ(box.text, "Finished");
+  EXPECT_EQ(platform_.password_requests, std::vector<QString>{"CH01MAST.DB"});
 }
 
 TEST_F(WindowTest, AnErrorInAPressedButtonEndsThePressingCommandWithOneBox) {

@@ -341,7 +341,7 @@ KillSummary RunKillTest(const KillOptions& options) {
   sample::WriteSourceDatabase(source.string(), school);
   fs::remove_all(before_dir);
   fs::create_directories(before_dir);
-  sample::WriteTargetTables(before_dir.string(), school, options.target_holds);
+  sample::WriteTargetTables(before_dir.string(), school, options.target_holds, options.target_indexes);
   const Snapshot before = ReadSnapshot(before_dir);
 
   // References in-process: the end of each command, and the end of Update's insert pass.

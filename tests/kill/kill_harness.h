@@ -5,6 +5,10 @@
 // The moment is drawn from the whole run for half the kills, and from the time the run writes its
 // tables (from its first change in the target folder to its end) for the other half.
 //
+// With target_indexes, CH01MAST and DL01MAST carry secondary indexes (.XG0/.YG0, .X02/.Y02) that
+// every save rewrites with the .DB and .PX; the checker then also compares each index with a
+// rebuild from the rows, so the index files must always belong to the .DB beside them.
+//
 // After every kill, for each of the four target tables:
 // - the files exactly as the kill left them (once the killed run's last process, which may be
 //   finishing a save's renames, has let go of their locks) pass the table checker, open read only
@@ -41,6 +45,7 @@ struct KillOptions {
   std::filesystem::path work;        // an empty scratch folder, left in place
   sample::SchoolOptions school;      // the sample school
   double target_holds = 0.3333;      // share of the school the target holds before
+  bool target_indexes = false;       // the target tables carry maintained secondary indexes
   int kills_per_command = 5;
   uint64_t seed = 1;                 // the kill moments
   std::ostream* log = nullptr;       // one line per kill when set

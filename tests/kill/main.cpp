@@ -2,7 +2,8 @@
 // fresh copies of the target and is killed (SIGKILL) at random moments; what each kill leaves is
 // checked, the command is run again, and the tables must equal an uninterrupted run's.
 //
-// usage: kill-test [--kills N] [--learners N] [--holds F] [--seed N] [--work DIR] [--press PATH] [-v]
+// usage: kill-test [--kills N] [--learners N] [--holds F] [--indexes] [--seed N] [--work DIR]
+//                  [--press PATH] [-v]
 // Prints one line per kill with -v, and at the end "kills=N failures=N".
 #include <cstdlib>
 #include <filesystem>
@@ -15,10 +16,12 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: kill-test [--kills N] [--learners N] [--holds F] [--seed N] [--work DIR] [--press PATH] [-v]\n"
+    "usage: kill-test [--kills N] [--learners N] [--holds F] [--indexes] [--seed N] [--work DIR]\n"
+    "                 [--press PATH] [-v]\n"
     "  --kills N     kills per command (default 50)\n"
     "  --learners N  learners in the sample school (default 20000; parents 3/4 of it, 200 classes)\n"
     "  --holds F     share of the school the target holds before (default 0.3333)\n"
+    "  --indexes     the target tables carry secondary indexes kept by every save\n"
     "  --work DIR    scratch folder (default: a new one under the temp folder, removed at the end)\n";
 
 }  // namespace
@@ -39,6 +42,8 @@ int main(int argc, char** argv) {
       learners = std::atoi(argv[++i]);
     } else if (arg == "--holds" && has_value) {
       options.target_holds = std::atof(argv[++i]);
+    } else if (arg == "--indexes") {
+      options.target_indexes = true;
     } else if (arg == "--seed" && has_value) {
       options.seed = std::strtoull(argv[++i], nullptr, 10);
     } else if (arg == "--work" && has_value) {

@@ -30,5 +30,25 @@ TEST(KillTest, EveryKillLeavesWholeRowsAndARerunFinishesTheJob) {
   std::filesystem::remove_all(pattern);
 }
 
+TEST(KillTest, TablesWithSecondaryIndexesAlwaysHoldIndexesThatBelongToThem) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "varnholt-kill-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  KillOptions options;
+  options.press = VARNHOLT_PRESS;
+  options.work = pattern;
+  options.school.learners = 400;
+  options.school.parents = 300;
+  options.school.classes = 20;
+  options.target_indexes = true;
+  options.kills_per_command = 5;
+  options.seed = 23;
+  std::ostringstream log;
+  options.log = &log;
+  const KillSummary summary = RunKillTest(options);
+  EXPECT_EQ(summary.kills, 10);
+  EXPECT_EQ(summary.failures, 0) << log.str();
+  std::filesystem::remove_all(pattern);
+}
+
 }  // namespace
 }  // namespace varnholt::reliability

@@ -69,7 +69,13 @@ class Blocks {
 class Checker {
  public:
   explicit Checker(const std::string& db_path) : db_path_(db_path) {}
+  // An X file checked as a keyed table with its Y file as its primary index.
+  Checker(const std::string& x_path, const std::string& y_path)
+      : db_path_(x_path), index_path_(y_path), secondary_(true) {}
   CheckResult Run();
+  // After Run: every record in chain order.
+  const std::vector<std::string>& records() const { return records_; }
+  const Header& header() const { return h_; }
 
  private:
   void Problem(const std::string& p) { r_.problems.push_back(p); }
@@ -83,8 +89,16 @@ class Checker {
   // Walks the subtree at PX block b; false on a structural fault. Fills its first key and count.
   bool Walk(uint16_t b, int level, std::string* first, uint32_t* sum);
   void CheckLeaves();
+  // Each maintained X file beside the .DB: sound as a table with its Y, and holding exactly the
+  // records a rebuild from the rows gives, with stamps that follow the .DB's.
+  void CheckSecondaryIndexes();
+  void CheckSecondaryIndex(const std::string& x_path, const std::string& y_path);
 
   std::string db_path_;
+  std::string index_path_;
+  bool secondary_ = false;
+  std::vector<std::string> records_;
+  std::vector<uint16_t> record_blocks_;
   CheckResult r_;
   Header h_;
   std::unique_ptr<Blocks> blocks_;
@@ -104,7 +118,11 @@ CheckResult Checker::Run() {
   CheckChain();
   CheckFreeList();
   CheckKeysAndAutoIncrement();
-  if (h_.key_field_count == 0 || !ReadIndex()) return r_;
+  if (h_.key_field_count == 0) return r_;
+  if (!ReadIndex()) {
+    if (!secondary_) CheckSecondaryIndexes();
+    return r_;
+  }
   CheckIndexHeader();
   const int n = ph_.file_blocks;
   if (n > 0 && !pblocks_->Present(static_cast<uint16_t>(n))) Problem("PX: file shorter than its blocks");
@@ -113,6 +131,7 @@ CheckResult Checker::Run() {
     if (ph_.index_levels != 0 || ph_.num_records != 0 || !chain_.empty()) {
       Problem("PX: empty index for a table with records");
     }
+    if (!secondary_) CheckSecondaryIndexes();
     return r_;
   }
   if (!r_.problems.empty() && !pblocks_->Present(static_cast<uint16_t>(n))) return r_;
@@ -129,6 +148,7 @@ CheckResult Checker::Run() {
     if (!used_[b]) Problem("PX: block " + std::to_string(b) + " is not in the tree");
   }
   CheckLeaves();
+  if (!secondary_) CheckSecondaryIndexes();
   return r_;
 }
 
@@ -178,6 +198,8 @@ void Checker::CheckChain() {
     if (v.prev() != prev) Problem("DB: block " + std::to_string(b) + " has a wrong back link");
     for (int s = 0; s < n; ++s) {
       keys_.emplace_back(reinterpret_cast<const char*>(v.record(s)), key_size_);
+      records_.emplace_back(reinterpret_cast<const char*>(v.record(s)), h_.record_size);
+      record_blocks_.push_back(b);
     }
     r_.records += static_cast<uint32_t>(n);
     chain_.push_back(b);
@@ -221,7 +243,8 @@ void Checker::CheckKeysAndAutoIncrement() {
       }
     }
   }
-  for (size_t f = 0; f < h_.fields.size(); ++f) {
+  // An X file's counter is not the table's (it copies the key, counter field included).
+  for (size_t f = 0; f < h_.fields.size() && !secondary_; ++f) {
     if (h_.fields[f].type != FieldType::kAutoIncrement) continue;
     int off = 0;
     for (size_t i = 0; i < f; ++i) off += StoredSize(h_.fields[i]);
@@ -238,7 +261,7 @@ void Checker::CheckKeysAndAutoIncrement() {
 }
 
 bool Checker::ReadIndex() {
-  const std::string px_path = FindSibling(db_path_, "PX");
+  const std::string px_path = secondary_ ? index_path_ : FindSibling(db_path_, "PX");
   bool found = false;
   std::vector<uint8_t> px = px_path.empty() ? std::vector<uint8_t>() : ReadFile(px_path, &found);
   if (px_path.empty() || !found) {
@@ -251,7 +274,10 @@ bool Checker::ReadIndex() {
     Problem(e.what());
     return false;
   }
-  if (ph_.file_type != kFileTypePrimaryIndex) Problem("PX: wrong file type");
+  const uint8_t index_type = !secondary_ ? kFileTypePrimaryIndex
+                             : h_.file_type == kFileTypeMaintainedSecondary ? kFileTypeSecondaryIndex
+                                                                            : kFileTypeCompositeIndex;
+  if (ph_.file_type != index_type) Problem("PX: wrong file type");
   if (ph_.fields.size() != static_cast<size_t>(h_.key_field_count)) Problem("PX: wrong key field count");
   if (ph_.record_size != key_size_ + kIndexEntryTrailer) {
     Problem("PX: wrong entry size");
@@ -262,7 +288,7 @@ bool Checker::ReadIndex() {
 }
 
 void Checker::CheckIndexHeader() {
-  if (ph_.version != h_.version) Problem("PX: version differs from the DB's");
+  if (!secondary_ && ph_.version != h_.version) Problem("PX: version differs from the DB's");
   if (ph_.sort_order_byte != h_.sort_order_byte) Problem("PX: sort order byte differs from the DB's");
   const uint8_t want_stamp =
       IndexStamp(h_.change_count1, StampOffsetForSortOrder(h_.sort_order_byte, h_.sort_order));
@@ -353,6 +379,85 @@ void Checker::CheckLeaves() {
     } else if (leaves_[i].count != static_cast<uint32_t>(v.count())) {
       Problem("PX: entry of block " + std::to_string(chain_[i]) + " has a stale count");
     }
+  }
+}
+
+void Checker::CheckSecondaryIndexes() {
+  namespace fs = std::filesystem;
+  const fs::path db(db_path_);
+  auto upper = [](std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+  };
+  const std::string stem = upper(db.stem().string());
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(db.has_parent_path() ? db.parent_path() : ".", ec)) {
+    const std::string name = upper(e.path().filename().string());
+    if (name.size() != stem.size() + 4 || name.compare(0, stem.size() + 2, stem + ".X") != 0) continue;
+    bool found = false;
+    const std::vector<uint8_t> head = ReadFile(e.path().string(), &found);
+    if (!found || head.size() <= kHeaderFileType) continue;
+    const uint8_t type = head[kHeaderFileType];
+    if (type != kFileTypeMaintainedSecondary && type != kFileTypeMaintainedComposite) continue;
+    CheckSecondaryIndex(e.path().string(), FindSibling(db_path_, name.substr(stem.size() + 1).replace(0, 1, "Y")));
+  }
+}
+
+void Checker::CheckSecondaryIndex(const std::string& x_path, const std::string& y_path) {
+  const std::string name = std::filesystem::path(x_path).filename().string() + ": ";
+  if (y_path.empty()) {
+    Problem(name + "its Y file is missing");
+    return;
+  }
+  Checker x(x_path, y_path);
+  const CheckResult xr = x.Run();
+  for (const auto& p : xr.problems) Problem(name + p);
+  if (!xr.ok()) return;
+  const Header& xh = x.header();
+  // The X record each row must have: indexed fields (capitals when case-insensitive), the key,
+  // the row's block; sorted by all but the block.
+  const uint8_t flags = xh.raw[0x55];
+  const int n = static_cast<int>(xh.fields.size());
+  const int indexed = n - h_.key_field_count - 1;
+  const size_t numbers_at = 0x58 + GetU16(xh.raw.data() + kHeaderFieldNumbersOffset);
+  std::vector<int> offsets(h_.fields.size(), 0);
+  for (size_t i = 1; i < h_.fields.size(); ++i) offsets[i] = offsets[i - 1] + StoredSize(h_.fields[i - 1]);
+  std::vector<std::string> expected;
+  for (size_t r = 0; r < records_.size(); ++r) {
+    std::string entry;
+    for (int i = 0; i < indexed; ++i) {
+      const int f = (GetU16(xh.raw.data() + numbers_at + 2 * i) & 0x7FFF) - 1;
+      std::string part = records_[r].substr(offsets[f], StoredSize(h_.fields[f]));
+      if ((flags & 1) != 0 && h_.fields[f].type == FieldType::kAlpha) {
+        for (auto& c : part) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+      }
+      entry += part;
+    }
+    entry += records_[r].substr(0, key_size_);
+    uint8_t hint[2];
+    EncodeInt(record_blocks_[r], 2, hint);
+    entry.append(reinterpret_cast<const char*>(hint), 2);
+    expected.push_back(entry);
+  }
+  std::sort(expected.begin(), expected.end());
+  const std::vector<std::string>& stored = x.records();
+  if (stored.size() != expected.size()) {
+    Problem(name + std::to_string(stored.size()) + " entries for " + std::to_string(expected.size()) + " rows");
+    return;
+  }
+  for (size_t i = 0; i < stored.size(); ++i) {
+    if (stored[i].compare(0, stored[i].size() - 2, expected[i], 0, expected[i].size() - 2) != 0) {
+      Problem(name + "entry " + std::to_string(i) + " differs from a rebuild from the rows");
+      return;
+    }
+    if (stored[i] != expected[i]) {
+      Problem(name + "entry " + std::to_string(i) + " names the wrong block");
+      return;
+    }
+  }
+  const int k = StampOffsetForSortOrder(h_.sort_order_byte, h_.sort_order);
+  if (xh.raw[kHeaderSecondaryStamp] != IndexStamp(h_.change_count1, k)) {
+    Problem(name + "validity stamp does not follow the table's change counter");
   }
 }
 

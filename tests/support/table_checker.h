@@ -10,6 +10,10 @@
 // is one entry per data block in chain order with the block's first key and record count; the
 // header counts agree with the tree; the blocks are linked as a list; the validity stamp matches
 // the .DB's change counter.
+// Maintained secondary indexes (.Xnn/.XGn of type 5 or 8): each X file passes the checks above as
+// a keyed table with its Y file as its index; its records are exactly those a rebuild from the
+// rows gives (indexed fields, capitals when case-insensitive, the key, the row's block), in order;
+// its 0x2F stamp follows the .DB's change counter.
 #ifndef VARNHOLT_TESTS_SUPPORT_TABLE_CHECKER_H_
 #define VARNHOLT_TESTS_SUPPORT_TABLE_CHECKER_H_
 

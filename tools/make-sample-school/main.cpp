@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string>
 
+#include "tools/sample_school/realistic_target.h"
 #include "tools/sample_school/school.h"
 #include "tools/sample_school/source_database.h"
 #include "tools/sample_school/target_tables.h"
@@ -14,7 +15,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: make-sample-school OUT_DIR [--learners N] [--parents N] [--classes N] [--seed N]\n"
-    "                          [--target-holds FRACTION]\n"
+    "                          [--target-holds FRACTION] [--realistic-target]\n"
     "\n"
     "Writes OUT_DIR/torbek.mdb, a Jet 4 database with the password \"Talvern\" holding the\n"
     "tables Learner_info, Parent_info, Parent_child and Classes. Defaults: 600 learners,\n"
@@ -26,6 +27,9 @@ constexpr char kUsage[] =
     "with --target-holds FRACTION (0 to 1) pre-filled with that share of the school's classes,\n"
     "parents and learners under their own codes but with other values (\"Old ...\", class\n"
     "\"OLD\", status \"Z\"), for trying the Update. An existing varnholt/ is replaced.\n"
+    "With --realistic-target the tables also carry what the accounting product's own tables\n"
+    "usually do: validity checks (.VAL: defaults, required fields, a minimum, a lookup of\n"
+    "CLASSMAS.DB's codes in DL00CODE.DB) and a password on CH01MAST.DB, printed on a last line.\n"
     "\n";
 
 bool ParseCount(const std::string& text, long long max, long long& out) {
@@ -49,11 +53,16 @@ int main(int argc, char** argv) {
   varnholt::sample::SchoolOptions options;
   std::string out_dir;
   double holds = 0;
+  bool realistic = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage << "Data:\n" << varnholt::sample::kSchoolShape;
       return 0;
+    }
+    if (arg == "--realistic-target") {
+      realistic = true;
+      continue;
     }
     if (arg == "--target-holds") {
       if (i + 1 >= argc) return Usage(arg + " needs a value");
@@ -97,6 +106,11 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(target);
     varnholt::sample::WriteTargetTables(target.string(), school, holds);
     std::cout << target.string() << "\n";
+    if (realistic) {
+      varnholt::sample::MakeTargetRealistic(target.string());
+      std::cout << "password of " << varnholt::sample::kProtectedTable << ": "
+                << varnholt::sample::kTablePassword << "\n";
+    }
   } catch (const std::exception& e) {
     std::cerr << "make-sample-school: " << e.what() << "\n";
     return 1;

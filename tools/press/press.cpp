@@ -3,7 +3,8 @@
 // line "box: TEXT". With --pictures DIR it also saves DIR/window.png, the window before the first
 // click, and DIR/box-N.png, the window with its Nth message box over it. Exits 0 when every click
 // ran (whatever the boxes say), 1 when a picture cannot be written, 2 for a caption that is not a
-// visible button or a bad command line.
+// visible button or a bad command line. --table-password TEXT answers every password dialog of a
+// protected target table with TEXT; without it those dialogs are cancelled.
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -33,7 +34,7 @@ constexpr int kUsageError = 2;
 
 constexpr char kUsage[] =
     "usage: press --source PATH --target DIR [--drive-c DIR] [--date-separator C] [--pictures DIR]\n"
-    "             CAPTION...\n";
+    "             [--table-password TEXT] CAPTION...\n";
 
 // The boxes in the pictures carry the title the program gives them, which comes from its file name.
 constexpr char kProgramFile[] = "varnholt-import";
@@ -45,6 +46,7 @@ struct Options {
   std::optional<std::filesystem::path> drive_c;
   std::optional<char> date_separator;
   std::optional<QString> pictures;
+  std::optional<std::string> table_password;
   std::vector<std::string> captions;
 };
 
@@ -66,6 +68,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       options.date_separator = value[0];
     } else if (arg == "--pictures" && has_value) {
       options.pictures = QString::fromLocal8Bit(argv[++i]);
+    } else if (arg == "--table-password" && has_value) {
+      options.table_password = argv[++i];
     } else if (arg.starts_with("--")) {
       return std::nullopt;
     } else {
@@ -127,6 +131,7 @@ int main(int argc, char** argv) {
   int box_count = 0;
 
   varnholt::RecordingPlatformServices platform;
+  if (options->table_password) platform.password_answer = QString::fromStdString(*options->table_password);
   varnholt::RegionalSettings regional = varnholt::SystemRegionalSettings();
   if (options->date_separator) regional.date_separator = *options->date_separator;
   const std::filesystem::path drive_c = options->drive_c.value_or(varnholt::DriveCFolder());

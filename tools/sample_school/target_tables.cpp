@@ -37,8 +37,10 @@ bool TakenByShare(size_t index, double holds) {
   return std::floor(holds * static_cast<double>(index + 1)) > std::floor(holds * static_cast<double>(index));
 }
 
-void WriteTargetTables(const std::string& directory, const School& school, double holds) {
+void WriteTargetTables(const std::string& directory, const School& school, double holds,
+                       bool indexed) {
   paradox::CreateVarnholtTables(directory);
+  if (indexed) paradox::AddVarnholtIndexes(directory);
   if (holds <= 0) return;
 
   auto codes = OpenTable(directory, "DL00CODE.DB");

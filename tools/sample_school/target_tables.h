@@ -14,7 +14,9 @@ inline constexpr char kTargetFolderName[] = "varnholt";
 
 // Creates the four tables in directory (which must exist and hold none of them) and fills them with
 // holds (0 to 1) of the school's classes, parents and learners, spread evenly over each list.
-void WriteTargetTables(const std::string& directory, const School& school, double holds);
+// indexed: the tables get their secondary indexes first (AddVarnholtIndexes), kept as rows arrive.
+void WriteTargetTables(const std::string& directory, const School& school, double holds,
+                       bool indexed = false);
 
 // True for the items the share takes: item i of a list when holds * (i + 1) crosses a whole number.
 bool TakenByShare(size_t index, double holds);

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/utf8_path.h"
+#include "stores/paradox/index_creator.h"
 
 namespace varnholt::paradox {
 
@@ -50,6 +51,13 @@ void CreateVarnholtTables(const std::string& dir) {
   for (const auto& [name, schema] : VarnholtSchemas()) {
     Table::Create(Utf8FromPath(PathFromUtf8(dir) / name), schema);
   }
+}
+
+void AddVarnholtIndexes(const std::string& dir) {
+  CreateSecondaryIndex(Utf8FromPath(PathFromUtf8(dir) / "CH01MAST.DB"),
+                       IndexSpec{{"CH01_SURNAME", "CH01_NAME"}, false, "BySurname"});
+  CreateSecondaryIndex(Utf8FromPath(PathFromUtf8(dir) / "DL01MAST.DB"),
+                       IndexSpec{{"DL01_DESCRIPTION"}, false, ""});
 }
 
 }  // namespace varnholt::paradox

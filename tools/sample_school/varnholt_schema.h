@@ -17,6 +17,10 @@ std::vector<std::pair<std::string, TableSchema>> VarnholtSchemas();
 // Creates the four tables, empty, in `dir` (which must exist). Throws EngineError when one of
 // them exists already or cannot be written.
 void CreateVarnholtTables(const std::string& dir);
+// Gives the new, empty tables in `dir` secondary indexes that their engine keeps current, as a
+// school's real tables may have: CH01MAST by surname and name (a named composite index), DL01MAST
+// by description.
+void AddVarnholtIndexes(const std::string& dir);
 
 }  // namespace varnholt::paradox
 

@@ -1,0 +1,128 @@
+#include "stores/paradox/index_creator.h"
+
+#include <cstring>
+#include <filesystem>
+
+#include "base/ascii.h"
+#include "base/utf8_path.h"
+#include "base/os/os_file.h"
+#include "stores/paradox/header.h"
+#include "stores/paradox/table.h"
+
+namespace varnholt::paradox {
+
+namespace {
+
+// X header bytes the data header does not set.
+constexpr size_t kXIndexFieldNumber = 0x15;    // u8 the first indexed field's number
+constexpr uint8_t kXUnknown2C = 0xFF;          // every genuine X file holds it at 0x2C
+constexpr size_t kXIndexFlags = 0x55;
+constexpr uint8_t kXFlagCaseInsensitive = 0x01;
+constexpr size_t kXIndexNameOffset = 0x68;     // u16 index name offset − 0x58 (XG files)
+constexpr char kBlockNumberField[] = "Blk Num";
+constexpr int kMaxCompositeIndexes = 16;       // XG0 … XGF
+
+std::string Hex2(int n) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  return std::string{kDigits[(n >> 4) & 15], kDigits[n & 15]};
+}
+
+}  // namespace
+
+void CreateSecondaryIndex(const std::string& db_path, const IndexSpec& spec) {
+  namespace fs = std::filesystem;
+  auto fail = [&](const std::string& what) { throw EngineError(db_path + ": " + what); };
+  const std::vector<uint8_t> bytes = OsFile::Open(db_path, false).ReadAll();
+  const Header db = ParseHeader(bytes, db_path);
+  if (db.file_type != kFileTypeKeyedDb) fail("a secondary index needs a keyed table");
+  if (db.version != kVersion70) fail("secondary indexes are made here for Paradox 7 tables only");
+  if (db.num_records != 0) fail("secondary indexes are made here for tables without rows only");
+  if (spec.fields.empty()) fail("an index needs a field");
+  std::vector<int> numbers;
+  for (const std::string& name : spec.fields) {
+    int found = -1;
+    for (size_t i = 0; i < db.fields.size(); ++i) {
+      if (AsciiUpper(db.fields[i].name) == AsciiUpper(name)) found = static_cast<int>(i);
+    }
+    if (found < 0) fail("no field '" + name + "' to index");
+    switch (db.fields[found].type) {
+      case FieldType::kMemo: case FieldType::kBlob: case FieldType::kFormattedMemo:
+      case FieldType::kOle: case FieldType::kGraphic:
+        fail("field '" + name + "' is a memo or blob, which cannot be indexed");
+      default:
+        break;
+    }
+    numbers.push_back(found + 1);
+  }
+  const bool composite = numbers.size() > 1 || spec.case_insensitive || !spec.name.empty();
+  if (composite && spec.name.empty()) fail("a composite or case-insensitive index needs a name");
+
+  const fs::path p = PathFromUtf8(db_path);
+  const bool lower = Utf8FromPath(p.extension()) == ".db";
+  std::string ext;
+  if (composite) {
+    for (int n = 0; n < kMaxCompositeIndexes && ext.empty(); ++n) {
+      const std::string candidate = "XG" + Hex2(n).substr(1);
+      fs::path x = p;
+      x.replace_extension(PathFromUtf8("." + (lower ? AsciiLower(candidate) : candidate)));
+      fs::path x_upper = p;
+      x_upper.replace_extension(PathFromUtf8("." + candidate));
+      if (!FileExists(Utf8FromPath(x)) && !FileExists(Utf8FromPath(x_upper))) ext = candidate;
+    }
+    if (ext.empty()) fail("the table has no room for another named index");
+  } else {
+    ext = "X" + Hex2(numbers[0]);
+  }
+  std::string y_ext = ext;
+  y_ext[0] = 'Y';
+  fs::path x_path = p;
+  x_path.replace_extension(PathFromUtf8("." + (lower ? AsciiLower(ext) : ext)));
+  fs::path y_path = p;
+  y_path.replace_extension(PathFromUtf8("." + (lower ? AsciiLower(y_ext) : y_ext)));
+  if (FileExists(Utf8FromPath(x_path))) fail("the index " + Utf8FromPath(x_path.filename()) + " exists");
+
+  // The X file: a keyed table of the indexed fields, the primary key and the block number.
+  TableSchema x;
+  for (int n : numbers) x.fields.push_back(db.fields[n - 1]);
+  for (int i = 0; i < db.key_field_count; ++i) x.fields.push_back(db.fields[i]);
+  x.fields.push_back(Field{kBlockNumberField, FieldType::kShort, 2});
+  x.key_field_count = static_cast<int>(x.fields.size()) - 1;
+  x.code_page = db.code_page;
+  x.sort_order = db.sort_order;
+  Header xh = BuildDataHeader(x, db.block_size, AsciiUpper(Utf8FromPath(x_path.filename())),
+                              GetU32(db.raw.data() + kHeaderFileUpdateTime));
+  uint8_t* b = xh.raw.data();
+  xh.file_type = composite ? kFileTypeMaintainedComposite : kFileTypeMaintainedSecondary;
+  b[kHeaderFileType] = xh.file_type;
+  b[kXIndexFieldNumber] = static_cast<uint8_t>(numbers[0]);
+  b[kHeaderIndexStamp] = kXUnknown2C;
+  b[kHeaderChangeCount2] = db.raw[kHeaderChangeCount2];
+  const int k = StampOffsetForSortOrder(db.sort_order_byte, db.sort_order);
+  b[kHeaderSecondaryStamp] = IndexStamp(db.change_count1, k);
+  b[kXIndexFlags] = spec.case_insensitive ? kXFlagCaseInsensitive : 0;
+  const size_t numbers_at = kHeaderFileVerId2 + GetU16(b + kHeaderFieldNumbersOffset);
+  for (size_t i = 0; i < numbers.size(); ++i) PutU16(b + numbers_at + 2 * i, static_cast<uint16_t>(numbers[i]));
+  if (composite) {
+    // The name follows the sort order's name; the used header grows by it.
+    const size_t name_at = kHeaderFileVerId2 + GetU16(b + kHeaderSortNameOffset) + x.sort_order.size() + 1;
+    if (name_at + spec.name.size() + 1 > xh.raw.size()) fail("the index name is too long");
+    std::memcpy(b + name_at, spec.name.data(), spec.name.size());
+    PutU16(b + kXIndexNameOffset, static_cast<uint16_t>(name_at - kHeaderFileVerId2));
+    PutU16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(name_at + spec.name.size() + 1));
+  }
+  // The Y file: a primary index over the X file's blocks, stamped with the X file's counter.
+  Header yh = BuildPrimaryIndexHeader(xh, AsciiUpper(Utf8FromPath(y_path.filename())));
+  yh.file_type = composite ? kFileTypeCompositeIndex : kFileTypeSecondaryIndex;
+  yh.raw[kHeaderFileType] = yh.file_type;
+  // The Y first: an X file found alone is one the engine refuses, never one it trusts.
+  {
+    OsFile f = OsFile::Create(Utf8FromPath(y_path));
+    f.WriteAt(0, yh.raw.data(), yh.raw.size());
+    f.SyncData();
+  }
+  OsFile f = OsFile::Create(Utf8FromPath(x_path));
+  f.WriteAt(0, xh.raw.data(), xh.raw.size());
+  f.SyncData();
+}
+
+}  // namespace varnholt::paradox

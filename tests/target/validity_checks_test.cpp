@@ -1,0 +1,208 @@
+// Validity checks as the tables' own engine applies them on every post: defaults of a new row,
+// minimum and maximum, lookups; a .VAL written for another structure or damaged is ignored.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <fstream>
+
+#include "stores/paradox/validity_checks.h"
+#include "stores/target_session.h"
+#include "tests/target/target_test_tables.h"
+#include "tools/sample_school/validity_file.h"
+
+namespace varnholt {
+namespace {
+
+namespace fs = std::filesystem;
+using paradox::Date;
+using paradox::FieldType;
+using paradox::Null;
+using paradox::Record;
+using paradox::Value;
+
+// CODE A10 (key), COUNT I, NAME A20, BORN D.
+std::string MakeTable(const std::string& dir) {
+  paradox::TableSchema schema;
+  schema.fields = {{"CODE", FieldType::kAlpha, 10},
+                   {"COUNT", FieldType::kLong, 4},
+                   {"NAME", FieldType::kAlpha, 20},
+                   {"BORN", FieldType::kDate, 4}};
+  schema.key_field_count = 1;
+  const std::string path = dir + "/T.DB";
+  paradox::Table::Create(path, schema);
+  return path;
+}
+
+std::vector<paradox::FieldCheckSpec> RangeAndDefaults() {
+  std::vector<paradox::FieldCheckSpec> checks(3);
+  checks[0].field = 1;  // COUNT
+  checks[0].minimum = Value(int64_t{1});
+  checks[0].maximum = Value(int64_t{100});
+  checks[0].default_value = Value(int64_t{5});
+  checks[1].field = 2;  // NAME
+  checks[1].required = true;
+  checks[1].minimum = Value(std::string("B"));
+  checks[1].default_value = Value(std::string("Nobody"));
+  checks[1].picture = "*@";
+  checks[2].field = 3;  // BORN
+  checks[2].maximum = Value(Date{740000});
+  return checks;
+}
+
+std::string Message(const std::function<void()>& run) {
+  try {
+    run();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(ValidityChecksTest, NewRowStartsWithTheDefaultsAndRangesAreCheckedAtPost) {
+  testing::TempDir dir;
+  const std::string path = MakeTable(dir.path());
+  paradox::WriteValidityFile(path, RangeAndDefaults());
+  TargetSession session;
+  SharedTable& table = session.OpenTable(dir.path(), "T.DB");
+  Record row = table.NewRecord();
+  EXPECT_EQ(row, (Record{Null{}, int64_t{5}, std::string("Nobody"), Null{}}));
+
+  row[0] = std::string("A1");
+  row[1] = int64_t{0};
+  EXPECT_EQ(Message([&] { table.Insert(row); }),
+            "Minimum validity check failed.\nField: COUNT\nValue: 0\nTable: " + table.table().path());
+  row[1] = int64_t{101};
+  EXPECT_EQ(Message([&] { table.Insert(row); }),
+            "Maximum validity check failed.\nField: COUNT\nValue: 101\nTable: " + table.table().path());
+  row[1] = int64_t{100};
+  row[2] = std::string("Abel");  // below "B"
+  EXPECT_NE(Message([&] { table.Insert(row); }).find("Minimum validity check failed.\nField: NAME\nValue: Abel"),
+            std::string::npos);
+  row[2] = std::string("Bob");
+  row[3] = Date{740001};
+  EXPECT_NE(Message([&] { table.Insert(row); }).find("Maximum validity check failed.\nField: BORN"),
+            std::string::npos);
+  EXPECT_EQ(table.table().RecordCount(), 0u);
+
+  row[3] = Null{};  // blank fields are not checked
+  const paradox::RowId id = table.Insert(row);
+  row[1] = int64_t{200};
+  EXPECT_NE(Message([&] { table.UpdateAll({{id, row}}); }).find("Maximum validity check failed."),
+            std::string::npos);
+  row[2] = Null{};
+  row[1] = int64_t{7};
+  EXPECT_EQ(Message([&] { table.UpdateAll({{id, row}}); }), "Field 'NAME' must have a value");
+  EXPECT_EQ(table.table().Get(id)[1], Value(int64_t{100}));
+}
+
+TEST(ValidityChecksTest, OutdatedOrDamagedFilesAreIgnored) {
+  testing::TempDir dir;
+  const std::string path = MakeTable(dir.path());
+  paradox::WriteValidityFile(path, RangeAndDefaults());
+  const fs::path val = fs::path(dir.path()) / "T.VAL";
+  std::ifstream in(val, std::ios::binary);
+  const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_FALSE(paradox::ValidityChecks::Read(path, paradox::Table::Open(path, false)->fields(), 437)
+                   .NewRecord()[1] == Value(Null{}));
+
+  std::vector<std::string> bad;
+  bad.push_back(good);
+  bad.back()[0] = static_cast<char>(good[0] + 1);  // written for another structure
+  bad.push_back(good.substr(0, 0x35 + 0x1C + 3));     // cut inside the values
+  bad.push_back(good);
+  bad.back()[0x35] = 9;  // a field the table lacks
+  bad.push_back(good);
+  bad.back()[0x36] = 3;  // a picture length without the picture's mark
+  for (const std::string& bytes : bad) {
+    SCOPED_TRACE(&bytes - bad.data());
+    std::ofstream(val, std::ios::binary | std::ios::trunc) << bytes;
+    TargetSession session;
+    SharedTable& table = session.OpenTable(dir.path(), "T.DB");
+    EXPECT_EQ(table.NewRecord(), Record(4, Null{}));
+    table.Insert(Record{std::string("X" + std::to_string(table.table().RecordCount())), int64_t{0}, Null{}, Null{}});
+    table.Save();
+  }
+}
+
+class GenuineValidityTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(Folder())) GTEST_SKIP() << "no sample files";
+  }
+  static std::string Folder() {
+    return std::string(VARNHOLT_SHARED_DIR) + "/testdata/paradox/leonhad-paradoxdriver";
+  }
+  void Copy(const std::string& sub, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+      const fs::path to = fs::path(dir_.path()) / name;
+      fs::copy_file(fs::path(Folder()) / sub / name, to);
+      fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write);
+    }
+  }
+  testing::TempDir dir_;
+};
+
+TEST_F(GenuineValidityTest, LookupRefusesAValueItsTableLacks) {
+  Copy("joins", {"joina.db", "joinb.db", "joinb.val", "origin.db", "origin.val", "destination.db"});
+  TargetSession session;
+  SharedTable& joina = session.OpenTable(dir_.path(), "joina.db");
+  SharedTable& joinb = session.OpenTable(dir_.path(), "joinb.db");
+  const Value present = joina.table().Get(joina.table().Rows()[0])[0];
+  const auto before = testing::Snapshot(dir_.path());
+  EXPECT_EQ(Message([&] { joinb.Insert(Record{int64_t{31999}}); }),
+            "Field value out of lookup table range.\nField: " + joinb.table().fields()[0].name +
+                "\nValue: 31999\nTable: " + joinb.table().path());
+  session.SaveAll();
+  EXPECT_EQ(testing::Snapshot(dir_.path()), before);
+  joinb.Insert(Record{present});
+
+  // A lookup into a table whose first field is an autoincrement.
+  SharedTable& origin = session.OpenTable(dir_.path(), "origin.db");
+  SharedTable& destination = session.OpenTable(dir_.path(), "destination.db");
+  const Value id = destination.table().Get(destination.table().Rows()[0])[0];
+  EXPECT_NE(Message([&] { origin.Insert(Record{Null{}, int64_t{424242}}); }).find("lookup table range"),
+            std::string::npos);
+  origin.Insert(Record{Null{}, id});
+  session.SaveAll();
+  EXPECT_EQ(joinb.table().RecordCount(), 4u);
+  EXPECT_EQ(origin.table().RecordCount(), 2u);
+}
+
+TEST_F(GenuineValidityTest, TablesInReferentialIntegrityAreNotWritten) {
+  Copy("joins", {"A.db", "A.PX", "A.VAL", "C.DB", "C.PX", "C.VAL", "C.X02", "C.Y02", "C.X03", "C.Y03"});
+  const auto before = testing::Snapshot(dir_.path());
+  TargetSession session;
+  for (const char* name : {"A.db", "C.DB"}) {
+    SCOPED_TRACE(name);
+    SharedTable& table = session.OpenTable(dir_.path(), name);
+    Record row = table.table().Get(table.table().Rows()[0]);
+    row[0] = int64_t{987654};
+    EXPECT_EQ(Message([&] { table.Insert(row); }),
+              table.table().path() + ": cannot write: the table takes part in referential integrity (its "
+                                     ".VAL links it to other tables), which this engine does not enforce");
+  }
+  session.SaveAll();
+  EXPECT_EQ(testing::Snapshot(dir_.path()), before);
+}
+
+TEST_F(GenuineValidityTest, DefaultAndRequiredOfALogicalField) {
+  Copy("fields", {"logical.db", "logical.val"});
+  TargetSession session;
+  SharedTable& table = session.OpenTable(dir_.path(), "logical.db");
+  EXPECT_EQ(table.NewRecord(), Record{Value(true)});
+  EXPECT_EQ(table.required(), std::vector<bool>{true});
+}
+
+TEST_F(GenuineValidityTest, PicturesAreReadButNotApplied) {
+  Copy("areas", {"ZIPCODES.DB", "ZIPCODES.PX", "ZIPCODES.VAL"});
+  const std::string path = dir_.path() + "/ZIPCODES.DB";
+  const paradox::ValidityChecks checks =
+      paradox::ValidityChecks::Read(path, paradox::Table::Open(path, false)->fields(), 437);
+  EXPECT_EQ(checks.fields()[0].picture, "#####");
+  EXPECT_EQ(checks.fields()[1].picture, "&&");
+  checks.CheckRange(Record{std::string("not digits"), std::string("123"), std::string("x")});
+}
+
+}  // namespace
+}  // namespace varnholt
