@@ -58,7 +58,7 @@ class ScannerHold {
 
 std::string SaveMessage(const std::string& db, const std::string& text) {
   try {
-    SaveFamily(db, db + ".PX-unused", nullptr, 0, [&](OsFile* f) {
+    SaveFamily(db, db + ".PX-unused", nullptr, 0, {}, [&](OsFile* f) {
       f->WriteAt(0, reinterpret_cast<const uint8_t*>(text.data()), text.size());
     });
   } catch (const EngineError& e) {
