@@ -24,7 +24,7 @@ namespace {
 
 using form::ControlId;
 
-const form::Placement& PlaceOf(ControlId id) { return form::Spec(id).place; }
+const form::Placement& PlaceOf(ControlId id) { return form::DesignOf(id).place; }
 
 void Place(QWidget* widget, const form::Placement& place) {
   widget->setGeometry(place.left, place.top, place.width, place.height);
@@ -73,10 +73,10 @@ TForm1::TForm1(PlatformServices& platform, CommandEnvironment environment, QWidg
   setAutoFillBackground(true);
 
   auto button = [this](ControlId id) {
-    const form::ControlSpec& spec = form::Spec(id);
-    return MakeButton(this, spec.caption, spec.place, spec.visible);
+    const form::ControlDesign& design = form::DesignOf(id);
+    return MakeButton(this, design.caption, design.place, design.visible);
   };
-  auto label = [this](ControlId id) { return MakeLabel(this, form::Spec(id).caption, PlaceOf(id)); };
+  auto label = [this](ControlId id) { return MakeLabel(this, form::DesignOf(id).caption, PlaceOf(id)); };
   Button2 = button(ControlId::kButton2);
   BitBtn1 = button(ControlId::kBitBtn1);
   BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton, nullptr, BitBtn1));

@@ -22,12 +22,29 @@ constexpr char kDirectoryBusy[] = "Directory is busy.";
 constexpr char kCloseTheProduct[] =
     "Close the Varnholt accounting program on every computer that uses this folder, then try again.";
 
-[[noreturn]] void ThrowInUse(const std::string& folder, const std::string& file) {
+// Whether `file` belongs to the family of one of the tables at `tables`: the same folder and name
+// but for the extension.
+bool InFamilyOf(const std::string& file, const HeldFiles& tables) {
+  const std::string stem = Utf8FromPath(PathFromUtf8(file).replace_extension());
+  for (const std::string& table : tables) {
+    if (EqualsIgnoringAsciiCase(stem, Utf8FromPath(PathFromUtf8(table).replace_extension()))) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void ThrowFolderInUse(const std::string& folder, const std::string& file) {
   throw paradox::EngineError(std::string(kDirectoryBusy) + "\nDirectory: " + folder +
                              "\nFile in use: " + file + "\n" + kCloseTheProduct);
 }
 
-}  // namespace
+std::string FamilyFileOpenForWriting(const std::string& db_path) {
+  for (const std::string& file : FamilyFiles(db_path)) {
+    if (os::HasForeignWriter(file)) return file;
+  }
+  return "";
+}
 
 std::string FolderOf(const std::string& path) {
   fs::path folder = PathFromUtf8(path).parent_path();
@@ -48,7 +65,7 @@ std::vector<std::string> FamilyFiles(const std::string& db_path) {
   return found;
 }
 
-void CheckFolderNotInUse(const std::string& folder, const HeldFiles& ours) {
+void CheckFolderNotInUse(const std::string& folder, const HeldFiles& ours, const HeldFiles& opened) {
   std::error_code error;
   std::vector<std::string> lock_files;
   std::vector<std::string> table_files;
@@ -64,10 +81,11 @@ void CheckFolderNotInUse(const std::string& folder, const HeldFiles& ours) {
   }
   // The lock files first: they name what the operator must close.
   for (const std::string& file : lock_files) {
-    if (os::HasForeignLock(file)) ThrowInUse(folder, file);
+    if (os::HasForeignLock(file) || os::HasForeignWriter(file)) ThrowFolderInUse(folder, file);
   }
   for (const std::string& file : table_files) {
-    if (ours.count(file) == 0 && os::HasForeignLock(file)) ThrowInUse(folder, file);
+    if (ours.count(file) == 0 && os::HasForeignLock(file)) ThrowFolderInUse(folder, file);
+    if (!InFamilyOf(file, opened) && os::HasForeignWriter(file)) ThrowFolderInUse(folder, file);
   }
 }
 
@@ -77,7 +95,7 @@ void FamilyHold::Take(const std::string& db_path, HeldFiles* ours) {
   std::vector<os::WholeFileLock> locks;
   for (const std::string& file : files) {
     os::WholeFileLock lock;
-    if (!lock.TryTake(file)) ThrowInUse(FolderOf(db_path), file);
+    if (!lock.TryTake(file)) ThrowFolderInUse(FolderOf(db_path), file);
     locks.push_back(std::move(lock));
   }
   locks_ = std::move(locks);

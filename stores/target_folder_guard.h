@@ -32,9 +32,19 @@ using HeldFiles = std::set<std::string>;
 
 // Throws EngineError (the message above) when another process holds a lock on the accounting
 // product's lock files in `folder` or on a file of any table family there (.DB, .PX, .MB), other
-// than those in `ours`. The product has the whole folder open when it has one table open, and a
-// command must not write some tables and be refused at another.
-void CheckFolderNotInUse(const std::string& folder, const HeldFiles& ours);
+// than those in `ours`, or (Windows) has one of them open for writing, other than the families of
+// the tables at the paths in `opened` (our own open tables, whose handles would answer for us). The product has
+// the whole folder open when it has one table open, and a command must not write some tables and
+// be refused at another.
+void CheckFolderNotInUse(const std::string& folder, const HeldFiles& ours, const HeldFiles& opened = {});
+
+// The first file of the family at `db_path` that another program has open for writing (Windows:
+// see os::HasForeignWriter), or "" when there is none. To be asked before our engine opens the
+// table, whose own handles would answer for the other program's afterwards.
+std::string FamilyFileOpenForWriting(const std::string& db_path);
+
+// Throws EngineError: the message above for `file` in `folder`.
+[[noreturn]] void ThrowFolderInUse(const std::string& folder, const std::string& file);
 
 // The files of one table family, locked for as long as a command uses them.
 class FamilyHold {

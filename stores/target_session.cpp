@@ -52,14 +52,15 @@ std::string EachLineOnce(const std::string& text) {
 
 SharedTable::SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
                          paradox::ValidityChecks checks, LookupTables lookups,
-                         const uint64_t* command, HeldFiles* held)
+                         const uint64_t* command, HeldFiles* held, const HeldFiles* opened)
     : table_(std::move(table)),
       file_name_(std::move(file_name)),
       checks_(std::move(checks)),
       required_(checks_.required()),
       lookups_(std::move(lookups)),
       command_(command),
-      held_files_(held) {}
+      held_files_(held),
+      opened_tables_(opened) {}
 
 void SharedTable::CheckRequired(const paradox::Record& record) const {
   paradox::CheckRequired(*table_, required_, record);
@@ -86,7 +87,7 @@ void SharedTable::CheckValid(const paradox::Record& record) {
 
 void SharedTable::HoldForCommand() {
   if (*command_ == 0 || hold_.held()) return;
-  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_);
+  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_, *opened_tables_);
   hold_.Take(table_->path(), held_files_);
 }
 
@@ -108,7 +109,7 @@ void SharedTable::Refresh() {
 
 void SharedTable::Save() {
   if (!table_->unsaved()) return;
-  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_);
+  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_, *opened_tables_);
   const uint64_t loads = table_->load_count();
   try {
     table_->Save();
@@ -219,13 +220,24 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
   if (it != tables_.end()) return *it->second;
   // The engine refuses another copy of ours first (its own lock), then we look for the accounting
   // product; an open writes nothing, so a refused table is left as it was.
+  // Another program writing this table is seen before our engine has it open too (see
+  // FamilyFileOpenForWriting); it is named after our other copies and the lock files.
+  const std::string open_elsewhere = FamilyFileOpenForWriting(path);
   auto table = paradox::Table::Open(path, /*writable=*/true, PasswordFor(path));
-  CheckFolderNotInUse(FolderOf(path), held_files_);
-  paradox::ValidityChecks checks = paradox::ValidityChecks::Read(path, table->fields(), table->code_page());
-  const std::string folder = Utf8FromPath(PathFromUtf8(path).parent_path());
-  auto lookups = [this, folder](const std::string& name) -> SharedTable& { return OpenTable(folder, name); };
-  auto shared = std::make_unique<SharedTable>(std::move(table), Utf8FromPath(PathFromUtf8(path).filename()),
-                                              std::move(checks), lookups, &command_, &held_files_);
+  opened_tables_.insert(path);
+  std::unique_ptr<SharedTable> shared;
+  try {
+    CheckFolderNotInUse(FolderOf(path), held_files_, opened_tables_);
+    if (!open_elsewhere.empty()) ThrowFolderInUse(FolderOf(path), open_elsewhere);
+    paradox::ValidityChecks checks = paradox::ValidityChecks::Read(path, table->fields(), table->code_page());
+    const std::string folder = Utf8FromPath(PathFromUtf8(path).parent_path());
+    auto lookups = [this, folder](const std::string& name) -> SharedTable& { return OpenTable(folder, name); };
+    shared = std::make_unique<SharedTable>(std::move(table), Utf8FromPath(PathFromUtf8(path).filename()),
+                                           std::move(checks), lookups, &command_, &held_files_, &opened_tables_);
+  } catch (...) {
+    opened_tables_.erase(path);
+    throw;
+  }
   SharedTable& result = *shared;
   tables_.emplace(path, std::move(shared));
   return result;

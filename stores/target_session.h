@@ -40,10 +40,10 @@ class SharedTable {
 
   // `checks` are the table's validity checks, `lookups` where their lookup tables come from;
   // `command` is the session's command count (0 outside commands), which Refresh reads; `held`
-  // the session's record of the files it holds locked.
+  // the session's record of the files it holds locked; `opened` the paths of its open tables.
   SharedTable(std::unique_ptr<paradox::Table> table, std::string file_name,
               paradox::ValidityChecks checks, LookupTables lookups, const uint64_t* command,
-              HeldFiles* held);
+              HeldFiles* held, const HeldFiles* opened);
 
   paradox::Table& table() { return *table_; }
   // The file's name as found on disk.
@@ -93,6 +93,7 @@ class SharedTable {
   LookupTables lookups_;
   const uint64_t* command_;
   HeldFiles* held_files_;
+  const HeldFiles* opened_tables_;
   uint64_t looked_in_command_ = 0;
   FamilyHold hold_;
   uint64_t version_ = 1;
@@ -146,7 +147,8 @@ class TargetSession {
   // The password to open the table at `path` with: empty when it is not protected.
   std::string PasswordFor(const std::string& path);
 
-  HeldFiles held_files_;  // the files our tables hold locked; outlives tables_
+  HeldFiles held_files_;     // the files our tables hold locked; outlives tables_
+  HeldFiles opened_tables_;  // the paths of tables_, whose files our engine keeps open
   std::map<std::string, std::unique_ptr<SharedTable>> tables_;  // by canonical path
   // (directory, file name as asked) -> path found, so repeated statements skip the listing.
   // Inside a command a path is looked at on disk once: a statement per row must not cost a look.

@@ -5,21 +5,21 @@
 
 namespace varnholt::form {
 
-const ControlSpec& Spec(ControlId id) {
-  for (const ControlSpec& spec : kControls) {
-    if (spec.id == id) return spec;
+const ControlDesign& DesignOf(ControlId id) {
+  for (const ControlDesign& design : kControls) {
+    if (design.id == id) return design;
   }
   throw std::logic_error("control missing from the window's design");
 }
 
 std::vector<ControlId> TabCycle() {
-  std::vector<const ControlSpec*> stops;
-  for (const ControlSpec& spec : kControls) {
-    if (spec.visible && spec.tab_order >= 0) stops.push_back(&spec);
+  std::vector<const ControlDesign*> stops;
+  for (const ControlDesign& design : kControls) {
+    if (design.visible && design.tab_order >= 0) stops.push_back(&design);
   }
-  std::sort(stops.begin(), stops.end(), [](const ControlSpec* a, const ControlSpec* b) { return a->tab_order < b->tab_order; });
+  std::sort(stops.begin(), stops.end(), [](const ControlDesign* a, const ControlDesign* b) { return a->tab_order < b->tab_order; });
   std::vector<ControlId> cycle;
-  for (const ControlSpec* spec : stops) cycle.push_back(spec->id);
+  for (const ControlDesign* design : stops) cycle.push_back(design->id);
   return cycle;
 }
 

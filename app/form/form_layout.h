@@ -44,7 +44,7 @@ struct Placement {
   int height;
 };
 
-struct ControlSpec {
+struct ControlDesign {
   ControlId id;
   const char* name;     // the form's member name
   ControlKind kind;
@@ -55,7 +55,7 @@ struct ControlSpec {
 };
 
 // Every control in the order the design lists them.
-inline constexpr std::array<ControlSpec, 15> kControls{{
+inline constexpr std::array<ControlDesign, 15> kControls{{
     {ControlId::kLabel1, "Label1", ControlKind::kLabel, "Configure TORBEK", {72, 8, 92, 13}, -1, true},
     {ControlId::kLabel3, "Label3", ControlKind::kLabel, "Set Torbek Database Location", {40, 32, 151, 13}, -1, true},
     {ControlId::kButton4, "Button4", ControlKind::kButton, "Browse", {8, 48, 49, 25}, 5, true},
@@ -74,7 +74,7 @@ inline constexpr std::array<ControlSpec, 15> kControls{{
 }};
 
 // The control's entry in kControls.
-const ControlSpec& Spec(ControlId id);
+const ControlDesign& DesignOf(ControlId id);
 
 // The controls the Tab key visits, in its order: visible ones with a tab position.
 std::vector<ControlId> TabCycle();

@@ -3,16 +3,11 @@
 #include <system_error>
 
 #include "app/platform/drive_c.h"
+#include "base/os/regional_settings.h"
 
 namespace varnholt {
 
-RegionalSettings SystemRegionalSettings() {
-  RegionalSettings settings;
-  settings.short_date_format = "yyyy/mm/dd";
-  settings.long_time_format = "hh:nn:ss";
-  settings.date_separator = '/';
-  return settings;
-}
+RegionalSettings SystemRegionalSettings() { return os::UserRegionalSettings(); }
 
 CommandEnvironment MakeCommandEnvironment(const std::filesystem::path& drive_c, const RegionalSettings& regional) {
   std::error_code ignored;

@@ -12,8 +12,8 @@ namespace varnholt {
 // The report's fixed Windows path; elsewhere it lands in the drive C: folder.
 inline constexpr char kReportPath[] = "c:\\Varnholt import.csv";
 
-// The operator's regional settings. This platform has no per-user Windows settings to read, so
-// they are the fixed ones the product was made for.
+// The operator's regional settings: on Windows the user's date separator and short date format,
+// elsewhere the fixed ones the product was made for.
 RegionalSettings SystemRegionalSettings();
 
 // The commands' environment with the report mapped into `drive_c`, which is created when missing.

@@ -7,6 +7,7 @@
 
 #include "app/form/click.h"
 #include "base/os/windows_path.h"
+#include "stores/store_components.h"
 
 namespace varnholt::win32 {
 
@@ -14,7 +15,7 @@ namespace {
 
 using form::ControlId;
 using form::ControlKind;
-using form::ControlSpec;
+using form::ControlDesign;
 
 // Child window identifiers: the control's place in ControlId, past the dialog manager's IDOK and
 // IDCANCEL so that Enter and Escape never reach a control by accident.
@@ -51,13 +52,13 @@ int ScreenDpi() {
 
 // Tab stops first, in their order, then the hidden buttons and the labels: the dialog manager
 // visits controls in the order they were created.
-std::vector<const ControlSpec*> CreationOrder() {
-  std::vector<const ControlSpec*> order;
-  for (ControlId id : form::TabCycle()) order.push_back(&form::Spec(id));
-  for (const ControlSpec& spec : form::kControls) {
+std::vector<const ControlDesign*> CreationOrder() {
+  std::vector<const ControlDesign*> order;
+  for (ControlId id : form::TabCycle()) order.push_back(&form::DesignOf(id));
+  for (const ControlDesign& design : form::kControls) {
     bool listed = false;
-    for (const ControlSpec* done : order) listed = listed || done == &spec;
-    if (!listed) order.push_back(&spec);
+    for (const ControlDesign* done : order) listed = listed || done == &design;
+    if (!listed) order.push_back(&design);
   }
   return order;
 }
@@ -66,6 +67,7 @@ std::vector<const ControlSpec*> CreationOrder() {
 
 TForm1::TForm1(HINSTANCE instance, Win32Services services, std::wstring title, CommandEnvironment environment)
     : services_(std::move(services)), title_(std::move(title)), commands_(*this, std::move(environment)) {
+  commands_.components().session.set_password_prompt(this);
   RegisterWindowClass(instance, &TForm1::WindowProc);
   dpi_ = ScreenDpi();
   // The stored place is kept as it is; sizes follow the DPI.
@@ -92,14 +94,14 @@ int TForm1::Scale(int pixels) const { return ::MulDiv(pixels, dpi_, form::kDesig
 void TForm1::CreateControls(HINSTANCE instance) {
   HDC dc = ::GetDC(window_);
   HGDIOBJ old_font = ::SelectObject(dc, font_);
-  for (const ControlSpec* spec : CreationOrder()) {
-    const std::wstring caption = WideFromUtf8(spec->caption);
-    DWORD style = WS_CHILD | (spec->visible ? WS_VISIBLE : 0);
+  for (const ControlDesign* design : CreationOrder()) {
+    const std::wstring caption = WideFromUtf8(design->caption);
+    DWORD style = WS_CHILD | (design->visible ? WS_VISIBLE : 0);
     DWORD ex_style = 0;
     const wchar_t* window_class = L"BUTTON";
-    int width = Scale(spec->place.width);
-    int height = Scale(spec->place.height);
-    switch (spec->kind) {
+    int width = Scale(design->place.width);
+    int height = Scale(design->place.height);
+    switch (design->kind) {
       case ControlKind::kLabel: {
         window_class = L"STATIC";
         style |= SS_LEFT | SS_NOPREFIX;
@@ -118,18 +120,18 @@ void TForm1::CreateControls(HINSTANCE instance) {
         break;
       case ControlKind::kButton:
         // Only visible buttons are tab stops: a hidden one cannot be reached by the keyboard.
-        style |= spec->visible ? WS_TABSTOP : 0;
-        style |= spec->id == ControlId::kBitBtn1 ? BS_OWNERDRAW : BS_PUSHBUTTON;
+        style |= design->visible ? WS_TABSTOP : 0;
+        style |= design->id == ControlId::kBitBtn1 ? BS_OWNERDRAW : BS_PUSHBUTTON;
         break;
     }
-    HWND control = ::CreateWindowExW(ex_style, window_class, caption.c_str(), style, Scale(spec->place.left),
-                                     Scale(spec->place.top), width, height, window_,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(ChildId(spec->id))), instance, nullptr);
+    HWND control = ::CreateWindowExW(ex_style, window_class, caption.c_str(), style, Scale(design->place.left),
+                                     Scale(design->place.top), width, height, window_,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(ChildId(design->id))), instance, nullptr);
     if (control == nullptr) {
-      throw std::runtime_error(std::string("Cannot create ") + spec->name + ": " + os::WindowsErrorText(::GetLastError()));
+      throw std::runtime_error(std::string("Cannot create ") + design->name + ": " + os::WindowsErrorText(::GetLastError()));
     }
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    controls_[spec->id] = control;
+    controls_[design->id] = control;
   }
   ::SelectObject(dc, old_font);
   ::ReleaseDC(window_, dc);
@@ -226,7 +228,7 @@ void TForm1::DrawCloseButton(const DRAWITEMSTRUCT& item) const {
   HGDIOBJ old_font = ::SelectObject(dc, font_);
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
-  const std::wstring caption = WideFromUtf8(form::Spec(ControlId::kBitBtn1).caption);
+  const std::wstring caption = WideFromUtf8(form::DesignOf(ControlId::kBitBtn1).caption);
   ::DrawTextW(dc, caption.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   ::SelectObject(dc, old_font);
   if ((item.itemState & ODS_FOCUS) != 0) {
@@ -288,6 +290,13 @@ void TForm1::Press(HiddenButton button) {
   }
 }
 
+std::optional<std::string> TForm1::AskTablePassword(const std::string& table_name) {
+  if (!services_.ask_table_password) return std::nullopt;
+  std::optional<std::wstring> typed = services_.ask_table_password(window_, WideFromUtf8(table_name));
+  if (!typed) return std::nullopt;
+  return os::Utf8FromWide(*typed);
+}
+
 void TForm1::ShowMessage(const std::string& text) { services_.show_message(window_, WideFromUtf8(text), title_); }
 
 bool TForm1::PreTranslate(MSG& message) {
@@ -296,7 +305,7 @@ bool TForm1::PreTranslate(MSG& message) {
   if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
     HWND focus = ::GetFocus();
     for (ControlId id : form::TabCycle()) {
-      if (form::Spec(id).kind == ControlKind::kButton && Control(id) == focus) {
+      if (form::DesignOf(id).kind == ControlKind::kButton && Control(id) == focus) {
         ::SendMessageW(focus, BM_CLICK, 0, 0);
         return true;
       }

@@ -9,19 +9,21 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "app/form/form_layout.h"
 #include "app/win32/win32_services.h"
 #include "passes/commands.h"
 #include "passes/form_host.h"
+#include "stores/password_prompt.h"
 
 namespace varnholt::win32 {
 
 // The registered window class of the main window.
 inline constexpr wchar_t kWindowClass[] = L"TForm1";
 
-class TForm1 : public FormHost {
+class TForm1 : public FormHost, public PasswordPrompt {
  public:
   // Creates the window, hidden, with all its controls and the commands' components, none of them
   // bound. Throws std::runtime_error when Windows refuses the window.
@@ -55,6 +57,10 @@ class TForm1 : public FormHost {
   std::string TargetLocation() const override;
   void Press(HiddenButton button) override;
   void ShowMessage(const std::string& text) override;
+
+  // PasswordPrompt: the Enter password dialog over the window; the commands' target session asks
+  // it once per protected table and run.
+  std::optional<std::string> AskTablePassword(const std::string& table_name) override;
 
   // The top of an operator's click: runs `handler`; an escaping error discards the pending rows
   // and is shown in the error box.

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "app/win32/password_dialog.h"
+
 namespace varnholt::win32 {
 
 namespace {
@@ -53,6 +55,7 @@ Win32Services Win32Services::Default() {
   services.show_message = [](HWND owner, const std::wstring& text, const std::wstring& title) {
     ::MessageBoxW(owner, text.c_str(), title.c_str(), MB_OK);
   };
+  services.ask_table_password = AskTablePasswordDialog;
   return services;
 }
 

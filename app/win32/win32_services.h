@@ -22,6 +22,9 @@ struct Win32Services {
   // MessageBoxW: the error icon and one OK, or (show_message) one OK alone; `title` on top.
   std::function<void(HWND owner, const std::wstring& text, const std::wstring& title)> show_error;
   std::function<void(HWND owner, const std::wstring& text, const std::wstring& title)> show_message;
+  // The "Enter password" dialog for the protected table `table_name`: the text typed, or nothing
+  // when the operator cancels.
+  std::function<std::optional<std::wstring>(HWND owner, const std::wstring& table_name)> ask_table_password;
 
   static Win32Services Default();
 };

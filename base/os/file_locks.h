@@ -15,6 +15,13 @@ namespace varnholt::os {
 // writes. False when the file is missing or cannot be opened.
 bool HasForeignLock(const std::string& path);
 
+// True when some open handle of the file lets no one else write it: on Windows, when an open that
+// denies writers is refused with a sharing violation, which means another program (or another
+// handle of ours) has the file open for writing or denies readers. Holds the file open only for
+// the look. Always false on POSIX, where an open file shows nothing to others. False when the
+// file is missing.
+bool HasForeignWriter(const std::string& path);
+
 // A write lock over a whole file, held for as long as this object lives (or until Release). Other
 // processes' locks on the file are refused while it is held; reading is not, nor on POSIX writing
 // (Windows locks bind writes too: there other programs cannot write the file while it is held).

@@ -31,6 +31,8 @@ int OpenForLocks(const std::string& path, bool* writable) {
 
 }  // namespace
 
+bool HasForeignWriter(const std::string&) { return false; }
+
 bool HasForeignLock(const std::string& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;

@@ -1,5 +1,6 @@
 // The Windows side of file_locks.h. Windows byte-range locks are the ones the accounting
-// product's engine takes, so they are asked about directly. They bind reads and writes as well
+// product's engine takes, so they are asked about directly; its open handles show through the
+// share modes Windows checks at every open. They bind reads and writes as well
 // (a shared lock keeps writers out), so ours covers the file below the byte OsFile::TryLock uses
 // and never that byte.
 #include <windows.h>
@@ -33,6 +34,16 @@ void UnlockWholeFile(HANDLE h) {
 bool Refused(DWORD error) { return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING; }
 
 }  // namespace
+
+bool HasForeignWriter(const std::string& path) {
+  // Read access with writers denied: Windows refuses it while any handle has write access, which
+  // is how the accounting product keeps its tables and lock files open.
+  HANDLE h = ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_SHARING_VIOLATION;
+  ::CloseHandle(h);
+  return false;
+}
 
 bool HasForeignLock(const std::string& path) {
   HANDLE h = ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,

@@ -111,15 +111,24 @@ bool Replace(const std::string& from, const std::string& to) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (held == INVALID_HANDLE_VALUE && IsTransientRenameError(::GetLastError())) return false;
     if (held != INVALID_HANDLE_VALUE) ::CloseHandle(held);
-    return ::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                          nullptr) != 0;
+    if (::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                       nullptr)) {
+      return true;
+    }
+    const DWORD error = ::GetLastError();
+    // Halfway: the old file is gone and the new one is still under its own name. Move it in, or
+    // the table would be left with no file under its name.
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT && ::MoveFileExW(source.c_str(), target.c_str(), kReplaceFlags)) {
+      return true;
+    }
+    ::SetLastError(error);
+    return false;
   }
   return ::MoveFileExW(source.c_str(), target.c_str(), kReplaceFlags) != 0;
 }
 
-// Replace, tried again while it fails for a reason that clears by itself. ReplaceFileW can fail
-// after it removed `to` (ERROR_UNABLE_TO_MOVE_REPLACEMENT); the next try then moves `from` into
-// the free name.
+// Replace, tried again while it fails for a reason that clears by itself. A ReplaceFileW that
+// removed `to` and could not move `from` in leaves a free name, which the next try moves into.
 bool ReplaceRetrying(const std::string& from, const std::string& to) {
   if (Replace(from, to)) return true;
   for (const std::chrono::milliseconds wait : kRenameRetryWaits) {

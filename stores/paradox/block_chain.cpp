@@ -412,4 +412,14 @@ void BlockChain::FreeEmptiedBlock(uint16_t b) {
   }
 }
 
+void BlockChain::ForEachKey(size_t key_size, RowId skip,
+                            const std::function<bool(std::string_view)>& visit) const {
+  for (uint16_t b : chain_) {
+    for (RowId r : rows_of(b)) {
+      if (r == skip) continue;
+      if (!visit(std::string_view(reinterpret_cast<const char*>(RecordBytes(r)), key_size))) return;
+    }
+  }
+}
+
 }  // namespace varnholt::paradox

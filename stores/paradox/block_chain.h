@@ -8,8 +8,10 @@
 #define VARNHOLT_STORES_PARADOX_BLOCK_CHAIN_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "stores/paradox/block_store.h"
@@ -58,6 +60,9 @@ class BlockChain {
   Location location(RowId row) const { return rows_[row]; }
   const uint8_t* RecordBytes(RowId row) const;
   uint8_t* MutableRecordBytes(RowId row) const;
+  // Calls `visit` with the first `key_size` bytes of every record in chain order, `skip` left out,
+  // until it returns false.
+  void ForEachKey(size_t key_size, RowId skip, const std::function<bool(std::string_view)>& visit) const;
   // The stored bytes of the key fields of `record`.
   std::string KeyOf(const uint8_t* record) const;
   std::string FirstKey(uint16_t block) const;

@@ -29,7 +29,7 @@ std::string Hex2(int n) {
 
 }  // namespace
 
-void CreateSecondaryIndex(const std::string& db_path, const IndexSpec& spec) {
+void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& definition) {
   namespace fs = std::filesystem;
   auto fail = [&](const std::string& what) { throw EngineError(db_path + ": " + what); };
   const std::vector<uint8_t> bytes = OsFile::Open(db_path, false).ReadAll();
@@ -37,9 +37,9 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexSpec& spec) {
   if (db.file_type != kFileTypeKeyedDb) fail("a secondary index needs a keyed table");
   if (db.version != kVersion70) fail("secondary indexes are made here for Paradox 7 tables only");
   if (db.num_records != 0) fail("secondary indexes are made here for tables without rows only");
-  if (spec.fields.empty()) fail("an index needs a field");
+  if (definition.fields.empty()) fail("an index needs a field");
   std::vector<int> numbers;
-  for (const std::string& name : spec.fields) {
+  for (const std::string& name : definition.fields) {
     int found = -1;
     for (size_t i = 0; i < db.fields.size(); ++i) {
       if (AsciiUpper(db.fields[i].name) == AsciiUpper(name)) found = static_cast<int>(i);
@@ -54,8 +54,8 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexSpec& spec) {
     }
     numbers.push_back(found + 1);
   }
-  const bool composite = numbers.size() > 1 || spec.case_insensitive || !spec.name.empty();
-  if (composite && spec.name.empty()) fail("a composite or case-insensitive index needs a name");
+  const bool composite = numbers.size() > 1 || definition.case_insensitive || !definition.name.empty();
+  if (composite && definition.name.empty()) fail("a composite or case-insensitive index needs a name");
 
   const fs::path p = PathFromUtf8(db_path);
   const bool lower = Utf8FromPath(p.extension()) == ".db";
@@ -99,16 +99,16 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexSpec& spec) {
   b[kHeaderChangeCount2] = db.raw[kHeaderChangeCount2];
   const int k = StampOffsetForSortOrder(db.sort_order_byte, db.sort_order);
   b[kHeaderSecondaryStamp] = IndexStamp(db.change_count1, k);
-  b[kXIndexFlags] = spec.case_insensitive ? kXFlagCaseInsensitive : 0;
+  b[kXIndexFlags] = definition.case_insensitive ? kXFlagCaseInsensitive : 0;
   const size_t numbers_at = kHeaderFileVerId2 + GetU16(b + kHeaderFieldNumbersOffset);
   for (size_t i = 0; i < numbers.size(); ++i) PutU16(b + numbers_at + 2 * i, static_cast<uint16_t>(numbers[i]));
   if (composite) {
     // The name follows the sort order's name; the used header grows by it.
     const size_t name_at = kHeaderFileVerId2 + GetU16(b + kHeaderSortNameOffset) + x.sort_order.size() + 1;
-    if (name_at + spec.name.size() + 1 > xh.raw.size()) fail("the index name is too long");
-    std::memcpy(b + name_at, spec.name.data(), spec.name.size());
+    if (name_at + definition.name.size() + 1 > xh.raw.size()) fail("the index name is too long");
+    std::memcpy(b + name_at, definition.name.data(), definition.name.size());
     PutU16(b + kXIndexNameOffset, static_cast<uint16_t>(name_at - kHeaderFileVerId2));
-    PutU16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(name_at + spec.name.size() + 1));
+    PutU16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(name_at + definition.name.size() + 1));
   }
   // The Y file: a primary index over the X file's blocks, stamped with the X file's counter.
   Header yh = BuildPrimaryIndexHeader(xh, AsciiUpper(Utf8FromPath(y_path.filename())));

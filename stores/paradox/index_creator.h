@@ -9,7 +9,7 @@
 
 namespace varnholt::paradox {
 
-struct IndexSpec {
+struct IndexDefinition {
   std::vector<std::string> fields;  // table field names, in key order
   bool case_insensitive = false;
   std::string name;                 // required for a composite or case-insensitive index
@@ -18,7 +18,7 @@ struct IndexSpec {
 // Writes the X and Y files beside db_path. Throws EngineError naming the table when it is not a
 // keyed Paradox 7 table without rows, a field is unknown, a memo or blob, or already indexed that
 // way, or the name is missing where one is needed.
-void CreateSecondaryIndex(const std::string& db_path, const IndexSpec& spec);
+void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& definition);
 
 }  // namespace varnholt::paradox
 

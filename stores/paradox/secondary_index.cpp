@@ -133,15 +133,8 @@ void SecondaryIndex::CheckPlacement(const std::string& key, RowId db_row) const 
   if (!guard_->needed()) return;
   const RowId self = db_row < entry_of_.size() ? entry_of_[db_row] : kNoRow;
   if (self != kNoRow && std::memcmp(chain_.RecordBytes(self), key.data(), key.size()) == 0) return;
-  const std::string other = guard_->Conflict(key, [&](const auto& visit) {
-    for (uint16_t b : chain_.blocks()) {
-      for (RowId r : chain_.rows_of(b)) {
-        if (r == self) continue;
-        const auto* bytes = reinterpret_cast<const char*>(chain_.RecordBytes(r));
-        if (!visit(std::string_view(bytes, static_cast<size_t>(key_size_)))) return;
-      }
-    }
-  });
+  const std::string other = guard_->Conflict(
+      key, [&](const auto& visit) { chain_.ForEachKey(static_cast<size_t>(key_size_), self, visit); });
   if (other.empty()) return;
   throw EngineError(guard_->Refusal(x_path_, key, other, [this](const std::string& text) {
     return code_page_->ToUtf8(reinterpret_cast<const uint8_t*>(text.data()), text.size());

@@ -207,15 +207,8 @@ std::vector<std::string> TableFile::SecondaryKeys(const std::vector<uint8_t>& ra
 void TableFile::CheckKeyPlacement(const uint8_t* raw, RowId self) const {
   if (!key_guard_ || !key_guard_->needed()) return;
   const std::string_view key(reinterpret_cast<const char*>(raw), static_cast<size_t>(key_size_));
-  const std::string other = key_guard_->Conflict(key, [&](const auto& visit) {
-    for (uint16_t b : chain_.blocks()) {
-      for (RowId r : chain_.rows_of(b)) {
-        if (r == self) continue;
-        const auto* bytes = reinterpret_cast<const char*>(chain_.RecordBytes(r));
-        if (!visit(std::string_view(bytes, static_cast<size_t>(key_size_)))) return;
-      }
-    }
-  });
+  const std::string other = key_guard_->Conflict(
+      key, [&](const auto& visit) { chain_.ForEachKey(static_cast<size_t>(key_size_), self, visit); });
   if (other.empty()) return;
   throw EngineError(key_guard_->Refusal(path_, key, other, [this](const std::string& text) {
     return code_page_->ToUtf8(reinterpret_cast<const uint8_t*>(text.data()), text.size());

@@ -25,6 +25,15 @@ OsFile WriteSaving(const std::string& path, const std::function<void(OsFile*)>& 
   return file;
 }
 
+// Drops the unfinished new copy of `path` after a failed save, unless `path` itself is gone: a
+// replace that failed halfway (Windows can remove the old file and then fail to move the new one
+// in) leaves the new copy as the table's only one, kept for the next save or the operator.
+void RemoveSavingOf(const std::string& path) {
+  if (!FileExists(path)) return;
+  std::error_code ec;
+  std::filesystem::remove(PathFromUtf8(path + kSavingSuffix), ec);
+}
+
 }  // namespace
 
 OsFile SaveFamily(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
@@ -64,10 +73,9 @@ OsFile SaveFamily(const std::string& db_path, const std::string& px_path, Primar
     OsFile::SyncFolderOf(db_path);
     return db_file;
   } catch (const EngineError&) {
-    std::error_code ec;
-    for (const FamilyFile& f : others) std::filesystem::remove(PathFromUtf8(f.path + kSavingSuffix), ec);
-    std::filesystem::remove(PathFromUtf8(px_path + kSavingSuffix), ec);
-    std::filesystem::remove(PathFromUtf8(db_saving), ec);
+    for (const FamilyFile& f : others) RemoveSavingOf(f.path);
+    RemoveSavingOf(px_path);
+    RemoveSavingOf(db_path);
     throw;
   }
 }

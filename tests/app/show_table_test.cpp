@@ -31,7 +31,9 @@ ShowRun ShowTable(const QStringList& arguments) {
 
 // A sample target holding half the school, so rows carry names and codes; `extra` adds options.
 std::filesystem::path MakeTarget(const QStringList& extra = {}) {
-  const std::filesystem::path school = std::filesystem::path(VARNHOLT_TEST_OUTPUT_DIR) / "show_table_school";
+  // A folder per test: CTest runs the tests of this file side by side.
+  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  const std::filesystem::path school = std::filesystem::path(VARNHOLT_TEST_OUTPUT_DIR) / ("show_table_" + test);
   std::filesystem::remove_all(school);
   QProcess make;
   make.start(VARNHOLT_MAKE_SAMPLE, QStringList{QString::fromStdString(school.string()), "--learners", "40", "--parents",

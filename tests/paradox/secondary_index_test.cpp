@@ -337,9 +337,9 @@ TEST(SecondaryIndexCreateTest, NewIndexesOfAnEmptyTableAreKeptAsRowsArrive) {
   ScratchDir dir;
   const std::string path = dir.File("PEOPLE.DB");
   Table::Create(path, testing::SmallSchema());  // Code (key), Name, Amount, Born, Count
-  CreateSecondaryIndex(path, IndexSpec{{"Name"}, false, ""});
-  CreateSecondaryIndex(path, IndexSpec{{"Name", "Count"}, false, "ByNameCount"});
-  CreateSecondaryIndex(path, IndexSpec{{"Name"}, true, "NameNoCase"});
+  CreateSecondaryIndex(path, IndexDefinition{{"Name"}, false, ""});
+  CreateSecondaryIndex(path, IndexDefinition{{"Name", "Count"}, false, "ByNameCount"});
+  CreateSecondaryIndex(path, IndexDefinition{{"Name"}, true, "NameNoCase"});
   for (const char* f : {"PEOPLE.X02", "PEOPLE.Y02", "PEOPLE.XG0", "PEOPLE.YG0", "PEOPLE.XG1", "PEOPLE.YG1"}) {
     EXPECT_TRUE(fs::exists(dir.File(f))) << f;
   }
@@ -363,12 +363,12 @@ TEST(SecondaryIndexCreateTest, NewIndexesOfAnEmptyTableAreKeptAsRowsArrive) {
   EXPECT_EQ(dynamic_cast<TableFile*>(again.get())->index_refusal(), "");
   EXPECT_EQ(dynamic_cast<TableFile*>(again.get())->maintained_indexes().size(), 6u);
   // Only an empty table gets a new index; a name is needed where the product needs one.
-  EXPECT_THROW(CreateSecondaryIndex(path, IndexSpec{{"Amount"}, false, ""}), EngineError);
+  EXPECT_THROW(CreateSecondaryIndex(path, IndexDefinition{{"Amount"}, false, ""}), EngineError);
   ScratchDir other;
   const std::string empty = other.File("E.DB");
   Table::Create(empty, testing::SmallSchema());
-  EXPECT_THROW(CreateSecondaryIndex(empty, IndexSpec{{"Name", "Count"}, false, ""}), EngineError);
-  EXPECT_THROW(CreateSecondaryIndex(empty, IndexSpec{{"Nope"}, false, ""}), EngineError);
+  EXPECT_THROW(CreateSecondaryIndex(empty, IndexDefinition{{"Name", "Count"}, false, ""}), EngineError);
+  EXPECT_THROW(CreateSecondaryIndex(empty, IndexDefinition{{"Nope"}, false, ""}), EngineError);
 }
 
 }  // namespace

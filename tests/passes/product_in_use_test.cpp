@@ -1,10 +1,14 @@
 // The accounting product holding the target folder: its lock files or a table locked by another
-// process (as a file server does for a Windows client) refuse every command before anything is
+// process (as a file server does for a Windows client), or on Windows open for writing, refuse every command before anything is
 // written; stale lock files do not; and while a command uses a table, the product cannot lock it.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -17,6 +21,40 @@ namespace {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+#ifdef _WIN32
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// `path` open for reading and writing until Stop, as the accounting product keeps its lock files
+// and tables open. Windows checks sharing handle by handle, whichever process holds them, so a
+// handle of ours stands in for the product's.
+class ForeignLock {
+ public:
+  explicit ForeignLock(const std::filesystem::path& path)
+      : handle_(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~ForeignLock() { Stop(); }
+  bool locked() const { return handle_ != INVALID_HANDLE_VALUE; }
+  void Stop() {
+    if (locked()) ::CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// Whether another program could lock a byte of `path` for writing right now, as the product does
+// before it writes.
+bool OtherProcessCanLock(const std::filesystem::path& path) {
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  OVERLAPPED at{};
+  const bool locked = ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+  ::CloseHandle(h);  // drops the lock
+  return locked;
+}
+#else
 // A POSIX lock on a few bytes of `path`, held by a child process until Stop, as a file server holds
 // one for a client of the accounting product.
 class ForeignLock {
@@ -70,6 +108,7 @@ bool OtherProcessCanLock(const std::filesystem::path& path) {
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+#endif
 
 void WriteFile(const std::filesystem::path& path, size_t size) {
   std::ofstream out(path, std::ios::binary);

@@ -163,27 +163,27 @@ TEST_F(Win32WindowTest, WindowAndEveryControlFollowTheSharedDesign) {
   EXPECT_EQ(std::wstring(face), L"MS Sans Serif");
   EXPECT_EQ(metrics.tmHeight - metrics.tmInternalLeading, ::MulDiv(form::kFontPoints, dpi, 72));
 
-  for (const form::ControlSpec& spec : form::kControls) {
-    SCOPED_TRACE(spec.name);
-    HWND control = Control(spec.id);
+  for (const form::ControlDesign& design : form::kControls) {
+    SCOPED_TRACE(design.name);
+    HWND control = Control(design.id);
     EXPECT_EQ(::GetParent(control), window);
-    const std::wstring expected_class = spec.kind == ControlKind::kLabel ? L"Static"
-                                        : spec.kind == ControlKind::kEdit ? L"Edit"
+    const std::wstring expected_class = design.kind == ControlKind::kLabel ? L"Static"
+                                        : design.kind == ControlKind::kEdit ? L"Edit"
                                                                           : L"Button";
     EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), expected_class.c_str()), 0) << ClassOf(control).c_str();
-    EXPECT_EQ(TextOf(control), WideFromUtf8(spec.caption));
-    EXPECT_EQ(::IsWindowVisible(control) != 0, spec.visible);
+    EXPECT_EQ(TextOf(control), WideFromUtf8(design.caption));
+    EXPECT_EQ(::IsWindowVisible(control) != 0, design.visible);
     EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)), form_->font());
     RECT place{};
     ::GetWindowRect(control, &place);
     ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
-    EXPECT_EQ(place.left, scale(spec.place.left));
-    EXPECT_EQ(place.top, scale(spec.place.top));
-    EXPECT_EQ(place.bottom - place.top, scale(spec.place.height));
-    if (spec.kind == ControlKind::kLabel) {
-      EXPECT_GE(place.right - place.left, scale(spec.place.width));  // widened to its text
+    EXPECT_EQ(place.left, scale(design.place.left));
+    EXPECT_EQ(place.top, scale(design.place.top));
+    EXPECT_EQ(place.bottom - place.top, scale(design.place.height));
+    if (design.kind == ControlKind::kLabel) {
+      EXPECT_GE(place.right - place.left, scale(design.place.width));  // widened to its text
     } else {
-      EXPECT_EQ(place.right - place.left, scale(spec.place.width));
+      EXPECT_EQ(place.right - place.left, scale(design.place.width));
     }
   }
 }
@@ -254,7 +254,7 @@ TEST_F(Win32WindowTest, FocusStartsOnImportAndTabVisitsTheVisibleControlsInOrder
 
 TEST_F(Win32WindowTest, HiddenButtonsAreNeitherShownNorTabStops) {
   for (ControlId id : {ControlId::kButton1, ControlId::kButton6, ControlId::kButton7, ControlId::kButton8}) {
-    SCOPED_TRACE(form::Spec(id).name);
+    SCOPED_TRACE(form::DesignOf(id).name);
     HWND hidden = Control(id);
     EXPECT_FALSE(::IsWindowVisible(hidden));
     EXPECT_EQ(::GetWindowLongW(hidden, GWL_STYLE) & WS_TABSTOP, 0);

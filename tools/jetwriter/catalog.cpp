@@ -26,7 +26,7 @@ const std::string kEmptyProperties("MR2\0", 4);
 }  // namespace
 
 TableLayout CatalogLayout() {
-  const std::vector<ColumnSpec> columns = {
+  const std::vector<ColumnShape> columns = {
       {"Id", StoredType::kLong, 0},
       {"ParentId", StoredType::kLong, 0},
       {"Name", StoredType::kText, 255},

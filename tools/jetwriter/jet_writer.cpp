@@ -94,9 +94,9 @@ class DatabaseWriter::Impl {
 
   void BeginTable(const std::string& name, const std::vector<Column>& columns) {
     CheckOpen();
-    std::vector<ColumnSpec> specs;
-    for (const Column& c : columns) specs.push_back(ToSpec(c));
-    TableLayout layout = MakeTableLayout(name, specs, /*system=*/false);
+    std::vector<ColumnShape> shapes;
+    for (const Column& c : columns) shapes.push_back(ToShape(c));
+    TableLayout layout = MakeTableLayout(name, shapes, /*system=*/false);
     if (names_.count(AsciiLower(name)) != 0) {
       throw std::invalid_argument("table '" + name + "': duplicate table name");
     }

@@ -48,7 +48,7 @@ void CheckName(const std::string& name, const std::string& what) {
 
 }  // namespace
 
-ColumnSpec ToSpec(const Column& column) {
+ColumnShape ToShape(const Column& column) {
   StoredType type = StoredType::kText;
   switch (column.type) {
     case ColumnType::kLong: type = StoredType::kLong; break;
@@ -67,7 +67,7 @@ ColumnSpec ToSpec(const Column& column) {
   return {column.name, type, column.text_length, column.precision, column.scale};
 }
 
-TableLayout MakeTableLayout(const std::string& table, const std::vector<ColumnSpec>& columns,
+TableLayout MakeTableLayout(const std::string& table, const std::vector<ColumnShape>& columns,
                             bool system) {
   const std::string where = "table '" + table + "'";
   CheckName(table, where);
@@ -78,7 +78,7 @@ TableLayout MakeTableLayout(const std::string& table, const std::vector<ColumnSp
   layout.name = table;
   layout.system = system;
   std::set<std::string> seen;
-  for (const ColumnSpec& column : columns) {
+  for (const ColumnShape& column : columns) {
     const std::string col_where = where + ", column '" + column.name + "'";
     CheckName(column.name, col_where);
     if (!seen.insert(AsciiLower(column.name)).second) {

@@ -30,7 +30,7 @@ enum class StoredType {
   kOle,     // raw bytes as a long value (cell: std::string of bytes)
 };
 
-struct ColumnSpec {
+struct ColumnShape {
   std::string name;
   StoredType type = StoredType::kText;
   int length = 0;  // kText: characters; kBinary: bytes
@@ -66,11 +66,11 @@ inline constexpr size_t kMaxNameLength = 64;
 inline constexpr int kMaxTextLength = 255;
 inline constexpr int kMaxDecimalPrecision = 28;
 
-ColumnSpec ToSpec(const Column& column);
+ColumnShape ToShape(const Column& column);
 
 // Throws std::invalid_argument, naming the table and column, for an empty or too long name,
 // a duplicate column name (regardless of case), a bad text length or too many columns.
-TableLayout MakeTableLayout(const std::string& table, const std::vector<ColumnSpec>& columns,
+TableLayout MakeTableLayout(const std::string& table, const std::vector<ColumnShape>& columns,
                             bool system);
 
 }  // namespace varnholt::jet

@@ -71,11 +71,11 @@ std::optional<Options> ParseOptions(int argc, wchar_t** argv) {
 // The visible button with the caption as shown ("Close") or as written ("&Close").
 std::optional<varnholt::form::ControlId> FindVisibleButton(const std::string& caption) {
   for (varnholt::form::ControlId id : varnholt::form::TabCycle()) {
-    const varnholt::form::ControlSpec& spec = varnholt::form::Spec(id);
-    if (spec.kind != varnholt::form::ControlKind::kButton) continue;
-    std::string shown = spec.caption;
+    const varnholt::form::ControlDesign& design = varnholt::form::DesignOf(id);
+    if (design.kind != varnholt::form::ControlKind::kButton) continue;
+    std::string shown = design.caption;
     std::erase(shown, '&');
-    if (caption == spec.caption || caption == shown) return id;
+    if (caption == design.caption || caption == shown) return id;
   }
   return std::nullopt;
 }

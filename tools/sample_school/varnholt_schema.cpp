@@ -55,9 +55,9 @@ void CreateVarnholtTables(const std::string& dir) {
 
 void AddVarnholtIndexes(const std::string& dir) {
   CreateSecondaryIndex(Utf8FromPath(PathFromUtf8(dir) / "CH01MAST.DB"),
-                       IndexSpec{{"CH01_SURNAME", "CH01_NAME"}, false, "BySurname"});
+                       IndexDefinition{{"CH01_SURNAME", "CH01_NAME"}, false, "BySurname"});
   CreateSecondaryIndex(Utf8FromPath(PathFromUtf8(dir) / "DL01MAST.DB"),
-                       IndexSpec{{"DL01_DESCRIPTION"}, false, ""});
+                       IndexDefinition{{"DL01_DESCRIPTION"}, false, ""});
 }
 
 }  // namespace varnholt::paradox
