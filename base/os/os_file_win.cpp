@@ -3,6 +3,7 @@
 // them, as they can on POSIX.
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "base/os/os_file.h"
+#include "base/os/replace_file_seam.h"
 #include "base/os/windows_path.h"
 #include "base/engine_error.h"
 
@@ -78,6 +80,17 @@ bool IsFolder(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Null in the program; a test's stand-in otherwise.
+std::atomic<os::ReplaceFileStandIn> replace_file_stand_in{nullptr};
+
+bool CallReplaceFileW(const std::wstring& replaced, const std::wstring& replacement) {
+  if (const os::ReplaceFileStandIn stand_in = replace_file_stand_in.load()) {
+    return stand_in(replaced.c_str(), replacement.c_str()) != 0;
+  }
+  return ::ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr) != 0;
+}
+
 // Renames `from` over `to` even while other programs (or our own reader) hold `to` open, as a
 // POSIX rename does. Windows 10 and later do that with the POSIX-semantics rename; elsewhere (older
 // systems, FAT, Wine) ReplaceFileW does it, which needs `to` to be there; MoveFileExW, which
@@ -111,10 +124,7 @@ bool Replace(const std::string& from, const std::string& to) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (held == INVALID_HANDLE_VALUE && IsTransientRenameError(::GetLastError())) return false;
     if (held != INVALID_HANDLE_VALUE) ::CloseHandle(held);
-    if (::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                       nullptr)) {
-      return true;
-    }
+    if (CallReplaceFileW(target, source)) return true;
     const DWORD error = ::GetLastError();
     // Halfway: the old file is gone and the new one is still under its own name. Move it in, or
     // the table would be left with no file under its name.
@@ -358,3 +368,9 @@ bool OsFile::TryLock() {
 }
 
 }  // namespace varnholt::paradox
+
+namespace varnholt::os {
+
+void SetReplaceFileStandInForTests(ReplaceFileStandIn stand_in) { paradox::replace_file_stand_in.store(stand_in); }
+
+}  // namespace varnholt::os
