@@ -29,6 +29,12 @@ inline constexpr int kFontPixels = 11;  // kFontPoints at kDesignDpi
 inline constexpr char kSourceFileName[] = "*.mdb";
 inline constexpr char kFolderPrompt[] = "Select a directory";
 
+// The dialog that asks for a protected table's password: its title, the line naming the table
+// (the name follows) and the line above the password box.
+inline constexpr char kPasswordTitle[] = "Enter password";
+inline constexpr char kPasswordTableLine[] = "Table: ";
+inline constexpr char kPasswordPrompt[] = "Password:";
+
 enum class ControlId {
   kLabel1, kLabel3, kButton4, kEdit1, kLabel2, kLabel4, kButton5, kEdit2,
   kButton2, kButton8, kButton7, kButton3, kButton1, kButton6, kBitBtn1,

@@ -12,13 +12,11 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#include "app/form/form_layout.h"
+
 namespace varnholt {
 
 namespace {
-
-// The password dialog: its title, and its prompt naming the table.
-constexpr char kPasswordTitle[] = "Enter password";
-constexpr char kPasswordLabel[] = "Table: %1\n\nPassword:";
 
 bool HasWildcards(const QString& name) {
   return name.contains(u'*') || name.contains(u'?');
@@ -125,8 +123,9 @@ void QtPlatformServices::ShowMessage(QWidget* owner, const QString& text) {
 std::unique_ptr<QInputDialog> QtPlatformServices::MakePasswordDialog(QWidget* owner,
                                                                       const QString& table_name) {
   auto dialog = std::make_unique<QInputDialog>(owner);
-  dialog->setWindowTitle(QString::fromUtf8(kPasswordTitle));
-  dialog->setLabelText(QString::fromUtf8(kPasswordLabel).arg(table_name));
+  dialog->setWindowTitle(QString::fromUtf8(form::kPasswordTitle));
+  dialog->setLabelText(QString::fromUtf8(form::kPasswordTableLine) + table_name + QStringLiteral("\n\n") +
+                       QString::fromUtf8(form::kPasswordPrompt));
   dialog->setInputMode(QInputDialog::TextInput);
   dialog->setTextEchoMode(QLineEdit::Password);
   dialog->setWindowModality(Qt::ApplicationModal);

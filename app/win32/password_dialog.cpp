@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/form/form_layout.h"
+#include "app/win32/win32_services.h"
+
 namespace varnholt::win32 {
 
 namespace {
@@ -15,7 +18,6 @@ constexpr short kButtonWidth = 50;
 constexpr short kButtonHeight = 14;
 constexpr short kFontPoints = 8;
 constexpr wchar_t kFont[] = L"MS Sans Serif";
-constexpr wchar_t kPasswordLabel[] = L"Password:";
 // Predefined window classes as a dialog template names them.
 constexpr WORD kButtonClass = 0x0080;
 constexpr WORD kEditClass = 0x0081;
@@ -108,12 +110,12 @@ INT_PTR CALLBACK PasswordProc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
 
 std::optional<std::wstring> AskTablePasswordDialog(HWND owner, const std::wstring& table_name) {
   Answer answer;
-  answer.table_line = L"Table: " + table_name;
+  answer.table_line = WideFromUtf8(form::kPasswordTableLine) + table_name;
   DialogTemplate layout(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, kWidth,
-                        kHeight, kPasswordDialogCaption, 5);
+                        kHeight, WideFromUtf8(form::kPasswordTitle), 5);
   const short inner = kWidth - 2 * kMargin;
   layout.Item(SS_LEFT | SS_NOPREFIX, kMargin, kMargin, inner, 9, 0xFFFF, kStaticClass, answer.table_line);
-  layout.Item(SS_LEFT, kMargin, 22, inner, 9, 0xFFFF, kStaticClass, kPasswordLabel);
+  layout.Item(SS_LEFT, kMargin, 22, inner, 9, 0xFFFF, kStaticClass, WideFromUtf8(form::kPasswordPrompt));
   layout.Item(ES_PASSWORD | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kMargin, 32, inner, 12, kPasswordBoxId,
               kEditClass, L"");
   const short buttons_y = kHeight - kMargin - kButtonHeight;

@@ -11,8 +11,7 @@
 
 namespace varnholt::win32 {
 
-// The dialog's caption and the id of its password box, for tests that answer it.
-inline constexpr wchar_t kPasswordDialogCaption[] = L"Enter password";
+// The id of its password box, for tests that answer it (its caption is form::kPasswordTitle).
 inline constexpr int kPasswordBoxId = 100;
 
 // Shows the dialog and waits: the text typed after OK, or nothing after Cancel or Escape.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "stores/paradox/header.h"
 #include "stores/paradox/primary_index.h"
 #include "stores/paradox/table.h"
 
@@ -78,6 +79,42 @@ OsFile SaveFamily(const std::string& db_path, const std::string& px_path, Primar
     RemoveSavingOf(db_path);
     throw;
   }
+}
+
+namespace {
+
+// Whether the new .DB at `path` is whole: as long as its header says (a save flushes it whole
+// before its first rename; only an older, stopped save leaves one cut short).
+bool WholeTableFile(const std::string& path) {
+  OsFile file = OsFile::Open(path, false);
+  const std::vector<uint8_t> head = file.ReadAt(0, kHeaderFixedSize);
+  if (head.size() < kHeaderFixedSize) return false;
+  const uint64_t expected = GetU16(&head[kHeaderHeaderSize]) +
+                            uint64_t{GetU16(&head[kHeaderFileBlocks])} * head[kHeaderMaxTableSize] * 1024;
+  return file.Stamp().size == expected;
+}
+
+}  // namespace
+
+std::optional<OsFile> FinishStoppedSave(const std::string& db_path, const std::vector<std::string>& others) {
+  const std::string db_saving = db_path + kSavingSuffix;
+  if (!FileExists(db_saving)) return std::nullopt;
+  // The new .DB is written after every other new file: with it there, a file of the family without
+  // its new copy beside it was already put in place by the renames.
+  bool renames_begun = false;
+  for (const std::string& f : others) {
+    if (FileExists(f) && !FileExists(f + kSavingSuffix)) renames_begun = true;
+  }
+  if (!renames_begun || !WholeTableFile(db_saving)) return std::nullopt;
+  for (const std::string& f : others) {
+    if (!FileExists(f + kSavingSuffix)) continue;
+    OsFile::Open(f + kSavingSuffix, true).RenameTo(f);
+  }
+  OsFile db_file = OsFile::Open(db_saving, true);
+  if (!db_file.TryLock()) throw EngineError(db_saving + ": cannot lock the new file");
+  db_file.RenameTo(db_path);
+  OsFile::SyncFolderOf(db_path);
+  return db_file;
 }
 
 void RemoveLeftOverSaves(const std::vector<std::string>& paths) {

@@ -2,8 +2,8 @@
 // fresh copies of the target and is killed (SIGKILL) at random moments; what each kill leaves is
 // checked, the command is run again, and the tables must equal an uninterrupted run's.
 //
-// usage: kill-test [--kills N] [--learners N] [--holds F] [--indexes] [--seed N] [--work DIR]
-//                  [--press PATH] [-v]
+// usage: kill-test [--kills N] [--learners N] [--holds F] [--indexes] [--renames-may-stop] [--seed N]
+//                  [--work DIR] [--press PATH] [-v]
 // Prints one line per kill with -v, and at the end "kills=N failures=N".
 #include <cstdlib>
 #include <filesystem>
@@ -16,12 +16,14 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: kill-test [--kills N] [--learners N] [--holds F] [--indexes] [--seed N] [--work DIR]\n"
-    "                 [--press PATH] [-v]\n"
+    "usage: kill-test [--kills N] [--learners N] [--holds F] [--indexes] [--renames-may-stop]\n"
+    "                 [--seed N] [--work DIR] [--press PATH] [-v]\n"
     "  --kills N     kills per command (default 50)\n"
     "  --learners N  learners in the sample school (default 20000; parents 3/4 of it, 200 classes)\n"
     "  --holds F     share of the school the target holds before (default 0.3333)\n"
     "  --indexes     the target tables carry secondary indexes kept by every save\n"
+    "  --renames-may-stop  press puts a save's files in place one by one (Windows): a save a kill\n"
+    "                stopped between them is left to the next open to finish\n"
     "  --work DIR    scratch folder (default: a new one under the temp folder, removed at the end)\n";
 
 }  // namespace
@@ -44,6 +46,8 @@ int main(int argc, char** argv) {
       options.target_holds = std::atof(argv[++i]);
     } else if (arg == "--indexes") {
       options.target_indexes = true;
+    } else if (arg == "--renames-may-stop") {
+      options.renames_may_stop = true;
     } else if (arg == "--seed" && has_value) {
       options.seed = std::strtoull(argv[++i], nullptr, 10);
     } else if (arg == "--work" && has_value) {
@@ -82,7 +86,8 @@ int main(int argc, char** argv) {
   for (const auto& problem : summary.problems) std::cout << "failure: " << problem << "\n";
   std::cout << "kills=" << summary.kills << " failures=" << summary.failures
             << " (runs that ended before their signal, not counted: " << summary.finished_before_kill
-            << "; killed while saving: " << summary.kills_while_saving << ")\n";
+            << "; killed while saving: " << summary.kills_while_saving
+            << ", of them between renames: " << summary.kills_between_renames << ")\n";
   if (own_work) std::filesystem::remove_all(work);
   return summary.failures == 0 ? 0 : 1;
 }

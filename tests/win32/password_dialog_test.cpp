@@ -29,7 +29,7 @@ BOOL CALLBACK FindTableLine(HWND child, LPARAM) {
 }
 
 void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = ::FindWindowW(L"#32770", kPasswordDialogCaption);
+  HWND dialog = ::FindWindowW(L"#32770", L"Enter password");
   if (dialog == nullptr) return;  // not up yet: the next tick
   ::KillTimer(nullptr, timer);
   g_seen.found = true;

@@ -2,9 +2,12 @@
 // jet_dump.h); all user tables when none is named.
 #include <iostream>
 
+#include "base/os/program_arguments.h"
 #include "tools/jet-dump/jet_dump.h"
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  return varnholt::RunJetDump(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+  std::vector<std::string> arguments = varnholt::os::ProgramArguments(argc, argv);
+  arguments.erase(arguments.begin());
+  return varnholt::RunJetDump(arguments, std::cout, std::cerr);
 }

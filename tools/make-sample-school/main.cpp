@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "base/os/program_arguments.h"
+#include "base/utf8_path.h"
 #include "tools/sample_school/realistic_target.h"
 #include "tools/sample_school/school.h"
 #include "tools/sample_school/source_database.h"
@@ -50,6 +53,12 @@ int Usage(const std::string& problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Paths come as UTF-8 on every platform.
+  std::vector<std::string> arguments = varnholt::os::ProgramArguments(argc, argv);
+  std::vector<char*> utf8_argv;
+  for (std::string& a : arguments) utf8_argv.push_back(a.data());
+  argc = static_cast<int>(utf8_argv.size());
+  argv = utf8_argv.data();
   varnholt::sample::SchoolOptions options;
   std::string out_dir;
   double holds = 0;
@@ -95,19 +104,19 @@ int main(int argc, char** argv) {
   if (out_dir.empty()) return Usage("OUT_DIR missing");
 
   try {
-    std::filesystem::create_directories(out_dir);
-    const std::string path =
-        (std::filesystem::path(out_dir) / varnholt::sample::kSourceFileName).string();
+    const std::filesystem::path out = varnholt::PathFromUtf8(out_dir);
+    std::filesystem::create_directories(out);
+    const std::string path = varnholt::Utf8FromPath(out / varnholt::sample::kSourceFileName);
     const varnholt::sample::School school = varnholt::sample::GenerateSchool(options);
     varnholt::sample::WriteSourceDatabase(path, school);
     std::cout << path << "\n";
-    const std::filesystem::path target = std::filesystem::path(out_dir) / varnholt::sample::kTargetFolderName;
+    const std::filesystem::path target = out / varnholt::sample::kTargetFolderName;
     std::filesystem::remove_all(target);
     std::filesystem::create_directories(target);
-    varnholt::sample::WriteTargetTables(target.string(), school, holds);
-    std::cout << target.string() << "\n";
+    varnholt::sample::WriteTargetTables(varnholt::Utf8FromPath(target), school, holds);
+    std::cout << varnholt::Utf8FromPath(target) << "\n";
     if (realistic) {
-      varnholt::sample::MakeTargetRealistic(target.string());
+      varnholt::sample::MakeTargetRealistic(varnholt::Utf8FromPath(target));
       std::cout << "password of " << varnholt::sample::kProtectedTable << ": "
                 << varnholt::sample::kTablePassword << "\n";
     }
