@@ -370,13 +370,16 @@ TEST_F(Win32WindowTest, ShowMessageUsesTheInformationBoxUnderTheTitle) {
 class DeniedDriveCTest : public Win32WindowTest {
  protected:
   void SetUp() override {
+    // The DPI runs are for the layout; a real import under Wine floods its server with handles
+    // to the tables for some seconds, so it runs once, alone (RUN_SERIAL).
+    if (std::getenv("VARNHOLT_EXPECTED_DPI") != nullptr) GTEST_SKIP() << "layout-only run";
     Win32WindowTest::SetUp();
     fixed_ = form_->commands().environment().report_file;
     fallback_ = form_->commands().environment().report_fallback;
     if (std::filesystem::is_regular_file(fixed_)) std::filesystem::rename(fixed_, Aside(fixed_));
     if (std::filesystem::is_regular_file(fallback_)) std::filesystem::rename(fallback_, Aside(fallback_));
     std::filesystem::create_directory(fixed_);
-    school_ = std::filesystem::path(VARNHOLT_TEST_OUTPUT_DIR) / "denied_drive_c";
+    school_ = std::filesystem::temp_directory_path() / "varnholt-denied-drive-c";
     std::filesystem::remove_all(school_);
     std::filesystem::create_directories(school_ / "varnholt");
     sample::WriteSourceDatabase(Utf8FromPath(school_ / "torbek.mdb"), sample::School{});
@@ -385,6 +388,7 @@ class DeniedDriveCTest : public Win32WindowTest {
     ::SetWindowTextW(Control(ControlId::kEdit2), (school_ / "varnholt").c_str());
   }
   void TearDown() override {
+    if (fixed_.empty()) return;
     std::error_code ec;
     std::filesystem::remove_all(fixed_, ec);
     std::filesystem::remove_all(fallback_, ec);
