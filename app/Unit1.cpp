@@ -14,6 +14,7 @@
 
 #include "app/error_box.h"
 #include "app/form/form_layout.h"
+#include "app/form/report_notice.h"
 #include "stores/store_components.h"
 
 namespace varnholt {
@@ -126,6 +127,8 @@ void TForm1::OperatorClick(const std::function<void()>& handler) {
   // A click that posted rows without reporting still leaves them on disk when it returns.
   RunOperatorClick([this, &handler] { handler(); commands_.Save(); }, [this] { commands_.DiscardPending(); },
                    [this](const QString& text) { platform_.ShowError(this, text); });
+  // After the command's own boxes: once a run, where the report went when c:\ was denied.
+  if (const auto place = commands_.TakeReportPlaceNotice()) ShowMessage(form::ReportPlaceText(*place));
 }
 
 void TForm1::Button2Click(QObject*) { commands_.Button2Click(); }

@@ -64,10 +64,12 @@ void Commands::Button6Click() {
   ComponentsCommandScope scope(*components_);
   ReportSettings settings;
   settings.report_file = environment_.report_file;
+  settings.report_fallback = environment_.report_fallback;
   settings.skip_marker = environment_.skip_marker;
   settings.now = environment_.clock();
   settings.date_separator = environment_.regional.date_separator;
-  WriteParentLinkReport(*components_, settings);
+  const std::filesystem::path written = WriteParentLinkReport(*components_, settings);
+  if (!written.empty() && written != environment_.report_file) report_went_elsewhere_ = true;
 }
 
 void Commands::Button7Click() {
@@ -111,5 +113,11 @@ void Commands::Save() { components_->Save(); }
 
 StoreComponents& Commands::components() { return *components_; }
 const CommandEnvironment& Commands::environment() const { return environment_; }
+
+std::optional<std::filesystem::path> Commands::TakeReportPlaceNotice() {
+  if (!report_went_elsewhere_ || report_place_told_) return std::nullopt;
+  report_place_told_ = true;
+  return environment_.report_fallback;
+}
 
 }  // namespace varnholt

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "passes/form_host.h"
 #include "base/regional_settings.h"
@@ -27,6 +28,8 @@ struct CommandEnvironment {
   RegionalSettings regional;
   // Where the fixed report path "c:\Varnholt import.csv" lands on this machine.
   std::filesystem::path report_file;
+  // Where the report goes when this user may not write report_file; empty: nowhere else.
+  std::filesystem::path report_fallback;
   // The skip marker, a relative name looked up in the current working directory.
   std::filesystem::path skip_marker = "Varnholt import.csv";
   // The current local date and time.
@@ -59,10 +62,16 @@ class Commands {
   StoreComponents& components();
   const CommandEnvironment& environment() const;
 
+  // The fallback, the first time a report went there in this run; nullopt otherwise, so the window
+  // tells the operator once where the report is.
+  std::optional<std::filesystem::path> TakeReportPlaceNotice();
+
  private:
   FormHost& host_;
   CommandEnvironment environment_;
   std::unique_ptr<StoreComponents> components_;
+  bool report_went_elsewhere_ = false;
+  bool report_place_told_ = false;
 };
 
 }  // namespace varnholt

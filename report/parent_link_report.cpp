@@ -1,14 +1,13 @@
 #include "report/parent_link_report.h"
 #include "base/utf8_path.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+#include <cstdio>
 #include <system_error>
 
 #include "base/os/local_time.h"
 #include "base/windows_1252.h"
 #include "base/store_error.h"
+#include "report/report_file.h"
 
 namespace varnholt {
 namespace {
@@ -71,18 +70,14 @@ std::vector<std::string> ReportLines(const ReportBlock& block) {
   return lines;
 }
 
-void WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings) {
-  if (SkipMarkerPresent(settings.skip_marker)) return;
+std::filesystem::path WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings) {
+  if (SkipMarkerPresent(settings.skip_marker)) return {};
 
   ReportBlock block;
   block.date_text = ReportDateText(settings.now, settings.date_separator);
 
   // Opened before the walk so a file that cannot be written ends the command before the tables move.
-  const std::filesystem::path& path = settings.report_file;
-  std::ofstream out(path, std::ios::binary | std::ios::app);
-  if (!out) {
-    throw StoreError("Cannot open file \"" + Utf8FromPath(path) + "\". " + std::strerror(errno));
-  }
+  OpenedReport out = OpenReportFile(settings.report_file, settings.report_fallback);
 
   SourceTable& learners = c.tblLearner_Info;
   SourceTable& links = c.tblParent_Child;
@@ -105,11 +100,10 @@ void WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings) {
 
   std::string text;
   for (const std::string& line : ReportLines(block)) text += ToWindows1252(line) + kLineEnd;
-  out << text;
-  out.close();
-  if (!out) {
-    throw StoreError("Cannot write file \"" + Utf8FromPath(path) + "\". " + std::strerror(errno));
+  if (!out.file.Append(text) || !out.file.Close()) {
+    throw StoreError("Cannot write file \"" + Utf8FromPath(out.path) + "\". " + out.file.error_text());
   }
+  return out.path;
 }
 
 }  // namespace varnholt

@@ -16,6 +16,7 @@ namespace varnholt {
 
 struct ReportSettings {
   std::filesystem::path report_file;  // where "c:\Varnholt import.csv" lives on this machine
+  std::filesystem::path report_fallback;  // used when this user is denied report_file; empty: none
   std::filesystem::path skip_marker;  // relative: looked up in the current working directory
   std::time_t now;                    // the moment of the report
   char date_separator = '/';
@@ -38,9 +39,10 @@ std::vector<std::string> ReportLines(const ReportBlock& block);
 std::string ReportDateText(std::time_t now, char separator);
 
 // Skips silently when the skip marker is a file; otherwise walks the learners, then appends the block
-// (lines ended by CR LF, text in Windows-1252) to the report file, creating it when missing. File
-// errors throw StoreError naming the file.
-void WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings);
+// (lines ended by CR LF, text in Windows-1252) to the report file, creating it when missing, or to
+// the fallback (see report_file.h). Returns the file written; empty when skipped. File errors throw
+// StoreError naming the file.
+std::filesystem::path WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings);
 
 }  // namespace varnholt
 

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "app/platform/drive_c.h"
+#include "app/platform/virtual_store.h"
 #include "base/os/regional_settings.h"
 
 namespace varnholt {
@@ -15,6 +16,7 @@ CommandEnvironment MakeCommandEnvironment(const std::filesystem::path& drive_c, 
   CommandEnvironment environment;
   environment.regional = regional;
   environment.report_file = MapDriveCPath(kReportPath, drive_c);
+  environment.report_fallback = VirtualStorePath(kReportPath);
   return environment;
 }
 

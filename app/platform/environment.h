@@ -16,8 +16,9 @@ inline constexpr char kReportPath[] = "c:\\Varnholt import.csv";
 // elsewhere the fixed ones the product was made for.
 RegionalSettings SystemRegionalSettings();
 
-// The commands' environment with the report mapped into `drive_c`, which is created when missing.
-// A folder that cannot be created is no error here: the report's own open fails later and says so.
+// The commands' environment with the report mapped into `drive_c`, which is created when missing,
+// and, on Windows, the user's VirtualStore copy of it as the fallback (see virtual_store.h). A folder
+// that cannot be created is no error here: the report's own open fails later and says so.
 CommandEnvironment MakeCommandEnvironment(const std::filesystem::path& drive_c, const RegionalSettings& regional);
 
 }  // namespace varnholt

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/form/click.h"
+#include "app/form/report_notice.h"
 #include "base/os/windows_path.h"
 #include "stores/store_components.h"
 
@@ -242,6 +243,8 @@ void TForm1::OperatorClick(const std::function<void()>& handler) {
   // A click that posted rows without reporting still leaves them on disk when it returns.
   form::RunOperatorClick([this, &handler] { handler(); commands_.Save(); }, [this] { commands_.DiscardPending(); },
                          [this](const std::string& text) { services_.show_error(window_, WideFromUtf8(text), title_); });
+  // After the command's own boxes: once a run, where the report went when c:\ was denied.
+  if (const auto place = commands_.TakeReportPlaceNotice()) ShowMessage(form::ReportPlaceText(*place));
 }
 
 void TForm1::Button2Click(HWND) { commands_.Button2Click(); }

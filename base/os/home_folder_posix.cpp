@@ -11,4 +11,6 @@ std::optional<std::string> AccountHomeFolder() {
   return std::string(entry->pw_dir != nullptr ? entry->pw_dir : "");
 }
 
+std::optional<std::filesystem::path> LocalAppDataFolder() { return std::nullopt; }
+
 }  // namespace varnholt

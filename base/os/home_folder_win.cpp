@@ -6,15 +6,31 @@
 
 namespace varnholt {
 
-std::optional<std::string> AccountHomeFolder() {
+namespace {
+
+std::optional<std::wstring> KnownFolder(REFKNOWNFOLDERID id) {
   wchar_t* folder = nullptr;
-  if (::SHGetKnownFolderPath(FOLDERID_Profile, 0, nullptr, &folder) != S_OK) {
+  if (::SHGetKnownFolderPath(id, 0, nullptr, &folder) != S_OK) {
     ::CoTaskMemFree(folder);
     return std::nullopt;
   }
-  std::string utf8 = os::Utf8FromWide(folder);
+  std::wstring path = folder;
   ::CoTaskMemFree(folder);
-  return utf8;
+  return path;
+}
+
+}  // namespace
+
+std::optional<std::string> AccountHomeFolder() {
+  const std::optional<std::wstring> folder = KnownFolder(FOLDERID_Profile);
+  if (!folder) return std::nullopt;
+  return os::Utf8FromWide(*folder);
+}
+
+std::optional<std::filesystem::path> LocalAppDataFolder() {
+  std::optional<std::wstring> folder = KnownFolder(FOLDERID_LocalAppData);
+  if (!folder || folder->empty()) return std::nullopt;
+  return std::filesystem::path(std::move(*folder));
 }
 
 }  // namespace varnholt

@@ -4,11 +4,15 @@
 // write would be refused by, and would refuse, the holds that deny other writers (file_locks.h).
 #include <windows.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "base/os/os_file.h"
+#include "base/os/replace_file_seam.h"
 #include "base/os/windows_path.h"
 #include "base/engine_error.h"
 
@@ -32,6 +36,19 @@ constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
 constexpr wchar_t kNtPrefix[] = L"\\??\\";
 // One ReadFile or WriteFile moves at most this much.
 constexpr size_t kMaxTransfer = 1u << 30;
+
+// Virus scanners and indexers open a file for a moment right after it is written or replaced, and a
+// rename that meets such a handle fails with one of these; it goes through once they let go.
+bool IsTransientRenameError(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_UNABLE_TO_REMOVE_REPLACED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+}
+// The waits between tries of such a rename: short at first, for a scanner's usual few
+// milliseconds, about two seconds in all before the failure is reported.
+constexpr std::chrono::milliseconds kRenameRetryWaits[] = {
+    std::chrono::milliseconds(10),  std::chrono::milliseconds(20),  std::chrono::milliseconds(50),
+    std::chrono::milliseconds(100), std::chrono::milliseconds(200), std::chrono::milliseconds(400),
+    std::chrono::milliseconds(600), std::chrono::milliseconds(700)};
 
 HANDLE AsHandle(intptr_t fd) { return reinterpret_cast<HANDLE>(fd); }
 intptr_t FromHandle(HANDLE handle) { return reinterpret_cast<intptr_t>(handle); }
@@ -64,6 +81,17 @@ bool IsFolder(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Null in the program; a test's stand-in otherwise.
+std::atomic<os::ReplaceFileStandIn> replace_file_stand_in{nullptr};
+
+bool CallReplaceFileW(const std::wstring& replaced, const std::wstring& replacement) {
+  if (const os::ReplaceFileStandIn stand_in = replace_file_stand_in.load()) {
+    return stand_in(replaced.c_str(), replacement.c_str()) != 0;
+  }
+  return ::ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                        nullptr) != 0;
+}
+
 // Renames `from` over `to` even while other programs (or our own reader) hold `to` open, as a
 // POSIX rename does. Windows 10 and later do that with the POSIX-semantics rename; elsewhere (older
 // systems, FAT, Wine) ReplaceFileW does it, which needs `to` to be there; MoveFileExW, which
@@ -87,12 +115,17 @@ bool Replace(const std::string& from, const std::string& to) {
     ::CloseHandle(h);
     if (renamed) return true;
     ::SetLastError(error);
+  } else if (IsTransientRenameError(::GetLastError())) {
+    return false;  // someone holds the new file: no rename can move it now
   }
   if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    if (::ReplaceFileW(target.c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                       nullptr)) {
-      return true;
-    }
+    // Nor can anything replace a file held open without shared deletion. Asked first because
+    // Wine's ReplaceFileW leaves an empty "rf*.tmp" in the folder for every such try.
+    HANDLE held = ::CreateFileW(target.c_str(), DELETE | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE && IsTransientRenameError(::GetLastError())) return false;
+    if (held != INVALID_HANDLE_VALUE) ::CloseHandle(held);
+    if (CallReplaceFileW(target, source)) return true;
     const DWORD error = ::GetLastError();
     // Halfway: the old file is gone and the new one is still under its own name. Move it in, or
     // the table would be left with no file under its name.
@@ -103,6 +136,18 @@ bool Replace(const std::string& from, const std::string& to) {
     return false;
   }
   return ::MoveFileExW(source.c_str(), target.c_str(), kReplaceFlags) != 0;
+}
+
+// Replace, tried again while it fails for a reason that clears by itself. A ReplaceFileW that
+// removed `to` and could not move `from` in leaves a free name, which the next try moves into.
+bool ReplaceRetrying(const std::string& from, const std::string& to) {
+  if (Replace(from, to)) return true;
+  for (const std::chrono::milliseconds wait : kRenameRetryWaits) {
+    if (!IsTransientRenameError(::GetLastError())) return false;
+    std::this_thread::sleep_for(wait);
+    if (Replace(from, to)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -249,9 +294,12 @@ void OsFile::RenameTo(const std::string& target) {
   // ours could take the lock in between, and is then refused its save by the changed-file check.
   ::CloseHandle(AsHandle(fd_));
   fd_ = -1;
-  if (!Replace(path_, target)) {
+  if (!ReplaceRetrying(path_, target)) {
     const DWORD error = ::GetLastError();
     ReopenAs(path_);  // best effort: the failure to report is the rename's
+    if (IsTransientRenameError(error)) {
+      Fail(shown_, "cannot put the new copy in place: another program (a virus scanner?) kept it open", error);
+    }
     Fail(shown_, "cannot put the new copy in place", error);
   }
   if (!ReopenAs(target)) Fail(shown_, "cannot open the new copy");
@@ -325,3 +373,9 @@ bool OsFile::TryLock() {
 }
 
 }  // namespace varnholt::paradox
+
+namespace varnholt::os {
+
+void SetReplaceFileStandInForTests(ReplaceFileStandIn stand_in) { paradox::replace_file_stand_in.store(stand_in); }
+
+}  // namespace varnholt::os

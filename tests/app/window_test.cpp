@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Unit1.h"
+#include "app/form/report_notice.h"
 #include "app/platform/environment.h"
 #include "app/platform/recording_platform_services.h"
 
@@ -283,6 +284,32 @@ TEST_F(WindowTest, AProtectedTargetTableAsksForItsPasswordOncePerRun) {
   ASSERT_EQ(platform_.boxes.size(), 3u);
   for (const Box& box : platform_.boxes) EXPECT_EQ(box.text, "Finished");
   EXPECT_EQ(platform_.password_requests, std::vector<QString>{"CH01MAST.DB"});
+}
+
+TEST_F(WindowTest, AReportPutElsewhereIsNamedOnceARunAfterTheCommandsOwnBox) {
+  // Linux never has a fallback; here one is given, and a folder at the report's name denies it.
+  CommandEnvironment environment = MakeCommandEnvironment(drive_c_, SystemRegionalSettings());
+  environment.report_fallback = drive_c_ / "VirtualStore" / "Varnholt import.csv";
+  std::filesystem::remove_all(drive_c_);
+  std::filesystem::create_directories(environment.report_file);
+  form_ = std::make_unique<WatchedForm>(platform_, environment);
+  const std::filesystem::path school = std::filesystem::path(VARNHOLT_TEST_OUTPUT_DIR) / "window_report_elsewhere";
+  std::filesystem::remove_all(school);
+  QProcess make;
+  make.start(VARNHOLT_MAKE_SAMPLE, {QString::fromStdString(school.string()), "--learners", "5", "--parents", "3",
+                                    "--classes", "2"});
+  ASSERT_TRUE(make.waitForFinished(60000));
+  ASSERT_EQ(make.exitCode(), 0);
+  form_->Edit1->setText(QString::fromStdString((school / "torbek.mdb").string()));
+  form_->Edit2->setText(QString::fromStdString((school / "varnholt").string()));
+  form_->Button2->click();
+  form_->Button3->click();
+  ASSERT_EQ(platform_.boxes.size(), 3u);
+  EXPECT_EQ(platform_.boxes[0].text, "Finished");
+  EXPECT_EQ(platform_.boxes[1].kind, platform_.boxes[0].kind);
+  EXPECT_EQ(platform_.boxes[1].text, QString::fromStdString(form::ReportPlaceText(environment.report_fallback)));
+  EXPECT_EQ(platform_.boxes[2].text, "Finished");
+  EXPECT_TRUE(std::filesystem::file_size(environment.report_fallback) > 0);
 }
 
 TEST_F(WindowTest, AnErrorInAPressedButtonEndsThePressingCommandWithOneBox) {

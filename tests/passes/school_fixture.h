@@ -62,6 +62,7 @@ class SchoolTest : public ::testing::Test {
   std::filesystem::path source_;
   std::filesystem::path target_;
   std::filesystem::path report_;
+  std::filesystem::path report_fallback_;  // empty unless a test sets it before commands()
   std::filesystem::path skip_marker_;
   TestForm form_;
   RegionalSettings regional_;

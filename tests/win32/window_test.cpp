@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,9 +17,13 @@
 #include <vector>
 
 #include "app/form/form_layout.h"
+#include "app/form/report_notice.h"
 #include "app/platform/environment.h"
 #include "app/win32/Unit1.h"
 #include "app/win32/win32_services.h"
+#include "base/utf8_path.h"
+#include "tools/sample_school/source_database.h"
+#include "tools/sample_school/varnholt_schema.h"
 
 namespace varnholt::win32 {
 namespace {
@@ -186,6 +193,56 @@ TEST_F(Win32WindowTest, WindowAndEveryControlFollowTheSharedDesign) {
   }
 }
 
+// Writes what the screen shows of `window` as a 24-bit BMP, for a person to look at.
+void SaveScreenshot(HWND window, const std::string& path) {
+  RECT outer{};
+  ::GetWindowRect(window, &outer);
+  const int width = outer.right - outer.left;
+  const int height = outer.bottom - outer.top;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores it
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, width, height, screen, outer.left, outer.top, SRCCOPY);
+  ::GdiFlush();
+  const DWORD row = static_cast<DWORD>((width * 3 + 3) & ~3);
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+  file.bfSize = file.bfOffBits + row * static_cast<DWORD>(height);
+  if (FILE* out = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out);
+    std::fwrite(bits, row, static_cast<size_t>(height), out);
+    std::fclose(out);
+  }
+  ::SelectObject(memory, old);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+}
+
+// The DPI entries of CTest (at_dpi.sh) set the screen's DPI in the Wine prefix before the run:
+// the window took it, so the design test above checked the layout scaled to it. Left alone, the
+// prefix has 96.
+TEST_F(Win32WindowTest, TheWindowTakesTheScreensDpi) {
+  const char* expected = std::getenv("VARNHOLT_EXPECTED_DPI");
+  EXPECT_EQ(form_->dpi(), expected != nullptr ? std::atoi(expected) : form::kDesignDpi);
+  if (const char* screenshot = std::getenv("VARNHOLT_SCREENSHOT")) {
+    ::UpdateWindow(form_->handle());
+    Pump();
+    SaveScreenshot(form_->handle(), screenshot);
+  }
+}
+
 TEST_F(Win32WindowTest, FocusStartsOnImportAndTabVisitsTheVisibleControlsInOrder) {
   std::vector<HWND> expected;
   for (ControlId id : form::TabCycle()) expected.push_back(Control(id));
@@ -304,6 +361,79 @@ TEST_F(Win32WindowTest, ShowMessageUsesTheInformationBoxUnderTheTitle) {
   EXPECT_FALSE(boxes_[0].error);
   EXPECT_EQ(boxes_[0].text, L"Finished");
   EXPECT_EQ(boxes_[0].title, kTitle);
+}
+
+// A standard user may not create files in C:\. Wine runs the suite as its owner (under root, as
+// root), so neither file rights nor the read-only mark deny it anything; a folder at the report's
+// name is what it refuses with the same ERROR_ACCESS_DENIED. The prefix's own %LOCALAPPDATA% is
+// the fallback; both are put back as they were.
+class DeniedDriveCTest : public Win32WindowTest {
+ protected:
+  void SetUp() override {
+    // The DPI runs are for the layout; a real import under Wine floods its server with handles
+    // to the tables for some seconds, so it runs once, alone (RUN_SERIAL).
+    if (std::getenv("VARNHOLT_EXPECTED_DPI") != nullptr) GTEST_SKIP() << "layout-only run";
+    Win32WindowTest::SetUp();
+    fixed_ = form_->commands().environment().report_file;
+    fallback_ = form_->commands().environment().report_fallback;
+    if (std::filesystem::is_regular_file(fixed_)) std::filesystem::rename(fixed_, Aside(fixed_));
+    if (std::filesystem::is_regular_file(fallback_)) std::filesystem::rename(fallback_, Aside(fallback_));
+    std::filesystem::create_directory(fixed_);
+    school_ = std::filesystem::temp_directory_path() / "varnholt-denied-drive-c";
+    std::filesystem::remove_all(school_);
+    std::filesystem::create_directories(school_ / "varnholt");
+    sample::WriteSourceDatabase(Utf8FromPath(school_ / "torbek.mdb"), sample::School{});
+    paradox::CreateVarnholtTables(Utf8FromPath(school_ / "varnholt"));
+    ::SetWindowTextW(Control(ControlId::kEdit1), (school_ / "torbek.mdb").c_str());
+    ::SetWindowTextW(Control(ControlId::kEdit2), (school_ / "varnholt").c_str());
+  }
+  void TearDown() override {
+    if (fixed_.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(fixed_, ec);
+    std::filesystem::remove_all(fallback_, ec);
+    std::filesystem::remove(fallback_.parent_path(), ec);  // the VirtualStore folder, when it is empty
+    std::filesystem::rename(Aside(fixed_), fixed_, ec);
+    std::filesystem::rename(Aside(fallback_), fallback_, ec);
+    std::filesystem::remove_all(school_, ec);
+  }
+  static std::filesystem::path Aside(const std::filesystem::path& path) {
+    return std::filesystem::path(path).concat(L".aside");
+  }
+
+  std::filesystem::path fixed_;
+  std::filesystem::path fallback_;
+  std::filesystem::path school_;
+};
+
+TEST_F(DeniedDriveCTest, TheReportGoesToTheVirtualStoreAndTheOperatorIsToldOnce) {
+  ASSERT_EQ(fixed_, std::filesystem::path(L"c:\\Varnholt import.csv"));
+  ASSERT_FALSE(fallback_.empty());
+  ::SendMessageW(Control(ControlId::kButton2), BM_CLICK, 0, 0);
+  ::SendMessageW(Control(ControlId::kButton3), BM_CLICK, 0, 0);
+  const std::wstring notice = WideFromUtf8(form::ReportPlaceText(fallback_));
+  ASSERT_EQ(boxes_.size(), 3u);
+  EXPECT_EQ(boxes_[0].text, L"Finished");
+  EXPECT_FALSE(boxes_[1].error);
+  EXPECT_EQ(boxes_[1].text, notice);
+  EXPECT_EQ(boxes_[1].title, kTitle);
+  EXPECT_EQ(boxes_[2].text, L"Finished");
+  EXPECT_NE(notice.find(fallback_.wstring()), std::wstring::npos);
+
+  std::ifstream in(fallback_, std::ios::binary);
+  const std::string report((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_FALSE(report.empty());
+  EXPECT_EQ(report.substr(0, report.size() / 2), report.substr(report.size() / 2));  // one block a command
+  EXPECT_EQ(report.rfind(",Parents   ,0 , Children   ,0,\r\n", 0), 0u);
+}
+
+TEST_F(DeniedDriveCTest, WhenTheVirtualStoreIsDeniedTooTheCommandFailsNamingBoth) {
+  std::filesystem::create_directories(fallback_);
+  ::SendMessageW(Control(ControlId::kButton2), BM_CLICK, 0, 0);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_TRUE(boxes_[0].error);
+  EXPECT_NE(boxes_[0].text.find(L"\"c:\\Varnholt import.csv\""), std::wstring::npos) << boxes_[0].text;
+  EXPECT_NE(boxes_[0].text.find(fallback_.wstring()), std::wstring::npos) << boxes_[0].text;
 }
 
 TEST(Win32ApplicationTitleTest, NameUpToTheFirstFullStopFirstLetterKept) {

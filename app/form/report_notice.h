@@ -1,0 +1,16 @@
+// The information box that tells the operator where the report went when it could not go to
+// "c:\Varnholt import.csv", shared by both windows.
+#ifndef VARNHOLT_APP_FORM_REPORT_NOTICE_H_
+#define VARNHOLT_APP_FORM_REPORT_NOTICE_H_
+
+#include <filesystem>
+#include <string>
+
+namespace varnholt::form {
+
+// The box's text (UTF-8) naming `written`, the file the report was added to instead.
+std::string ReportPlaceText(const std::filesystem::path& written);
+
+}  // namespace varnholt::form
+
+#endif  // VARNHOLT_APP_FORM_REPORT_NOTICE_H_

@@ -1,0 +1,32 @@
+#include "report/report_file.h"
+
+#include <system_error>
+
+#include "base/store_error.h"
+#include "base/utf8_path.h"
+
+namespace varnholt {
+
+namespace {
+
+std::string Quoted(const std::filesystem::path& path) { return "\"" + Utf8FromPath(path) + "\""; }
+
+}  // namespace
+
+OpenedReport OpenReportFile(const std::filesystem::path& fixed, const std::filesystem::path& fallback) {
+  os::AppendFile file(fixed);
+  if (file.status() == os::AppendFile::Status::kOpen) return {std::move(file), fixed};
+  if (file.status() != os::AppendFile::Status::kDenied || fallback.empty()) {
+    throw StoreError("Cannot open file " + Quoted(fixed) + ". " + file.error_text());
+  }
+  // Windows makes the VirtualStore folder only when it first redirects a write; this PC may never
+  // have had one. A folder that cannot be made shows in the open below.
+  std::error_code ignored;
+  std::filesystem::create_directories(fallback.parent_path(), ignored);
+  os::AppendFile instead(fallback);
+  if (instead.status() == os::AppendFile::Status::kOpen) return {std::move(instead), fallback};
+  throw StoreError("Cannot open file " + Quoted(fixed) + ". " + file.error_text() + ".\nNor file " +
+                   Quoted(fallback) + " in its place. " + instead.error_text());
+}
+
+}  // namespace varnholt
