@@ -3,7 +3,8 @@
 // "box: TEXT" instead of showing it, each line ending in LF as on Linux. The report goes where the
 // program puts it, c:\Varnholt import.csv, or with --drive-c DIR to DIR\Varnholt import.csv. Exits
 // 0 when every click ran (whatever the boxes say), 2 for a caption that is not a visible button or
-// a bad command line. Needs a display (under Wine, Xvfb does).
+// a bad command line. --table-password TEXT answers every password dialog of a protected target
+// table with TEXT; without it those dialogs are cancelled. Needs a display (under Wine, Xvfb does).
 #include <windows.h>
 
 #include <fcntl.h>
@@ -29,7 +30,8 @@ namespace {
 constexpr int kUsageError = 2;
 
 constexpr char kUsage[] =
-    "usage: press --source PATH --target DIR [--drive-c DIR] [--date-separator C] CAPTION...\n";
+    "usage: press --source PATH --target DIR [--drive-c DIR] [--date-separator C]\n"
+    "             [--table-password TEXT] CAPTION...\n";
 
 // The boxes' title, as the program's own file gives it.
 constexpr wchar_t kTitle[] = L"Varnholt-import";
@@ -39,6 +41,7 @@ struct Options {
   std::optional<std::string> target;
   std::optional<std::string> drive_c;
   std::optional<char> date_separator;
+  std::optional<std::wstring> table_password;
   std::vector<std::string> captions;
 };
 
@@ -58,6 +61,8 @@ std::optional<Options> ParseOptions(int argc, wchar_t** argv) {
       const std::string value = varnholt::os::Utf8FromWide(argv[++i]);
       if (value.size() != 1) return std::nullopt;
       options.date_separator = value[0];
+    } else if (arg == "--table-password" && has_value) {
+      options.table_password = argv[++i];
     } else if (arg.starts_with("--")) {
       return std::nullopt;
     } else {
@@ -123,6 +128,7 @@ int wmain(int argc, wchar_t** argv) {
   services.browse_for_folder = [](HWND, const std::wstring&) { return std::wstring(); };
   services.show_error = [](HWND, const std::wstring& text, const std::wstring&) { PrintBox(text); };
   services.show_message = [](HWND, const std::wstring& text, const std::wstring&) { PrintBox(text); };
+  services.ask_table_password = [answer = options->table_password](HWND, const std::wstring&) { return answer; };
   varnholt::RegionalSettings regional = varnholt::SystemRegionalSettings();
   if (options->date_separator) regional.date_separator = *options->date_separator;
   int status = EXIT_SUCCESS;
