@@ -11,6 +11,7 @@
 #include "paradox_test_util.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_file.h"
+#include "tests/support/pxinspect.h"
 #include "tests/support/table_checker.h"
 
 namespace varnholt::paradox {
@@ -72,23 +73,10 @@ std::vector<fs::path> GenuineTables() {
 // nothing.
 #ifndef _WIN32
 std::string PxinspectComplaints(const std::string& db_path) {
-  const fs::path tool = fs::path(VARNHOLT_SHARED_DIR) / "tools" / "pxinspect.py";
-  std::string command = "python3 '" + tool.string() + "' --rows 0 '" + db_path + "'";
+  std::vector<std::string> files{db_path};
   const fs::path px = fs::path(db_path).replace_extension(".PX");
-  if (fs::exists(px)) command += " '" + px.string() + "'";
-  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return "cannot run pxinspect";
-  std::string complaints;
-  char line[4096];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    const std::string text(line);
-    for (const char* marker : {"ERROR", "MISMATCH", "(differs)", "DIFFERENCES", "!!", " expected ",
-                               "key differs", "!= sum"}) {
-      if (text.find(marker) != std::string::npos) complaints += text;
-    }
-  }
-  if (::pclose(pipe) != 0) complaints += "pxinspect failed";
-  return complaints;
+  if (fs::exists(px)) files.push_back(px.string());
+  return testing::Pxinspect(files);
 }
 #endif
 

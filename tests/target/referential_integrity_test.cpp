@@ -25,15 +25,6 @@ using paradox::Null;
 using paradox::Record;
 using paradox::Value;
 
-std::string Message(const std::function<void()>& run) {
-  try {
-    run();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
-
 class ReferentialIntegrityTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -120,15 +111,15 @@ TEST_F(ReferentialIntegrityTest, DependantRowsNeedTheirMasterRecord) {
   SharedTable& c = session.OpenTable(dir_.path(), "C.DB");
   const std::string a_path = session.OpenTable(dir_.path(), "A.db").table().path();
   const auto before = testing::Snapshot(dir_.path());
-  EXPECT_EQ(Message([&] { c.Insert(Record{int64_t{4}, int64_t{9}, int64_t{4}}); }),
+  EXPECT_EQ(testing::ErrorMessage([&] { c.Insert(Record{int64_t{4}, int64_t{9}, int64_t{4}}); }),
             "Master record missing.\nField: A\nValue: 9\nTable: " + c.table().path() + "\nMaster table: " + a_path);
-  EXPECT_NE(Message([&] { c.Insert(Record{int64_t{4}, int64_t{1}, int64_t{1}}); }).find("Field: B\nValue: 1\n"),
+  EXPECT_NE(testing::ErrorMessage([&] { c.Insert(Record{int64_t{4}, int64_t{1}, int64_t{1}}); }).find("Field: B\nValue: 1\n"),
             std::string::npos);
   // An update that points a row at a missing master is refused; one that keeps its links is not.
   const paradox::RowId first = c.table().Rows()[0];
   Record moved = c.table().Get(first);
   moved[2] = int64_t{99};
-  EXPECT_NE(Message([&] { c.UpdateAll({{first, moved}}); }).find("Master record missing."), std::string::npos);
+  EXPECT_NE(testing::ErrorMessage([&] { c.UpdateAll({{first, moved}}); }).find("Master record missing."), std::string::npos);
   session.SaveAll();
   EXPECT_EQ(testing::Snapshot(dir_.path()), before);
 
@@ -149,7 +140,7 @@ TEST_F(ReferentialIntegrityTest, AMasterKeyStaysWhileDependantsHoldIt) {
   SharedTable& c = session.OpenTable(dir_.path(), "C.DB");
   const auto before = testing::Snapshot(dir_.path());
   const paradox::RowId one = a.table().FindEqual(0, int64_t{1}).at(0);
-  EXPECT_EQ(Message([&] { a.UpdateAll({{one, Record{int64_t{7}}}}); }),
+  EXPECT_EQ(testing::ErrorMessage([&] { a.UpdateAll({{one, Record{int64_t{7}}}}); }),
             "Master has detail records. Cannot delete or modify.\nField: A\nValue: 1\nTable: " + a.table().path() +
                 "\nDetail table: " + c.table().path());
   session.SaveAll();
@@ -160,7 +151,7 @@ TEST_F(ReferentialIntegrityTest, AMasterKeyStaysWhileDependantsHoldIt) {
   a.UpdateAll({{ten, Record{int64_t{11}}}});
   c.Insert(Record{int64_t{8}, int64_t{11}, Null{}});
   const paradox::RowId eleven = a.table().FindEqual(0, int64_t{11}).at(0);
-  EXPECT_NE(Message([&] { a.UpdateAll({{eleven, Record{int64_t{12}}}}); }).find("Master has detail records."),
+  EXPECT_NE(testing::ErrorMessage([&] { a.UpdateAll({{eleven, Record{int64_t{12}}}}); }).find("Master has detail records."),
             std::string::npos);
   session.SaveAll();
   EXPECT_EQ(a.table().RecordCount(), 4u);
@@ -181,7 +172,7 @@ TEST_F(ReferentialIntegrityTest, TwoFieldKeysAndAutoincrementMasters) {
   SharedTable& fk1 = session.OpenTable(dir_.path(), "fk1.db");
   fk1.Insert(Record{int64_t{1}, id});
   fk1.Insert(Record{int64_t{3}, Null{}});  // a blank foreign key refers to nothing
-  EXPECT_NE(Message([&] { fk1.Insert(Record{int64_t{2}, int64_t{424242}}); }).find("Master record missing."),
+  EXPECT_NE(testing::ErrorMessage([&] { fk1.Insert(Record{int64_t{2}, int64_t{424242}}); }).find("Master record missing."),
             std::string::npos);
   SharedTable& multiple = session.OpenTable(dir_.path(), "multiple.db");
   multiple.Insert(Record{Null{}, id, std::string("x"), id});
@@ -193,15 +184,15 @@ TEST_F(ReferentialIntegrityTest, TwoFieldKeysAndAutoincrementMasters) {
   two.Insert(Record{int64_t{1}, int64_t{2}, std::string("x")});
   SharedTable& fk4 = session.OpenTable(dir_.path(), "fk4.db");
   fk4.Insert(Record{int64_t{3}, int64_t{1}, std::string("z"), int64_t{2}});
-  EXPECT_EQ(Message([&] { fk4.Insert(Record{int64_t{4}, int64_t{1}, std::string("z"), int64_t{3}}); }),
+  EXPECT_EQ(testing::ErrorMessage([&] { fk4.Insert(Record{int64_t{4}, int64_t{1}, std::string("z"), int64_t{3}}); }),
             "Master record missing.\nField: FK1, FK\nValue: 1, 3\nTable: " + fk4.table().path() +
                 "\nMaster table: " + two.table().path());
   // Half a key is not blank: it names a master record no key can match.
-  EXPECT_NE(Message([&] { fk4.Insert(Record{int64_t{5}, int64_t{1}, std::string("z"), Null{}}); })
+  EXPECT_NE(testing::ErrorMessage([&] { fk4.Insert(Record{int64_t{5}, int64_t{1}, std::string("z"), Null{}}); })
                 .find("Master record missing."),
             std::string::npos);
   const paradox::RowId two_row = two.table().Rows().at(0);
-  EXPECT_NE(Message([&] { two.UpdateAll({{two_row, Record{int64_t{1}, int64_t{5}, std::string("x")}}}); })
+  EXPECT_NE(testing::ErrorMessage([&] { two.UpdateAll({{two_row, Record{int64_t{1}, int64_t{5}, std::string("x")}}}); })
                 .find("Master has detail records."),
             std::string::npos);
   // The name is not part of the key: it may change.
@@ -216,7 +207,7 @@ TEST_F(ReferentialIntegrityTest, AMissingMasterFileIsNamedAndNothingIsWritten) {
   const auto before = testing::Snapshot(dir_.path());
   TargetSession session;
   SharedTable& c = session.OpenTable(dir_.path(), "C.DB");
-  EXPECT_EQ(Message([&] { c.Insert(Record{int64_t{4}, int64_t{1}, int64_t{4}}); }),
+  EXPECT_EQ(testing::ErrorMessage([&] { c.Insert(Record{int64_t{4}, int64_t{1}, int64_t{4}}); }),
             "Master table missing.\nTable: " + c.table().path() + "\nFile: " + testing::InFolder(dir_.path(), "A.db"));
   session.SaveAll();
   EXPECT_EQ(testing::Snapshot(dir_.path()), before);
@@ -228,7 +219,7 @@ TEST_F(ReferentialIntegrityTest, AMissingDetailFileIsNamedAndNothingIsWritten) {
   TargetSession session;
   SharedTable& b = session.OpenTable(dir_.path(), "B.db");
   const paradox::RowId row = b.table().Rows().at(0);
-  EXPECT_EQ(Message([&] { b.UpdateAll({{row, Record{int64_t{40}}}}); }),
+  EXPECT_EQ(testing::ErrorMessage([&] { b.UpdateAll({{row, Record{int64_t{40}}}}); }),
             "Detail table missing.\nTable: " + b.table().path() + "\nFile: " + testing::InFolder(dir_.path(), "C.DB"));
   session.SaveAll();
   EXPECT_EQ(testing::Snapshot(dir_.path()), before);
@@ -252,7 +243,7 @@ TEST_F(ReferentialIntegrityTest, AProtectedMasterIsReadWithThePasswordTheOperato
   {
     TargetSession session;  // nobody to ask: the master cannot be read, so nothing is written
     SharedTable& c = session.OpenTable(dir_.path(), "C.DB");
-    EXPECT_NE(Message([&] { c.Insert(Record{int64_t{4}, int64_t{1}, int64_t{4}}); }).find("Password required"),
+    EXPECT_NE(testing::ErrorMessage([&] { c.Insert(Record{int64_t{4}, int64_t{1}, int64_t{4}}); }).find("Password required"),
               std::string::npos);
     session.SaveAll();
   }
@@ -262,7 +253,7 @@ TEST_F(ReferentialIntegrityTest, AProtectedMasterIsReadWithThePasswordTheOperato
   prompt.answer = "Kestrel7";
   session.set_password_prompt(&prompt);
   SharedTable& c = session.OpenTable(dir_.path(), "C.DB");
-  EXPECT_NE(Message([&] { c.Insert(Record{int64_t{4}, int64_t{9}, int64_t{4}}); }).find("Master record missing."),
+  EXPECT_NE(testing::ErrorMessage([&] { c.Insert(Record{int64_t{4}, int64_t{9}, int64_t{4}}); }).find("Master record missing."),
             std::string::npos);
   c.Insert(Record{int64_t{4}, int64_t{2}, int64_t{4}});
   session.SaveAll();
@@ -294,7 +285,7 @@ TEST_F(ReferentialIntegrityTest, LinksThatCannotBeReadKeepTheTableRefused) {
     const auto before = testing::Snapshot(dir_.path());
     TargetSession session;
     SharedTable& c = session.OpenTable(dir_.path(), "C.DB");
-    EXPECT_EQ(Message([&] { c.Insert(Record{int64_t{4}, int64_t{1}, int64_t{4}}); }),
+    EXPECT_EQ(testing::ErrorMessage([&] { c.Insert(Record{int64_t{4}, int64_t{1}, int64_t{4}}); }),
               c.table().path() + ": cannot write: the table takes part in referential integrity (its .VAL "
                                  "links it to other tables) and this engine cannot read those links");
     session.SaveAll();

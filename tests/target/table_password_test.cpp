@@ -31,15 +31,6 @@ class QueuedPrompt : public PasswordPrompt {
   std::vector<std::string> asked;
 };
 
-std::string Message(const std::function<void()>& run) {
-  try {
-    run();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
-
 class TablePasswordTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -65,7 +56,7 @@ TEST_F(TablePasswordTest, AskedOnceForTablesSharingAPasswordAndWrittenProtected)
   EXPECT_EQ(prompt.asked, std::vector<std::string>{"CLASSMAS.DB"});
   auto reread = paradox::Table::Open(dir_.path() + "/CLASSMAS.DB", false, kPassword);
   EXPECT_EQ(reread->RecordCount(), 1u);
-  EXPECT_NE(Message([&] { paradox::Table::Open(dir_.path() + "/CLASSMAS.DB", false); }), "");
+  EXPECT_NE(testing::ErrorMessage([&] { paradox::Table::Open(dir_.path() + "/CLASSMAS.DB", false); }), "");
 }
 
 TEST_F(TablePasswordTest, CancelOrAWrongPasswordOpensNothingAndWritesNothing) {
@@ -75,12 +66,12 @@ TEST_F(TablePasswordTest, CancelOrAWrongPasswordOpensNothingAndWritesNothing) {
   QueuedPrompt prompt;
   prompt.answers = {std::nullopt, std::string("bursar24"), std::string(kPassword)};
   TargetSession session;
-  EXPECT_EQ(Message([&] { session.OpenTable(dir_.path(), "CLASSMAS.DB"); }),
+  EXPECT_EQ(testing::ErrorMessage([&] { session.OpenTable(dir_.path(), "CLASSMAS.DB"); }),
             "Insufficient table rights for operation. Password required.\nTable: " + path);
   session.set_password_prompt(&prompt);
-  EXPECT_EQ(Message([&] { session.OpenTable(dir_.path(), "CLASSMAS.DB"); }),
+  EXPECT_EQ(testing::ErrorMessage([&] { session.OpenTable(dir_.path(), "CLASSMAS.DB"); }),
             "Insufficient table rights for operation. Password required.\nTable: " + path);
-  EXPECT_EQ(Message([&] { session.OpenTable(dir_.path(), "CLASSMAS.DB"); }),
+  EXPECT_EQ(testing::ErrorMessage([&] { session.OpenTable(dir_.path(), "CLASSMAS.DB"); }),
             "Invalid password given.\nTable: " + path);
   session.SaveAll();
   EXPECT_EQ(testing::Snapshot(dir_.path()), before);

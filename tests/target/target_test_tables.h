@@ -3,7 +3,9 @@
 #define VARNHOLT_TESTS_TARGET_TARGET_TEST_TABLES_H_
 
 #include <filesystem>
+#include <exception>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -16,6 +18,16 @@ namespace varnholt::testing {
 
 // The learner, parent, class code and class master tables, empty, as the sample target has them.
 inline void CreateTargetTables(const std::string& dir) { paradox::CreateVarnholtTables(dir); }
+
+// What `run` throws, as its message; "" when it throws nothing.
+inline std::string ErrorMessage(const std::function<void()>& run) {
+  try {
+    run();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "";
+}
 
 // `name` in `folder` as the engine joins them in its messages: with the system's separator ("\"
 // on Windows), whatever separators the folder text itself holds.

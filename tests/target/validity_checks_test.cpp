@@ -50,15 +50,6 @@ std::vector<paradox::FieldCheckSpec> RangeAndDefaults() {
   return checks;
 }
 
-std::string Message(const std::function<void()>& run) {
-  try {
-    run();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
-
 TEST(ValidityChecksTest, NewRowStartsWithTheDefaultsAndRangesAreCheckedAtPost) {
   testing::TempDir dir;
   const std::string path = MakeTable(dir.path());
@@ -70,29 +61,29 @@ TEST(ValidityChecksTest, NewRowStartsWithTheDefaultsAndRangesAreCheckedAtPost) {
 
   row[0] = std::string("A1");
   row[1] = int64_t{0};
-  EXPECT_EQ(Message([&] { table.Insert(row); }),
+  EXPECT_EQ(testing::ErrorMessage([&] { table.Insert(row); }),
             "Minimum validity check failed.\nField: COUNT\nValue: 0\nTable: " + table.table().path());
   row[1] = int64_t{101};
-  EXPECT_EQ(Message([&] { table.Insert(row); }),
+  EXPECT_EQ(testing::ErrorMessage([&] { table.Insert(row); }),
             "Maximum validity check failed.\nField: COUNT\nValue: 101\nTable: " + table.table().path());
   row[1] = int64_t{100};
   row[2] = std::string("Abel");  // below "B"
-  EXPECT_NE(Message([&] { table.Insert(row); }).find("Minimum validity check failed.\nField: NAME\nValue: Abel"),
+  EXPECT_NE(testing::ErrorMessage([&] { table.Insert(row); }).find("Minimum validity check failed.\nField: NAME\nValue: Abel"),
             std::string::npos);
   row[2] = std::string("Bob");
   row[3] = Date{740001};
-  EXPECT_NE(Message([&] { table.Insert(row); }).find("Maximum validity check failed.\nField: BORN"),
+  EXPECT_NE(testing::ErrorMessage([&] { table.Insert(row); }).find("Maximum validity check failed.\nField: BORN"),
             std::string::npos);
   EXPECT_EQ(table.table().RecordCount(), 0u);
 
   row[3] = Null{};  // blank fields are not checked
   const paradox::RowId id = table.Insert(row);
   row[1] = int64_t{200};
-  EXPECT_NE(Message([&] { table.UpdateAll({{id, row}}); }).find("Maximum validity check failed."),
+  EXPECT_NE(testing::ErrorMessage([&] { table.UpdateAll({{id, row}}); }).find("Maximum validity check failed."),
             std::string::npos);
   row[2] = Null{};
   row[1] = int64_t{7};
-  EXPECT_EQ(Message([&] { table.UpdateAll({{id, row}}); }), "Field 'NAME' must have a value");
+  EXPECT_EQ(testing::ErrorMessage([&] { table.UpdateAll({{id, row}}); }), "Field 'NAME' must have a value");
   EXPECT_EQ(table.table().Get(id)[1], Value(int64_t{100}));
 }
 
@@ -150,7 +141,7 @@ TEST_F(GenuineValidityTest, LookupRefusesAValueItsTableLacks) {
   SharedTable& joinb = session.OpenTable(dir_.path(), "joinb.db");
   const Value present = joina.table().Get(joina.table().Rows()[0])[0];
   const auto before = testing::Snapshot(dir_.path());
-  EXPECT_EQ(Message([&] { joinb.Insert(Record{int64_t{31999}}); }),
+  EXPECT_EQ(testing::ErrorMessage([&] { joinb.Insert(Record{int64_t{31999}}); }),
             "Field value out of lookup table range.\nField: " + joinb.table().fields()[0].name +
                 "\nValue: 31999\nTable: " + joinb.table().path());
   session.SaveAll();
@@ -161,7 +152,7 @@ TEST_F(GenuineValidityTest, LookupRefusesAValueItsTableLacks) {
   SharedTable& origin = session.OpenTable(dir_.path(), "origin.db");
   SharedTable& destination = session.OpenTable(dir_.path(), "destination.db");
   const Value id = destination.table().Get(destination.table().Rows()[0])[0];
-  EXPECT_NE(Message([&] { origin.Insert(Record{Null{}, int64_t{424242}}); }).find("lookup table range"),
+  EXPECT_NE(testing::ErrorMessage([&] { origin.Insert(Record{Null{}, int64_t{424242}}); }).find("lookup table range"),
             std::string::npos);
   origin.Insert(Record{Null{}, id});
   session.SaveAll();
