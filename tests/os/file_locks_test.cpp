@@ -17,10 +17,7 @@ namespace {
 
 using testing::OsTestFolder;
 
-void WriteFile(const std::string& path, const std::string& text) {
-  paradox::OsFile f = paradox::OsFile::Create(path);
-  f.WriteAt(0, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-}
+using testing::WriteFile;
 
 TEST(FileLocksTest, AWholeFileLockIsSeenByOthersAndKeepsNoReaderOut) {
   OsTestFolder folder;

@@ -22,15 +22,8 @@ using testing::PathOf;
 
 std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
-void WriteFile(const std::string& path, const std::string& text) {
-  OsFile f = OsFile::Create(path);
-  f.WriteAt(0, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-}
-
-std::string ReadFile(const std::string& path) {
-  const std::vector<uint8_t> bytes = OsFile::Open(path, false).ReadAll();
-  return std::string(bytes.begin(), bytes.end());
-}
+using testing::ReadFile;
+using testing::WriteFile;
 
 TEST(OsFileTest, PositionedReadsAndWritesSizeAndStampInAFolderOutsideAscii) {
   OsTestFolder folder;

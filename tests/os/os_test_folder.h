@@ -7,6 +7,9 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
+
+#include "base/os/os_file.h"
 
 namespace varnholt::testing {
 
@@ -42,6 +45,17 @@ class OsTestFolder {
  private:
   std::filesystem::path folder_;
 };
+
+// A new file at `path` holding `text`, and the text a file holds, through the engine's own calls.
+inline void WriteFile(const std::string& path, const std::string& text) {
+  paradox::OsFile f = paradox::OsFile::Create(path);
+  f.WriteAt(0, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+inline std::string ReadFile(const std::string& path) {
+  const std::vector<uint8_t> bytes = paradox::OsFile::Open(path, false).ReadAll();
+  return std::string(bytes.begin(), bytes.end());
+}
 
 }  // namespace varnholt::testing
 

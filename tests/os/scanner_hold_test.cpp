@@ -23,15 +23,8 @@ namespace {
 using testing::OsTestFolder;
 using testing::PathOf;
 
-void WriteFile(const std::string& path, const std::string& text) {
-  OsFile f = OsFile::Create(path);
-  f.WriteAt(0, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-}
-
-std::string ReadFile(const std::string& path) {
-  const std::vector<uint8_t> bytes = OsFile::Open(path, false).ReadAll();
-  return std::string(bytes.begin(), bytes.end());
-}
+using testing::ReadFile;
+using testing::WriteFile;
 
 // Opens `path` as a scanner does: reading, sharing reads and writes but not deletion, so no one
 // can rename over the file or rename it away until the handle is closed `for_how_long` later.
