@@ -34,16 +34,13 @@ TableFile::TableFile(std::string path, bool writable, std::string password)
       password_(std::move(password)),
       lock_(path_, px_path_, mb_path_, writable) {
   if (writable_) {
-    // In the order a save puts them in place, the .DB last.
-    std::vector<std::string> others;
+    if (std::optional<OsFile> finished = FinishStoppedSave(path_)) lock_.Adopt(std::move(*finished));
+    std::vector<std::string> family{path_, px_path_};
     for (const auto& [x, y] : MaintainedSecondaryIndexPaths(path_)) {
-      others.push_back(x);
-      if (!y.empty()) others.push_back(y);
+      family.push_back(x);
+      if (!y.empty()) family.push_back(y);
     }
-    others.push_back(px_path_);
-    if (std::optional<OsFile> finished = FinishStoppedSave(path_, others)) lock_.Adopt(std::move(*finished));
-    others.push_back(path_);
-    RemoveLeftOverSaves(others);
+    RemoveLeftOverSaves(family);
   }
   Load();
 }

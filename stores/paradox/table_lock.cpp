@@ -2,6 +2,7 @@
 
 #include "stores/paradox/header.h"
 #include "stores/paradox/table.h"
+#include "stores/paradox/table_saver.h"
 
 namespace varnholt::paradox {
 
@@ -21,6 +22,7 @@ TableLock::TableLock(std::string db_path, std::string px_path, std::string mb_pa
 }
 
 void TableLock::OpenAndLock() {
+  if (writable_) PutBackStoppedTable(path_);
   for (int attempt = 0;; ++attempt) {
     db_ = OsFile::OpenToReplace(path_, writable_);
     if (!writable_) return;

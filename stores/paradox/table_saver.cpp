@@ -1,10 +1,12 @@
 #include "stores/paradox/table_saver.h"
 #include "base/utf8_path.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 
-#include "stores/paradox/header.h"
+#include "base/ascii.h"
 #include "stores/paradox/primary_index.h"
 #include "stores/paradox/table.h"
 
@@ -14,6 +16,17 @@ namespace {
 
 // A file being saved is written under its own name with this suffix, then renamed over it.
 constexpr char kSavingSuffix[] = ".saving";
+// Beside the .DB while a save puts several files in place: every new file is then whole on the
+// disk, so a save stopped among its renames is finished by the next writable open.
+constexpr char kRenamingSuffix[] = ".renaming";
+
+// Whether a rename of the save has put one of `others`' new copies in place.
+bool RenamesBegun(const std::vector<FamilyFile>& others, const std::string& px_path, bool keyed) {
+  for (const FamilyFile& f : others) {
+    if (!FileExists(f.path + kSavingSuffix)) return true;
+  }
+  return keyed && !FileExists(px_path + kSavingSuffix);
+}
 
 // Creates `path`.saving, lets `write` fill it and flushes it to the disk; returns it open.
 OsFile WriteSaving(const std::string& path, const std::function<void(OsFile*)>& write) {
@@ -41,6 +54,8 @@ OsFile SaveFamily(const std::string& db_path, const std::string& px_path, Primar
                   uint8_t stamp, const std::vector<FamilyFile>& others,
                   const std::function<void(OsFile*)>& write_db) {
   const std::string db_saving = db_path + kSavingSuffix;
+  const std::string marker = db_path + kRenamingSuffix;
+  bool renaming = false;
   try {
     // In the order they are put in place: the .DB last, so that its change counter, which every
     // index stamp follows, never runs ahead of them.
@@ -63,63 +78,103 @@ OsFile SaveFamily(const std::string& db_path, const std::string& px_path, Primar
     write_db(&db_file);
     db_file.CopyOwnerAndModeOf(db_path);
     db_file.SyncData();
+    std::vector<std::pair<OsFile*, std::string>> renames;
+    for (size_t i = 0; i < written.size(); ++i) renames.emplace_back(&written[i], targets[i]);
+    renames.emplace_back(&db_file, db_path);
+    // Even a lone .DB is marked: Windows' replace can remove the old file before it moves the
+    // new one in, and a kill between leaves only the new one, for the next open to put in place.
+    OsFile::RemoveFile(marker);
+    OsFile::Create(marker, db_path);
+    OsFile::SyncFolderOf(db_path);
+    renaming = true;
     if (written.empty()) {
       db_file.RenameTo(db_path);
     } else {
-      std::vector<std::pair<OsFile*, std::string>> renames;
-      for (size_t i = 0; i < written.size(); ++i) renames.emplace_back(&written[i], targets[i]);
-      renames.emplace_back(&db_file, db_path);
       OsFile::RenameAll(renames, db_path);
     }
     OsFile::SyncFolderOf(db_path);
+    OsFile::RemoveFile(marker);
     return db_file;
   } catch (const EngineError&) {
+    // Once a new file is in place the others must follow, or the family would not belong
+    // together: they stay for the next writable open to put in place.
+    if (renaming && RenamesBegun(others, px_path, index != nullptr)) throw;
     for (const FamilyFile& f : others) RemoveSavingOf(f.path);
     RemoveSavingOf(px_path);
     RemoveSavingOf(db_path);
+    // Kept while the .DB is gone: its new copy, kept too, is then the table.
+    std::error_code ec;
+    if (FileExists(db_path)) std::filesystem::remove(PathFromUtf8(marker), ec);
     throw;
   }
 }
 
 namespace {
 
-// Whether the new .DB at `path` is whole: as long as its header says (a save flushes it whole
-// before its first rename; only an older, stopped save leaves one cut short).
-bool WholeTableFile(const std::string& path) {
-  OsFile file = OsFile::Open(path, false);
-  const std::vector<uint8_t> head = file.ReadAt(0, kHeaderFixedSize);
-  if (head.size() < kHeaderFixedSize) return false;
-  const uint64_t expected = GetU16(&head[kHeaderHeaderSize]) +
-                            uint64_t{GetU16(&head[kHeaderFileBlocks])} * head[kHeaderMaxTableSize] * 1024;
-  return file.Stamp().size == expected;
+// The files of the .DB's family (not the .DB) that a save left new copies of, found by those copies'
+// names: a replace stopped halfway can have removed the old file itself. Secondary index files
+// first, the .PX last, as a save puts them in place.
+std::vector<std::string> FilesWithNewCopies(const std::string& db_path) {
+  namespace fs = std::filesystem;
+  const fs::path db = PathFromUtf8(db_path);
+  const fs::path folder = db.has_parent_path() ? db.parent_path() : fs::path(".");
+  const std::string stem = AsciiUpper(Utf8FromPath(db.stem())) + ".";
+  const std::string db_name = AsciiUpper(Utf8FromPath(db.filename()));
+  std::vector<std::string> indexes, px;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = Utf8FromPath(it->path().filename());
+    const size_t suffix = std::string_view(kSavingSuffix).size();
+    if (name.size() <= suffix || name.compare(name.size() - suffix, suffix, kSavingSuffix) != 0) continue;
+    const std::string base = name.substr(0, name.size() - suffix);
+    const std::string upper = AsciiUpper(base);
+    if (upper == db_name || upper.compare(0, stem.size(), stem) != 0) continue;
+    const std::string extension = upper.substr(stem.size());
+    const std::string path = Utf8FromPath(folder / PathFromUtf8(base));
+    if (extension == "PX") {
+      px.push_back(path);
+    } else if (extension.size() == 3 && (extension[0] == 'X' || extension[0] == 'Y')) {
+      indexes.push_back(path);
+    }
+  }
+  std::sort(indexes.begin(), indexes.end());
+  indexes.insert(indexes.end(), px.begin(), px.end());
+  return indexes;
 }
 
 }  // namespace
 
-std::optional<OsFile> FinishStoppedSave(const std::string& db_path, const std::vector<std::string>& others) {
+std::optional<OsFile> FinishStoppedSave(const std::string& db_path) {
+  const std::string marker = db_path + kRenamingSuffix;
+  if (!FileExists(marker)) return std::nullopt;
+  std::optional<OsFile> finished;
+  for (const std::string& f : FilesWithNewCopies(db_path)) OsFile::Open(f + kSavingSuffix, true).RenameTo(f);
   const std::string db_saving = db_path + kSavingSuffix;
-  if (!FileExists(db_saving)) return std::nullopt;
-  // The new .DB is written after every other new file: with it there, a file of the family without
-  // its new copy beside it was already put in place by the renames.
-  bool renames_begun = false;
-  for (const std::string& f : others) {
-    if (FileExists(f) && !FileExists(f + kSavingSuffix)) renames_begun = true;
+  if (FileExists(db_saving)) {
+    OsFile db_file = OsFile::Open(db_saving, true);
+    if (!db_file.TryLock()) throw EngineError(db_saving + ": cannot lock the new file");
+    db_file.RenameTo(db_path);
+    finished = std::move(db_file);
   }
-  if (!renames_begun || !WholeTableFile(db_saving)) return std::nullopt;
-  for (const std::string& f : others) {
-    if (!FileExists(f + kSavingSuffix)) continue;
-    OsFile::Open(f + kSavingSuffix, true).RenameTo(f);
-  }
-  OsFile db_file = OsFile::Open(db_saving, true);
-  if (!db_file.TryLock()) throw EngineError(db_saving + ": cannot lock the new file");
-  db_file.RenameTo(db_path);
   OsFile::SyncFolderOf(db_path);
-  return db_file;
+  OsFile::RemoveFile(marker);
+  return finished;
+}
+
+bool PutBackStoppedTable(const std::string& db_path) {
+  const std::string db_saving = db_path + kSavingSuffix;
+  if (FileExists(db_path) || !FileExists(db_path + kRenamingSuffix) || !FileExists(db_saving)) return false;
+  OsFile::Open(db_saving, true).RenameTo(db_path);
+  OsFile::SyncFolderOf(db_path);
+  return true;
 }
 
 void RemoveLeftOverSaves(const std::vector<std::string>& paths) {
   std::error_code ec;
-  for (const std::string& p : paths) std::filesystem::remove(PathFromUtf8(p + kSavingSuffix), ec);
+  for (const std::string& p : paths) {
+    std::filesystem::remove(PathFromUtf8(p + kSavingSuffix), ec);
+    std::filesystem::remove(PathFromUtf8(p + kRenamingSuffix), ec);
+  }
 }
 
 }  // namespace varnholt::paradox

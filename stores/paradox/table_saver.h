@@ -33,14 +33,20 @@ struct FamilyFile {
 OsFile SaveFamily(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
                   uint8_t stamp, const std::vector<FamilyFile>& others,
                   const std::function<void(OsFile*)>& write_db);
-// Finishes a save that was stopped while its new files were being put in place: every new file was
-// written whole and flushed before the first rename, so once one of them is in place the rest are
-// put in place too, in the saver's order, the .DB last. `others` are the family's files besides
-// the .DB, in the order a save renames them (secondary index files, then the .PX). Returns the new
-// .DB, open and locked, when it finished a save; nothing when none was under way, or when the
-// renames had not begun (RemoveLeftOverSaves then drops the new files). Throws EngineError when a
-// rename fails. REQUIRES: the table's lock is held, so no save of ours is under way.
-std::optional<OsFile> FinishStoppedSave(const std::string& db_path, const std::vector<std::string>& others);
+// Finishes a save that was stopped while its new files were being put in place: before the first
+// rename every new file is whole on the disk and a mark says so (the .DB's name with ".renaming"),
+// so every new copy left (found by its name, as a replace stopped halfway may have removed the old
+// file) is put in place, secondary index files first, then the .PX, the .DB last. Returns the new
+// .DB, open and locked, when it put one in place; nothing when no save was stopped among its
+// renames (the new files of one stopped before are dropped by RemoveLeftOverSaves). A save whose
+// rename fails after one new file is in place leaves the rest for this too. Throws EngineError
+// when a rename fails. REQUIRES: the table's lock is held.
+std::optional<OsFile> FinishStoppedSave(const std::string& db_path);
+// When the .DB at db_path is missing while a marked save's new copy of it waits beside it, the save
+// was stopped inside the rename that replaces the .DB (Windows' replace can remove the old file
+// before it moves the new one in): the new copy, whole on the disk, is put in place. True when it
+// was. Nothing can be locked before; another copy of ours that races it loses nothing.
+bool PutBackStoppedTable(const std::string& db_path);
 // Removes what a killed save left behind of the files at `paths` (the family's). REQUIRES: the
 // table's lock is held, so no save of ours is under way.
 void RemoveLeftOverSaves(const std::vector<std::string>& paths);

@@ -203,18 +203,10 @@ bool CheckTables(const fs::path& dir, const std::string& when, bool realistic, s
   return problems->size() == had;
 }
 
-// Whether a save was stopped between its renames: a table's new .DB is still waiting beside a file
-// of its family (.PX, .Xnn, .Ynn, ...) whose new copy is already in place.
+// Whether a save was stopped among its renames: its mark is still beside a table's .DB.
 bool StoppedBetweenRenames(const fs::path& dir) {
   for (const std::string& name : TableNames()) {
-    if (!fs::exists(dir / (name + ".saving"))) continue;
-    const std::string stem = fs::path(name).stem().string();
-    for (const auto& entry : fs::directory_iterator(dir)) {
-      const fs::path& p = entry.path();
-      const std::string ext = p.extension().string();
-      if (p.stem().string() != stem || ext.size() < 3 || !(ext[1] == 'P' || ext[1] == 'X' || ext[1] == 'Y')) continue;
-      if (!fs::exists(dir / (p.filename().string() + ".saving"))) return true;
-    }
+    if (fs::exists(dir / (name + ".renaming"))) return true;
   }
   return false;
 }

@@ -109,7 +109,13 @@ TEST_P(ParadoxCrash, KilledWriterLeavesTheLastSaveWholeOnDisk) {
       EXPECT_TRUE(error.empty()) << error;
     }
     t.reset();
-    Table::Open(path, true);  // removes what an unfinished save left
+    {
+      // Drops an unfinished save, or finishes one stopped after its new files were all on the
+      // disk: then its rows, the save in flight, are there now.
+      auto repaired = Table::Open(path, true);
+      ASSERT_LE(repaired->RecordCount(), present.size() + save_every) << "more than the save in flight";
+      for (RowId r : repaired->Rows()) saved.insert(std::get<std::string>(repaired->Get(r)[0]));
+    }
     ASSERT_TRUE(CheckTable(path).ok()) << CheckTable(path).Summary();
   }
   EXPECT_GT(saved.size(), 50u);
