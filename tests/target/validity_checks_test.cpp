@@ -34,8 +34,8 @@ std::string MakeTable(const std::string& dir) {
   return path;
 }
 
-std::vector<paradox::FieldCheckSpec> RangeAndDefaults() {
-  std::vector<paradox::FieldCheckSpec> checks(3);
+std::vector<paradox::FieldCheckDefinition> RangeAndDefaults() {
+  std::vector<paradox::FieldCheckDefinition> checks(3);
   checks[0].field = 1;  // COUNT
   checks[0].minimum = Value(int64_t{1});
   checks[0].maximum = Value(int64_t{100});

@@ -10,18 +10,18 @@ namespace varnholt::sample {
 
 namespace {
 
-using paradox::FieldCheckSpec;
+using paradox::FieldCheckDefinition;
 using paradox::Value;
 
-FieldCheckSpec Required(int field) {
-  FieldCheckSpec check;
+FieldCheckDefinition Required(int field) {
+  FieldCheckDefinition check;
   check.field = field;
   check.required = true;
   return check;
 }
 
-FieldCheckSpec Default(int field, Value value) {
-  FieldCheckSpec check;
+FieldCheckDefinition Default(int field, Value value) {
+  FieldCheckDefinition check;
   check.field = field;
   check.default_value = std::move(value);
   return check;
@@ -37,13 +37,13 @@ void MakeTargetRealistic(const std::string& directory) {
   // Learners: a surname is required, the balance starts at nought.
   paradox::WriteValidityFile(In(directory, "CH01MAST.DB"), {Required(2), Default(18, Value(0.0))});
   // Parents: a name is required; balance and credit limit start at nought, the limit never below.
-  FieldCheckSpec credit_limit = Default(17, Value(0.0));
+  FieldCheckDefinition credit_limit = Default(17, Value(0.0));
   credit_limit.minimum = Value(0.0);
   paradox::WriteValidityFile(In(directory, "DL01MAST.DB"),
                              {Required(1), Default(16, Value(0.0)), credit_limit});
   // Classes: every class master row names a class code the school has; a new one has its room
   // still to be given.
-  FieldCheckSpec class_code;
+  FieldCheckDefinition class_code;
   class_code.field = 0;
   class_code.lookup_table = "DL00CODE.DB";
   paradox::WriteValidityFile(In(directory, "CLASSMAS.DB"),

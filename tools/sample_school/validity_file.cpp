@@ -44,7 +44,7 @@ void AppendU16(std::vector<uint8_t>* out, uint16_t v) {
 
 }  // namespace
 
-void WriteValidityFile(const std::string& db_path, const std::vector<FieldCheckSpec>& checks) {
+void WriteValidityFile(const std::string& db_path, const std::vector<FieldCheckDefinition>& checks) {
   const std::vector<uint8_t> db = ReadBytes(db_path);
   const Header h = ParseHeader(db, db_path);
   const CodePage page(h.code_page);
@@ -62,7 +62,7 @@ void WriteValidityFile(const std::string& db_path, const std::vector<FieldCheckS
   val[1] = kValVersion;
   val[2] = static_cast<uint8_t>(checks.size());
   if (db.size() >= kHeaderExtendedEnd) std::memcpy(val.data() + kValUpdateTime, db.data() + kHeaderFileUpdateTime, 4);
-  for (const FieldCheckSpec& check : checks) {
+  for (const FieldCheckDefinition& check : checks) {
     if (check.field < 0 || static_cast<size_t>(check.field) >= h.fields.size()) {
       throw EngineError(db_path + ": no field number " + std::to_string(check.field));
     }

@@ -12,7 +12,7 @@
 namespace varnholt::paradox {
 
 // The checks on one field (by its 0-based number).
-struct FieldCheckSpec {
+struct FieldCheckDefinition {
   int field = 0;
   bool required = false;
   std::optional<Value> minimum;
@@ -25,7 +25,7 @@ struct FieldCheckSpec {
 // Writes NAME.VAL beside the table at db_path (replacing one that is there), current for the
 // table's structure as it is now. Throws EngineError when the table cannot be read, a value does
 // not fit its field, or the file cannot be written.
-void WriteValidityFile(const std::string& db_path, const std::vector<FieldCheckSpec>& checks);
+void WriteValidityFile(const std::string& db_path, const std::vector<FieldCheckDefinition>& checks);
 
 }  // namespace varnholt::paradox
 
