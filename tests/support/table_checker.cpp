@@ -456,6 +456,19 @@ void Checker::CheckSecondaryIndex(const std::string& x_path, const std::string& 
   const int n = static_cast<int>(xh.fields.size());
   const int indexed = n - h_.key_field_count - 1;
   const size_t numbers_at = 0x58 + GetU16(xh.raw.data() + kHeaderFieldNumbersOffset);
+  // A damaged X header must be reported, not followed: its field numbers index the table's fields.
+  if (indexed < 1 || numbers_at + 2 * static_cast<size_t>(n) > xh.raw.size()) {
+    Problem(name + "its header does not fit the table (indexed fields or field numbers)");
+    return;
+  }
+  for (int i = 0; i < indexed; ++i) {
+    const int f = (GetU16(xh.raw.data() + numbers_at + 2 * i) & 0x7FFF) - 1;
+    if (f < 0 || static_cast<size_t>(f) >= h_.fields.size() || xh.fields[i].type != h_.fields[f].type ||
+        StoredSize(xh.fields[i]) != StoredSize(h_.fields[f])) {
+      Problem(name + "its field " + std::to_string(i + 1) + " is not a field of the table");
+      return;
+    }
+  }
   std::vector<int> offsets(h_.fields.size(), 0);
   for (size_t i = 1; i < h_.fields.size(); ++i) offsets[i] = offsets[i - 1] + StoredSize(h_.fields[i - 1]);
   std::vector<std::string> expected;
