@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/format_inspector.h"
+#include "tests/support/format_audit.h"
 #include "tests/support/pxlib_reader.h"
 #include "tests/support/table_checker.h"
 #include "tests/support/unprotected_copy.h"
@@ -174,7 +174,7 @@ TEST(PressTest, ARealisticTargetTakesImportAndUpdateAndEveryFamilyStaysSound) {
           family.push_back(e.path().string());
         }
       }
-      EXPECT_EQ(paradox::testing::FormatInspectorComplaints(family), "");
+      EXPECT_EQ(paradox::testing::FormatAuditComplaints(family), "");
     }
   }
 }

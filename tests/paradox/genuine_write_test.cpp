@@ -11,7 +11,7 @@
 #include "paradox_test_util.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_file.h"
-#include "tests/support/format_inspector.h"
+#include "tests/support/format_audit.h"
 #include "tests/support/table_checker.h"
 
 namespace varnholt::paradox {
@@ -69,14 +69,14 @@ std::vector<fs::path> GenuineTables() {
   return tables;
 }
 
-// What the format inspector (written from the format notes alone) finds wrong with the family; "" when
+// What the format audit script (written from the format notes alone) finds wrong with the family; "" when
 // nothing.
 #ifndef _WIN32
-std::string FormatInspectorComplaints(const std::string& db_path) {
+std::string FormatAuditComplaints(const std::string& db_path) {
   std::vector<std::string> files{db_path};
   const fs::path px = fs::path(db_path).replace_extension(".PX");
   if (fs::exists(px)) files.push_back(px.string());
-  return testing::FormatInspectorComplaints(files);
+  return testing::FormatAuditComplaints(files);
 }
 #endif
 
@@ -188,7 +188,7 @@ TEST_F(GenuineWriteTest, WritableOpenAndReadingEverythingLeaveEveryFileAsItWas) 
   EXPECT_GE(opened, 6);
 }
 
-TEST_F(GenuineWriteTest, AFewRowsWrittenAreAcceptedByTheCheckerPxlibAndTheFormatInspector) {
+TEST_F(GenuineWriteTest, AFewRowsWrittenAreAcceptedByTheCheckerPxlibAndTheFormatAudit) {
   int written = 0;
   for (const fs::path& genuine : GenuineTables()) {
     SCOPED_TRACE(genuine.string());
@@ -213,8 +213,8 @@ TEST_F(GenuineWriteTest, AFewRowsWrittenAreAcceptedByTheCheckerPxlibAndTheFormat
     const CheckResult check = CheckTable(path);
     EXPECT_TRUE(check.ok()) << check.Summary();
     EXPECT_EQ(check.records, had + 3);
-#ifndef _WIN32  // the format inspector is a Python script, run through a POSIX shell
-    EXPECT_EQ(FormatInspectorComplaints(path), "");
+#ifndef _WIN32  // the format audit is a Python script, run through a POSIX shell
+    EXPECT_EQ(FormatAuditComplaints(path), "");
 #endif
     if (testing::HavePxlib()) {
       std::string error;

@@ -14,14 +14,14 @@
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_file.h"
 #include "stores/paradox/update_all.h"
-#include "tests/support/format_inspector.h"
+#include "tests/support/format_audit.h"
 #include "tests/support/table_checker.h"
 
 namespace varnholt::paradox {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FormatInspectorComplaints;
+using testing::FormatAuditComplaints;
 using testing::ScratchDir;
 
 std::vector<uint8_t> FileBytes(const std::string& path) {
@@ -156,7 +156,7 @@ TEST_F(SecondaryIndexTest, InsertsAndUpdatesKeepEveryIndexAsARebuildWouldMakeIt)
     for (const auto& f : family.files) {
       if (f.find(".MB") == std::string::npos && f != family.files[0]) files.push_back(dir.File(f));
     }
-    EXPECT_EQ(FormatInspectorComplaints(files), "");
+    EXPECT_EQ(FormatAuditComplaints(files), "");
     if (testing::HavePxlib()) {
       std::string error;
       EXPECT_EQ(testing::ReadWithPxlib(path, &error).size(), had + kRows);
@@ -329,7 +329,7 @@ TEST(SecondaryIndexCreateTest, NewIndexesOfAnEmptyTableAreKeptAsRowsArrive) {
     EXPECT_TRUE(fs::exists(dir.File(f))) << f;
   }
   EXPECT_TRUE(CheckTable(path).ok()) << CheckTable(path).Summary();
-  EXPECT_EQ(FormatInspectorComplaints({path, dir.File("PEOPLE.XG1"), dir.File("PEOPLE.YG1")}), "");
+  EXPECT_EQ(FormatAuditComplaints({path, dir.File("PEOPLE.XG1"), dir.File("PEOPLE.YG1")}), "");
   {
     auto table = Table::Open(path, true);
     for (int i = 0; i < 600; ++i) {
@@ -340,7 +340,7 @@ TEST(SecondaryIndexCreateTest, NewIndexesOfAnEmptyTableAreKeptAsRowsArrive) {
     table->Save();
   }
   EXPECT_TRUE(CheckTable(path).ok()) << CheckTable(path).Summary();
-  EXPECT_EQ(FormatInspectorComplaints({path, dir.File("PEOPLE.PX"), dir.File("PEOPLE.X02"), dir.File("PEOPLE.Y02"),
+  EXPECT_EQ(FormatAuditComplaints({path, dir.File("PEOPLE.PX"), dir.File("PEOPLE.X02"), dir.File("PEOPLE.Y02"),
                        dir.File("PEOPLE.XG0"), dir.File("PEOPLE.YG0"), dir.File("PEOPLE.XG1"),
                        dir.File("PEOPLE.YG1")}),
             "");
@@ -398,7 +398,7 @@ TEST(SecondaryIndexOptionsTest, DescendingFieldsSortTheOtherWayThroughInsertsUpd
   const CheckResult check = CheckTable(path);
   EXPECT_TRUE(check.ok()) << check.Summary();
   EXPECT_EQ(check.records, 700u);
-  EXPECT_EQ(FormatInspectorComplaints({path, dir.File("PEOPLE.PX"), dir.File("PEOPLE.XG0"), dir.File("PEOPLE.YG0"),
+  EXPECT_EQ(FormatAuditComplaints({path, dir.File("PEOPLE.PX"), dir.File("PEOPLE.XG0"), dir.File("PEOPLE.YG0"),
                        dir.File("PEOPLE.XG1"), dir.File("PEOPLE.YG1")}),
             "");
   if (testing::HavePxlib()) {
@@ -473,7 +473,7 @@ TEST(SecondaryIndexOptionsTest, AUniqueIndexRefusesASecondRowUnderOneEntryBefore
   table.reset();
   const CheckResult check = CheckTable(path);
   EXPECT_TRUE(check.ok()) << check.Summary();
-  EXPECT_EQ(FormatInspectorComplaints({path, dir.File("PEOPLE.XG0"), dir.File("PEOPLE.YG0")}), "");
+  EXPECT_EQ(FormatAuditComplaints({path, dir.File("PEOPLE.XG0"), dir.File("PEOPLE.YG0")}), "");
   // A unique index whose file holds two rows under one entry is not trusted.
   ScratchDir other;
   const std::string twice = other.File("TWICE.DB");

@@ -1,5 +1,5 @@
 // A password-protected table family copied with its blocks unscrambled, so that readers which do
-// not take passwords (the checker, the format inspector) can look at it. For the tests only.
+// not take passwords (the checker, the format audit script) can look at it. For the tests only.
 #ifndef VARNHOLT_TESTS_SUPPORT_UNPROTECTED_COPY_H_
 #define VARNHOLT_TESTS_SUPPORT_UNPROTECTED_COPY_H_
 

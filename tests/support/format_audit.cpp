@@ -1,16 +1,16 @@
-#include "tests/support/format_inspector.h"
+#include "tests/support/format_audit.h"
 
 #include <cstdio>
 #include <filesystem>
 
 namespace varnholt::paradox::testing {
 
-std::string FormatInspectorComplaints(const std::vector<std::string>& files) {
+std::string FormatAuditComplaints(const std::vector<std::string>& files) {
   const std::filesystem::path tool = std::filesystem::path(VARNHOLT_SHARED_DIR) / "tools" / "pxinspect.py";
   std::string command = "python3 '" + tool.string() + "' --rows 0";
   for (const auto& f : files) command += " '" + f + "'";
   FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return "cannot run the format inspector";
+  if (pipe == nullptr) return "cannot run the format audit script";
   std::string complaints;
   char line[4096];
   while (std::fgets(line, sizeof line, pipe) != nullptr) {
@@ -20,7 +20,7 @@ std::string FormatInspectorComplaints(const std::vector<std::string>& files) {
       if (text.find(marker) != std::string::npos) complaints += text;
     }
   }
-  if (::pclose(pipe) != 0) complaints += "the format inspector failed";
+  if (::pclose(pipe) != 0) complaints += "the format audit script failed";
   return complaints;
 }
 
