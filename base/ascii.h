@@ -10,6 +10,7 @@
 namespace varnholt {
 
 constexpr bool IsAsciiLower(char c) { return c >= 'a' && c <= 'z'; }
+constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 constexpr char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 

@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace varnholt {
 
@@ -16,6 +17,25 @@ class StoreError : public std::runtime_error {
 // "%s: %s" with a component's name first, the form of every component's own message.
 inline StoreError ComponentError(const std::string& component, const std::string& message) {
   return StoreError(component + ": " + message);
+}
+
+// A value a field cannot take. The message is the store's own ("Invalid value for field '<f>'",
+// and where in a statement); field() and value() let the pass that was writing a row name it.
+class InvalidFieldValue : public StoreError {
+ public:
+  InvalidFieldValue(const std::string& message, std::string field, std::string value)
+      : StoreError(message), field_(std::move(field)), value_(std::move(value)) {}
+  const std::string& field() const { return field_; }
+  const std::string& value() const { return value_; }
+
+ private:
+  std::string field_;
+  std::string value_;
+};
+
+// "Invalid value for field '%s'".
+inline std::string InvalidValueMessage(const std::string& field) {
+  return "Invalid value for field '" + field + "'";
 }
 
 inline constexpr const char kOpenDatasetMessage[] = "Cannot perform this operation on an open dataset";

@@ -2,6 +2,7 @@
 
 #include "passes/filter_text.h"
 #include "passes/import_passes.h"
+#include "passes/row_errors.h"
 #include "passes/whole_codes.h"
 
 namespace varnholt {
@@ -20,8 +21,10 @@ void ImportClasses(SourceTable& classes, TargetTable& target, const char* filter
       RequireWholeCode(target, code_field, classes.FieldText("ClassName"), [] { return std::string("Class"); },
                        "the class name");
       target.Insert();
-      target.SetFieldText(code_field, classes.FieldText("ClassName"));
-      target.SetFieldText(description_field, classes.FieldText("EdCode"));
+      WritingRow([&] { return "Class " + classes.FieldText("ClassName"); }, [&] {
+        target.SetFieldText(code_field, classes.FieldText("ClassName"));
+        target.SetFieldText(description_field, classes.FieldText("EdCode"));
+      });
       target.Post();
     }
     classes.Next();

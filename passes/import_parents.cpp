@@ -2,6 +2,7 @@
 
 #include "passes/filter_text.h"
 #include "passes/import_passes.h"
+#include "passes/row_errors.h"
 #include "passes/whole_codes.h"
 
 namespace varnholt {
@@ -25,21 +26,23 @@ void ImportParents(StoreComponents& c) {
           target, "DL01_CODE", account, [&] { return "Parent " + parents.FieldText("ParentId") + ": account code"; },
           "the parent id");
       target.Insert();
-      target.SetFieldText("DL01_CODE", kParentCodePrefix + parents.FieldText("ParentId"));
-      target.SetFieldText("DL01_DESCRIPTION", parents.FieldText("Sname"));
-      target.SetFieldText("DL01_POS_ADDR1", parents.FieldText("PostalAddress1"));
-      target.SetFieldText("DL01_POS_ADDR2", parents.FieldText("PostalAddress2"));
-      target.SetFieldText("DL01_POS_ADDR3", parents.FieldText("PostalAddress3"));
-      target.SetFieldText("DL01_POS_CODE", parents.FieldText("PostalCode"));
-      target.SetFieldText("DL01_DEL_ADDR1", parents.FieldText("Streetaddress1"));
-      target.SetFieldText("DL01_DEL_ADDR2", parents.FieldText("Streetaddress2"));
-      target.SetFieldText("DL01_DEL_ADDR3", parents.FieldText("Streetaddress3"));
-      target.SetFieldText("DL01_DEL_CODE", parents.FieldText("Streetcode"));
-      target.SetFieldText("DL01_PHONE1", parents.FieldText("Tel1"));
-      target.SetFieldText("DL01_PHONE2", parents.FieldText("Tel2"));
-      target.SetFieldText("DL01_PHONE3", parents.FieldText("Tel3"));
-      target.SetFieldText("DL01_TITLE", parents.FieldText("Title"));
-      target.SetFieldText("DL01_FATHER_ID", parents.FieldText("IDNumber"));
+      WritingRow([&] { return "Parent " + parents.FieldText("ParentId"); }, [&] {
+        target.SetFieldText("DL01_CODE", kParentCodePrefix + parents.FieldText("ParentId"));
+        target.SetFieldText("DL01_DESCRIPTION", parents.FieldText("Sname"));
+        target.SetFieldText("DL01_POS_ADDR1", parents.FieldText("PostalAddress1"));
+        target.SetFieldText("DL01_POS_ADDR2", parents.FieldText("PostalAddress2"));
+        target.SetFieldText("DL01_POS_ADDR3", parents.FieldText("PostalAddress3"));
+        target.SetFieldText("DL01_POS_CODE", parents.FieldText("PostalCode"));
+        target.SetFieldText("DL01_DEL_ADDR1", parents.FieldText("Streetaddress1"));
+        target.SetFieldText("DL01_DEL_ADDR2", parents.FieldText("Streetaddress2"));
+        target.SetFieldText("DL01_DEL_ADDR3", parents.FieldText("Streetaddress3"));
+        target.SetFieldText("DL01_DEL_CODE", parents.FieldText("Streetcode"));
+        target.SetFieldText("DL01_PHONE1", parents.FieldText("Tel1"));
+        target.SetFieldText("DL01_PHONE2", parents.FieldText("Tel2"));
+        target.SetFieldText("DL01_PHONE3", parents.FieldText("Tel3"));
+        target.SetFieldText("DL01_TITLE", parents.FieldText("Title"));
+        target.SetFieldText("DL01_FATHER_ID", parents.FieldText("IDNumber"));
+      });
       target.Post();
     }
     parents.Next();

@@ -2,6 +2,7 @@
 
 #include "passes/filter_text.h"
 #include "passes/import_passes.h"
+#include "passes/row_errors.h"
 #include "passes/update_statements.h"
 #include "passes/whole_codes.h"
 
@@ -17,7 +18,7 @@ void UpdateClasses(SourceTable& classes, SqlStatement& statement,
                    std::vector<std::string> (*lines)(const FieldReader&)) {
   for (int counter = 1; counter <= classes.RecordCount(); ++counter) {
     ComposeStatement(statement, lines(ReaderOf(classes)));
-    statement.ExecSQL();
+    WritingRow([&] { return "Class " + classes.FieldText("ClassName"); }, [&] { statement.ExecSQL(); });
     classes.Next();
   }
 }
@@ -31,7 +32,7 @@ void UpdateClassMaster(StoreComponents& c) { UpdateClasses(c.Classes, c.UpdateC2
 void UpdateParents(StoreComponents& c) {
   for (int counter = 1; counter <= c.tblParent_info.RecordCount(); ++counter) {
     ComposeStatement(c.Update, ParentStatementLines(ReaderOf(c.tblParent_info)));
-    c.Update.ExecSQL();
+    WritingRow([&] { return "Parent " + c.tblParent_info.FieldText("ParentId"); }, [&] { c.Update.ExecSQL(); });
     c.tblParent_info.Next();
   }
 }
@@ -51,7 +52,7 @@ void UpdateLearners(StoreComponents& c) {
                                  : std::nullopt);
     ComposeStatement(c.Update2, LearnerStatementLines(ReaderOf(learners), ReaderOf(c.tblParent_Child),
                                                       ReaderOf(c.Classes)));
-    c.Update2.ExecSQL();
+    WritingRow([&] { return "Learner " + learners.FieldText("LearnerID"); }, [&] { c.Update2.ExecSQL(); });
     c.Classes.Next();
     learners.Next();
     c.tblParent_Child.Next();

@@ -170,4 +170,15 @@ std::string SourceTable::FieldText(std::string_view field) const {
   return FieldTextOf(impl_->snapshot->Column(*index).type, impl_->snapshot->Value(row, *index), impl_->settings);
 }
 
+SourceTable::Date SourceTable::FieldDate(std::string_view field) const {
+  Date date{std::nullopt, FieldText(field)};
+  if (impl_->view.empty()) return date;
+  const int index = *impl_->snapshot->FindField(field);
+  const SourceValue value = impl_->snapshot->Value(impl_->view[impl_->position], index);
+  if (impl_->snapshot->Column(index).type == SourceType::kDateTime && !value.is_null) {
+    if (const std::optional<JetDateTime> split = SplitJetDateTime(value.real)) date.day = split->date;
+  }
+  return date;
+}
+
 }  // namespace varnholt

@@ -10,9 +10,11 @@
 #define VARNHOLT_STORES_SOURCE_TABLE_H_
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/calendar.h"
 #include "base/regional_settings.h"
 
 namespace varnholt {
@@ -66,6 +68,15 @@ class SourceTable {
   // The current row's value as text; empty when null or when no row passes the filter. Names match
   // regardless of case; a name the table lacks throws "<Name>: Field '<field>' not found".
   std::string FieldText(std::string_view field) const;
+
+  // The current row's value read as a date, without regional text in between: for a Date/Time
+  // column its calendar day as FieldText shows it (none when null); for a column of another kind no
+  // day, for the caller to read `text` as its form of date says. `text` is always FieldText(field).
+  struct Date {
+    std::optional<CivilDate> day;
+    std::string text;
+  };
+  Date FieldDate(std::string_view field) const;
 
  private:
   class Impl;

@@ -81,6 +81,8 @@ void SqlStatement::ExecSQL() {
     } catch (const local_sql::SqlError&) {
       // The kept tree holds the positions of the text it was parsed from, and nothing was
       // written: run this text in full, which refuses it in the same way at its own positions.
+    } catch (const InvalidFieldValue&) {
+      // The same, for a value a field cannot take.
     }
   }
   local_sql::ParsedParameters parsed = local_sql::ParseParameters(text_);

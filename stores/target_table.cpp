@@ -15,7 +15,7 @@
 // Setting a field from text (SetFieldText) converts as ValueFromText does: a character field takes
 // the text cut to its width; a date field reads day/month/year, else the regional short date
 // format, else a whole number as a day count; number, money and logical fields parse their text;
-// empty text stores null.
+// empty text stores null. A value a field cannot take throws InvalidFieldValue.
 
 namespace varnholt {
 
@@ -23,10 +23,6 @@ namespace {
 
 constexpr char kClosedDataset[] = "Cannot perform this operation on a closed dataset";
 constexpr char kNotInsertMode[] = "Dataset not in edit or insert mode";
-
-std::string InvalidValueMessage(const std::string& field) {
-  return "Invalid value for field '" + field + "'";
-}
 
 // Runs an engine operation; its failure carries the engine's text, each line once.
 template <typename F>
@@ -231,7 +227,17 @@ class TargetTable::Impl {
     if (!pending_) throw ComponentError(name_, kNotInsertMode);
     const paradox::Field& definition = table_->table().fields()[index];
     auto value = ValueFromText(definition, text, settings_);
-    if (!value) throw StoreError(InvalidValueMessage(definition.name));
+    if (!value) throw InvalidFieldValue(InvalidValueMessage(definition.name), definition.name, text);
+    (*pending_)[index] = std::move(*value);
+  }
+
+  void SetFieldDate(std::string_view field, const CivilDate& date, const std::string& shown) {
+    RequireOpen();
+    int index = FieldIndex(field);
+    if (!pending_) throw ComponentError(name_, kNotInsertMode);
+    const paradox::Field& definition = table_->table().fields()[index];
+    auto value = ValueFromDate(definition, date);
+    if (!value) throw InvalidFieldValue(InvalidValueMessage(definition.name), definition.name, shown);
     (*pending_)[index] = std::move(*value);
   }
 
@@ -390,6 +396,9 @@ bool TargetTable::HoldsWhole(std::string_view field, std::string_view text) cons
 void TargetTable::Insert() { impl_->Insert(); }
 void TargetTable::SetFieldText(std::string_view field, const std::string& text) {
   impl_->SetFieldText(field, text);
+}
+void TargetTable::SetFieldDate(std::string_view field, const CivilDate& date, const std::string& shown) {
+  impl_->SetFieldDate(field, date, shown);
 }
 void TargetTable::Post() { impl_->Post(); }
 void TargetTable::DiscardPending() { impl_->DiscardPending(); }

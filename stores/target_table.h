@@ -7,7 +7,8 @@
 // Every failure throws StoreError. Own messages: "<Name>: Cannot perform this operation on an open
 // dataset", "<Name>: Field '<f>' not found", "<Name>: Cannot perform this operation on a closed
 // dataset", "<Name>: Dataset not in edit or insert mode" (a field set with no new row); unprefixed
-// "Field '<f>' must have a value" and "Invalid value for field '<f>'"; engine failures as the
+// "Field '<f>' must have a value" and "Invalid value for field '<f>'" (an InvalidFieldValue, which
+// keeps the field and the value for the pass to name its row); engine failures as the
 // engine's texts, each line once.
 #ifndef VARNHOLT_STORES_TARGET_TABLE_H_
 #define VARNHOLT_STORES_TARGET_TABLE_H_
@@ -16,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/calendar.h"
 #include "base/regional_settings.h"
 
 namespace varnholt {
@@ -69,8 +71,13 @@ class TargetTable {
 
   // A new blank row, pending until Post(); a pending row is posted first.
   void Insert();
-  // Sets a field of the pending row from text (see the contract in the .cpp for conversions).
+  // Sets a field of the pending row from text (see the contract in the .cpp for conversions). A
+  // text the field cannot take throws InvalidFieldValue.
   void SetFieldText(std::string_view field, const std::string& text);
+  // Sets a field of the pending row to a calendar date, without passing through regional text: a
+  // date field takes the day, a character field the text "DD/MM/YYYY". Another kind of field, or a
+  // year outside 1..9999, throws InvalidFieldValue quoting `shown`, the date as the source shows it.
+  void SetFieldDate(std::string_view field, const CivilDate& date, const std::string& shown);
   // Writes the pending row through the engine. A refused post throws and leaves the table as it
   // was; the row stays pending until DiscardPending().
   void Post();

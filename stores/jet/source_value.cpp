@@ -63,22 +63,16 @@ std::string FormatCurrency(int64_t ten_thousandths) {
   return s;
 }
 
+// Beyond this many days from day zero a value is no date the source program could have stored.
+constexpr double kFarthestDay = 3e6;
+
 std::string FormatJetDate(double value, const RegionalSettings& settings) {
-  if (!std::isfinite(value) || std::fabs(value) > 3e6) return "";
-  // The day is the whole part; the time of day is the fraction, counted forward also before 1899.
-  double whole = std::trunc(value);
-  int64_t days = static_cast<int64_t>(whole);
-  int64_t seconds = std::llround(std::fabs(value - whole) * kSecondsPerDay);
-  if (seconds >= kSecondsPerDay) {
-    seconds -= kSecondsPerDay;
-    days += 1;
-  }
-  const CivilDate date = CivilFromDay(days + kDateTimeDayZero);
-  const int year = static_cast<int>(date.year), month = date.month, day = date.day;
-  int hour = static_cast<int>(seconds / 3600), minute = static_cast<int>(seconds / 60 % 60),
-      second = static_cast<int>(seconds % 60);
+  const std::optional<JetDateTime> split = SplitJetDateTime(value);
+  if (!split) return "";
+  const int year = static_cast<int>(split->date.year), month = split->date.month, day = split->date.day;
+  const int hour = split->seconds / 3600, minute = split->seconds / 60 % 60, second = split->seconds % 60;
   std::string text = FormatDateTime(settings.short_date_format, settings.date_separator, year, month, day, 0, 0, 0);
-  if (seconds != 0) {
+  if (split->seconds != 0) {
     text += ' ';
     text += FormatDateTime(settings.long_time_format, settings.date_separator, year, month, day, hour, minute, second);
   }
@@ -101,6 +95,19 @@ void AppendNumber(int value, int width, std::string* out) {
 }
 
 }  // namespace
+
+std::optional<JetDateTime> SplitJetDateTime(double value) {
+  if (!std::isfinite(value) || std::fabs(value) > kFarthestDay) return std::nullopt;
+  // The day is the whole part; the time of day is the fraction, counted forward also before 1899.
+  const double whole = std::trunc(value);
+  int64_t days = static_cast<int64_t>(whole);
+  int64_t seconds = std::llround(std::fabs(value - whole) * kSecondsPerDay);
+  if (seconds >= kSecondsPerDay) {
+    seconds -= kSecondsPerDay;
+    days += 1;
+  }
+  return JetDateTime{CivilFromDay(days + kDateTimeDayZero), static_cast<int>(seconds)};
+}
 
 std::string FormatDateTime(const std::string& pattern, char date_separator, int year, int month, int day,
                            int hour, int minute, int second) {

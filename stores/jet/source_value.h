@@ -3,9 +3,11 @@
 #define VARNHOLT_STORES_JET_SOURCE_VALUE_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/calendar.h"
 #include "base/regional_settings.h"
 
 namespace varnholt {
@@ -47,6 +49,15 @@ struct SourceValue {
 // the short date format, followed by a blank and the long time format when the time of day is not
 // midnight.
 std::string FieldTextOf(SourceType type, const SourceValue& value, const RegionalSettings& settings);
+
+// A Jet date/time as its field text shows it: the calendar day and the time of day rounded to the
+// second (a time that rounds to 24:00 is the next day's midnight). nullopt where field text shows
+// nothing: a value that is not finite or lies beyond 3 million days from day zero.
+struct JetDateTime {
+  CivilDate date;
+  int seconds = 0;  // of the day, 0..86399
+};
+std::optional<JetDateTime> SplitJetDateTime(double value);
 
 // Formats a Jet date/time with a pattern of yyyy/yy, mm/m, dd/d, hh/h, nn/n, ss/s; '/' stands for
 // the date separator, text in quotes is copied, anything else is copied as it is.

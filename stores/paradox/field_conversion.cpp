@@ -27,6 +27,8 @@ constexpr int kSignificantDigits = 15;
 // Two-digit years fall into this hundred-year window, as the operator's platform reads them.
 constexpr int kTwoDigitYearWindowStart = 1930;
 constexpr int kMillisecondsPerDay = 86'400'000;
+// How a date goes into a character field: as the import's date reordering spells it.
+constexpr char kDayFirstPattern[] = "dd/mm/yyyy";
 // The last day a date field takes, 9999-12-31, as its day count.
 constexpr int64_t kLastParadoxDay = DayFromCivil(9999, 12, 31) - kParadoxDayZero;
 
@@ -346,6 +348,26 @@ std::optional<paradox::Value> ValueFromText(const paradox::Field& field, std::st
       return Some(
           paradox::Timestamp{static_cast<double>(*days) * kMillisecondsPerDay + ms});
     }
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<paradox::Value> ValueFromDate(const paradox::Field& field, const CivilDate& date) {
+  auto days = ValidDate(static_cast<int>(std::clamp<int64_t>(date.year, 0, 10000)), date.month, date.day);
+  if (!days) return std::nullopt;
+  switch (field.type) {
+    case FieldType::kDate:
+      return Some(paradox::Date{*days});
+    case FieldType::kTimestamp:
+      return Some(paradox::Timestamp{static_cast<double>(*days) * kMillisecondsPerDay});
+    case FieldType::kAlpha:
+    case FieldType::kMemo:
+    case FieldType::kFormattedMemo:
+      return ValueFromText(field,
+                           FormatPattern(kDayFirstPattern, '/', static_cast<int>(date.year), date.month,
+                                         date.day, 0, 0, 0),
+                           RegionalSettings{});
     default:
       return std::nullopt;
   }

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/calendar.h"
 #include "base/regional_settings.h"
 #include "stores/paradox/table.h"
 
@@ -28,6 +29,12 @@ namespace varnholt {
 std::optional<paradox::Value> ValueFromText(const paradox::Field& field, std::string_view text,
                                             const RegionalSettings& settings,
                                             bool cut_to_width = true);
+
+// The value a field stores for a calendar date: a date field that day, a timestamp field its
+// midnight, a character field the day-first text "DD/MM/YYYY" (the text the import's date reordering
+// gives, whatever the regional settings). nullopt for fields of other kinds and for years outside
+// 1..9999, which a date field cannot hold.
+std::optional<paradox::Value> ValueFromDate(const paradox::Field& field, const CivilDate& date);
 
 // Converts any value to what the field stores: null stays null, a value of the field's own kind is
 // kept (ranges checked), anything else goes through its text. nullopt: the field cannot take it.

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "base/store_error.h"
 #include "stores/paradox/field_conversion.h"
 
 namespace varnholt::local_sql {
@@ -328,7 +329,8 @@ std::vector<std::pair<paradox::RowId, paradox::Record>> PlanUpdate(
       }
       auto converted = ValueForField(field, *value, settings);
       if (!converted) {
-        throw SqlError("Invalid value for field '" + field.name + "'" + Position(assignment.token));
+        throw InvalidFieldValue(InvalidValueMessage(field.name) + Position(assignment.token), field.name,
+                                TextFromValue(*value, settings));
       }
       record[assignment.field] = std::move(*converted);
     }

@@ -18,8 +18,9 @@
 namespace varnholt::local_sql {
 
 // The rows the statement changes, each with its whole new record. Reads only. Throws SqlError
-// ("Invalid field name." for a column the table lacks, "Type mismatch in expression.",
-// "Invalid value for field '<f>'") before anything is written.
+// ("Invalid field name." for a column the table lacks, "Type mismatch in expression.") or, for a
+// value a field cannot take, InvalidFieldValue ("Invalid value for field '<f>'" and its line)
+// before anything is written.
 std::vector<std::pair<paradox::RowId, paradox::Record>> PlanUpdate(
     UpdateStatement& statement, paradox::Table& table, const RegionalSettings& settings);
 

@@ -9,6 +9,7 @@
 
 #include "base/os/program_arguments.h"
 #include "base/utf8_path.h"
+#include "tools/sample_school/date_edge_cases.h"
 #include "tools/sample_school/realistic_target.h"
 #include "tools/sample_school/school.h"
 #include "tools/sample_school/source_database.h"
@@ -18,7 +19,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: make-sample-school OUT_DIR [--learners N] [--parents N] [--classes N] [--seed N]\n"
-    "                          [--target-holds FRACTION] [--realistic-target]\n"
+    "                          [--target-holds FRACTION] [--realistic-target] [--date-edge-cases]\n"
     "\n"
     "Writes OUT_DIR/torbek.mdb, a Jet 4 database with the password \"Talvern\" holding the\n"
     "tables Learner_info, Parent_info, Parent_child and Classes. Defaults: 600 learners,\n"
@@ -36,6 +37,9 @@ constexpr char kUsage[] =
     "surname and name without regard to case, DL01MAST.X02 by description) and a password on\n"
     "CH01MAST.DB, printed on a last line. Its names are then spelled in ASCII letters (Zoe\n"
     "Muller): the capitals of other letters, which that first index needs, are not known.\n"
+    "With --date-edge-cases the first six learners get dates that a wrong reading of dates\n"
+    "would change: 4 March 2019 (day and month both 12 or less), a time of day, 29 February,\n"
+    "days before 1970 and before 30 December 1899, a time that rounds to the next midnight.\n"
     "\n";
 
 bool ParseCount(const std::string& text, long long max, long long& out) {
@@ -66,6 +70,7 @@ int main(int argc, char** argv) {
   std::string out_dir;
   double holds = 0;
   bool realistic = false;
+  bool date_edge_cases = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -74,6 +79,10 @@ int main(int argc, char** argv) {
     }
     if (arg == "--realistic-target") {
       realistic = true;
+      continue;
+    }
+    if (arg == "--date-edge-cases") {
+      date_edge_cases = true;
       continue;
     }
     if (arg == "--target-holds") {
@@ -111,7 +120,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(out);
     const std::string path = varnholt::Utf8FromPath(out / varnholt::sample::kSourceFileName);
     options.ascii_names = realistic;
-    const varnholt::sample::School school = varnholt::sample::GenerateSchool(options);
+    varnholt::sample::School school = varnholt::sample::GenerateSchool(options);
+    if (date_edge_cases) varnholt::sample::UseDateEdgeCases(school);
     varnholt::sample::WriteSourceDatabase(path, school);
     std::cout << path << "\n";
     const std::filesystem::path target = out / varnholt::sample::kTargetFolderName;
