@@ -12,11 +12,18 @@ windows=$(realpath "$2")
 for tool in "$linux/tools/make-sample-school/make-sample-school" "$linux/tools/press/press"; do
   [ -x "$tool" ] || { echo "press_regional: $tool is missing: build for Linux first (scripts/setup)" >&2; exit 1; }
 done
+for locale in en_US en_GB de_DE sv_SE en_ZA; do
+  locale -a 2>/dev/null | grep -qx "$locale.utf8" ||
+    { echo "press_regional: the locale $locale.UTF-8 is missing: scripts/build-windows makes it" >&2; exit 1; }
+done
 export WINEPREFIX="$windows/wine-prefix-regional" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wineboot -i </dev/null >/dev/null 2>&1
+  # As the suites' prefix: Xvfb has no window manager, so Wine draws the frames itself.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
   wineserver -w
 fi
 for font in /usr/share/wine/fonts/*; do
@@ -38,6 +45,8 @@ while IFS='|' read -r locale pattern separator; do
   fi
   shown=$(wine reg query "$international" /v sShortDate </dev/null 2>/dev/null | tr -d '\r' | awk '/sShortDate/ {print $3}')
   sep=$(wine reg query "$international" /v sDate </dev/null 2>/dev/null | tr -d '\r' | awk '/sDate/ {print $3}')
+  # The server the reg calls started has no display, nor would the windows of its programs.
+  wineserver -w
   name=${locale%%.*}
   lin="$work/linux-$name"
   win="$work/$name Ærø"
