@@ -1,17 +1,16 @@
 #include "stores/target_folder_guard.h"
-#include "base/utf8_path.h"
 
-#include <filesystem>
-#include <system_error>
+#include <optional>
+#include <vector>
 
 #include "base/ascii.h"
+#include "base/os/folder.h"
+#include "base/path_text.h"
 #include "stores/paradox/table.h"
 
 namespace varnholt {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // The accounting product's engine keeps these in every data folder it has open.
 constexpr const char* kProductLockFiles[] = {"PARADOX.LCK", "PDOXUSRS.LCK"};
@@ -28,12 +27,20 @@ constexpr char kCloseTheProduct[] =
 
 // Whether `file` belongs to the family of one of the tables at `tables`: the same folder and name
 // but for the extension.
+std::string WithoutExtension(const std::string& path) {
+  return path.substr(0, path.size() - ExtensionOfName(NameOfPath(path)).size());
+}
+
 bool InFamilyOf(const std::string& file, const HeldFiles& tables) {
-  const std::string stem = Utf8FromPath(PathFromUtf8(file).replace_extension());
+  const std::string stem = WithoutExtension(file);
   for (const std::string& table : tables) {
-    if (EqualsIgnoringAsciiCase(stem, Utf8FromPath(PathFromUtf8(table).replace_extension()))) return true;
+    if (EqualsIgnoringAsciiCase(stem, WithoutExtension(table))) return true;
   }
   return false;
+}
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+  return os::FolderNames(folder).value_or(std::vector<std::string>{});
 }
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (AsciiUpper(c) >= 'A' && AsciiUpper(c) <= 'F'); }
@@ -65,34 +72,30 @@ std::string FamilyFileOpenForWriting(const std::string& db_path) {
 }
 
 std::string FolderOf(const std::string& path) {
-  fs::path folder = PathFromUtf8(path).parent_path();
-  return folder.empty() ? std::string(".") : Utf8FromPath(folder);
+  const std::string folder = FolderOfPath(path);
+  return folder.empty() ? std::string(".") : folder;
 }
 
 std::vector<std::string> FamilyFiles(const std::string& db_path) {
-  const std::string stem = Utf8FromPath(PathFromUtf8(db_path).stem());
+  const std::string stem = StemOfName(NameOfPath(db_path));
+  const std::string folder = FolderOf(db_path);
   std::vector<std::string> found;
-  std::error_code error;
-  const fs::path folder = PathFromUtf8(FolderOf(db_path));
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const fs::path name = it->path().filename();
-    if (EqualsIgnoringAsciiCase(Utf8FromPath(name.stem()), stem) && IsFamilyExtension(Utf8FromPath(name.extension()))) {
-      found.push_back(Utf8FromPath(it->path()));
+  for (const std::string& name : NamesIn(folder)) {
+    if (EqualsIgnoringAsciiCase(StemOfName(name), stem) && IsFamilyExtension(ExtensionOfName(name))) {
+      found.push_back(JoinPath(folder, name));
     }
   }
   return found;
 }
 
 void CheckFolderNotInUse(const std::string& folder, const HeldFiles& ours, const HeldFiles& opened) {
-  std::error_code error;
   std::vector<std::string> lock_files;
   std::vector<std::string> table_files;
-  for (fs::directory_iterator it(PathFromUtf8(folder), error), end; !error && it != end; it.increment(error)) {
-    const std::string name = Utf8FromPath(it->path().filename());
+  for (const std::string& name : NamesIn(folder)) {
     for (const char* lock_name : kProductLockFiles) {
-      if (EqualsIgnoringAsciiCase(name, lock_name)) lock_files.push_back(Utf8FromPath(it->path()));
+      if (EqualsIgnoringAsciiCase(name, lock_name)) lock_files.push_back(JoinPath(folder, name));
     }
-    if (IsFamilyExtension(Utf8FromPath(it->path().extension()))) table_files.push_back(Utf8FromPath(it->path()));
+    if (IsFamilyExtension(ExtensionOfName(name))) table_files.push_back(JoinPath(folder, name));
   }
   // The lock files first: they name what the operator must close.
   for (const std::string& file : lock_files) {

@@ -1,11 +1,12 @@
 #include "stores/target_session.h"
-#include "base/utf8_path.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
+#include <optional>
+#include <vector>
 
 #include "base/ascii.h"
+#include "base/os/folder.h"
+#include "base/path_text.h"
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/table_crypt.h"
 #include "stores/paradox/update_all.h"
@@ -16,8 +17,6 @@ namespace varnholt {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 // A value its lookup table does not hold.
 constexpr char kLookupFailed[] = "Field value out of lookup table range.";
 constexpr char kReferentialIntegrity[] =
@@ -25,12 +24,6 @@ constexpr char kReferentialIntegrity[] =
     "tables) and this engine cannot read those links";
 // Added to a table name written without an extension.
 constexpr char kDefaultExtension[] = ".db";
-
-std::string JoinPath(const std::string& directory, const std::string& file_name) {
-  if (directory.empty()) return file_name;
-  if (directory.back() == '/') return directory + file_name;
-  return directory + "/" + file_name;
-}
 
 }  // namespace
 
@@ -81,7 +74,7 @@ void SharedTable::CheckValid(const paradox::Record& record, const paradox::Recor
     SharedTable* lookup = lookups_(fields[i].lookup_table);
     if (lookup == nullptr) {
       throw paradox::TableMissingError(
-          Utf8FromPath(PathFromUtf8(table_->path()).parent_path() / PathFromUtf8(fields[i].lookup_table)));
+          JoinPath(FolderOfPath(table_->path()), fields[i].lookup_table));
     }
     lookup->Refresh();
     if (lookup->table().FindEqual(0, record[i]).empty()) {
@@ -189,30 +182,30 @@ TargetSession::~TargetSession() = default;
 std::string TargetSession::ResolvePath(const std::string& directory,
                                        const std::string& file_name) {
   auto key = std::make_pair(directory, file_name);
-  std::error_code error;
   auto cached = resolved_.find(key);
   if (cached != resolved_.end()) {
     Resolved& r = cached->second;
     if (command_ != 0 && r.seen_in_command == command_) return r.path;
-    if (fs::is_regular_file(PathFromUtf8(r.path), error)) {
+    if (os::KindOf(r.path) == os::PathKind::kFile) {
       r.seen_in_command = command_;
       return r.path;
     }
     resolved_.erase(cached);
   }
 
-  fs::path asked = PathFromUtf8(JoinPath(directory, file_name));
-  std::string wanted = Utf8FromPath(asked.filename());
-  if (asked.filename().extension().empty()) wanted += kDefaultExtension;
-  fs::path folder = asked.parent_path();
+  const std::string asked = JoinPath(directory, file_name);
+  std::string wanted = NameOfPath(asked);
+  if (ExtensionOfName(wanted).empty()) wanted += kDefaultExtension;
+  std::string folder = FolderOfPath(asked);
   if (folder.empty()) folder = ".";
 
   std::string found;
   std::string wanted_lower = AsciiLower(wanted);
   std::vector<std::string> matches;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    std::string name = Utf8FromPath(it->path().filename());
-    if (AsciiLower(name) == wanted_lower && it->is_regular_file(error)) matches.push_back(name);
+  for (const std::string& name : os::FolderNames(folder).value_or(std::vector<std::string>{})) {
+    if (AsciiLower(name) == wanted_lower && os::KindOf(JoinPath(folder, name)) == os::PathKind::kFile) {
+      matches.push_back(name);
+    }
   }
   if (!matches.empty()) {
     // A name spelled exactly as asked wins over others that differ only in case.
@@ -220,13 +213,10 @@ std::string TargetSession::ResolvePath(const std::string& directory,
     auto exact = std::find(matches.begin(), matches.end(), wanted);
     found = exact != matches.end() ? *exact : matches.front();
   }
-  if (found.empty()) {
-    throw paradox::TableMissingError(Utf8FromPath(folder / PathFromUtf8(wanted)));
-  }
-  fs::path path = fs::weakly_canonical(folder / PathFromUtf8(found), error);
-  if (error) path = folder / PathFromUtf8(found);
-  resolved_[key] = Resolved{Utf8FromPath(path), command_};
-  return Utf8FromPath(path);
+  if (found.empty()) throw paradox::TableMissingError(JoinPath(folder, wanted));
+  const std::string path = os::CanonicalPath(JoinPath(folder, found));
+  resolved_[key] = Resolved{path, command_};
+  return path;
 }
 
 SharedTable& TargetSession::OpenTable(const std::string& directory,
@@ -246,7 +236,7 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
     CheckFolderNotInUse(FolderOf(path), held_files_, opened_tables_);
     if (!open_elsewhere.empty()) ThrowFolderInUse(FolderOf(path), open_elsewhere);
     paradox::ValidityChecks checks = paradox::ValidityChecks::Read(path, table->fields(), table->code_page());
-    const std::string folder = Utf8FromPath(PathFromUtf8(path).parent_path());
+    const std::string folder = FolderOfPath(path);
     auto lookups = [this, folder](const std::string& name) -> SharedTable* {
       try {
         ResolvePath(folder, name);
@@ -255,7 +245,7 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
       }
       return &OpenTable(folder, name);
     };
-    shared = std::make_unique<SharedTable>(std::move(table), Utf8FromPath(PathFromUtf8(path).filename()),
+    shared = std::make_unique<SharedTable>(std::move(table), NameOfPath(path),
                                            std::move(checks), lookups, &command_, &held_files_, &opened_tables_);
   } catch (...) {
     opened_tables_.erase(path);
@@ -286,7 +276,7 @@ std::string TargetSession::PasswordFor(const std::string& path) {
   }
   std::optional<std::string> answer;
   if (password_prompt_ != nullptr) {
-    answer = password_prompt_->AskTablePassword(Utf8FromPath(PathFromUtf8(path).filename()));
+    answer = password_prompt_->AskTablePassword(NameOfPath(path));
   }
   if (!answer || answer->empty()) throw paradox::PasswordRequiredError(path);
   if (paradox::PasswordChecksum(*answer) != checksum) throw paradox::WrongPasswordError(path);

@@ -1,0 +1,35 @@
+// What the engines ask of the file system besides reading and writing open files: what a path
+// names, the names in a folder, a path's one spelling, removing and renaming by name. On Windows
+// every call takes the path's long form ("\\?\"), so folders deeper than 260 characters work,
+// which std::filesystem does not promise there.
+#ifndef VARNHOLT_BASE_OS_FOLDER_H_
+#define VARNHOLT_BASE_OS_FOLDER_H_
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varnholt::os {
+
+enum class PathKind { kMissing, kFile, kFolder, kOther };
+
+// What `path` names now; kMissing also when it cannot be looked at.
+PathKind KindOf(const std::string& path);
+
+// The names in `folder` ("" is the current folder), without "." and "..", in the order the OS
+// gives them; nullopt when the folder cannot be listed.
+std::optional<std::vector<std::string>> FolderNames(const std::string& folder);
+
+// `path` absolute, with links resolved where the OS can, so that two spellings of one existing
+// file give one text; `path` made absolute where it cannot.
+std::string CanonicalPath(const std::string& path);
+
+// Removes the file if it is there; false when it is there and cannot be removed.
+bool RemoveIfPresent(const std::string& path);
+
+// Renames `from` over `to`, replacing it; throws EngineError naming `to` on failure.
+void RenamePath(const std::string& from, const std::string& to);
+
+}  // namespace varnholt::os
+
+#endif  // VARNHOLT_BASE_OS_FOLDER_H_

@@ -1,0 +1,54 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/engine_error.h"
+#include "base/os/folder.h"
+#include "base/path_text.h"
+
+namespace varnholt::os {
+
+PathKind KindOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return PathKind::kMissing;
+  if (S_ISREG(st.st_mode)) return PathKind::kFile;
+  if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
+  return PathKind::kOther;
+}
+
+std::optional<std::vector<std::string>> FolderNames(const std::string& folder) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return std::nullopt;
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+std::string CanonicalPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
+  if (!path.empty() && path[0] == '/') return path;
+  char here[PATH_MAX];
+  if (::getcwd(here, sizeof here) == nullptr) return path;
+  return JoinPath(here, path);
+}
+
+bool RemoveIfPresent(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+void RenamePath(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    throw paradox::EngineError(to + ": cannot rename " + from + " to it (" + std::strerror(errno) + ")");
+  }
+}
+
+}  // namespace varnholt::os

@@ -1,0 +1,82 @@
+#include <windows.h>
+
+#include "base/engine_error.h"
+#include "base/os/folder.h"
+#include "base/os/windows_path.h"
+
+namespace varnholt::os {
+
+namespace {
+
+// The long form's own prefixes, which our callers never spell.
+constexpr wchar_t kLongPathPrefix[] = L"\\\\?\\";
+constexpr wchar_t kLongUncPrefix[] = L"\\\\?\\UNC\\";
+
+std::string ShortForm(std::wstring wide) {
+  if (wide.rfind(kLongUncPrefix, 0) == 0) return Utf8FromWide(L"\\\\" + wide.substr(wcslen(kLongUncPrefix)));
+  if (wide.rfind(kLongPathPrefix, 0) == 0) return Utf8FromWide(wide.substr(wcslen(kLongPathPrefix)));
+  return Utf8FromWide(wide);
+}
+
+}  // namespace
+
+PathKind KindOf(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(WindowsPath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kMissing;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::kFolder;
+  if (attributes & FILE_ATTRIBUTE_DEVICE) return PathKind::kOther;
+  return PathKind::kFile;
+}
+
+std::optional<std::vector<std::string>> FolderNames(const std::string& folder) {
+  const std::wstring pattern = WindowsPath(folder.empty() ? "." : folder) + L"\\*";
+  WIN32_FIND_DATAW found;
+  HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    if (::GetLastError() == ERROR_FILE_NOT_FOUND) return std::vector<std::string>{};
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(Utf8FromWide(name));
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return names;
+}
+
+std::string CanonicalPath(const std::string& path) {
+  const std::wstring wide = WindowsPath(path);
+  HANDLE h = ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    std::wstring final_path(MAX_PATH, L'\0');
+    DWORD length = ::GetFinalPathNameByHandleW(h, final_path.data(), static_cast<DWORD>(final_path.size()), 0);
+    if (length >= final_path.size()) {
+      final_path.resize(length + 1);
+      length = ::GetFinalPathNameByHandleW(h, final_path.data(), static_cast<DWORD>(final_path.size()), 0);
+    }
+    ::CloseHandle(h);
+    if (length > 0 && length < final_path.size()) {
+      final_path.resize(length);
+      return ShortForm(final_path);
+    }
+  }
+  return ShortForm(wide);
+}
+
+bool RemoveIfPresent(const std::string& path) {
+  if (::DeleteFileW(WindowsPath(path).c_str())) return true;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+void RenamePath(const std::string& from, const std::string& to) {
+  if (!::MoveFileExW(WindowsPath(from).c_str(), WindowsPath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    throw paradox::EngineError(to + ": cannot rename " + from + " to it (" + WindowsErrorText(::GetLastError()) +
+                               ")");
+  }
+}
+
+}  // namespace varnholt::os
