@@ -1,11 +1,10 @@
 #include "stores/paradox/index_creator.h"
 
 #include <cstring>
-#include <filesystem>
 
 #include "base/ascii.h"
-#include "base/utf8_path.h"
 #include "base/os/os_file.h"
+#include "base/path_text.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/table.h"
 
@@ -33,7 +32,6 @@ std::string Hex2(int n) {
 }  // namespace
 
 void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& definition) {
-  namespace fs = std::filesystem;
   auto fail = [&](const std::string& what) { throw EngineError(db_path + ": " + what); };
   const std::vector<uint8_t> bytes = OsFile::Open(db_path, false).ReadAll();
   const Header db = ParseHeader(bytes, db_path);
@@ -71,17 +69,15 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& def
     fail("a composite, case-insensitive, descending or unique index needs a name");
   }
 
-  const fs::path p = PathFromUtf8(db_path);
-  const bool lower = Utf8FromPath(p.extension()) == ".db";
+  const std::string db_extension = ExtensionOfName(NameOfPath(db_path));
+  const std::string stem_path = db_path.substr(0, db_path.size() - db_extension.size());
+  const bool lower = db_extension == ".db";
+  auto with_extension = [&](const std::string& extension) { return stem_path + "." + extension; };
   std::string ext;
   if (composite) {
     for (int n = 0; n < kMaxCompositeIndexes && ext.empty(); ++n) {
       const std::string candidate = "XG" + Hex2(n).substr(1);
-      fs::path x = p;
-      x.replace_extension(PathFromUtf8("." + (lower ? AsciiLower(candidate) : candidate)));
-      fs::path x_upper = p;
-      x_upper.replace_extension(PathFromUtf8("." + candidate));
-      if (!FileExists(Utf8FromPath(x)) && !FileExists(Utf8FromPath(x_upper))) ext = candidate;
+      if (!FileExists(with_extension(AsciiLower(candidate))) && !FileExists(with_extension(candidate))) ext = candidate;
     }
     if (ext.empty()) fail("the table has no room for another named index");
   } else {
@@ -89,11 +85,9 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& def
   }
   std::string y_ext = ext;
   y_ext[0] = 'Y';
-  fs::path x_path = p;
-  x_path.replace_extension(PathFromUtf8("." + (lower ? AsciiLower(ext) : ext)));
-  fs::path y_path = p;
-  y_path.replace_extension(PathFromUtf8("." + (lower ? AsciiLower(y_ext) : y_ext)));
-  if (FileExists(Utf8FromPath(x_path))) fail("the index " + Utf8FromPath(x_path.filename()) + " exists");
+  const std::string x_path = with_extension(lower ? AsciiLower(ext) : ext);
+  const std::string y_path = with_extension(lower ? AsciiLower(y_ext) : y_ext);
+  if (FileExists(x_path)) fail("the index " + NameOfPath(x_path) + " exists");
 
   // The X file: a keyed table of the indexed fields, the primary key and the block number.
   TableSchema x;
@@ -103,7 +97,7 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& def
   x.key_field_count = static_cast<int>(x.fields.size()) - 1;
   x.code_page = db.code_page;
   x.sort_order = db.sort_order;
-  Header xh = BuildDataHeader(x, db.block_size, AsciiUpper(Utf8FromPath(x_path.filename())),
+  Header xh = BuildDataHeader(x, db.block_size, AsciiUpper(NameOfPath(x_path)),
                               GetU32(db.raw.data() + kHeaderFileUpdateTime));
   uint8_t* b = xh.raw.data();
   xh.file_type = composite ? kFileTypeMaintainedComposite : kFileTypeMaintainedSecondary;
@@ -130,16 +124,16 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& def
     PutU16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(name_at + definition.name.size() + 1));
   }
   // The Y file: a primary index over the X file's blocks, stamped with the X file's counter.
-  Header yh = BuildPrimaryIndexHeader(xh, AsciiUpper(Utf8FromPath(y_path.filename())));
+  Header yh = BuildPrimaryIndexHeader(xh, AsciiUpper(NameOfPath(y_path)));
   yh.file_type = composite ? kFileTypeCompositeIndex : kFileTypeSecondaryIndex;
   yh.raw[kHeaderFileType] = yh.file_type;
   // The Y first: an X file found alone is one the engine refuses, never one it trusts.
   {
-    OsFile f = OsFile::Create(Utf8FromPath(y_path));
+    OsFile f = OsFile::Create(y_path);
     f.WriteAt(0, yh.raw.data(), yh.raw.size());
     f.SyncData();
   }
-  OsFile f = OsFile::Create(Utf8FromPath(x_path));
+  OsFile f = OsFile::Create(x_path);
   f.WriteAt(0, xh.raw.data(), xh.raw.size());
   f.SyncData();
 }

@@ -1,16 +1,16 @@
 #include "stores/paradox/memo_file.h"
-#include "base/utf8_path.h"
 
-#include <fstream>
-#include <iterator>
+#include "base/engine_error.h"
+#include "base/os/os_file.h"
 
 namespace varnholt::paradox {
 
 MemoFile MemoFile::Load(const std::string& path) {
   MemoFile memo;
-  std::ifstream in(PathFromUtf8(path), std::ios::binary);
-  if (in) {
-    memo.bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // A memo file that cannot be read leaves every memo of the table unreadable, as a missing one.
+  try {
+    if (FileExists(path)) memo.bytes_ = OsFile::Open(path, false).ReadAll();
+  } catch (const EngineError&) {
   }
   return memo;
 }

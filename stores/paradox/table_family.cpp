@@ -1,11 +1,11 @@
 #include "stores/paradox/table_family.h"
-#include "base/utf8_path.h"
 
 #include <algorithm>
-#include <filesystem>
 
 #include "base/ascii.h"
+#include "base/os/folder.h"
 #include "base/os/os_file.h"
+#include "base/path_text.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/table.h"
 
@@ -21,9 +21,9 @@ bool IsSecondaryIndexName(const std::string& upper, const std::string& stem) {
          (upper[stem.size() + 1] == 'X' || upper[stem.size() + 1] == 'Y');
 }
 
-bool IsMaintained(const std::filesystem::path& file) {
+bool IsMaintained(const std::string& file) {
   try {
-    OsFile f = OsFile::Open(Utf8FromPath(file), false);
+    OsFile f = OsFile::Open(file, false);
     const auto head = f.ReadAt(0, kHeaderFixedSize);
     if (head.size() <= kHeaderFileType) return false;
     const uint8_t type = head[kHeaderFileType];
@@ -33,49 +33,42 @@ bool IsMaintained(const std::filesystem::path& file) {
   }
 }
 
+// The names in the folder of `db_path` (the current folder when it names none).
+std::vector<std::string> NamesBeside(const std::string& db_path) {
+  const std::string folder = FolderOfPath(db_path);
+  return os::FolderNames(folder.empty() ? "." : folder).value_or(std::vector<std::string>{});
+}
+
 }  // namespace
 
 std::string SiblingPath(const std::string& db_path, const std::string& ext) {
-  namespace fs = std::filesystem;
-  const fs::path p = PathFromUtf8(db_path);
-  const std::string stem = Utf8FromPath(p.stem());
+  const std::string folder = FolderOfPath(db_path);
+  const std::string stem = StemOfName(NameOfPath(db_path));
   const std::string wanted = AsciiUpper(stem + "." + ext);
-  std::error_code ec;
-  const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
-  for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    if (AsciiUpper(Utf8FromPath(entry.path().filename())) == wanted) {
-      return Utf8FromPath(p.has_parent_path() ? p.parent_path() / entry.path().filename()
-                                              : entry.path().filename());
-    }
+  for (const std::string& name : NamesBeside(db_path)) {
+    if (AsciiUpper(name) == wanted) return JoinPath(folder, name);
   }
-  const std::string db_ext = Utf8FromPath(p.extension());
+  const std::string db_ext = ExtensionOfName(NameOfPath(db_path));
   const bool lower = db_ext.size() > 1 && IsAsciiLower(db_ext[1]);
   std::string e = ext;
   if (lower) e = AsciiLower(e);
-  fs::path out = p;
-  out.replace_extension("." + e);
-  return Utf8FromPath(out);
+  return JoinPath(folder, stem + "." + e);
 }
 
 std::vector<std::string> MaintainedSecondaryIndexes(const std::string& db_path) {
-  namespace fs = std::filesystem;
-  const fs::path p = PathFromUtf8(db_path);
-  const std::string stem = AsciiUpper(Utf8FromPath(p.stem()));
-  const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
-  std::error_code ec;
+  const std::string folder = FolderOfPath(db_path);
+  const std::string stem = AsciiUpper(StemOfName(NameOfPath(db_path)));
+  const std::vector<std::string> names = NamesBeside(db_path);
   std::vector<std::string> maintained;
-  for (const auto& entry : fs::directory_iterator(dir, ec)) {
-    const std::string name = Utf8FromPath(entry.path().filename());
+  for (const std::string& name : names) {
     const std::string upper = AsciiUpper(name);
-    if (!IsSecondaryIndexName(upper, stem) || !IsMaintained(entry.path())) continue;
+    if (!IsSecondaryIndexName(upper, stem) || !IsMaintained(JoinPath(folder.empty() ? "." : folder, name))) continue;
     maintained.push_back(name);
     // its .Y file goes with it
     std::string y = upper;
     y[stem.size() + 1] = 'Y';
-    for (const auto& other : fs::directory_iterator(dir, ec)) {
-      if (AsciiUpper(Utf8FromPath(other.path().filename())) == y) {
-        maintained.push_back(Utf8FromPath(other.path().filename()));
-      }
+    for (const std::string& other : names) {
+      if (AsciiUpper(other) == y) maintained.push_back(other);
     }
   }
   std::sort(maintained.begin(), maintained.end());
@@ -84,28 +77,24 @@ std::vector<std::string> MaintainedSecondaryIndexes(const std::string& db_path) 
 
 std::vector<std::pair<std::string, std::string>> MaintainedSecondaryIndexPaths(
     const std::string& db_path) {
-  namespace fs = std::filesystem;
-  const fs::path p = PathFromUtf8(db_path);
-  const fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path();
+  const std::string dir = FolderOfPath(db_path);
   std::vector<std::string> names = MaintainedSecondaryIndexes(db_path);
   std::vector<std::pair<std::string, std::string>> pairs;
-  const size_t kind_at = Utf8FromPath(p.stem()).size() + 1;  // the X or Y after "STEM."
+  const size_t kind_at = StemOfName(NameOfPath(db_path)).size() + 1;  // the X or Y after "STEM."
   for (const std::string& name : names) {
     if (AsciiUpper(name.substr(kind_at, 1)) != "X") continue;
     std::string y_path;
     for (const std::string& other : names) {
       if (AsciiUpper(other.substr(kind_at, 1)) == "Y" &&
           AsciiUpper(other.substr(kind_at + 1)) == AsciiUpper(name.substr(kind_at + 1))) {
-        y_path = Utf8FromPath(dir / PathFromUtf8(other));
+        y_path = JoinPath(dir, other);
       }
     }
-    pairs.emplace_back(Utf8FromPath(dir / PathFromUtf8(name)), y_path);
+    pairs.emplace_back(JoinPath(dir, name), y_path);
   }
   return pairs;
 }
 
-std::string UpperFileName(const std::string& path) {
-  return AsciiUpper(Utf8FromPath(PathFromUtf8(path).filename()));
-}
+std::string UpperFileName(const std::string& path) { return AsciiUpper(NameOfPath(path)); }
 
 }  // namespace varnholt::paradox

@@ -1,12 +1,13 @@
 #include "stores/paradox/table_saver.h"
-#include "base/utf8_path.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <optional>
 #include <string_view>
 #include <utility>
 
 #include "base/ascii.h"
+#include "base/os/folder.h"
+#include "base/path_text.h"
 #include "stores/paradox/primary_index.h"
 #include "stores/paradox/table.h"
 
@@ -44,8 +45,7 @@ OsFile WriteSaving(const std::string& path, const std::function<void(OsFile*)>& 
 // in) leaves the new copy as the table's only one, kept for the next save or the operator.
 void RemoveSavingOf(const std::string& path) {
   if (!FileExists(path)) return;
-  std::error_code ec;
-  std::filesystem::remove(PathFromUtf8(path + kSavingSuffix), ec);
+  os::RemoveIfPresent(path + kSavingSuffix);
 }
 
 }  // namespace
@@ -103,8 +103,7 @@ OsFile SaveFamily(const std::string& db_path, const std::string& px_path, Primar
     RemoveSavingOf(px_path);
     RemoveSavingOf(db_path);
     // Kept while the .DB is gone: its new copy, kept too, is then the table.
-    std::error_code ec;
-    if (FileExists(db_path)) std::filesystem::remove(PathFromUtf8(marker), ec);
+    if (FileExists(db_path)) os::RemoveIfPresent(marker);
     throw;
   }
 }
@@ -115,22 +114,19 @@ namespace {
 // names: a replace stopped halfway can have removed the old file itself. Secondary index files
 // first, the .PX last, as a save puts them in place.
 std::vector<std::string> FilesWithNewCopies(const std::string& db_path) {
-  namespace fs = std::filesystem;
-  const fs::path db = PathFromUtf8(db_path);
-  const fs::path folder = db.has_parent_path() ? db.parent_path() : fs::path(".");
-  const std::string stem = AsciiUpper(Utf8FromPath(db.stem())) + ".";
-  const std::string db_name = AsciiUpper(Utf8FromPath(db.filename()));
+  const std::string given_folder = FolderOfPath(db_path);
+  const std::string folder = given_folder.empty() ? "." : given_folder;
+  const std::string stem = AsciiUpper(StemOfName(NameOfPath(db_path))) + ".";
+  const std::string db_name = AsciiUpper(NameOfPath(db_path));
   std::vector<std::string> indexes, px;
-  std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = Utf8FromPath(it->path().filename());
+  for (const std::string& name : os::FolderNames(folder).value_or(std::vector<std::string>{})) {
     const size_t suffix = std::string_view(kSavingSuffix).size();
     if (name.size() <= suffix || name.compare(name.size() - suffix, suffix, kSavingSuffix) != 0) continue;
     const std::string base = name.substr(0, name.size() - suffix);
     const std::string upper = AsciiUpper(base);
     if (upper == db_name || upper.compare(0, stem.size(), stem) != 0) continue;
     const std::string extension = upper.substr(stem.size());
-    const std::string path = Utf8FromPath(folder / PathFromUtf8(base));
+    const std::string path = JoinPath(folder, base);
     if (extension == "PX") {
       px.push_back(path);
     } else if (extension.size() == 3 && (extension[0] == 'X' || extension[0] == 'Y')) {
@@ -170,10 +166,9 @@ bool PutBackStoppedTable(const std::string& db_path) {
 }
 
 void RemoveLeftOverSaves(const std::vector<std::string>& paths) {
-  std::error_code ec;
   for (const std::string& p : paths) {
-    std::filesystem::remove(PathFromUtf8(p + kSavingSuffix), ec);
-    std::filesystem::remove(PathFromUtf8(p + kRenamingSuffix), ec);
+    os::RemoveIfPresent(p + kSavingSuffix);
+    os::RemoveIfPresent(p + kRenamingSuffix);
   }
 }
 

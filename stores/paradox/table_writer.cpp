@@ -2,12 +2,12 @@
 // blocks) and, for a keyed table, a .PX header with an empty tree.
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <set>
 
 #include "base/ascii.h"
-#include "base/utf8_path.h"
+#include "base/os/folder.h"
 #include "base/os/os_file.h"
+#include "base/path_text.h"
 #include "stores/paradox/field_codec.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/table.h"
@@ -86,7 +86,6 @@ int ChooseBlockSize(const std::string& path, const TableSchema& schema, int reco
 }  // namespace
 
 void Table::Create(const std::string& db_path, const TableSchema& given) {
-  namespace fs = std::filesystem;
   TableSchema schema = given;
   CheckSchema(db_path, &schema);
   try {
@@ -98,30 +97,28 @@ void Table::Create(const std::string& db_path, const TableSchema& given) {
   int record_size = 0;
   for (const auto& f : schema.fields) record_size += StoredSize(f);
   const int block_size = ChooseBlockSize(db_path, schema, record_size);
-  const fs::path p = PathFromUtf8(db_path);
-  const std::string file_name = AsciiUpper(Utf8FromPath(p.filename()));
+  const std::string file_name = AsciiUpper(NameOfPath(db_path));
   Header data = BuildDataHeader(schema, block_size, file_name,
                                 static_cast<uint32_t>(std::time(nullptr)));
   if (schema.key_field_count > 0) {
-    fs::path px = p;
-    px.replace_extension(p.extension() == ".db" ? ".px" : ".PX");
-    Header index = BuildPrimaryIndexHeader(data, AsciiUpper(Utf8FromPath(px.filename())));
-    std::error_code ec;
-    fs::remove(px, ec);  // an index left without its table by an interrupted create
-    OsFile f = OsFile::Create(Utf8FromPath(px));
+    const std::string extension = ExtensionOfName(NameOfPath(db_path));
+    const std::string px = db_path.substr(0, db_path.size() - extension.size()) + (extension == ".db" ? ".px" : ".PX");
+    Header index = BuildPrimaryIndexHeader(data, AsciiUpper(NameOfPath(px)));
+    os::RemoveIfPresent(px);  // an index left without its table by an interrupted create
+    OsFile f = OsFile::Create(px);
     f.WriteAt(0, index.raw.data(), index.raw.size());
   }
   // The .DB appears complete or not at all.
   const std::string temp = db_path + ".new~";
-  std::error_code ec;
-  fs::remove(PathFromUtf8(temp), ec);
+  os::RemoveIfPresent(temp);
   {
     OsFile f = OsFile::Create(temp);
     f.WriteAt(0, data.raw.data(), data.raw.size());
   }
-  fs::rename(PathFromUtf8(temp), p, ec);
-  if (ec) {
-    fs::remove(PathFromUtf8(temp), ec);
+  try {
+    os::RenamePath(temp, db_path);
+  } catch (const EngineError&) {
+    os::RemoveIfPresent(temp);
     throw EngineError(db_path + ": cannot create the table");
   }
 }

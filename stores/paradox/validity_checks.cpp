@@ -1,11 +1,12 @@
 #include "stores/paradox/validity_checks.h"
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <optional>
 
 #include "base/ascii.h"
-#include "base/utf8_path.h"
+#include "base/os/folder.h"
+#include "base/os/os_file.h"
+#include "base/path_text.h"
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/field_conversion.h"
 #include "stores/paradox/integrity_links.h"
@@ -14,7 +15,6 @@ namespace varnholt::paradox {
 
 namespace {
 
-namespace fs = std::filesystem;
 
 // .VAL layout of Paradox 4.0 and later.
 constexpr size_t kValChangeCount = 0x00;   // u8 the .DB's structure change counter
@@ -54,26 +54,28 @@ constexpr char kFieldLabel[] = "Field";
 constexpr char kValueLabel[] = "Value";
 constexpr char kTableLabel[] = "Table";
 
-std::vector<uint8_t> ReadFile(const fs::path& path, size_t limit) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> bytes(limit);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
-  bytes.resize(static_cast<size_t>(in.gcount()));
-  return bytes;
+// Up to `limit` bytes from the start of the file; none when it cannot be read.
+std::vector<uint8_t> ReadFile(const std::string& path, size_t limit) {
+  try {
+    return OsFile::Open(path, false).ReadAt(0, limit);
+  } catch (const EngineError&) {
+    return {};
+  }
 }
 
 uint32_t U32(const std::vector<uint8_t>& bytes, size_t at) {
   return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
 }
 
-fs::path FindValFile(const fs::path& db_path) {
-  std::string wanted = AsciiLower(Utf8FromPath(db_path.stem()) + ".val");
-  std::error_code error;
-  fs::path folder = db_path.parent_path().empty() ? fs::path(".") : db_path.parent_path();
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    if (AsciiLower(Utf8FromPath(it->path().filename())) == wanted) return it->path();
+// The table's .VAL, its name in any case; "" when it has none.
+std::string FindValFile(const std::string& db_path) {
+  const std::string wanted = AsciiLower(StemOfName(NameOfPath(db_path)) + ".val");
+  const std::string given_folder = FolderOfPath(db_path);
+  const std::string folder = given_folder.empty() ? "." : given_folder;
+  for (const std::string& name : os::FolderNames(folder).value_or(std::vector<std::string>{})) {
+    if (AsciiLower(name) == wanted) return JoinPath(folder, name);
   }
-  return {};
+  return "";
 }
 
 // The entries of a current .VAL; nullopt when any part of them is out of place. `end` is set to
@@ -142,9 +144,9 @@ ValidityChecks ValidityChecks::Read(const std::string& db_path, const std::vecto
   ValidityChecks checks;
   checks.path_ = db_path;
   checks.fields_.resize(fields.size());
-  const fs::path val = FindValFile(PathFromUtf8(db_path));
+  const std::string val = FindValFile(db_path);
   if (val.empty()) return checks;
-  const std::vector<uint8_t> db = ReadFile(PathFromUtf8(db_path), kDbHeaderBytes);
+  const std::vector<uint8_t> db = ReadFile(db_path, kDbHeaderBytes);
   const std::vector<uint8_t> bytes = ReadFile(val, kMaxValBytes);
   if (db.size() < kDbHeaderBytes || bytes.size() < kValFirstEntry) return checks;
   if (bytes[kValVersion] == kValOldLayout) return checks;
