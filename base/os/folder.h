@@ -1,10 +1,12 @@
 // What the engines ask of the file system besides reading and writing open files: what a path
-// names, the names in a folder, a path's one spelling, removing and renaming by name. On Windows
+// names, the names in a folder, a path's one spelling, a whole file read by name, removing and
+// renaming by name. On Windows
 // every call takes the path's long form ("\\?\"), so folders deeper than 260 characters work,
 // which std::filesystem does not promise there.
 #ifndef VARNHOLT_BASE_OS_FOLDER_H_
 #define VARNHOLT_BASE_OS_FOLDER_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +15,7 @@ namespace varnholt::os {
 
 enum class PathKind { kMissing, kFile, kFolder, kOther };
 
-// What `path` names now; kMissing also when it cannot be looked at.
+// What `path` names now; kOther also when it is there but cannot be looked at.
 PathKind KindOf(const std::string& path);
 
 // The names in `folder` ("" is the current folder), without "." and "..", in the order the OS
@@ -26,6 +28,10 @@ std::string CanonicalPath(const std::string& path);
 
 // Removes the file if it is there; false when it is there and cannot be removed.
 bool RemoveIfPresent(const std::string& path);
+
+// The whole file, read while others may write it (so a copy may be torn: compare StampOf before and
+// after); nullopt with `reason` set to the OS's words when it cannot be read.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string* reason);
 
 // Renames `from` over `to`, replacing it; throws EngineError naming `to` on failure.
 void RenamePath(const std::string& from, const std::string& to);

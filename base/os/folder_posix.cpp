@@ -1,4 +1,5 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +17,9 @@ namespace varnholt::os {
 
 PathKind KindOf(const std::string& path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return PathKind::kMissing;
+  if (::stat(path.c_str(), &st) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::kMissing : PathKind::kOther;
+  }
   if (S_ISREG(st.st_mode)) return PathKind::kFile;
   if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
   return PathKind::kOther;
@@ -41,6 +44,33 @@ std::string CanonicalPath(const std::string& path) {
   char here[PATH_MAX];
   if (::getcwd(here, sizeof here) == nullptr) return path;
   return JoinPath(here, path);
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string* reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *reason = std::strerror(errno);
+    return std::nullopt;
+  }
+  struct stat st;
+  // Straight into the vector's storage, one byte more than the size, so that growth is seen.
+  std::vector<uint8_t> bytes(::fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) + 1 : size_t{1} << 16);
+  size_t length = 0;
+  for (;;) {
+    if (length == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t n = ::read(fd, bytes.data() + length, bytes.size() - length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *reason = std::strerror(errno);
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    length += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(length);
+  return bytes;
 }
 
 bool RemoveIfPresent(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }

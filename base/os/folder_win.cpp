@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/engine_error.h"
 #include "base/os/folder.h"
 #include "base/os/windows_path.h"
@@ -22,7 +24,12 @@ std::string ShortForm(std::wstring wide) {
 
 PathKind KindOf(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(WindowsPath(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kMissing;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME
+               ? PathKind::kMissing
+               : PathKind::kOther;
+  }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::kFolder;
   if (attributes & FILE_ATTRIBUTE_DEVICE) return PathKind::kOther;
   return PathKind::kFile;
@@ -63,6 +70,35 @@ std::string CanonicalPath(const std::string& path) {
     }
   }
   return ShortForm(wide);
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string* reason) {
+  HANDLE h = ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *reason = WindowsErrorText(::GetLastError());
+    return std::nullopt;
+  }
+  LARGE_INTEGER size;
+  // One byte more than the size, so that growth is seen.
+  std::vector<uint8_t> bytes(::GetFileSizeEx(h, &size) ? static_cast<size_t>(size.QuadPart) + 1 : size_t{1} << 16);
+  size_t length = 0;
+  for (;;) {
+    if (length == bytes.size()) bytes.resize(bytes.size() * 2);
+    // One ReadFile moves at most 1 GiB.
+    const DWORD asked = static_cast<DWORD>(std::min<size_t>(bytes.size() - length, size_t{1} << 30));
+    DWORD got = 0;
+    if (!::ReadFile(h, bytes.data() + length, asked, &got, nullptr)) {
+      *reason = WindowsErrorText(::GetLastError());
+      ::CloseHandle(h);
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    length += got;
+  }
+  ::CloseHandle(h);
+  bytes.resize(length);
+  return bytes;
 }
 
 bool RemoveIfPresent(const std::string& path) {

@@ -1,17 +1,16 @@
 #include "stores/jet/jet_database.h"
-#include "base/utf8_path.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
 #include <cstdlib>
-#include <filesystem>
 #include <limits>
 #include <optional>
 #include <utility>
 
 #include "base/case_fold.h"
+#include "base/os/folder.h"
 #include "base/store_error.h"
 #include "stores/jet/catalog.h"
 #include "stores/jet/file_image.h"
@@ -214,12 +213,9 @@ const std::string& JetDatabase::Path() const { return impl_->path; }
 JetVersion JetDatabase::Version() const { return impl_->version; }
 
 std::unique_ptr<JetDatabase> JetDatabase::Open(const std::string& path, const std::string& password) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  fs::file_status status =
-      path.empty() ? fs::file_status(fs::file_type::not_found) : fs::status(PathFromUtf8(path), error);
-  if (status.type() == fs::file_type::not_found) throw StoreError(kFileMissing + Quoted(path));
-  if (status.type() == fs::file_type::directory) throw StoreError(kCannotRead + Quoted(path) + kIsDirectory);
+  const os::PathKind kind = path.empty() ? os::PathKind::kMissing : os::KindOf(path);
+  if (kind == os::PathKind::kMissing) throw StoreError(kFileMissing + Quoted(path));
+  if (kind == os::PathKind::kFolder) throw StoreError(kCannotRead + Quoted(path) + kIsDirectory);
 
   return OpenImage(path, password, CopyFileImage(path));
 }
