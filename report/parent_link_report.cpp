@@ -2,8 +2,8 @@
 #include "base/utf8_path.h"
 
 #include <cstdio>
-#include <system_error>
 
+#include "base/os/folder.h"
 #include "base/os/local_time.h"
 #include "base/windows_1252.h"
 #include "base/store_error.h"
@@ -42,8 +42,7 @@ std::string LinkFilter(const std::string& id) {
 }
 
 bool SkipMarkerPresent(const std::filesystem::path& marker) {
-  std::error_code ec;
-  return std::filesystem::is_regular_file(marker, ec);
+  return os::KindOf(Utf8FromPath(marker)) == os::PathKind::kFile;
 }
 
 }  // namespace

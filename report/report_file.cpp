@@ -1,7 +1,6 @@
 #include "report/report_file.h"
 
-#include <system_error>
-
+#include "base/os/folder.h"
 #include "base/store_error.h"
 #include "base/utf8_path.h"
 
@@ -21,8 +20,7 @@ OpenedReport OpenReportFile(const std::filesystem::path& fixed, const std::files
   }
   // Windows makes the VirtualStore folder only when it first redirects a write; this PC may never
   // have had one. A folder that cannot be made shows in the open below.
-  std::error_code ignored;
-  std::filesystem::create_directories(fallback.parent_path(), ignored);
+  os::CreateFolders(Utf8FromPath(fallback.parent_path()));
   os::AppendFile instead(fallback);
   if (instead.status() == os::AppendFile::Status::kOpen) return {std::move(instead), fallback};
   throw StoreError("Cannot open file " + Quoted(fixed) + ". " + file.error_text() + ".\nNor file " +

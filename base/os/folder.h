@@ -26,6 +26,12 @@ std::optional<std::vector<std::string>> FolderNames(const std::string& folder);
 // file give one text; `path` made absolute where it cannot.
 std::string CanonicalPath(const std::string& path);
 
+// Makes `folder` and the folders above it that are missing; false when it is still not a folder.
+bool CreateFolders(const std::string& folder);
+
+// Removes `folder` when it is empty; false when it is still there.
+bool RemoveEmptyFolder(const std::string& folder);
+
 // Removes the file if it is there; false when it is there and cannot be removed.
 bool RemoveIfPresent(const std::string& path);
 

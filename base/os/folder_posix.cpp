@@ -73,6 +73,15 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
   return bytes;
 }
 
+bool CreateFolders(const std::string& folder) {
+  if (folder.empty() || KindOf(folder) == PathKind::kFolder) return !folder.empty();
+  const std::string parent = FolderOfPath(folder);
+  if (!parent.empty() && parent != folder) CreateFolders(parent);
+  return ::mkdir(folder.c_str(), 0777) == 0 || KindOf(folder) == PathKind::kFolder;
+}
+
+bool RemoveEmptyFolder(const std::string& folder) { return ::rmdir(folder.c_str()) == 0 || errno == ENOENT; }
+
 bool RemoveIfPresent(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
 void RenamePath(const std::string& from, const std::string& to) {

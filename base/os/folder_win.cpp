@@ -5,6 +5,7 @@
 #include "base/engine_error.h"
 #include "base/os/folder.h"
 #include "base/os/windows_path.h"
+#include "base/path_text.h"
 
 namespace varnholt::os {
 
@@ -99,6 +100,20 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
   ::CloseHandle(h);
   bytes.resize(length);
   return bytes;
+}
+
+bool CreateFolders(const std::string& folder) {
+  if (folder.empty() || KindOf(folder) == PathKind::kFolder) return !folder.empty();
+  const std::string parent = FolderOfPath(folder);
+  // A drive ("C:") or a share's root ("\\server\share") is there or not: it is not made.
+  if (!parent.empty() && parent != folder && parent.back() != ':' && parent.find_first_not_of("\\/") != std::string::npos) {
+    CreateFolders(parent);
+  }
+  return ::CreateDirectoryW(WindowsPath(folder).c_str(), nullptr) || KindOf(folder) == PathKind::kFolder;
+}
+
+bool RemoveEmptyFolder(const std::string& folder) {
+  return ::RemoveDirectoryW(WindowsPath(folder).c_str()) || KindOf(folder) == PathKind::kMissing;
 }
 
 bool RemoveIfPresent(const std::string& path) {

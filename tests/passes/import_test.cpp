@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "base/utf8_path.h"
 #include "passes/import_passes.h"
 #include "stores/binding.h"
 #include "stores/paradox/table.h"
@@ -92,6 +93,20 @@ TEST_F(SchoolTest, ImportAndUpdateWorkInAFolderNamedOutsideAscii) {
   EXPECT_EQ(form_.messages, (std::vector<std::string>{"Finished", "Finished"}));
   EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 7u);
   EXPECT_EQ(TargetRows("DL01MAST.DB").size(), 3u);
+}
+
+// Windows refuses paths of 260 characters and more unless the program gives them in their long
+// form; a school's folder on a server can be that deep.
+TEST_F(SchoolTest, ImportAndUpdateWorkInAFolderDeeperThanTheOldWindowsLimit) {
+  std::string deep = "Skole";
+  while (Utf8FromPath(dir_).size() + deep.size() < 300) deep += "/" + std::string(40, 'd');
+  MoveSchoolInto(deep + "/Ærø");
+  MakeSchool(SmallSchool());
+  ASSERT_EQ(Click(&Commands::Button2Click), "");
+  ASSERT_EQ(Click(&Commands::Button3Click), "");
+  EXPECT_EQ(form_.messages, (std::vector<std::string>{"Finished", "Finished"}));
+  EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 7u);
+  EXPECT_EQ(TargetRows("CLASSMAS.DB").size(), 2u);
 }
 
 TEST_F(SchoolTest, SecondImportChangesNothing) {

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/os/folder.h"
+#include "base/path_text.h"
 #include "base/utf8_path.h"
 #include "stores/paradox/table.h"
 #include "tests/support/scratch_folder.h"
@@ -51,6 +53,18 @@ std::string ReadFile(const std::filesystem::path& path) {
   return out.str();
 }
 
+// Removes `path` and all it holds, as deep as it goes.
+void RemoveTree(const std::string& path) {
+  if (os::KindOf(path) == os::PathKind::kFolder) {
+    for (const std::string& name : os::FolderNames(path).value_or(std::vector<std::string>{})) {
+      RemoveTree(JoinPath(path, name));
+    }
+    os::RemoveEmptyFolder(path);
+  } else {
+    os::RemoveIfPresent(path);
+  }
+}
+
 }  // namespace
 
 void TestForm::Press(HiddenButton button) { commands->RunHidden(button); }
@@ -69,7 +83,8 @@ void SchoolTest::SetUp() {
 
 void SchoolTest::MoveSchoolInto(const std::string& folder) {
   const std::filesystem::path place = dir_ / PathFromUtf8(folder);
-  std::filesystem::create_directories(place);
+  // Through the program's own folder calls: std::filesystem cannot make deep folders on Windows.
+  ASSERT_TRUE(os::CreateFolders(Utf8FromPath(place)));
   source_ = place / "torbek.mdb";
   target_ = place / "varnholt";
   form_.edit1 = Utf8FromPath(source_);
@@ -78,8 +93,7 @@ void SchoolTest::MoveSchoolInto(const std::string& folder) {
 
 void SchoolTest::TearDown() {
   commands_.reset();
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
+  RemoveTree(Utf8FromPath(dir_));
 }
 
 void SchoolTest::WriteSource(const sample::School& school) {
@@ -88,7 +102,7 @@ void SchoolTest::WriteSource(const sample::School& school) {
 
 void SchoolTest::MakeSchool(const sample::School& school) {
   WriteSource(school);
-  std::filesystem::create_directories(target_);
+  ASSERT_TRUE(os::CreateFolders(Utf8FromPath(target_)));
   paradox::CreateVarnholtTables(Utf8FromPath(target_));
 }
 
