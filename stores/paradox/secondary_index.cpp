@@ -38,6 +38,7 @@ SecondaryIndex::SecondaryIndex(std::string x_path, std::string y_path, const Ind
   code_page_ = &table.code_page;
   codec_ = &table.codec;
   sort_order_ = table.header.sort_order.empty() ? "ascii" : table.header.sort_order;
+  byte_order_ = KeepsByteOrder(table.header.sort_order);
   table_key_size_ = table.key_size;
   ReadX(table);
   ReadY();
@@ -225,8 +226,10 @@ std::string SecondaryIndex::EntryKey(const uint8_t* db_record) const {
       const auto c = static_cast<unsigned char>(key[j]);
       if (c >= 'a' && c <= 'z') {
         key[j] = static_cast<char>(c - 'a' + 'A');
-      } else if (c >= 0x80) {
-        // Which letters the sort order capitalises, and how, is not published: refused, not guessed.
+      } else if (c >= 0x80 && !byte_order_) {
+        // The byte-order sort orders keep such bytes as they are (the engine's own DBWINUS0 files
+        // show it); which letters a collating one capitalises, and how, is not published: refused,
+        // not guessed.
         const size_t len = strnlen(p, static_cast<size_t>(sizes_[i]));
         throw EngineError(table_path_ + ": cannot write the value '" +
                           code_page_->ToUtf8(reinterpret_cast<const uint8_t*>(p), len) +

@@ -1,7 +1,8 @@
 // A maintained secondary index of a keyed table, held in memory and kept current with every post.
 //
 // The .Xnn/.XGn file is a keyed table of its own: each record holds the indexed fields (capitals
-// for a case-insensitive index), then the table's primary key, then "Blk Num", the number of the
+// for a case-insensitive index: a-z upper-cased, every other byte kept, under the byte-order sort
+// orders), then the table's primary key, then "Blk Num", the number of the
 // .DB block holding the row. Records sort by everything but that number. The .Ynn/.YGn file is a
 // primary index over the X file's blocks. Both are handled by the engine's own block placement
 // (BlockChain) and index tree (PrimaryIndex); the table saves them with its .DB and .PX.
@@ -59,8 +60,8 @@ class SecondaryIndex {
   bool unique() const { return unique_; }
 
   // The sort key of the X record of a table record (everything but the block number). Throws
-  // EngineError naming the index, the field and the value when it cannot be made (the capital of a
-  // letter outside ASCII in a case-insensitive index).
+  // EngineError naming the index, the field and the value when it cannot be made (a byte outside
+  // ASCII in a case-insensitive index of a collating sort order, whose capitals are not known).
   std::string EntryKey(const uint8_t* db_record) const;
   // Throws EngineError, naming the index, the key and the sort order, when the table's sort order
   // could place `key` elsewhere than byte order does (sort_order_guard.h). `db_row`: the row being
@@ -111,6 +112,7 @@ class SecondaryIndex {
   int key_size_ = 0;  // of an X record: everything but the block number
   bool case_insensitive_ = false;
   bool unique_ = false;
+  bool byte_order_ = false;  // the sort order keeps bytes >= 0x80 as they are (KeepsByteOrder)
   std::optional<SortOrderGuard> guard_;
 
   Header header_;

@@ -14,9 +14,13 @@ bool BelowLetters(unsigned char c) { return c < 'A'; }
 
 }  // namespace
 
+bool KeepsByteOrder(const std::string& sort_order) {
+  return sort_order.empty() || sort_order == "ascii" || sort_order == "DBWINUS0";
+}
+
 SortOrderGuard::SortOrderGuard(std::string sort_order, std::vector<Span> alpha)
     : sort_order_(std::move(sort_order)), alpha_(std::move(alpha)) {
-  needed_ = !sort_order_.empty() && sort_order_ != "ascii" && !alpha_.empty();
+  needed_ = !KeepsByteOrder(sort_order_) && !alpha_.empty();
 }
 
 bool SortOrderGuard::InAlpha(size_t at) const {

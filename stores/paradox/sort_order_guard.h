@@ -1,7 +1,8 @@
-// Placing keys of a table whose sort order (language driver) is not "ascii". Such a table keeps its
-// keys, and its indexes' keys, in the driver's collation, whose weights are not published; this
-// engine places by byte order. Where the two orders cannot differ it places as usual; where they
-// could, the key is refused rather than placed by a guess.
+// Placing keys of a table whose sort order (language driver) collates. Such a table keeps its keys,
+// and its indexes' keys, in the driver's collation, whose weights are not published; this engine
+// places by byte order. Where the two orders cannot differ it places as usual; where they could,
+// the key is refused rather than placed by a guess. "ascii" and DBWINUS0 do not collate: their
+// files keep keys in byte order, letters outside ASCII included.
 //
 // A key is plain when its text holds only digits, blanks and ASCII punctuation: placed by byte order
 // as always. A key with letters is compared with every key the file holds (letters of one case
@@ -21,6 +22,10 @@
 
 namespace varnholt::paradox {
 
+// True for the sort orders whose keys are in plain byte order: "" (before Paradox 4), "ascii" and
+// DBWINUS0. Their case-insensitive indexes upper-case a-z only and keep every other byte.
+bool KeepsByteOrder(const std::string& sort_order);
+
 class SortOrderGuard {
  public:
   struct Span {  // an alpha field within the key
@@ -28,7 +33,7 @@ class SortOrderGuard {
     size_t size = 0;
   };
 
-  // `sort_order`: the table's driver name ("" or "ascii": byte order is the table's order).
+  // `sort_order`: the table's driver name (KeepsByteOrder: nothing to guard).
   SortOrderGuard(std::string sort_order, std::vector<Span> alpha);
 
   bool needed() const { return needed_; }
@@ -38,7 +43,7 @@ class SortOrderGuard {
   // same order.
   bool Agree(std::string_view a, std::string_view b) const;
   // Calls `each` with visit for every key held; returns one key that `key` might be ordered
-  // against differently, or "" when none (always "" for a plain key or an "ascii" table).
+  // against differently, or "" when none (always "" for a plain key or a table in byte order).
   std::string Conflict(std::string_view key,
                        const std::function<void(const std::function<bool(std::string_view)>&)>&
                            each) const;

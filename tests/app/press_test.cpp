@@ -152,6 +152,13 @@ TEST(PressTest, ARealisticTargetTakesImportAndUpdateAndEveryFamilyStaysSound) {
                               "--table-password", password, "IMPORT INTO VARNHOLT", "Update"});
   EXPECT_EQ(run.exit_code, 0) << run.err.toStdString();
   EXPECT_EQ(run.out_lines, QStringList({"box: Finished", "box: Finished"}));
+  {
+    // Learner 1, Zoë Müller, under her surname without regard to case: a-z in capitals, ü (0x81
+    // in code page 437) as it is.
+    std::ifstream in(target / "CH01MAST.XG0", std::ios::binary);
+    const std::string x(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(x.find("M\x81LLER"), std::string::npos);
+  }
   // The checker rebuilds every maintained index from the rows and compares; the protected table is
   // looked at through an unscrambled copy.
   const fs::path plain = school / "unprotected";

@@ -370,10 +370,7 @@ KillSummary RunKillTest(const KillOptions& options) {
   const fs::path source = work / sample::kSourceFileName;
   const fs::path before_dir = work / "before";
   fs::create_directories(work);
-  sample::SchoolOptions school_options = options.school;
-  // The learners' case-insensitive index takes names in ASCII letters only.
-  school_options.ascii_names = school_options.ascii_names || options.target_indexes;
-  const sample::School school = sample::GenerateSchool(school_options);
+  const sample::School school = sample::GenerateSchool(options.school);
   sample::WriteSourceDatabase(source.string(), school);
   fs::remove_all(before_dir);
   fs::create_directories(before_dir);

@@ -115,8 +115,9 @@ Value NewKey(const Field& field, const Value& near, int attempt) {
 }
 
 // A record for a new row: `from` with the fields a post cannot write (memos, blobs, the counter)
-// left blank, and for a keyed table its first key field moved to a value no row holds.
-Record NewRecord(Table* table, Record from, int attempt) {
+// left blank, and for a keyed table its first key field moved to a value no row holds; with
+// `every_field`, for a table whose unique secondary indexes hold other fields, those moved too.
+Record NewRecord(Table* table, Record from, int attempt, bool every_field) {
   for (size_t f = 0; f < from.size(); ++f) {
     switch (table->fields()[f].type) {
       case FieldType::kMemo: case FieldType::kBlob: case FieldType::kFormattedMemo:
@@ -128,6 +129,9 @@ Record NewRecord(Table* table, Record from, int attempt) {
     }
   }
   if (table->key_field_count() > 0) from[0] = NewKey(table->fields()[0], from[0], attempt);
+  for (size_t f = 1; every_field && f < from.size(); ++f) {
+    if (table->fields()[f].type != FieldType::kAlpha) from[f] = NewKey(table->fields()[f], from[f], attempt);
+  }
   return from;
 }
 
@@ -136,14 +140,18 @@ Record NewRecord(Table* table, Record from, int attempt) {
 bool WriteAFewRows(Table* table, int count, std::string* refused) {
   const auto rows = table->Rows();
   int inserted = 0;
+  bool every_field = false;
   for (int attempt = 0; inserted < count && attempt < 200; ++attempt) {
     const Record& pattern = table->Get(rows[(rows.size() * (inserted + 1)) / (count + 1)]);
     try {
-      table->Insert(NewRecord(table, pattern, attempt));
+      table->Insert(NewRecord(table, pattern, attempt, every_field));
       ++inserted;
     } catch (const EngineError& e) {
       const std::string why = e.what();
-      if (why.find("Key violation") != std::string::npos) continue;
+      if (why.find("Key violation") != std::string::npos) {
+        every_field = every_field || why.find("\nIndex: ") != std::string::npos;
+        continue;
+      }
       *refused = why;
       return false;
     }

@@ -13,7 +13,9 @@
 // the .DB's change counter.
 // Maintained secondary indexes (.Xnn/.XGn of type 5 or 8): each X file passes the checks above as
 // a keyed table with its Y file as its index; its records are exactly those a rebuild from the
-// rows gives (indexed fields, capitals when case-insensitive, the key, the row's block), in order
+// rows gives (indexed fields, capitals when case-insensitive: a-z only, under "ascii" or DBWINUS0;
+// an entry with a byte from 0x80 up under another sort order is reported as not checkable; the
+// key, the row's block), in order
 // (a field whose number has bit 15 set sorts descending); a unique index (0x55 bit 0x20) has no
 // two rows with equal indexed fields; its 0x2F stamp follows the .DB's change counter.
 #ifndef VARNHOLT_TESTS_SUPPORT_TABLE_CHECKER_H_

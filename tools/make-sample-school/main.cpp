@@ -35,8 +35,8 @@ constexpr char kUsage[] =
     "usually do: validity checks (.VAL: defaults, required fields, a minimum, a lookup of\n"
     "CLASSMAS.DB's codes in DL00CODE.DB), secondary indexes kept current (CH01MAST.XG0 by\n"
     "surname and name without regard to case, DL01MAST.X02 by description) and a password on\n"
-    "CH01MAST.DB, printed on a last line. Its names are then spelled in ASCII letters (Zoe\n"
-    "Muller): the capitals of other letters, which that first index needs, are not known.\n"
+    "CH01MAST.DB, printed on a last line. That first index holds names with a-z in capitals\n"
+    "and every other letter as it is (M\xC3\xBCller as M\xC3\xBCLLER).\n"
     "With --date-edge-cases the first six learners get dates that a wrong reading of dates\n"
     "would change: 4 March 2019 (day and month both 12 or less), a time of day, 29 February,\n"
     "days before 1970 and before 30 December 1899, a time that rounds to the next midnight.\n"
@@ -119,7 +119,6 @@ int main(int argc, char** argv) {
     const std::filesystem::path out = varnholt::PathFromUtf8(out_dir);
     std::filesystem::create_directories(out);
     const std::string path = varnholt::Utf8FromPath(out / varnholt::sample::kSourceFileName);
-    options.ascii_names = realistic;
     varnholt::sample::School school = varnholt::sample::GenerateSchool(options);
     if (date_edge_cases) varnholt::sample::UseDateEdgeCases(school);
     varnholt::sample::WriteSourceDatabase(path, school);

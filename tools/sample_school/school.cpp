@@ -324,38 +324,6 @@ void ApplyShowcase(School& school, std::vector<bool>& no_link, std::vector<bool>
 
 }  // namespace
 
-namespace {
-
-// `text` with each Latin-1 letter (U+00C0 to U+00FF) as the ASCII letter it is built on; other
-// characters outside ASCII as '?'.
-std::string AsciiSpelling(const std::string& text) {
-  static constexpr char kBase[] = "AAAAAAACEEEEIIIIDNOOOOO?OUUUUYTsaaaaaaaceeeeiiiidnooooo?ouuuuyty";
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c == 0xC3 && i + 1 < text.size()) {
-      out += kBase[(static_cast<unsigned char>(text[++i]) - 0x80) & 0x3F];
-    } else if ((c & 0xC0) != 0x80) {
-      out += '?';
-    }
-  }
-  return out;
-}
-
-void SpellNamesInAscii(School* school) {
-  auto spell = [](Text& t) {
-    if (t) t = AsciiSpelling(*t);
-  };
-  for (Learner& l : school->learners) {
-    for (Text* t : {&l.surname, &l.first_name, &l.second_name, &l.initials, &l.medical_aid_member}) spell(*t);
-  }
-  for (Parent& p : school->parents) spell(p.surname);
-}
-
-}  // namespace
-
 School GenerateSchool(const SchoolOptions& options) {
   Rng rng(options.seed);
   School school;
@@ -402,7 +370,6 @@ School GenerateSchool(const SchoolOptions& options) {
     }
     school.links.insert(school.links.end(), second.begin(), second.end());
   }
-  if (options.ascii_names) SpellNamesInAscii(&school);
   return school;
 }
 

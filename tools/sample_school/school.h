@@ -80,9 +80,6 @@ struct SchoolOptions {
   int parents = 450;
   int classes = 40;
   uint64_t seed = 1;
-  // Learners' and parents' names spelled in ASCII letters (Zoe Muller): a case-insensitive index
-  // over them needs the capitals of every letter, which are known for ASCII only.
-  bool ascii_names = false;
 };
 
 // A school of the given size; the same options give the same school. Ids: learner id 1..N,
