@@ -319,7 +319,8 @@ void TargetSession::SaveAll() {
     }
     if (command_ == 0) table->ReleaseUnlessUnsaved();
   }
-  if (!errors.empty()) throw paradox::EngineError(errors);
+  // Tables refused for one reason (a read-only folder) share its lines: each is shown once.
+  if (!errors.empty()) throw paradox::EngineError(EachLineOnce(errors));
 }
 
 void TargetSession::Register(TargetTable* component) { components_.insert(component); }

@@ -137,8 +137,8 @@ class TargetSession {
   void DiscardPendingRows();
 
   // Saves every open table. A table that cannot be saved keeps its rows for the next save and
-  // does not stop the others; the error, thrown after all were tried, names each such table.
-  // Outside a command, every table is let go afterwards.
+  // does not stop the others; the error, thrown after all were tried, names each such table (a
+  // line two tables share, once). Outside a command, every table is let go afterwards.
   void SaveAll();
 
   // Components register themselves for DiscardPendingRows.
