@@ -1,5 +1,6 @@
 #include "passes/commands.h"
 
+#include "passes/exact_codes.h"
 #include "passes/import_passes.h"
 #include "passes/update_passes.h"
 #include "report/parent_link_report.h"
@@ -29,6 +30,7 @@ Commands::~Commands() = default;
 void Commands::Button2Click() {
   ComponentsCommandScope scope(*components_);
   UnlockTargetTables(*components_, host_);
+  RequireExactCodes(*components_, host_);
   host_.Press(HiddenButton::kButton7);
   BindImportStores(*components_, host_);
   ImportLearners(*components_, LearnerImportForm::kFirst);
@@ -50,6 +52,7 @@ void Commands::Button1Click() {
 void Commands::Button3Click() {
   ComponentsCommandScope scope(*components_);
   UnlockTargetTables(*components_, host_);
+  RequireExactCodes(*components_, host_);
   host_.Press(HiddenButton::kButton1);
   host_.Press(HiddenButton::kButton6);
   host_.Press(HiddenButton::kButton8);

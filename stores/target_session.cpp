@@ -268,14 +268,19 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
 
 void TargetSession::UnlockTables(const std::string& directory, const std::vector<std::string>& file_names) {
   for (const std::string& name : file_names) {
-    std::string path;
-    try {
-      path = ResolvePath(directory, name);
-    } catch (const paradox::EngineError&) {
-      continue;
-    }
+    if (!HasTable(directory, name)) continue;
+    const std::string path = ResolvePath(directory, name);
     if (tables_.count(path) == 0) PasswordFor(path);
   }
+}
+
+bool TargetSession::HasTable(const std::string& directory, const std::string& file_name) {
+  try {
+    ResolvePath(directory, file_name);
+  } catch (const paradox::EngineError&) {
+    return false;
+  }
+  return true;
 }
 
 std::string TargetSession::PasswordFor(const std::string& path) {
