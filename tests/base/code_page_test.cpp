@@ -43,22 +43,6 @@ TEST(CodePageTest, TableTextTransliteratedAndNeverCutInsideACharacter) {
 }
 
 
-TEST(CodePageTest, FirstInexactNamesTheCharacterAndItsStandIn) {
-  CodePage cp437(437);
-  EXPECT_FALSE(cp437.FirstInexact("Zo\xC3\xAB Fran\xC3\xA7ois 10A"));  // ë ç are in 437
-  const auto oslash = cp437.FirstInexact("Gr \xC3\x98" "1 \xE2\x82\xAC");        // "Gr Ø1 €"
-  ASSERT_TRUE(oslash);
-  EXPECT_EQ(oslash->character, "\xC3\x98");
-  EXPECT_EQ(oslash->stored_as, "?");
-  const auto euro = cp437.FirstInexact("1\xE2\x82\xAC");
-  ASSERT_TRUE(euro);
-  EXPECT_EQ(euro->stored_as, "EUR");
-  EXPECT_EQ(cp437.FirstInexact("\xE5\xB0\x8F" "1")->stored_as, "?");  // 小
-  EXPECT_EQ(cp437.FirstInexact("a\xFF")->character, "\xFF");             // broken UTF-8
-  CodePage cp1252(1252);
-  EXPECT_FALSE(cp1252.FirstInexact("\xC3\x98" "1 \xE2\x82\xAC"));
-}
-
 TEST(CodePageTest, EverySingleByteCharacterComesBackAsTheSameByte) {
   for (int number : {437, 850, 866, 1252}) {
     SCOPED_TRACE(number);

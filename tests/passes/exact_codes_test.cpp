@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "base/utf8_path.h"
 #include "stores/paradox/table.h"
@@ -129,28 +130,21 @@ TEST_F(ExactCodesTest, LearnerAndParentCodesAreCheckedToo) {
       kInSchoolProgram);
 
   // Parent ids kept as text: the link's and the parent's own become account codes.
-  for (const char* table : {"Parent_child", "Parent_info"}) {
+  for (auto [table, column, field, what] :
+       {std::tuple{"Parent_child", "Parentid", "CH01_DL01_CODE of table CH01MAST.DB", "parent account code"},
+        std::tuple{"Parent_info", "ParentId", "DL01_CODE of table DL01MAST.DB", "account code"}}) {
     SCOPED_TRACE(table);
-    sample::School s;
-    s.classes = {MakeClass(101, "Gr 1A", "T01")};
-    s.learners = {MakeLearner(1)};
-    s.links = {Link(1, 10001, 1)};
-    s.parents = {MakeParent(1)};
+    sample::School s{{MakeLearner(1)}, {MakeParent(1)}, {Link(1, 10001, 1)}, {MakeClass(101, "Gr 1A", "T01")}};
     auto tables = sample::SourceTables(s);
     jet::TableData& t = TableOf(tables, table);
-    const size_t id = ColumnOf(t, std::string(table) == "Parent_child" ? "Parentid" : "ParentId");
-    t.columns[id].type = jet::ColumnType::kText;
-    t.columns[id].text_length = 10;
+    const size_t id = ColumnOf(t, column);
+    t.columns[id] = {column, jet::ColumnType::kText, 10};
     t.rows[0][id] = std::string("1€");
     commands_.reset();
     WriteTables(tables);
-    const bool link = std::string(table) == "Parent_child";
-    ExpectRefusedUntouched(std::string("Parent id \"1€\" (row 1 of ") + table +
-                           ") cannot be stored as it is in field " + (link ? "CH01_DL01_CODE" : "DL01_CODE") +
-                           " of table " + (link ? "CH01MAST.DB" : "DL01MAST.DB") + ", as " +
-                           (link ? "parent account code" : "account code") +
-                           " \"31€\": its code page 437 has no \"€\" (it would become \"EUR\"); change the "
-                           "parent id" + kInSchoolProgram);
+    ExpectRefusedUntouched(std::string("Parent id \"1€\" (row 1 of ") + table + ") cannot be stored as it is in field " +
+                           field + ", as " + what + " \"31€\": its code page 437 has no \"€\" (it would become "
+                           "\"EUR\"); change the parent id" + kInSchoolProgram);
   }
 }
 
