@@ -30,7 +30,6 @@ Commands::~Commands() = default;
 void Commands::Button2Click() {
   ComponentsCommandScope scope(*components_);
   UnlockTargetTables(*components_, host_);
-  RequireExactCodes(*components_, host_);
   host_.Press(HiddenButton::kButton7);
   BindImportStores(*components_, host_);
   ImportLearners(*components_, LearnerImportForm::kFirst);
@@ -77,6 +76,8 @@ void Commands::Button6Click() {
 
 void Commands::Button7Click() {
   ComponentsCommandScope scope(*components_);
+  // The import's first step: its codes are checked before its first write, here.
+  RequireExactCodes(*components_, host_);
   BindClassTables(*components_, host_);
   // Every class the source holds, not only those a learner pass's filter left showing.
   components_->Classes.SetFiltered(false);
