@@ -205,6 +205,23 @@ std::string CodePage::FromUtf8(std::string_view utf8, size_t max_bytes, bool* ex
   return out;
 }
 
+std::optional<CodePage::Inexact> CodePage::FirstInexact(std::string_view utf8) const {
+  for (size_t i = 0; i < utf8.size();) {
+    char32_t cp = 0;
+    const size_t n = std::max<size_t>(Utf8Length(utf8.substr(i), &cp), 1);
+    if (static_cast<unsigned char>(utf8[i]) >= 0x80) {
+      bool exact = true;
+      const std::string piece = FromUtf8(utf8.substr(i, n), std::string::npos, &exact);
+      if (!exact) {
+        return Inexact{std::string(utf8.substr(i, n)),
+                       ToUtf8(reinterpret_cast<const uint8_t*>(piece.data()), piece.size())};
+      }
+    }
+    i += n;
+  }
+  return std::nullopt;
+}
+
 std::string CodePage::ConvertText(std::string_view utf8) const {
   auto cd = static_cast<iconv_t>(from_utf8_);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,6 +29,14 @@ class CodePage {
   // the code page lacks is transliterated where iconv can, else "?"; invalid UTF-8 gives "?".
   // *exact (optional) is false when anything was transliterated, replaced or cut.
   std::string FromUtf8(std::string_view utf8, size_t max_bytes, bool* exact = nullptr) const;
+  // The first character of `utf8` that FromUtf8 cannot store as itself (a broken sequence: its
+  // first byte), and the bytes, as UTF-8, that would stand in its place; nullopt when the whole
+  // text converts exactly.
+  struct Inexact {
+    std::string character;
+    std::string stored_as;
+  };
+  std::optional<Inexact> FirstInexact(std::string_view utf8) const;
   // All of `utf8` as code-page bytes, as a text file is converted: a character the code page lacks
   // is transliterated where iconv can (invisible ones, such as U+200B, to nothing), else "?"; a
   // broken sequence becomes one "?" and is skipped by the length its first byte announces.

@@ -12,6 +12,13 @@ class EngineError : public StoreError {
   using StoreError::StoreError;
 };
 
+// A file call the OS refused for want of rights (a read-only file, folder or disk), so the engine
+// can tell the operator which table is read only.
+class AccessDeniedError : public EngineError {
+ public:
+  using EngineError::EngineError;
+};
+
 }  // namespace varnholt::paradox
 
 #endif  // VARNHOLT_BASE_ENGINE_ERROR_H_

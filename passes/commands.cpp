@@ -1,5 +1,6 @@
 #include "passes/commands.h"
 
+#include "passes/exact_codes.h"
 #include "passes/import_passes.h"
 #include "passes/update_passes.h"
 #include "report/parent_link_report.h"
@@ -50,6 +51,7 @@ void Commands::Button1Click() {
 void Commands::Button3Click() {
   ComponentsCommandScope scope(*components_);
   UnlockTargetTables(*components_, host_);
+  RequireExactCodes(*components_, host_);
   host_.Press(HiddenButton::kButton1);
   host_.Press(HiddenButton::kButton6);
   host_.Press(HiddenButton::kButton8);
@@ -74,6 +76,8 @@ void Commands::Button6Click() {
 
 void Commands::Button7Click() {
   ComponentsCommandScope scope(*components_);
+  // The import's first step: its codes are checked before its first write, here.
+  RequireExactCodes(*components_, host_);
   BindClassTables(*components_, host_);
   // Every class the source holds, not only those a learner pass's filter left showing.
   components_->Classes.SetFiltered(false);

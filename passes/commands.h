@@ -44,10 +44,10 @@ class Commands {
   Commands& operator=(const Commands&) = delete;
 
   void Button2Click();  // "IMPORT INTO VARNHOLT"
-  void Button3Click();  // "Update"
+  void Button3Click();  // "Update": checks every code (exact_codes.h) before its first press
   void Button1Click();  // "Update2" (hidden)
   void Button6Click();  // "Button6" (hidden): parent-link report
-  void Button7Click();  // "Update 3" (hidden): class import
+  void Button7Click();  // "Update 3" (hidden): class import, after the check of every code (exact_codes.h)
   void Button8Click();  // "Update 4" (hidden): class update
 
   // Runs the handler behind a hidden button, for hosts without widgets of their own.

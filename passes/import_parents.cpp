@@ -21,7 +21,9 @@ void ImportParents(StoreComponents& c) {
     target.SetFilter(UnquotedFilter(kLookupOpening, kParentCodePrefix + parents.FieldText("ParentId")));
     target.SetFiltered(true);
     const std::string account = kParentCodePrefix + parents.FieldText("ParentId");
-    if (account != target.FieldText("DL01_code")) {
+    // A parent without an id has no account code: the prefix alone is what every learner without
+    // a parent link carries, so such an account would collect strangers' learners.
+    if (account != kParentCodePrefix && account != target.FieldText("DL01_code")) {
       RequireWholeCode(
           target, "DL01_CODE", account, [&] { return "Parent " + parents.FieldText("ParentId") + ": account code"; },
           "the parent id");

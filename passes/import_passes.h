@@ -23,6 +23,7 @@ enum class LearnerImportForm {
 
 // REQUIRES: BindImportStores has just run.
 void ImportLearners(StoreComponents& c, LearnerImportForm form);
+// A parent whose ParentId is empty gets no account: "3" alone is every unlinked learner's code.
 // REQUIRES: BindImportStores has run in this command and tblParent_info was not moved since.
 void ImportParents(StoreComponents& c);
 // REQUIRES: BindClassTables has run and Classes stands on its first row.

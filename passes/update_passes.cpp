@@ -31,8 +31,12 @@ void UpdateClassMaster(StoreComponents& c) { UpdateClasses(c.Classes, c.UpdateC2
 
 void UpdateParents(StoreComponents& c) {
   for (int counter = 1; counter <= c.tblParent_info.RecordCount(); ++counter) {
-    ComposeStatement(c.Update, ParentStatementLines(ReaderOf(c.tblParent_info)));
-    WritingRow([&] { return "Parent " + c.tblParent_info.FieldText("ParentId"); }, [&] { c.Update.ExecSQL(); });
+    // A parent without an id has no account (ImportParents): its statement would rewrite account
+    // "3", whoever holds it.
+    if (!c.tblParent_info.FieldText("ParentId").empty()) {
+      ComposeStatement(c.Update, ParentStatementLines(ReaderOf(c.tblParent_info)));
+      WritingRow([&] { return "Parent " + c.tblParent_info.FieldText("ParentId"); }, [&] { c.Update.ExecSQL(); });
+    }
     c.tblParent_info.Next();
   }
 }

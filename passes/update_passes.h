@@ -12,6 +12,7 @@ namespace varnholt {
 // REQUIRES: BindClassStatements has run and Classes stands on its first row.
 void UpdateClassCodes(StoreComponents& c);
 void UpdateClassMaster(StoreComponents& c);
+// A parent whose ParentId is empty has no account, so it gets no statement.
 // REQUIRES: BindImportStores has just run.
 void UpdateParents(StoreComponents& c);
 void UpdateLearners(StoreComponents& c);

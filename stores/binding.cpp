@@ -1,15 +1,13 @@
 #include "stores/binding.h"
 
+#include <utility>
+
 namespace varnholt {
 namespace {
 
 constexpr char kConnectionStart[] = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
 constexpr char kConnectionEnd[] = ";Persist Security Info=True;Jet OLEDB:Database Password=Talvern";
 
-constexpr char kLearnerTable[] = "Learner_info";
-constexpr char kParentChildTable[] = "Parent_child";
-constexpr char kClassesTable[] = "Classes";
-constexpr char kParentTable[] = "Parent_info";
 constexpr char kLearnerMaster[] = "CH01MAST.DB";
 constexpr char kParentMaster[] = "DL01MAST.DB";
 constexpr char kClassMaster[] = "CLASSMAS.DB";
@@ -77,6 +75,17 @@ void BindClassStatements(StoreComponents& c, const LocationSource& locations) {
   BindClasses(c, locations);
   c.UpdateC1.SetDatabaseName(locations.TargetLocation());
   c.UpdateC2.SetDatabaseName(locations.TargetLocation());
+}
+
+void OpenTargetTablesPresent(StoreComponents& c, const LocationSource& locations) {
+  const std::pair<TargetTable*, const char*> tables[] = {
+      {&c.Classmas, kClassMaster}, {&c.Dl00, kClassCodes}, {&c.Ch01mast, kLearnerMaster}, {&c.Dl01mast, kParentMaster}};
+  for (const auto& [table, name] : tables) {
+    if (!c.session.HasTable(locations.TargetLocation(), name)) continue;
+    table->SetDatabaseName(locations.TargetLocation());
+    table->SetTableName(name);
+    table->Open();
+  }
 }
 
 void UnlockTargetTables(StoreComponents& c, const LocationSource& locations) {

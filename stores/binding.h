@@ -12,6 +12,12 @@
 
 namespace varnholt {
 
+// The source tables, as the bindings name them.
+inline constexpr char kLearnerTable[] = "Learner_info";
+inline constexpr char kParentChildTable[] = "Parent_child";
+inline constexpr char kClassesTable[] = "Classes";
+inline constexpr char kParentTable[] = "Parent_info";
+
 // "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + source location + the fixed rest, password
 // included.
 std::string SourceConnectionString(const LocationSource& locations);
@@ -22,6 +28,10 @@ void BindImportStores(StoreComponents& c, const LocationSource& locations);
 void BindClassTables(StoreComponents& c, const LocationSource& locations);
 // Classes, UpdateC1 and UpdateC2.
 void BindClassStatements(StoreComponents& c, const LocationSource& locations);
+
+// Gives each of the four target tables that the target folder holds its location and name and
+// opens it, as the bindings would; a missing one is left for its binding to report.
+void OpenTargetTablesPresent(StoreComponents& c, const LocationSource& locations);
 
 // Asks for the password of each password-protected table among the four target tables (see
 // TargetSession::UnlockTables), so that a command ends on Cancel or a wrong password before it

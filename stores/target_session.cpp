@@ -258,14 +258,19 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
 
 void TargetSession::UnlockTables(const std::string& directory, const std::vector<std::string>& file_names) {
   for (const std::string& name : file_names) {
-    std::string path;
-    try {
-      path = ResolvePath(directory, name);
-    } catch (const paradox::EngineError&) {
-      continue;
-    }
+    if (!HasTable(directory, name)) continue;
+    const std::string path = ResolvePath(directory, name);
     if (tables_.count(path) == 0) PasswordFor(path);
   }
+}
+
+bool TargetSession::HasTable(const std::string& directory, const std::string& file_name) {
+  try {
+    ResolvePath(directory, file_name);
+  } catch (const paradox::EngineError&) {
+    return false;
+  }
+  return true;
 }
 
 std::string TargetSession::PasswordFor(const std::string& path) {
@@ -309,7 +314,8 @@ void TargetSession::SaveAll() {
     }
     if (command_ == 0) table->ReleaseUnlessUnsaved();
   }
-  if (!errors.empty()) throw paradox::EngineError(errors);
+  // Tables refused for one reason (a read-only folder) share its lines: each is shown once.
+  if (!errors.empty()) throw paradox::EngineError(EachLineOnce(errors));
 }
 
 void TargetSession::Register(TargetTable* component) { components_.insert(component); }

@@ -123,6 +123,9 @@ class TargetSession {
   // Names that resolve to no file are passed over (their open reports them).
   void UnlockTables(const std::string& directory, const std::vector<std::string>& file_names);
 
+  // Whether `file_name` resolves to a file in `directory`, as OpenTable would find it.
+  bool HasTable(const std::string& directory, const std::string& file_name);
+
   // Who is asked for passwords; nullptr (the default): nobody, a protected table is refused.
   // `prompt` must outlive the session or be replaced first.
   void set_password_prompt(PasswordPrompt* prompt) { password_prompt_ = prompt; }
@@ -137,8 +140,8 @@ class TargetSession {
   void DiscardPendingRows();
 
   // Saves every open table. A table that cannot be saved keeps its rows for the next save and
-  // does not stop the others; the error, thrown after all were tried, names each such table.
-  // Outside a command, every table is let go afterwards.
+  // does not stop the others; the error, thrown after all were tried, names each such table (a
+  // line two tables share, once). Outside a command, every table is let go afterwards.
   void SaveAll();
 
   // Components register themselves for DiscardPendingRows.

@@ -208,6 +208,11 @@ class TargetTable::Impl {
     return table_->table().fields()[FieldIndex(field)].size;
   }
 
+  int CodePageNumber() const {
+    RequireOpen();
+    return table_->table().code_page();
+  }
+
   bool HoldsWhole(std::string_view field, std::string_view text) const {
     RequireOpen();
     const paradox::Field& definition = table_->table().fields()[FieldIndex(field)];
@@ -393,6 +398,7 @@ int TargetTable::FieldWidth(std::string_view field) const { return impl_->FieldW
 bool TargetTable::HoldsWhole(std::string_view field, std::string_view text) const {
   return impl_->HoldsWhole(field, text);
 }
+int TargetTable::CodePageNumber() const { return impl_->CodePageNumber(); }
 void TargetTable::Insert() { impl_->Insert(); }
 void TargetTable::SetFieldText(std::string_view field, const std::string& text) {
   impl_->SetFieldText(field, text);

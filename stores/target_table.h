@@ -68,6 +68,8 @@ class TargetTable {
   // "<Name>: Field '<f>' not found".
   int FieldWidth(std::string_view field) const;
   bool HoldsWhole(std::string_view field, std::string_view text) const;
+  // The code page of the table's text, as its header gives it.
+  int CodePageNumber() const;
 
   // A new blank row, pending until Post(); a pending row is posted first.
   void Insert();

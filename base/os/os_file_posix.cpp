@@ -18,7 +18,9 @@ namespace {
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
   // errno is read first: building the text below may change it.
   const int error = errno;
-  throw EngineError(path + ": " + what + " (" + std::strerror(error) + ")");
+  std::string message = path + ": " + what + " (" + std::strerror(error) + ")";
+  if (error == EACCES || error == EPERM || error == EROFS) throw AccessDeniedError(message);
+  throw EngineError(message);
 }
 
 FileStamp FromStat(const struct stat& st) {

@@ -54,7 +54,9 @@ HANDLE AsHandle(intptr_t fd) { return reinterpret_cast<HANDLE>(fd); }
 intptr_t FromHandle(HANDLE handle) { return reinterpret_cast<intptr_t>(handle); }
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what, DWORD error = ::GetLastError()) {
-  throw EngineError(path + ": " + what + " (" + os::WindowsErrorText(error) + ")");
+  std::string message = path + ": " + what + " (" + os::WindowsErrorText(error) + ")";
+  if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) throw AccessDeniedError(message);
+  throw EngineError(message);
 }
 
 FileStamp FromInformation(const BY_HANDLE_FILE_INFORMATION& info) {

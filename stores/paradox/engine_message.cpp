@@ -10,6 +10,9 @@ constexpr char kKeyViolation[] = "Key violation.";
 constexpr char kTableMissing[] = "Table does not exist.";
 constexpr char kPasswordRequired[] = "Insufficient table rights for operation. Password required.";
 constexpr char kWrongPassword[] = "Invalid password given.";
+constexpr char kTableReadOnly[] = "Table is read only.";
+constexpr char kPermissionDenied[] = "Permission denied.";
+constexpr char kDirectoryLabel[] = "Directory";
 constexpr char kTableLabel[] = "Table";
 constexpr char kFileLabel[] = "File";
 constexpr char kIndexLabel[] = "Index";
@@ -54,6 +57,14 @@ EngineError WrongPasswordError(const std::string& table_path) {
 
 EngineError TableMissingError(const std::string& file_path) {
   return EngineError(EngineMessage(kTableMissing, {{kFileLabel, file_path}}));
+}
+
+EngineError TableReadOnlyError(const std::string& table_path) {
+  return EngineError(EngineMessage(kTableReadOnly, {{kTableLabel, table_path}}));
+}
+
+EngineError SaveDeniedError(const std::string& folder, const std::string& table_path) {
+  return EngineError(EngineMessage(kPermissionDenied, {{kDirectoryLabel, folder}, {kTableLabel, table_path}}));
 }
 
 }  // namespace varnholt::paradox

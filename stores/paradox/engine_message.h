@@ -34,6 +34,11 @@ EngineError PasswordRequiredError(const std::string& table_path);
 EngineError WrongPasswordError(const std::string& table_path);
 // A table file that is not there: "Table does not exist." / "File: <path>".
 EngineError TableMissingError(const std::string& file_path);
+// A table whose file the OS will not open for writing: "Table is read only." / "Table: <path>".
+EngineError TableReadOnlyError(const std::string& table_path);
+// A save the OS refused (no new file in the table's folder, or no rename over the old): "Permission
+// denied." / "Directory: <folder>" / "Table: <path>".
+EngineError SaveDeniedError(const std::string& folder, const std::string& table_path);
 
 }  // namespace varnholt::paradox
 

@@ -5,6 +5,8 @@
 #include <limits>
 #include <unordered_set>
 
+#include "base/utf8_path.h"
+
 #include "stores/paradox/block.h"
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/table_crypt.h"
@@ -389,12 +391,17 @@ void TableFile::Save() {
       others.push_back(std::move(f));
     }
   }
-  lock_.Adopt(SaveFamily(path_, px_path_, index_ ? &*index_ : nullptr, Stamp(), others,
-                         [this](OsFile* file) {
-    file->WriteAt(0, header_.raw.data(), header_.raw.size());
-    blocks_.Write(file, header_.header_size, header_.file_blocks,
-                  [this](uint16_t block) { return chain_.UsedBytes(block); });
-  }));
+  try {
+    lock_.Adopt(SaveFamily(path_, px_path_, index_ ? &*index_ : nullptr, Stamp(), others,
+                           [this](OsFile* file) {
+      file->WriteAt(0, header_.raw.data(), header_.raw.size());
+      blocks_.Write(file, header_.header_size, header_.file_blocks,
+                    [this](uint16_t block) { return chain_.UsedBytes(block); });
+    }));
+  } catch (const AccessDeniedError&) {
+    // A save writes new files beside the old ones: a read-only folder refuses it.
+    throw SaveDeniedError(Utf8FromPath(PathFromUtf8(path_).parent_path()), path_);
+  }
   unsaved_ = false;
   lock_.Remember();
 }

@@ -1,5 +1,6 @@
 #include "stores/paradox/table_lock.h"
 
+#include "stores/paradox/engine_message.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_saver.h"
@@ -24,7 +25,12 @@ TableLock::TableLock(std::string db_path, std::string px_path, std::string mb_pa
 void TableLock::OpenAndLock() {
   if (writable_) PutBackStoppedTable(path_);
   for (int attempt = 0;; ++attempt) {
-    db_ = OsFile::OpenToReplace(path_, writable_);
+    try {
+      db_ = OsFile::OpenToReplace(path_, writable_);
+    } catch (const AccessDeniedError&) {
+      if (writable_) throw TableReadOnlyError(path_);
+      throw;
+    }
     if (!writable_) return;
     if (!db_.TryLock()) {
       throw EngineError(path_ + ": the table is in use (another program has it open for writing)");

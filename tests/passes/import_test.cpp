@@ -260,5 +260,35 @@ TEST_F(SchoolTest, EmptySourceImportsNothingAndFinishes) {
   EXPECT_EQ(form_.messages, std::vector<std::string>{"Finished"});
 }
 
+TEST_F(SchoolTest, ASourceParentWithoutAnIdAddsNoAccount3) {
+  sample::School s;
+  s.classes = {MakeClass(101, "Gr 1A", "T01")};
+  s.learners = {MakeLearner(1), MakeLearner(2)};
+  s.links = {Link(1, 10001, 1)};  // learner 2 has no parent link: its account code is "3"
+  s.parents = {MakeParent(1), MakeParent(2)};
+  s.parents[0].parent_id = std::nullopt;
+  s.parents[0].surname = "Stranger";
+  MakeSchool(s);
+  ASSERT_EQ(Click(&Commands::Button2Click), "");
+  EXPECT_EQ(TargetRows("DL01MAST.DB").count("3"), 0u);
+  EXPECT_EQ(TargetRows("DL01MAST.DB").size(), 1u);
+  EXPECT_EQ(TargetRows("CH01MAST.DB").at("10002").at("CH01_DL01_CODE"), "3");
+
+  // An account "3" the school already has (made by hand, or by an earlier version) is not the
+  // id-less parent's: Update leaves it as it is.
+  commands_.reset();
+  {
+    auto table = paradox::Table::Open(Utf8FromPath(target_ / "DL01MAST.DB"), true);
+    paradox::Record record = table->Get(table->Rows().front());
+    record[0] = std::string("3");
+    record[1] = std::string("Own account");
+    table->Insert(record);
+    table->Save();
+  }
+  ASSERT_EQ(Click(&Commands::Button3Click), "");
+  EXPECT_EQ(TargetRows("DL01MAST.DB").at("3").at("DL01_DESCRIPTION"), "Own account");
+  EXPECT_EQ(TargetRows("DL01MAST.DB").size(), 2u);
+}
+
 }  // namespace
 }  // namespace varnholt::testing

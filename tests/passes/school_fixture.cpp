@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "base/os/folder.h"
 #include "base/path_text.h"
@@ -98,6 +99,27 @@ void SchoolTest::TearDown() {
 
 void SchoolTest::WriteSource(const sample::School& school) {
   sample::WriteSourceDatabase(Utf8FromPath(source_), school);
+}
+
+void SchoolTest::WriteTables(const std::vector<jet::TableData>& tables, const std::string& password) {
+  jet::WriteOptions options;
+  options.password = password;
+  options.created = jet::DateTime::FromCivil(2020, 1, 1);
+  jet::WriteDatabase(Utf8FromPath(source_), tables, options);
+}
+
+jet::TableData& SchoolTest::TableOf(std::vector<jet::TableData>& tables, const std::string& name) {
+  for (auto& table : tables) {
+    if (table.name == name) return table;
+  }
+  throw std::logic_error("no table " + name);
+}
+
+size_t SchoolTest::ColumnOf(const jet::TableData& table, const std::string& name) {
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    if (table.columns[i].name == name) return i;
+  }
+  throw std::logic_error("no column " + name);
 }
 
 void SchoolTest::MakeSchool(const sample::School& school) {

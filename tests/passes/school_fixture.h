@@ -13,7 +13,9 @@
 
 #include "passes/commands.h"
 #include "stores/store_components.h"
+#include "tools/jetwriter/jet_writer.h"
 #include "tools/sample_school/school.h"
+#include "tools/sample_school/source_database.h"
 
 namespace varnholt::testing {
 
@@ -42,6 +44,12 @@ class SchoolTest : public ::testing::Test {
   // Writes the school as the source database and creates the four empty target tables.
   void MakeSchool(const sample::School& school);
   void WriteSource(const sample::School& school);
+  // Writes the source from tables (with the source's password), for schemas a School cannot give.
+  void WriteTables(const std::vector<jet::TableData>& tables, const std::string& password = sample::kSourcePassword);
+  // The table named `name` of tables.
+  static jet::TableData& TableOf(std::vector<jet::TableData>& tables, const std::string& name);
+  // Index of column `name` in table.
+  static size_t ColumnOf(const jet::TableData& table, const std::string& name);
   // Puts the source and the target in `folder` (UTF-8, relative to the scratch folder) instead.
   // REQUIRES: before MakeSchool.
   void MoveSchoolInto(const std::string& folder);

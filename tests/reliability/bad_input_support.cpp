@@ -47,26 +47,6 @@ void BadInputTest::ExpectSameAgain(const std::string& error, void (Commands::*ha
   EXPECT_EQ(Click(handler), error);
 }
 
-void BadInputTest::WriteTables(const std::vector<jet::TableData>& tables, const std::string& password) {
-  jet::WriteOptions options;
-  options.password = password;
-  options.created = jet::DateTime::FromCivil(2020, 1, 1);
-  jet::WriteDatabase(source_.string(), tables, options);
-}
-
-jet::TableData& BadInputTest::TableOf(std::vector<jet::TableData>& tables, const std::string& name) {
-  for (auto& table : tables) {
-    if (table.name == name) return table;
-  }
-  throw std::logic_error("no table " + name);
-}
-
-size_t BadInputTest::ColumnOf(const jet::TableData& table, const std::string& name) {
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (table.columns[i].name == name) return i;
-  }
-  throw std::logic_error("no column " + name);
-}
 
 PressResult RunPress(const std::filesystem::path& source, const std::filesystem::path& target,
                      const std::filesystem::path& scratch, const std::vector<std::string>& captions,

@@ -28,13 +28,6 @@ class BadInputTest : public SchoolTest {
                             void (Commands::*handler)() = &Commands::Button2Click);
   // The program goes on: the same click runs again and ends the same way.
   void ExpectSameAgain(const std::string& error, void (Commands::*handler)() = &Commands::Button2Click);
-
-  // Writes the source from tables (with the source's password).
-  void WriteTables(const std::vector<jet::TableData>& tables, const std::string& password = sample::kSourcePassword);
-  // The table named `name` of tables.
-  static jet::TableData& TableOf(std::vector<jet::TableData>& tables, const std::string& name);
-  // Index of column `name` in table.
-  static size_t ColumnOf(const jet::TableData& table, const std::string& name);
 };
 
 // press as a process: its exit status and the message boxes it printed.
