@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "base/store_error.h"
+#include "base/transliteration.h"
 
 namespace varnholt {
 
@@ -62,7 +63,10 @@ size_t SequenceLength(unsigned char lead) {
 CodePage::CodePage(int code_page) : number_(code_page == 0 ? 437 : code_page) {
   const std::string name = "CP" + std::to_string(number_);
   iconv_t to = iconv_open("UTF-8", name.c_str());
-  iconv_t from = iconv_open((name + "//TRANSLIT").c_str(), "UTF-8");
+  // Exact only: what stands in for a missing character comes from our own table, since iconv's
+  // //TRANSLIT follows the process's locale (a window toolkit sets it from the user's), and the same
+  // name must become the same bytes on every machine, Windows included.
+  iconv_t from = iconv_open(name.c_str(), "UTF-8");
   if (to == kNoIconv || from == kNoIconv) {
     if (to != kNoIconv) iconv_close(to);
     if (from != kNoIconv) iconv_close(from);
@@ -147,11 +151,14 @@ std::string CodePage::ToUtf8(const uint8_t* bytes, size_t length) const {
 
 std::string CodePage::Transliterate(std::string_view utf8_char) const {
   std::string out;
-  if (!Convert(static_cast<iconv_t>(from_utf8_), utf8_char.data(), utf8_char.size(), &out) ||
-      out.empty()) {
-    return "?";
+  if (Convert(static_cast<iconv_t>(from_utf8_), utf8_char.data(), utf8_char.size(), &out) && !out.empty()) {
+    return out;
   }
-  return out;
+  char32_t cp = 0;
+  if (Utf8Length(utf8_char, &cp) != utf8_char.size()) return std::string(kNoTransliteration);
+  // A field keeps a mark where a character was, even one that stands for nothing.
+  const std::string_view instead = TransliterationOf(cp);
+  return std::string(instead.empty() ? kNoTransliteration : instead);
 }
 
 std::string CodePage::FromUtf8(std::string_view utf8, size_t max_bytes, bool* exact) const {
@@ -237,9 +244,11 @@ std::string CodePage::ConvertText(std::string_view utf8) const {
     if (rc != static_cast<size_t>(-1) || errno == E2BIG) continue;
     // EILSEQ or EINVAL: a character the code page cannot hold, or broken UTF-8.
     const size_t skip = std::min(in_left, SequenceLength(static_cast<unsigned char>(*in)));
+    char32_t cp = 0;
+    const bool whole = Utf8Length(std::string_view(in, skip), &cp) == skip;
     in += skip;
     in_left -= skip;
-    out += '?';
+    out += whole ? TransliterationOf(cp) : kNoTransliteration;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
   return out;

@@ -50,7 +50,7 @@ class CodePage {
   std::vector<std::string> decode_;          // single-byte: byte -> UTF-8
   std::vector<std::pair<char32_t, uint8_t>> encode_;  // single-byte: sorted code point -> byte
   void* to_utf8_ = nullptr;    // iconv_t
-  void* from_utf8_ = nullptr;  // iconv_t, with transliteration
+  void* from_utf8_ = nullptr;  // iconv_t, exact
 };
 
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 
 #include "base/store_error.h"
@@ -42,6 +43,22 @@ TEST(CodePageTest, TableTextTransliteratedAndNeverCutInsideACharacter) {
   EXPECT_THROW(CodePage(12345), StoreError);
 }
 
+
+// A window toolkit sets the process's locale from the user's, and glibc's own transliteration
+// follows it: the bytes a name becomes must not.
+TEST(CodePageTest, WhatStandsInForAMissingLetterIsTheSameInEveryLocale) {
+  const std::string names = "Concei\xC3\xA7\xC3\xA3o \xC3\x98st \xE2\x82\xAC \xD0\xB6 \xC5\x81\xC3\xB3" "d\xC5\xBA";
+  const std::string expected = CodePage(437).FromUtf8(names, 100);
+  EXPECT_EQ(expected, "Concei\x87?o ?st EUR zh ?\xA2" "d?");
+  EXPECT_EQ(CodePage(437).ConvertText(names), expected);
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  for (const char* locale : {"C.UTF-8", "en_US.UTF-8", "de_DE.UTF-8"}) {
+    if (std::setlocale(LC_ALL, locale) == nullptr) continue;  // not made on this machine
+    EXPECT_EQ(CodePage(437).FromUtf8(names, 100), expected) << locale;
+    EXPECT_EQ(CodePage(437).ConvertText(names), expected) << locale;
+  }
+  std::setlocale(LC_ALL, previous.c_str());
+}
 
 TEST(CodePageTest, EverySingleByteCharacterComesBackAsTheSameByte) {
   for (int number : {437, 850, 866, 1252}) {
