@@ -62,7 +62,7 @@ constexpr std::array<std::string_view, 40> kSurnames = {
     "le Roux",      "du Plessis", "Coetzee",   "van Wyk",       "Mahlangu",  "Sithole",
     "Fourie",       "Williams",  "Adams",      "Mthembu",       "Venter",    "Kruger",
     "Mabaso",       "Steyn",     "D'Almeida",  "Gon\xC3\xA7" "alves", "N\xC3\xB6thling", "Hendricks",
-    "Petersen",     "Moodley",   "Chen",       "Papadopoulos"};
+    "Petersen",     "Moodley",   "Chen",       "Concei\xC3\xA7\xC3\xA3o"};  // ã is not in code page 437
 
 constexpr std::array<std::string_view, 18> kGirls = {
     "Zo\xC3\xAB",  "Thandiwe", "Anika",  "Lerato",  "Chlo\xC3\xA9", "Naledi",
