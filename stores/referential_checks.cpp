@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "base/utf8_path.h"
+#include "base/path_text.h"
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/field_conversion.h"
 
@@ -65,7 +65,7 @@ std::string ValueTexts(const std::vector<Value>& values) {
 }
 
 std::string PathBeside(const Table& table, const std::string& file_name) {
-  return Utf8FromPath(PathFromUtf8(table.path()).parent_path() / PathFromUtf8(file_name));
+  return JoinPath(FolderOfPath(table.path()), file_name);
 }
 
 // The engine links fields of one type only; an autoincrement key is referred to by a long integer.

@@ -5,7 +5,7 @@
 #include <limits>
 #include <unordered_set>
 
-#include "base/utf8_path.h"
+#include "base/path_text.h"
 
 #include "stores/paradox/block.h"
 #include "stores/paradox/engine_message.h"
@@ -400,7 +400,7 @@ void TableFile::Save() {
     }));
   } catch (const AccessDeniedError&) {
     // A save writes new files beside the old ones: a read-only folder refuses it.
-    throw SaveDeniedError(Utf8FromPath(PathFromUtf8(path_).parent_path()), path_);
+    throw SaveDeniedError(FolderOfPath(path_), path_);
   }
   unsaved_ = false;
   lock_.Remember();
