@@ -117,19 +117,17 @@ void SharedTable::Refresh() {
 }
 
 void SharedTable::Save() {
-  if (!table_->unsaved()) return;
+  PrepareSave();
+  CommitSave();
+}
+
+void SharedTable::PrepareSave() {
+  if (!table_->unsaved() || prepared_) return;
   CheckFolderNotInUse(FolderOf(table_->path()), *held_files_, *opened_tables_);
   const uint64_t loads = table_->load_count();
   try {
-    table_->Save();
-    // The save put new files in place: hold those instead (a program quicker than us is caught at
-    // the next look).
-    if (hold_.held()) {
-      try {
-        hold_.Take(table_->path(), held_files_);
-      } catch (const StoreError&) {
-      }
-    }
+    table_->PrepareSave();
+    prepared_ = true;
   } catch (...) {
     // A clash with another program's change makes the engine read the files again.
     if (table_->load_count() != loads) {
@@ -138,6 +136,26 @@ void SharedTable::Save() {
     }
     throw;
   }
+}
+
+void SharedTable::CommitSave() {
+  if (!prepared_) return;
+  prepared_ = false;
+  table_->CommitSave();
+  // The save put new files in place: hold those instead (a program quicker than us is caught at
+  // the next look).
+  if (hold_.held()) {
+    try {
+      hold_.Take(table_->path(), held_files_);
+    } catch (const StoreError&) {
+    }
+  }
+}
+
+void SharedTable::AbandonSave() {
+  if (!prepared_) return;
+  prepared_ = false;
+  table_->AbandonSave();
 }
 
 paradox::RowId SharedTable::Insert(const paradox::Record& record) {
@@ -305,14 +323,30 @@ void TargetSession::EndCommand() {
 }
 
 void TargetSession::SaveAll() {
+  // Every table's new files are written before any is put in place, so that a table that cannot be
+  // written (a full disk, a read-only folder, another program's change) leaves all of them as they
+  // were, each keeping its rows for the next save: never learners without the parents they name.
   std::string errors;
   for (auto& [path, table] : tables_) {
     try {
-      table->Save();
+      table->PrepareSave();
     } catch (const std::exception& error) {
       errors += (errors.empty() ? "" : "\n") + std::string(error.what());
     }
-    if (command_ == 0) table->ReleaseUnlessUnsaved();
+  }
+  if (!errors.empty()) {
+    for (auto& [path, table] : tables_) table->AbandonSave();
+  } else {
+    for (auto& [path, table] : tables_) {
+      try {
+        table->CommitSave();
+      } catch (const std::exception& error) {
+        errors += (errors.empty() ? "" : "\n") + std::string(error.what());
+      }
+    }
+  }
+  if (command_ == 0) {
+    for (auto& [path, table] : tables_) table->ReleaseUnlessUnsaved();
   }
   // Tables refused for one reason (a read-only folder) share its lines: each is shown once.
   if (!errors.empty()) throw paradox::EngineError(EachLineOnce(errors));

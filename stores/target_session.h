@@ -75,6 +75,11 @@ class SharedTable {
   // Writes the rows posted since the last save to disk (see paradox::Table::Save), after making sure
   // the accounting product is not using the folder or the table (target_folder_guard.h).
   void Save();
+  // Save in two steps (paradox::Table::PrepareSave): the checks and the new files, then putting
+  // them in place or dropping them.
+  void PrepareSave();
+  void CommitSave();
+  void AbandonSave();
   paradox::RowId Insert(const paradox::Record& record);
 
   // Inside a command, locks the table's files for the accounting product to see, once; outside a
@@ -100,6 +105,7 @@ class SharedTable {
   uint64_t looked_in_command_ = 0;
   FamilyHold hold_;
   uint64_t version_ = 1;
+  bool prepared_ = false;  // PrepareSave wrote new files that wait for CommitSave
   uint64_t reloads_ = 0;
 };
 
@@ -139,9 +145,11 @@ class TargetSession {
   // so no partial row is posted by a later command.
   void DiscardPendingRows();
 
-  // Saves every open table. A table that cannot be saved keeps its rows for the next save and
-  // does not stop the others; the error, thrown after all were tried, names each such table (a
-  // line two tables share, once). Outside a command, every table is let go afterwards.
+  // Saves every open table, all together or none: every table's new files are written first, and
+  // only when all are whole are they put in place. A table that cannot be written leaves every
+  // table as it was, each keeping its rows for the next save; the error names each table that
+  // could not be written (a line two tables share, once). Outside a command, every table is let go
+  // afterwards.
   void SaveAll();
 
   // Components register themselves for DiscardPendingRows.

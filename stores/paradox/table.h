@@ -143,6 +143,13 @@ class Table {
   // changed the files since we read them, nothing is written: the posts are dropped, the files
   // read again, and the error says so. Does nothing when there is nothing to save.
   virtual void Save() = 0;
+  // Save in two steps, for a command whose tables change together: PrepareSave writes and flushes
+  // every new file and throws as Save does, leaving nothing new; CommitSave then puts them in place
+  // (its failures as Save's), or AbandonSave drops them and keeps the posts. Both do nothing when no
+  // save is prepared. REQUIRES: nothing is posted between PrepareSave and either of the others.
+  virtual void PrepareSave() = 0;
+  virtual void CommitSave() = 0;
+  virtual void AbandonSave() = 0;
   // True when posts wait for Save.
   virtual bool unsaved() const = 0;
 

@@ -49,7 +49,8 @@ TableFile::TableFile(std::string path, bool writable, std::string password)
 
 TableFile::~TableFile() {
   // Every command saves before it reports; this only catches a holder that did not. A failure here
-  // leaves the files as they were at the last save.
+  // leaves the files as they were at the last save. A prepared save not put in place is dropped.
+  AbandonSave();
   if (unsaved_) {
     try {
       Save();
@@ -379,7 +380,12 @@ void TableFile::FinishPost() {
 }
 
 void TableFile::Save() {
-  if (!unsaved_) return;
+  PrepareSave();
+  CommitSave();
+}
+
+void TableFile::PrepareSave() {
+  if (!unsaved_ || prepared_) return;
   if (lock_.Changed(header_.key_field_count > 0, has_memo_)) {
     Load();
     throw EngineError(path_ + ": another program changed the table while this run was writing to "
@@ -392,18 +398,35 @@ void TableFile::Save() {
     }
   }
   try {
-    lock_.Adopt(SaveFamily(path_, px_path_, index_ ? &*index_ : nullptr, Stamp(), others,
-                           [this](OsFile* file) {
+    prepared_ = PrepareFamilySave(path_, px_path_, index_ ? &*index_ : nullptr, Stamp(), others,
+                                  [this](OsFile* file) {
       file->WriteAt(0, header_.raw.data(), header_.raw.size());
       blocks_.Write(file, header_.header_size, header_.file_blocks,
                     [this](uint16_t block) { return chain_.UsedBytes(block); });
-    }));
+    });
   } catch (const AccessDeniedError&) {
     // A save writes new files beside the old ones: a read-only folder refuses it.
     throw SaveDeniedError(FolderOfPath(path_), path_);
   }
+}
+
+void TableFile::CommitSave() {
+  if (!prepared_) return;
+  PreparedSave save = std::move(*prepared_);
+  prepared_.reset();
+  try {
+    lock_.Adopt(CommitFamilySave(&save));
+  } catch (const AccessDeniedError&) {
+    throw SaveDeniedError(FolderOfPath(path_), path_);
+  }
   unsaved_ = false;
   lock_.Remember();
+}
+
+void TableFile::AbandonSave() {
+  if (!prepared_) return;
+  AbandonFamilySave(&*prepared_);
+  prepared_.reset();
 }
 
 uint32_t TableFile::NumberAutoIncrement(const Record& record, std::vector<uint8_t>* raw) const {

@@ -25,6 +25,7 @@
 #include "stores/paradox/sort_order_guard.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_lock.h"
+#include "stores/paradox/table_saver.h"
 
 namespace varnholt::paradox {
 
@@ -50,6 +51,9 @@ class TableFile final : public Table {
   void Update(RowId row, const Record& record) override;
   void CheckUniqueEntries(const std::vector<std::pair<RowId, const Record*>>& changes) override;
   void Save() override;
+  void PrepareSave() override;
+  void CommitSave() override;
+  void AbandonSave() override;
   bool unsaved() const override { return unsaved_; }
   bool RefreshIfChanged() override;
   uint64_t load_count() const override { return load_count_; }
@@ -95,6 +99,7 @@ class TableFile final : public Table {
   bool writable_;
   std::string password_;
   TableLock lock_;
+  std::optional<PreparedSave> prepared_;
 
   Header header_;
   std::vector<Field> fields_;  // names in UTF-8

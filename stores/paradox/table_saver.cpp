@@ -21,12 +21,12 @@ constexpr char kSavingSuffix[] = ".saving";
 // disk, so a save stopped among its renames is finished by the next writable open.
 constexpr char kRenamingSuffix[] = ".renaming";
 
-// Whether a rename of the save has put one of `others`' new copies in place.
-bool RenamesBegun(const std::vector<FamilyFile>& others, const std::string& px_path, bool keyed) {
-  for (const FamilyFile& f : others) {
-    if (!FileExists(f.path + kSavingSuffix)) return true;
+// Whether a rename of the save has put one of its new copies (not the .DB's) in place.
+bool RenamesBegun(const std::vector<std::string>& targets) {
+  for (const std::string& target : targets) {
+    if (!FileExists(target + kSavingSuffix)) return true;
   }
-  return keyed && !FileExists(px_path + kSavingSuffix);
+  return false;
 }
 
 // Creates `path`.saving, lets `write` fill it and flushes it to the disk; returns it open.
@@ -50,62 +50,87 @@ void RemoveSavingOf(const std::string& path) {
 
 }  // namespace
 
-OsFile SaveFamily(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
-                  uint8_t stamp, const std::vector<FamilyFile>& others,
-                  const std::function<void(OsFile*)>& write_db) {
-  const std::string db_saving = db_path + kSavingSuffix;
-  const std::string marker = db_path + kRenamingSuffix;
-  bool renaming = false;
+PreparedSave PrepareFamilySave(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
+                               uint8_t stamp, const std::vector<FamilyFile>& others,
+                               const std::function<void(OsFile*)>& write_db) {
+  PreparedSave save;
+  save.db_path = db_path;
   try {
     // In the order they are put in place: the .DB last, so that its change counter, which every
     // index stamp follows, never runs ahead of them.
-    std::vector<OsFile> written;
-    std::vector<std::string> targets;
-    written.reserve(others.size() + 1);
+    save.written.reserve(others.size() + 1);
     for (const FamilyFile& f : others) {
-      written.push_back(WriteSaving(f.path, f.write));
-      targets.push_back(f.path);
+      save.targets.push_back(f.path);
+      save.written.push_back(WriteSaving(f.path, f.write));
     }
     if (index != nullptr) {
-      written.push_back(WriteSaving(px_path, [&](OsFile* file) { index->Flush(file, stamp); }));
-      targets.push_back(px_path);
+      save.targets.push_back(px_path);
+      save.written.push_back(WriteSaving(px_path, [&](OsFile* file) { index->Flush(file, stamp); }));
     }
+    const std::string db_saving = db_path + kSavingSuffix;
     OsFile::RemoveFile(db_saving);
-    OsFile db_file = OsFile::Create(db_saving, db_path);
+    save.db_file = OsFile::Create(db_saving, db_path);
     // Ours before it is in the folder: the table's lock passes from the old file to the new one
     // with no moment in between.
-    if (!db_file.TryLock()) throw EngineError(db_saving + ": cannot lock the new file");
-    write_db(&db_file);
-    db_file.CopyOwnerAndModeOf(db_path);
-    db_file.SyncData();
+    if (!save.db_file.TryLock()) throw EngineError(db_saving + ": cannot lock the new file");
+    write_db(&save.db_file);
+    save.db_file.CopyOwnerAndModeOf(db_path);
+    save.db_file.SyncData();
+  } catch (const EngineError&) {
+    AbandonFamilySave(&save);
+    throw;
+  }
+  return save;
+}
+
+void AbandonFamilySave(PreparedSave* save) {
+  save->written.clear();
+  save->db_file = OsFile();
+  for (const std::string& target : save->targets) RemoveSavingOf(target);
+  RemoveSavingOf(save->db_path);
+  save->targets.clear();
+}
+
+OsFile CommitFamilySave(PreparedSave* save) {
+  const std::string& db_path = save->db_path;
+  const std::string marker = db_path + kRenamingSuffix;
+  bool renaming = false;
+  try {
     std::vector<std::pair<OsFile*, std::string>> renames;
-    for (size_t i = 0; i < written.size(); ++i) renames.emplace_back(&written[i], targets[i]);
-    renames.emplace_back(&db_file, db_path);
+    for (size_t i = 0; i < save->written.size(); ++i) renames.emplace_back(&save->written[i], save->targets[i]);
+    renames.emplace_back(&save->db_file, db_path);
     // Even a lone .DB is marked: Windows' replace can remove the old file before it moves the
     // new one in, and a kill between leaves only the new one, for the next open to put in place.
     OsFile::RemoveFile(marker);
     OsFile::Create(marker, db_path);
     OsFile::SyncFolderOf(db_path);
     renaming = true;
-    if (written.empty()) {
-      db_file.RenameTo(db_path);
+    if (save->written.empty()) {
+      save->db_file.RenameTo(db_path);
     } else {
       OsFile::RenameAll(renames, db_path);
     }
     OsFile::SyncFolderOf(db_path);
     OsFile::RemoveFile(marker);
-    return db_file;
+    save->written.clear();
+    save->targets.clear();
+    return std::move(save->db_file);
   } catch (const EngineError&) {
     // Once a new file is in place the others must follow, or the family would not belong
     // together: they stay for the next writable open to put in place.
-    if (renaming && RenamesBegun(others, px_path, index != nullptr)) throw;
-    for (const FamilyFile& f : others) RemoveSavingOf(f.path);
-    RemoveSavingOf(px_path);
-    RemoveSavingOf(db_path);
+    if (renaming && RenamesBegun(save->targets)) throw;
+    AbandonFamilySave(save);
     // Kept while the .DB is gone: its new copy, kept too, is then the table.
     if (FileExists(db_path)) os::RemoveIfPresent(marker);
     throw;
   }
+}
+
+OsFile SaveFamily(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
+                  uint8_t stamp, const std::vector<FamilyFile>& others,
+                  const std::function<void(OsFile*)>& write_db) {
+  PreparedSave save = PrepareFamilySave(db_path, px_path, index, stamp, others, write_db);
+  return CommitFamilySave(&save);
 }
 
 namespace {

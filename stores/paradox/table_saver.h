@@ -27,6 +27,28 @@ struct FamilyFile {
   std::function<void(OsFile*)> write;
 };
 
+// A family's new files, whole on the disk under their ".saving" names, not yet in place.
+struct PreparedSave {
+  std::string db_path;
+  std::vector<std::string> targets;  // of `written`, in order: secondary index files, the .PX
+  std::vector<OsFile> written;
+  OsFile db_file;  // the new .DB, locked
+};
+
+// The first half of SaveFamily: writes and flushes every new file. Throws EngineError on failure,
+// leaving the old files as they were and no new ones behind. Writing every table's new files
+// before any is put in place lets a command change all its tables or, when one cannot be written
+// (a full disk), none.
+PreparedSave PrepareFamilySave(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
+                               uint8_t stamp, const std::vector<FamilyFile>& others,
+                               const std::function<void(OsFile*)>& write_db);
+// The second half: marks the save and puts the new files in place. Returns the new .DB, locked,
+// now at db_path. A failure before the first rename leaves the old files and no new ones; one after
+// it leaves the rest, marked, for the next writable open (FinishStoppedSave).
+OsFile CommitFamilySave(PreparedSave* save);
+// Drops a prepared save's new files; the old ones stay as they were.
+void AbandonFamilySave(PreparedSave* save);
+
 // Writes the family: `others` first, then `index` (when not null) flushed with `stamp` as the new
 // .PX, `write_db` fills the new .DB. Returns the new .DB, locked, now at db_path. Throws EngineError
 // on failure, leaving the old files as they were and no new ones behind.

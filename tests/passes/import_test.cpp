@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "base/os/folder.h"
 #include "base/utf8_path.h"
 #include "passes/import_passes.h"
 #include "stores/binding.h"
@@ -106,6 +107,26 @@ TEST_F(SchoolTest, ImportAndUpdateWorkInAFolderDeeperThanTheOldWindowsLimit) {
   ASSERT_EQ(Click(&Commands::Button3Click), "");
   EXPECT_EQ(form_.messages, (std::vector<std::string>{"Finished", "Finished"}));
   EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 7u);
+  EXPECT_EQ(TargetRows("CLASSMAS.DB").size(), 2u);
+}
+
+// A command's tables change together: when one of them cannot be written (here a folder stands at
+// the name its new copy needs, as a full disk would refuse it), none is replaced, so no learner
+// names a parent account or class the other tables lack.
+TEST_F(SchoolTest, ATableThatCannotBeWrittenLeavesEveryTableAsItWas) {
+  MakeSchool(SmallSchool());
+  const auto before = TargetBytes();
+  const std::string blocker = Utf8FromPath(target_ / "DL01MAST.DB.saving");
+  ASSERT_TRUE(os::CreateFolders(blocker));
+  const std::string error = Click(&Commands::Button2Click);
+  EXPECT_NE(error.find("DL01MAST.DB"), std::string::npos) << error;
+  EXPECT_TRUE(form_.messages.empty());
+  ASSERT_TRUE(os::RemoveEmptyFolder(blocker));
+  EXPECT_EQ(TargetBytes(), before);  // no table replaced, no new copy left behind
+  // The next click writes what the first one posted, all together.
+  ASSERT_EQ(Click(&Commands::Button2Click), "");
+  EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 7u);
+  EXPECT_EQ(TargetRows("DL01MAST.DB").size(), 3u);
   EXPECT_EQ(TargetRows("CLASSMAS.DB").size(), 2u);
 }
 
