@@ -13,7 +13,7 @@ std::string Quoted(const std::filesystem::path& path) { return "\"" + Utf8FromPa
 }  // namespace
 
 OpenedReport OpenReportFile(const std::filesystem::path& fixed, const std::filesystem::path& fallback) {
-  os::AppendFile file(fixed);
+  os::AppendFile file(Utf8FromPath(fixed));
   if (file.status() == os::AppendFile::Status::kOpen) return {std::move(file), fixed};
   if (file.status() != os::AppendFile::Status::kDenied || fallback.empty()) {
     throw StoreError("Cannot open file " + Quoted(fixed) + ". " + file.error_text());
@@ -21,7 +21,7 @@ OpenedReport OpenReportFile(const std::filesystem::path& fixed, const std::files
   // Windows makes the VirtualStore folder only when it first redirects a write; this PC may never
   // have had one. A folder that cannot be made shows in the open below.
   os::CreateFolders(Utf8FromPath(fallback.parent_path()));
-  os::AppendFile instead(fallback);
+  os::AppendFile instead(Utf8FromPath(fallback));
   if (instead.status() == os::AppendFile::Status::kOpen) return {std::move(instead), fallback};
   throw StoreError("Cannot open file " + Quoted(fixed) + ". " + file.error_text() + ".\nNor file " +
                    Quoted(fallback) + " in its place. " + instead.error_text());

@@ -9,6 +9,7 @@
 #include "base/path_text.h"
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/table_crypt.h"
+#include "stores/paradox/table_saver.h"
 #include "stores/paradox/update_all.h"
 #include "stores/referential_checks.h"
 #include "stores/target_table.h"
@@ -140,8 +141,23 @@ void SharedTable::PrepareSave() {
 
 void SharedTable::CommitSave() {
   if (!prepared_) return;
+  try {
+    table_->CommitSave();
+  } catch (...) {
+    prepared_ = false;
+    throw;
+  }
+  SaveSetDone();
+}
+
+void SharedTable::JoinSaveSet(std::vector<paradox::PreparedSave*>* set) {
+  if (prepared_) table_->JoinSaveSet(set);
+}
+
+void SharedTable::SaveSetDone() {
+  if (!prepared_) return;
   prepared_ = false;
-  table_->CommitSave();
+  table_->SaveSetDone();
   // The save put new files in place: hold those instead (a program quicker than us is caught at
   // the next look).
   if (hold_.held()) {
@@ -334,16 +350,19 @@ void TargetSession::SaveAll() {
       errors += (errors.empty() ? "" : "\n") + std::string(error.what());
     }
   }
+  if (errors.empty()) {
+    // Then all are put in place as one: a rename that fails puts every table back.
+    std::vector<paradox::PreparedSave*> set;
+    for (auto& [path, table] : tables_) table->JoinSaveSet(&set);
+    try {
+      paradox::CommitSaveSet(set);
+      for (auto& [path, table] : tables_) table->SaveSetDone();
+    } catch (const std::exception& error) {
+      errors = error.what();
+    }
+  }
   if (!errors.empty()) {
     for (auto& [path, table] : tables_) table->AbandonSave();
-  } else {
-    for (auto& [path, table] : tables_) {
-      try {
-        table->CommitSave();
-      } catch (const std::exception& error) {
-        errors += (errors.empty() ? "" : "\n") + std::string(error.what());
-      }
-    }
   }
   if (command_ == 0) {
     for (auto& [path, table] : tables_) table->ReleaseUnlessUnsaved();

@@ -80,6 +80,9 @@ class SharedTable {
   void PrepareSave();
   void CommitSave();
   void AbandonSave();
+  // For a command's tables put in place as one (paradox::Table::JoinSaveSet).
+  void JoinSaveSet(std::vector<paradox::PreparedSave*>* set);
+  void SaveSetDone();
   paradox::RowId Insert(const paradox::Record& record);
 
   // Inside a command, locks the table's files for the accounting product to see, once; outside a

@@ -6,7 +6,6 @@
 #define VARNHOLT_BASE_OS_APPEND_FILE_H_
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -21,7 +20,7 @@ class AppendFile {
   };
 
   // Opens `path`; status() says how that went.
-  explicit AppendFile(const std::filesystem::path& path);
+  explicit AppendFile(const std::string& path);  // UTF-8
   ~AppendFile();
   AppendFile(AppendFile&& other) noexcept;
   AppendFile& operator=(AppendFile&&) = delete;

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/os/gate_posix.h"
+
 namespace varnholt::os {
 
 namespace {
@@ -19,8 +21,10 @@ bool IsDenial(int error) { return error == EACCES || error == EPERM || error == 
 
 }  // namespace
 
-AppendFile::AppendFile(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kNewFileMode);
+AppendFile::AppendFile(const std::string& path) {
+  const int fd = GateRefuses(FileCall::kCreate, path.c_str())
+                     ? -1
+                     : ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kNewFileMode);
   if (fd < 0) {
     const int error = errno;
     status_ = IsDenial(error) ? Status::kDenied : Status::kFailed;
@@ -42,7 +46,9 @@ AppendFile::AppendFile(AppendFile&& other) noexcept
 
 bool AppendFile::Append(std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
+    const ssize_t written = GateRefuses(FileCall::kWrite, "")
+                                ? -1
+                                : ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       error_text_ = std::strerror(written < 0 ? errno : EIO);

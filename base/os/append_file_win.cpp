@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "base/os/append_file.h"
+#include "base/os/gate_win.h"
 #include "base/os/windows_path.h"
-#include "base/utf8_path.h"
 
 namespace varnholt::os {
 
@@ -17,10 +17,12 @@ constexpr size_t kMaxTransfer = 1u << 30;
 
 }  // namespace
 
-AppendFile::AppendFile(const std::filesystem::path& path) {
+AppendFile::AppendFile(const std::string& path) {
   // Shared as fopen shares: others may read and write the report while we add to it.
-  HANDLE h = ::CreateFileW(WindowsPath(Utf8FromPath(path)).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = GateRefuses(FileCall::kCreate, path.c_str())
+                 ? INVALID_HANDLE_VALUE
+                 : ::CreateFileW(WindowsPath(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     // A standard user creating a file in C:\ meets this, as does anyone opening a folder.
@@ -45,7 +47,8 @@ bool AppendFile::Append(std::string_view bytes) {
   while (!bytes.empty()) {
     DWORD written = 0;
     const auto chunk = static_cast<DWORD>(std::min(bytes.size(), kMaxTransfer));
-    if (!::WriteFile(AsHandle(handle_), bytes.data(), chunk, &written, nullptr) || written == 0) {
+    if (GateRefuses(FileCall::kWrite, "") || !::WriteFile(AsHandle(handle_), bytes.data(), chunk, &written, nullptr) ||
+        written == 0) {
       error_text_ = WindowsErrorText(::GetLastError());
       return false;
     }

@@ -42,6 +42,12 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
 // Renames `from` over `to`, replacing it; throws EngineError naming `to` on failure.
 void RenamePath(const std::string& from, const std::string& to);
 
+// Keeps the file at `path` under the name `copy` as well (replacing what is there), flushed to the
+// disk, so that a rename over `path` can be undone: a second name for the same file where the file
+// system has them, else a copy of its bytes. False when there is no file at `path`. Throws
+// EngineError naming `path` on failure.
+bool KeepCopyAs(const std::string& path, const std::string& copy);
+
 }  // namespace varnholt::os
 
 #endif  // VARNHOLT_BASE_OS_FOLDER_H_

@@ -11,6 +11,7 @@
 
 #include "base/engine_error.h"
 #include "base/os/folder.h"
+#include "base/os/gate_posix.h"
 #include "base/path_text.h"
 
 namespace varnholt::os {
@@ -26,7 +27,8 @@ PathKind KindOf(const std::string& path) {
 }
 
 std::optional<std::vector<std::string>> FolderNames(const std::string& folder) {
-  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  const char* name = folder.empty() ? "." : folder.c_str();
+  DIR* dir = GateRefuses(FileCall::kOpen, name) ? nullptr : ::opendir(name);
   if (dir == nullptr) return std::nullopt;
   std::vector<std::string> names;
   while (const dirent* entry = ::readdir(dir)) {
@@ -47,7 +49,7 @@ std::string CanonicalPath(const std::string& path) {
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string* reason) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = GateRefuses(FileCall::kOpen, path.c_str()) ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     *reason = std::strerror(errno);
     return std::nullopt;
@@ -58,7 +60,9 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
   size_t length = 0;
   for (;;) {
     if (length == bytes.size()) bytes.resize(bytes.size() * 2);
-    const ssize_t n = ::read(fd, bytes.data() + length, bytes.size() - length);
+    const ssize_t n = length == 0 && GateRefuses(FileCall::kRead, path.c_str())
+                          ? -1
+                          : ::read(fd, bytes.data() + length, bytes.size() - length);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       *reason = std::strerror(errno);
@@ -77,17 +81,68 @@ bool CreateFolders(const std::string& folder) {
   if (folder.empty() || KindOf(folder) == PathKind::kFolder) return !folder.empty();
   const std::string parent = FolderOfPath(folder);
   if (!parent.empty() && parent != folder) CreateFolders(parent);
+  if (GateRefuses(FileCall::kCreate, folder.c_str())) return false;
   return ::mkdir(folder.c_str(), 0777) == 0 || KindOf(folder) == PathKind::kFolder;
 }
 
-bool RemoveEmptyFolder(const std::string& folder) { return ::rmdir(folder.c_str()) == 0 || errno == ENOENT; }
+bool RemoveEmptyFolder(const std::string& folder) {
+  if (GateRefuses(FileCall::kRemove, folder.c_str())) return false;
+  return ::rmdir(folder.c_str()) == 0 || errno == ENOENT;
+}
 
-bool RemoveIfPresent(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
+bool RemoveIfPresent(const std::string& path) {
+  if (GateRefuses(FileCall::kRemove, path.c_str())) return false;
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
 
 void RenamePath(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) {
+  if (GateRefuses(FileCall::kRename, to.c_str()) || ::rename(from.c_str(), to.c_str()) != 0) {
     throw paradox::EngineError(to + ": cannot rename " + from + " to it (" + std::strerror(errno) + ")");
   }
+}
+
+bool KeepCopyAs(const std::string& path, const std::string& copy) {
+  const auto fail = [&](const char* what) {
+    throw paradox::EngineError(path + ": " + what + " " + copy + " (" + std::strerror(errno) + ")");
+  };
+  if (KindOf(path) == PathKind::kMissing) return false;
+  if (!RemoveIfPresent(copy)) fail("cannot make room for its copy");
+  if (!GateRefuses(FileCall::kLink, copy.c_str()) && ::link(path.c_str(), copy.c_str()) == 0) return true;
+  if (errno != EPERM && errno != EXDEV && errno != EMLINK && errno != ENOTSUP && errno != EOPNOTSUPP) {
+    fail("cannot keep its old copy as");
+  }
+  // A file system without second names (FAT, some shares): the bytes themselves.
+  std::string reason;
+  const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path, &reason);
+  if (!bytes) throw paradox::EngineError(path + ": cannot read (" + reason + ")");
+  const int fd = GateRefuses(FileCall::kCreate, copy.c_str())
+                     ? -1
+                     : ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) fail("cannot keep its old copy as");
+  size_t done = 0;
+  while (done < bytes->size()) {
+    const ssize_t n = GateRefuses(FileCall::kWrite, copy.c_str())
+                          ? -1
+                          : ::write(fd, bytes->data() + done, bytes->size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      ::unlink(copy.c_str());
+      errno = error;
+      fail("cannot keep its old copy as");
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (GateRefuses(FileCall::kSync, copy.c_str()) || ::fdatasync(fd) != 0) {
+    const int error = errno;
+    ::close(fd);
+    ::unlink(copy.c_str());
+    errno = error;
+    fail("cannot keep its old copy as");
+  }
+  ::close(fd);
+  return true;
 }
 
 }  // namespace varnholt::os

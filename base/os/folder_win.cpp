@@ -4,6 +4,7 @@
 
 #include "base/engine_error.h"
 #include "base/os/folder.h"
+#include "base/os/gate_win.h"
 #include "base/os/windows_path.h"
 #include "base/path_text.h"
 
@@ -39,7 +40,8 @@ PathKind KindOf(const std::string& path) {
 std::optional<std::vector<std::string>> FolderNames(const std::string& folder) {
   const std::wstring pattern = WindowsPath(folder.empty() ? "." : folder) + L"\\*";
   WIN32_FIND_DATAW found;
-  HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+  HANDLE search = GateRefuses(FileCall::kOpen, folder.c_str()) ? INVALID_HANDLE_VALUE
+                                                                : ::FindFirstFileW(pattern.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) {
     if (::GetLastError() == ERROR_FILE_NOT_FOUND) return std::vector<std::string>{};
     return std::nullopt;
@@ -74,8 +76,11 @@ std::string CanonicalPath(const std::string& path) {
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string* reason) {
-  HANDLE h = ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = GateRefuses(FileCall::kOpen, path.c_str())
+                 ? INVALID_HANDLE_VALUE
+                 : ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     *reason = WindowsErrorText(::GetLastError());
     return std::nullopt;
@@ -89,7 +94,8 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::
     // One ReadFile moves at most 1 GiB.
     const DWORD asked = static_cast<DWORD>(std::min<size_t>(bytes.size() - length, size_t{1} << 30));
     DWORD got = 0;
-    if (!::ReadFile(h, bytes.data() + length, asked, &got, nullptr)) {
+    if ((length == 0 && GateRefuses(FileCall::kRead, path.c_str())) ||
+        !::ReadFile(h, bytes.data() + length, asked, &got, nullptr)) {
       *reason = WindowsErrorText(::GetLastError());
       ::CloseHandle(h);
       return std::nullopt;
@@ -109,25 +115,64 @@ bool CreateFolders(const std::string& folder) {
   if (!parent.empty() && parent != folder && parent.back() != ':' && parent.find_first_not_of("\\/") != std::string::npos) {
     CreateFolders(parent);
   }
+  if (GateRefuses(FileCall::kCreate, folder.c_str())) return false;
   return ::CreateDirectoryW(WindowsPath(folder).c_str(), nullptr) || KindOf(folder) == PathKind::kFolder;
 }
 
 bool RemoveEmptyFolder(const std::string& folder) {
+  if (GateRefuses(FileCall::kRemove, folder.c_str())) return false;
   return ::RemoveDirectoryW(WindowsPath(folder).c_str()) || KindOf(folder) == PathKind::kMissing;
 }
 
 bool RemoveIfPresent(const std::string& path) {
+  if (GateRefuses(FileCall::kRemove, path.c_str())) return false;
   if (::DeleteFileW(WindowsPath(path).c_str())) return true;
   const DWORD error = ::GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 void RenamePath(const std::string& from, const std::string& to) {
-  if (!::MoveFileExW(WindowsPath(from).c_str(), WindowsPath(to).c_str(),
+  if (GateRefuses(FileCall::kRename, to.c_str()) ||
+      !::MoveFileExW(WindowsPath(from).c_str(), WindowsPath(to).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     throw paradox::EngineError(to + ": cannot rename " + from + " to it (" + WindowsErrorText(::GetLastError()) +
                                ")");
   }
+}
+
+bool KeepCopyAs(const std::string& path, const std::string& copy) {
+  const auto fail = [&](const char* what, DWORD error) {
+    throw paradox::EngineError(path + ": " + what + " " + copy + " (" + WindowsErrorText(error) + ")");
+  };
+  if (KindOf(path) == PathKind::kMissing) return false;
+  if (!RemoveIfPresent(copy)) fail("cannot make room for its copy", ::GetLastError());
+  const std::wstring wide_copy = WindowsPath(copy);
+  if (!GateRefuses(FileCall::kLink, copy.c_str()) &&
+      ::CreateHardLinkW(wide_copy.c_str(), WindowsPath(path).c_str(), nullptr)) {
+    return true;
+  }
+  const DWORD link_error = ::GetLastError();
+  if (link_error != ERROR_NOT_SUPPORTED && link_error != ERROR_INVALID_FUNCTION && link_error != ERROR_NOT_SAME_DEVICE &&
+      link_error != ERROR_TOO_MANY_LINKS) {
+    fail("cannot keep its old copy as", link_error);
+  }
+  // A file system without second names (FAT, some shares): the bytes themselves.
+  if (GateRefuses(FileCall::kCreate, copy.c_str()) ||
+      !::CopyFileExW(WindowsPath(path).c_str(), wide_copy.c_str(), nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS)) {
+    const DWORD error = ::GetLastError();
+    ::DeleteFileW(wide_copy.c_str());
+    fail("cannot keep its old copy as", error);
+  }
+  HANDLE h = ::CreateFileW(wide_copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const bool flushed = h != INVALID_HANDLE_VALUE && !GateRefuses(FileCall::kSync, copy.c_str()) && ::FlushFileBuffers(h);
+  const DWORD error = ::GetLastError();
+  if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+  if (!flushed) {
+    ::DeleteFileW(wide_copy.c_str());
+    fail("cannot keep its old copy as", error);
+  }
+  return true;
 }
 
 }  // namespace varnholt::os

@@ -10,10 +10,14 @@
 #include <cstring>
 
 #include "base/engine_error.h"
+#include "base/os/gate_posix.h"
 
 namespace varnholt::paradox {
 
 namespace {
+
+using os::FileCall;
+using os::GateRefuses;
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
   // errno is read first: building the text below may change it.
@@ -69,7 +73,8 @@ OsFile OsFile::Open(const std::string& path, bool writable) {
   OsFile f;
   f.path_ = path;
   f.shown_ = path;
-  f.fd_ = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  f.fd_ = GateRefuses(FileCall::kOpen, path.c_str()) ? -1
+                                                      : ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
   if (f.fd_ < 0) Fail(path, writable ? "cannot open for writing" : "cannot open");
   struct stat st;
   if (::fstat(f.fd_, &st) == 0 && !S_ISREG(st.st_mode)) {
@@ -85,7 +90,7 @@ OsFile OsFile::Create(const std::string& path, const std::string& shown_as) {
   OsFile f;
   f.path_ = path;
   f.shown_ = shown_as.empty() ? path : shown_as;
-  f.fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  f.fd_ = GateRefuses(FileCall::kCreate, path.c_str()) ? -1 : ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (f.fd_ < 0) {
     Fail(f.shown_, shown_as.empty() ? "cannot create" : "cannot write a new copy in its folder");
   }
@@ -93,12 +98,15 @@ OsFile OsFile::Create(const std::string& path, const std::string& shown_as) {
 }
 
 void OsFile::RemoveFile(const std::string& path) {
-  if (::unlink(path.c_str()) != 0 && errno != ENOENT) Fail(path, "cannot remove");
+  if ((GateRefuses(FileCall::kRemove, path.c_str()) || ::unlink(path.c_str()) != 0) && errno != ENOENT) {
+    Fail(path, "cannot remove");
+  }
 }
 
 void OsFile::SyncFolderOf(const std::string& path) {
   const std::string::size_type slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (GateRefuses(FileCall::kSync, folder.c_str())) return;
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);  // some file systems refuse this for folders; the rename stands either way
@@ -141,7 +149,7 @@ void OsFile::RenamePaths(const std::vector<std::pair<std::string, std::string>>&
   const pid_t child = ::vfork();
   if (child == 0) {
     for (size_t i = 0; i < n; i += 2) {
-      if (::rename(paths[i], paths[i + 1]) != 0) {
+      if (GateRefuses(FileCall::kRename, paths[i + 1]) || ::rename(paths[i], paths[i + 1]) != 0) {
         failed_errno = errno;
         break;
       }
@@ -150,7 +158,9 @@ void OsFile::RenamePaths(const std::vector<std::pair<std::string, std::string>>&
   }
   if (child < 0) {  // no child to be had: the renames, one after the other
     for (size_t i = 0; i < n; i += 2) {
-      if (::rename(paths[i], paths[i + 1]) != 0) Fail(shown_as, "cannot put the new copy in place");
+      if (GateRefuses(FileCall::kRename, paths[i + 1]) || ::rename(paths[i], paths[i + 1]) != 0) {
+        Fail(shown_as, "cannot put the new copy in place");
+      }
     }
     return;
   }
@@ -164,6 +174,7 @@ void OsFile::RenamePaths(const std::vector<std::pair<std::string, std::string>>&
 }
 
 void OsFile::SyncData() {
+  if (GateRefuses(FileCall::kSync, path_.c_str())) Fail(shown_, "cannot write");
   while (::fdatasync(fd_) != 0) {
     if (errno != EINTR) Fail(shown_, "cannot write");
   }
@@ -172,20 +183,22 @@ void OsFile::SyncData() {
 void OsFile::CopyOwnerAndModeOf(const std::string& other) {
   struct stat st;
   if (::stat(other.c_str(), &st) != 0) return;
-  if (::fchmod(fd_, st.st_mode & 07777) != 0) Fail(shown_, "cannot set the file's mode");
+  if (GateRefuses(FileCall::kWrite, path_.c_str()) || ::fchmod(fd_, st.st_mode & 07777) != 0) Fail(shown_, "cannot set the file's mode");
   if (::geteuid() == 0 && ::fchown(fd_, st.st_uid, st.st_gid) != 0) {
     Fail(shown_, "cannot set the file's owner");
   }
 }
 
 void OsFile::RenameTo(const std::string& target) {
-  if (::rename(path_.c_str(), target.c_str()) != 0) Fail(shown_, "cannot put the new copy in place");
+  if (GateRefuses(FileCall::kRename, target.c_str()) || ::rename(path_.c_str(), target.c_str()) != 0) {
+    Fail(shown_, "cannot put the new copy in place");
+  }
   path_ = target;
 }
 
 std::vector<uint8_t> OsFile::ReadAll() const {
   struct stat st;
-  if (::fstat(fd_, &st) != 0) Fail(shown_, "cannot read");
+  if (GateRefuses(FileCall::kRead, path_.c_str()) || ::fstat(fd_, &st) != 0) Fail(shown_, "cannot read");
   std::vector<uint8_t> bytes(static_cast<size_t>(st.st_size));
   size_t done = 0;
   while (done < bytes.size()) {
@@ -201,6 +214,11 @@ std::vector<uint8_t> OsFile::ReadAll() const {
 
 void OsFile::WriteAt(uint64_t offset, const uint8_t* bytes, size_t length) {
   size_t done = 0;
+  if (const os::FileFault fault = os::GateFileCall(FileCall::kWrite, path_.c_str()); fault != os::FileFault::kNone) {
+    if (fault == os::FileFault::kShortWrite && ::pwrite(fd_, bytes, length / 2, offset) < 0) Fail(shown_, "cannot write");
+    errno = os::ErrnoOf(fault);
+    Fail(shown_, "cannot write");
+  }
   while (done < length) {
     const ssize_t n = ::pwrite(fd_, bytes + done, length - done, offset + done);
     if (n < 0 && errno == EINTR) continue;
@@ -210,6 +228,7 @@ void OsFile::WriteAt(uint64_t offset, const uint8_t* bytes, size_t length) {
 }
 
 void OsFile::Truncate(uint64_t size) {
+  if (GateRefuses(FileCall::kResize, path_.c_str())) Fail(shown_, "cannot change the file's size");
   while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
     if (errno != EINTR) Fail(shown_, "cannot change the file's size");
   }
@@ -222,6 +241,7 @@ std::vector<uint8_t> OsFile::ReadAt(uint64_t offset, size_t length) const {
 }
 
 size_t OsFile::ReadInto(uint64_t offset, uint8_t* out, size_t length) const {
+  if (GateRefuses(FileCall::kRead, path_.c_str())) Fail(shown_, "cannot read");
   size_t done = 0;
   while (done < length) {
     const ssize_t n = ::pread(fd_, out + done, length - done, offset + done);
@@ -240,6 +260,7 @@ FileStamp OsFile::Stamp() const {
 }
 
 bool OsFile::TryLock() {
+  if (GateRefuses(FileCall::kLock, path_.c_str())) Fail(shown_, "cannot lock");
   while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     if (errno == EWOULDBLOCK) return false;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/os/os_file.h"
+#include "base/os/gate_win.h"
 #include "base/os/replace_file_seam.h"
 #include "base/os/windows_path.h"
 #include "base/engine_error.h"
@@ -19,6 +20,9 @@
 namespace varnholt::paradox {
 
 namespace {
+
+using os::FileCall;
+using os::GateRefuses;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // TryLock's byte: far beyond any table's end, so that a lock on it keeps our copies apart
@@ -200,7 +204,9 @@ OsFile OsFile::Open(const std::string& path, bool writable) {
   const std::wstring wide = os::WindowsPath(path);
   if (IsFolder(wide)) Fail(path, "not a file", ERROR_DIRECTORY);
   const DWORD access = GENERIC_READ | (writable ? GENERIC_WRITE : 0);
-  HANDLE h = ::CreateFileW(wide.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = GateRefuses(FileCall::kOpen, path.c_str())
+                 ? INVALID_HANDLE_VALUE
+                 : ::CreateFileW(wide.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Fail(path, writable ? "cannot open for writing" : "cannot open");
   f.fd_ = FromHandle(h);
   return f;
@@ -218,8 +224,10 @@ OsFile OsFile::Create(const std::string& path, const std::string& shown_as) {
   OsFile f;
   f.path_ = path;
   f.shown_ = shown_as.empty() ? path : shown_as;
-  HANDLE h = ::CreateFileW(os::WindowsPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
-                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = GateRefuses(FileCall::kCreate, path.c_str())
+                 ? INVALID_HANDLE_VALUE
+                 : ::CreateFileW(os::WindowsPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     Fail(f.shown_, shown_as.empty() ? "cannot create" : "cannot write a new copy in its folder");
   }
@@ -228,12 +236,13 @@ OsFile OsFile::Create(const std::string& path, const std::string& shown_as) {
 }
 
 void OsFile::RemoveFile(const std::string& path) {
-  if (::DeleteFileW(os::WindowsPath(path).c_str())) return;
+  if (!GateRefuses(FileCall::kRemove, path.c_str()) && ::DeleteFileW(os::WindowsPath(path).c_str())) return;
   const DWORD error = ::GetLastError();
   if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) Fail(path, "cannot remove", error);
 }
 
-void OsFile::SyncFolderOf(const std::string&) {
+void OsFile::SyncFolderOf(const std::string& path) {
+  GateRefuses(FileCall::kSync, path.c_str());  // counted as on POSIX; nothing to fail here
   // Windows has no handle on a folder's entries to flush; MOVEFILE_WRITE_THROUGH already waited
   // for the rename to reach the disk.
 }
@@ -281,7 +290,7 @@ bool OsFile::ReopenAs(const std::string& target) {
 }
 
 void OsFile::SyncData() {
-  if (!::FlushFileBuffers(AsHandle(fd_))) Fail(shown_, "cannot write");
+  if (GateRefuses(FileCall::kSync, path_.c_str()) || !::FlushFileBuffers(AsHandle(fd_))) Fail(shown_, "cannot write");
 }
 
 void OsFile::CopyOwnerAndModeOf(const std::string& other) {
@@ -294,6 +303,7 @@ void OsFile::RenameTo(const std::string& target) {
   // Where Windows cannot rename over an open file (before Windows 10, Wine), it cannot rename one
   // that is open either: ours is closed for the rename and opened again after it. Another copy of
   // ours could take the lock in between, and is then refused its save by the changed-file check.
+  if (GateRefuses(FileCall::kRename, target.c_str())) Fail(shown_, "cannot put the new copy in place");
   ::CloseHandle(AsHandle(fd_));
   fd_ = -1;
   if (!ReplaceRetrying(path_, target)) {
@@ -310,7 +320,9 @@ void OsFile::RenameTo(const std::string& target) {
 
 std::vector<uint8_t> OsFile::ReadAll() const {
   LARGE_INTEGER size;
-  if (!::GetFileSizeEx(AsHandle(fd_), &size)) Fail(shown_, "cannot read");
+  if (GateRefuses(FileCall::kRead, path_.c_str()) || !::GetFileSizeEx(AsHandle(fd_), &size)) {
+    Fail(shown_, "cannot read");
+  }
   std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
   bytes.resize(ReadInto(0, bytes.data(), bytes.size()));
   return bytes;
@@ -318,6 +330,14 @@ std::vector<uint8_t> OsFile::ReadAll() const {
 
 void OsFile::WriteAt(uint64_t offset, const uint8_t* bytes, size_t length) {
   size_t done = 0;
+  if (const os::FileFault fault = os::GateFileCall(FileCall::kWrite, path_.c_str()); fault != os::FileFault::kNone) {
+    if (fault == os::FileFault::kShortWrite) {
+      OVERLAPPED at = At(offset);
+      DWORD written = 0;
+      ::WriteFile(AsHandle(fd_), bytes, static_cast<DWORD>(std::min(length / 2, kMaxTransfer)), &written, &at);
+    }
+    Fail(shown_, "cannot write", os::WindowsErrorOf(fault));
+  }
   while (done < length) {
     OVERLAPPED at = At(offset + done);
     DWORD written = 0;
@@ -330,7 +350,7 @@ void OsFile::WriteAt(uint64_t offset, const uint8_t* bytes, size_t length) {
 void OsFile::Truncate(uint64_t size) {
   FILE_END_OF_FILE_INFO end{};
   end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
-  if (!::SetFileInformationByHandle(AsHandle(fd_), FileEndOfFileInfo, &end, sizeof end)) {
+  if (GateRefuses(FileCall::kResize, path_.c_str()) || !::SetFileInformationByHandle(AsHandle(fd_), FileEndOfFileInfo, &end, sizeof end)) {
     Fail(shown_, "cannot change the file's size");
   }
 }
@@ -342,6 +362,7 @@ std::vector<uint8_t> OsFile::ReadAt(uint64_t offset, size_t length) const {
 }
 
 size_t OsFile::ReadInto(uint64_t offset, uint8_t* out, size_t length) const {
+  if (GateRefuses(FileCall::kRead, path_.c_str())) Fail(shown_, "cannot read");
   size_t done = 0;
   while (done < length) {
     OVERLAPPED at = At(offset + done);
@@ -364,6 +385,7 @@ FileStamp OsFile::Stamp() const {
 }
 
 bool OsFile::TryLock() {
+  if (GateRefuses(FileCall::kLock, path_.c_str())) Fail(shown_, "cannot lock");
   OVERLAPPED at = At(kOwnLockOffset);
   if (::LockFileEx(AsHandle(fd_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
     locked_ = true;

@@ -20,6 +20,8 @@
 
 namespace varnholt::paradox {
 
+struct PreparedSave;
+
 // Field type codes as stored in the header.
 enum class FieldType : uint8_t {
   kAlpha = 0x01,
@@ -143,13 +145,17 @@ class Table {
   // changed the files since we read them, nothing is written: the posts are dropped, the files
   // read again, and the error says so. Does nothing when there is nothing to save.
   virtual void Save() = 0;
-  // Save in two steps, for a command whose tables change together: PrepareSave writes and flushes
+  // Save in steps, for a command whose tables change together: PrepareSave writes and flushes
   // every new file and throws as Save does, leaving nothing new; CommitSave then puts them in place
-  // (its failures as Save's), or AbandonSave drops them and keeps the posts. Both do nothing when no
-  // save is prepared. REQUIRES: nothing is posted between PrepareSave and either of the others.
+  // (its failures as Save's), or AbandonSave drops them and keeps the posts. Several tables are put
+  // in place as one by JoinSaveSet on each, CommitSaveSet (table_saver.h) on the set, then
+  // SaveSetDone on each when it went through or AbandonSave when it did not. Each does nothing when
+  // no save is prepared. REQUIRES: nothing is posted between PrepareSave and the last of the others.
   virtual void PrepareSave() = 0;
   virtual void CommitSave() = 0;
   virtual void AbandonSave() = 0;
+  virtual void JoinSaveSet(std::vector<PreparedSave*>* set) = 0;
+  virtual void SaveSetDone() = 0;
   // True when posts wait for Save.
   virtual bool unsaved() const = 0;
 

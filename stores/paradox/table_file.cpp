@@ -36,7 +36,11 @@ TableFile::TableFile(std::string path, bool writable, std::string password)
       password_(std::move(password)),
       lock_(path_, px_path_, mb_path_, writable) {
   if (writable_) {
-    if (std::optional<OsFile> finished = FinishStoppedSave(path_)) lock_.Adopt(std::move(*finished));
+    if (std::optional<OsFile> finished = FinishStoppedSave(path_)) {
+      lock_.Adopt(std::move(*finished));
+    } else {
+      lock_.FollowReplaced();  // a set put back brings the old .DB back to its name
+    }
     std::vector<std::string> family{path_, px_path_};
     for (const auto& [x, y] : MaintainedSecondaryIndexPaths(path_)) {
       family.push_back(x);
@@ -412,13 +416,27 @@ void TableFile::PrepareSave() {
 
 void TableFile::CommitSave() {
   if (!prepared_) return;
-  PreparedSave save = std::move(*prepared_);
-  prepared_.reset();
+  std::vector<PreparedSave*> set{&*prepared_};
   try {
-    lock_.Adopt(CommitFamilySave(&save));
+    CommitSaveSet(set);
   } catch (const AccessDeniedError&) {
+    prepared_.reset();
     throw SaveDeniedError(FolderOfPath(path_), path_);
+  } catch (...) {
+    prepared_.reset();
+    throw;
   }
+  SaveSetDone();
+}
+
+void TableFile::JoinSaveSet(std::vector<PreparedSave*>* set) {
+  if (prepared_) set->push_back(&*prepared_);
+}
+
+void TableFile::SaveSetDone() {
+  if (!prepared_) return;
+  lock_.Adopt(std::move(prepared_->db_file));
+  prepared_.reset();
   unsaved_ = false;
   lock_.Remember();
 }

@@ -54,6 +54,8 @@ class TableFile final : public Table {
   void PrepareSave() override;
   void CommitSave() override;
   void AbandonSave() override;
+  void JoinSaveSet(std::vector<PreparedSave*>* set) override;
+  void SaveSetDone() override;
   bool unsaved() const override { return unsaved_; }
   bool RefreshIfChanged() override;
   uint64_t load_count() const override { return load_count_; }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/ascii.h"
+#include "base/engine_error.h"
 #include "base/os/folder.h"
 #include "base/path_text.h"
 #include "stores/paradox/primary_index.h"
@@ -20,14 +21,12 @@ constexpr char kSavingSuffix[] = ".saving";
 // Beside the .DB while a save puts several files in place: every new file is then whole on the
 // disk, so a save stopped among its renames is finished by the next writable open.
 constexpr char kRenamingSuffix[] = ".renaming";
-
-// Whether a rename of the save has put one of its new copies (not the .DB's) in place.
-bool RenamesBegun(const std::vector<std::string>& targets) {
-  for (const std::string& target : targets) {
-    if (!FileExists(target + kSavingSuffix)) return true;
-  }
-  return false;
-}
+// An old file kept under a second name while its table's new one is put in place, so that the
+// command can put it back when another table of it fails.
+constexpr char kBeforeSuffix[] = ".before";
+// Beside a command's first .DB while its tables are put in place: the tables of the set and which
+// way a stop among their renames is to be ended.
+constexpr char kSetSuffix[] = ".set";
 
 // Creates `path`.saving, lets `write` fill it and flushes it to the disk; returns it open.
 OsFile WriteSaving(const std::string& path, const std::function<void(OsFile*)>& write) {
@@ -89,64 +88,243 @@ void AbandonFamilySave(PreparedSave* save) {
   for (const std::string& target : save->targets) RemoveSavingOf(target);
   RemoveSavingOf(save->db_path);
   save->targets.clear();
+  if (!save->set_record.empty()) os::RemoveIfPresent(save->db_path + kRenamingSuffix);
+  save->set_record.clear();
 }
 
-OsFile CommitFamilySave(PreparedSave* save) {
-  const std::string& db_path = save->db_path;
-  const std::string marker = db_path + kRenamingSuffix;
-  bool renaming = false;
-  try {
-    std::vector<std::pair<OsFile*, std::string>> renames;
-    for (size_t i = 0; i < save->written.size(); ++i) renames.emplace_back(&save->written[i], save->targets[i]);
-    renames.emplace_back(&save->db_file, db_path);
-    // Even a lone .DB is marked: Windows' replace can remove the old file before it moves the
-    // new one in, and a kill between leaves only the new one, for the next open to put in place.
-    OsFile::RemoveFile(marker);
-    OsFile::Create(marker, db_path);
-    OsFile::SyncFolderOf(db_path);
-    renaming = true;
-    if (save->written.empty()) {
-      save->db_file.RenameTo(db_path);
+namespace {
+
+// The set record's first line: which way a set stopped among its renames is to be ended.
+constexpr char kSetForward[] = "forward\n";
+constexpr char kSetBack[] = "back\n";
+
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+// Writes `text` as the whole of a new file at `path`, flushed, replacing what is there.
+void WriteWholeNew(const std::string& path, const std::string& text, const std::string& shown_as) {
+  OsFile::RemoveFile(path);
+  OsFile file = OsFile::Create(path, shown_as);
+  const std::vector<uint8_t> bytes = Bytes(text);
+  file.WriteAt(0, bytes.data(), bytes.size());
+  file.SyncData();
+}
+
+// Sets the set record's direction in one step: a new record renamed over the old.
+void WriteSetRecord(const std::string& record, const std::string& direction, const std::vector<std::string>& tables,
+                    const std::string& shown_as) {
+  std::string text = direction;
+  for (const std::string& table : tables) text += table + "\n";
+  const std::string fresh = record + kSavingSuffix;
+  WriteWholeNew(fresh, text, shown_as);
+  OsFile::Open(fresh, true).RenameTo(record);
+  OsFile::SyncFolderOf(record);
+}
+
+std::vector<std::string> TablesOf(const std::vector<PreparedSave*>& saves) {
+  std::vector<std::string> tables;
+  for (const PreparedSave* save : saves) tables.push_back(save->db_path);
+  return tables;
+}
+
+// The lines of a small text file, without their ends; empty when it cannot be read.
+std::vector<std::string> LinesOf(const std::string& path) {
+  std::string reason;
+  const std::optional<std::vector<uint8_t>> bytes = os::ReadWholeFile(path, &reason);
+  std::vector<std::string> lines;
+  if (!bytes) return lines;
+  std::string line;
+  for (const uint8_t byte : *bytes) {
+    if (byte == '\n') {
+      lines.push_back(line);
+      line.clear();
     } else {
-      OsFile::RenameAll(renames, db_path);
+      line += static_cast<char>(byte);
     }
-    OsFile::SyncFolderOf(db_path);
-    OsFile::RemoveFile(marker);
-    save->written.clear();
-    save->targets.clear();
-    return std::move(save->db_file);
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// The family files of `save` in the order they are put in place, the .DB last.
+std::vector<std::string> TargetsWithDb(const PreparedSave& save) {
+  std::vector<std::string> all = save.targets;
+  all.push_back(save.db_path);
+  return all;
+}
+
+}  // namespace
+
+void MarkSaveSet(const std::vector<PreparedSave*>& saves) {
+  if (saves.empty()) return;
+  const std::vector<std::string> tables = TablesOf(saves);
+  const std::string record = saves.front()->db_path + kSetSuffix;
+  const std::string& shown_as = saves.front()->db_path;
+  try {
+    // Back until every mark is on the disk: a stop among the marks drops the new copies.
+    WriteSetRecord(record, kSetBack, tables, shown_as);
+    for (PreparedSave* save : saves) {
+      save->set_record = record;
+      WriteWholeNew(save->db_path + kRenamingSuffix, record + "\n", save->db_path);
+    }
+    OsFile::SyncFolderOf(record);
+    WriteSetRecord(record, kSetForward, tables, shown_as);
   } catch (const EngineError&) {
-    // Once a new file is in place the others must follow, or the family would not belong
-    // together: they stay for the next writable open to put in place.
-    if (renaming && RenamesBegun(save->targets)) throw;
-    AbandonFamilySave(save);
-    // Kept while the .DB is gone: its new copy, kept too, is then the table.
-    if (FileExists(db_path)) os::RemoveIfPresent(marker);
+    for (PreparedSave* save : saves) {
+      os::RemoveIfPresent(save->db_path + kRenamingSuffix);
+      save->set_record.clear();
+    }
+    os::RemoveIfPresent(record + kSavingSuffix);
+    os::RemoveIfPresent(record);
     throw;
   }
+}
+
+void CommitFamilySave(PreparedSave* save) {
+  const std::string& db_path = save->db_path;
+  // The old files stay under a second name until the whole set is in place, so that a failed
+  // rename here or in a later table can put every table back as it was. An empty keep says there
+  // was no old file.
+  for (const std::string& target : TargetsWithDb(*save)) {
+    if (!os::KeepCopyAs(target, target + kBeforeSuffix)) WriteWholeNew(target + kBeforeSuffix, "", db_path);
+  }
+  std::vector<std::pair<OsFile*, std::string>> renames;
+  for (size_t i = 0; i < save->written.size(); ++i) renames.emplace_back(&save->written[i], save->targets[i]);
+  renames.emplace_back(&save->db_file, db_path);
+  if (save->written.empty()) {
+    save->db_file.RenameTo(db_path);
+  } else {
+    OsFile::RenameAll(renames, db_path);
+  }
+  OsFile::SyncFolderOf(db_path);
+}
+
+OsFile FinishFamilySave(PreparedSave* save) {
+  // Whatever cannot be removed now is removed by the table's next writable open.
+  for (const std::string& target : TargetsWithDb(*save)) os::RemoveIfPresent(target + kBeforeSuffix);
+  os::RemoveIfPresent(save->db_path + kRenamingSuffix);
+  save->written.clear();
+  save->targets.clear();
+  save->set_record.clear();
+  return std::move(save->db_file);
+}
+
+namespace {
+
+// Puts back the old files of the family at db_path that a save set aside (found by their kept
+// names), drops its new copies and its mark. Throws EngineError when an old file cannot be put back:
+// the mark then stays, and the record says back, for the next writable open to try again.
+void PutBackOldFiles(const std::string& db_path, const std::vector<std::string>& family) {
+  for (const std::string& file : family) {
+    const std::string kept = file + kBeforeSuffix;
+    if (os::KindOf(kept) != os::PathKind::kFile) {
+      RemoveSavingOf(file);
+      continue;
+    }
+    if (FileExists(file + kSavingSuffix) && FileExists(file)) {
+      // Never put in place: the old file is still the one at its name.
+      os::RemoveIfPresent(file + kSavingSuffix);
+      os::RemoveIfPresent(kept);
+    } else if (FileExists(file + kSavingSuffix)) {
+      // Windows' replace stopped halfway, the old file removed: its second name brings it back.
+      OsFile::Open(kept, true).RenameTo(file);
+      os::RemoveIfPresent(file + kSavingSuffix);
+    } else if (StampOf(kept).size == 0) {
+      OsFile::RemoveFile(file);  // the save made it; there was none before
+      os::RemoveIfPresent(kept);
+    } else {
+      OsFile::Open(kept, true).RenameTo(file);
+    }
+  }
+  OsFile::SyncFolderOf(db_path);
+  OsFile::RemoveFile(db_path + kRenamingSuffix);
+}
+
+}  // namespace
+
+void UndoFamilySave(PreparedSave* save) {
+  save->written.clear();
+  save->db_file = OsFile();  // its handle would keep the new .DB from being replaced on Windows
+  PutBackOldFiles(save->db_path, TargetsWithDb(*save));
+  save->targets.clear();
+  save->set_record.clear();
+}
+
+void TurnSaveSetBack(const std::vector<PreparedSave*>& saves) {
+  if (saves.empty() || saves.front()->set_record.empty()) return;
+  WriteSetRecord(saves.front()->set_record, kSetBack, TablesOf(saves), saves.front()->db_path);
+}
+
+void EndSaveSet(const std::string& record) {
+  os::RemoveIfPresent(record + kSavingSuffix);
+  os::RemoveIfPresent(record);
 }
 
 OsFile SaveFamily(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
                   uint8_t stamp, const std::vector<FamilyFile>& others,
                   const std::function<void(OsFile*)>& write_db) {
   PreparedSave save = PrepareFamilySave(db_path, px_path, index, stamp, others, write_db);
-  return CommitFamilySave(&save);
+  std::vector<PreparedSave*> set{&save};
+  CommitSaveSet(set);
+  return std::move(save.db_file);
+}
+
+void CommitSaveSet(const std::vector<PreparedSave*>& saves) {
+  try {
+    MarkSaveSet(saves);
+  } catch (const EngineError&) {
+    for (PreparedSave* save : saves) AbandonFamilySave(save);
+    throw;
+  }
+  const std::string record = saves.empty() ? std::string() : saves.front()->set_record;
+  size_t committed = 0;
+  try {
+    for (; committed < saves.size(); ++committed) CommitFamilySave(saves[committed]);
+  } catch (const EngineError& error) {
+    // Every table back as it was, the one that failed included (it may be halfway).
+    std::string undo_failure;
+    try {
+      TurnSaveSetBack(saves);
+      for (size_t i = 0; i < saves.size(); ++i) {
+        const size_t at = saves.size() - 1 - i;
+        if (at <= committed) {
+          UndoFamilySave(saves[at]);
+        } else {
+          AbandonFamilySave(saves[at]);
+        }
+      }
+      EndSaveSet(record);
+    } catch (const EngineError& undo) {
+      undo_failure = undo.what();
+    }
+    const std::string text = undo_failure.empty()
+                                 ? std::string(error.what()) + "; no table was changed"
+                                 : std::string(error.what()) + "; putting the tables back failed too (" +
+                                       undo_failure + "): the next command puts them back";
+    if (dynamic_cast<const AccessDeniedError*>(&error) != nullptr) throw AccessDeniedError(text);
+    throw EngineError(text);
+  }
+  for (PreparedSave* save : saves) {
+    OsFile db = FinishFamilySave(save);
+    save->db_file = std::move(db);
+  }
+  EndSaveSet(record);
 }
 
 namespace {
 
-// The files of the .DB's family (not the .DB) that a save left new copies of, found by those copies'
-// names: a replace stopped halfway can have removed the old file itself. Secondary index files
-// first, the .PX last, as a save puts them in place.
-std::vector<std::string> FilesWithNewCopies(const std::string& db_path) {
+// The files of the .DB's family (not the .DB) that a save left under their names with `suffix`
+// (its new copies, or the old files it kept), found by those names: a replace stopped halfway can
+// have removed the file itself. Secondary index files first, the .PX last, as a save puts them in
+// place.
+std::vector<std::string> FilesWith(const std::string& db_path, std::string_view suffix_text) {
   const std::string given_folder = FolderOfPath(db_path);
   const std::string folder = given_folder.empty() ? "." : given_folder;
   const std::string stem = AsciiUpper(StemOfName(NameOfPath(db_path))) + ".";
   const std::string db_name = AsciiUpper(NameOfPath(db_path));
   std::vector<std::string> indexes, px;
   for (const std::string& name : os::FolderNames(folder).value_or(std::vector<std::string>{})) {
-    const size_t suffix = std::string_view(kSavingSuffix).size();
-    if (name.size() <= suffix || name.compare(name.size() - suffix, suffix, kSavingSuffix) != 0) continue;
+    const size_t suffix = suffix_text.size();
+    if (name.size() <= suffix || name.compare(name.size() - suffix, suffix, suffix_text) != 0) continue;
     const std::string base = name.substr(0, name.size() - suffix);
     const std::string upper = AsciiUpper(base);
     if (upper == db_name || upper.compare(0, stem.size(), stem) != 0) continue;
@@ -163,22 +341,54 @@ std::vector<std::string> FilesWithNewCopies(const std::string& db_path) {
   return indexes;
 }
 
+// Removes a set's record once no table of it still has its mark.
+void EndSaveSetIfDone(const std::string& record) {
+  const std::vector<std::string> lines = LinesOf(record);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    if (FileExists(lines[i] + kRenamingSuffix)) return;
+  }
+  EndSaveSet(record);
+}
+
+OsFile OpenAndLockNew(const std::string& path) {
+  OsFile file = OsFile::Open(path, true);
+  if (!file.TryLock()) throw EngineError(path + ": cannot lock the new file");
+  return file;
+}
+
 }  // namespace
 
 std::optional<OsFile> FinishStoppedSave(const std::string& db_path) {
   const std::string marker = db_path + kRenamingSuffix;
   if (!FileExists(marker)) return std::nullopt;
+  const std::vector<std::string> mark = LinesOf(marker);
+  const std::string record = mark.empty() ? std::string() : mark.front();
+  // A mark of its own (no set) is always ended forward; a set whose record is missing or says back
+  // stopped before all its tables were marked, or while they were being put back.
+  const std::vector<std::string> set = record.empty() ? std::vector<std::string>{} : LinesOf(record);
+  const bool back = !record.empty() && (set.empty() || set.front() + "\n" == kSetBack);
   std::optional<OsFile> finished;
-  for (const std::string& f : FilesWithNewCopies(db_path)) OsFile::Open(f + kSavingSuffix, true).RenameTo(f);
-  const std::string db_saving = db_path + kSavingSuffix;
-  if (FileExists(db_saving)) {
-    OsFile db_file = OsFile::Open(db_saving, true);
-    if (!db_file.TryLock()) throw EngineError(db_saving + ": cannot lock the new file");
-    db_file.RenameTo(db_path);
-    finished = std::move(db_file);
+  if (back) {
+    std::vector<std::string> family = FilesWith(db_path, kBeforeSuffix);
+    for (const std::string& f : FilesWith(db_path, kSavingSuffix)) {
+      if (std::find(family.begin(), family.end(), f) == family.end()) family.push_back(f);
+    }
+    family.push_back(db_path);
+    PutBackOldFiles(db_path, family);
+  } else {
+    for (const std::string& f : FilesWith(db_path, kSavingSuffix)) OsFile::Open(f + kSavingSuffix, true).RenameTo(f);
+    const std::string db_saving = db_path + kSavingSuffix;
+    if (FileExists(db_saving)) {
+      OsFile db_file = OpenAndLockNew(db_saving);
+      db_file.RenameTo(db_path);
+      finished = std::move(db_file);
+    }
+    OsFile::SyncFolderOf(db_path);
+    for (const std::string& f : FilesWith(db_path, kBeforeSuffix)) os::RemoveIfPresent(f + kBeforeSuffix);
+    os::RemoveIfPresent(db_path + kBeforeSuffix);
+    OsFile::RemoveFile(marker);
   }
-  OsFile::SyncFolderOf(db_path);
-  OsFile::RemoveFile(marker);
+  if (!record.empty()) EndSaveSetIfDone(record);
   return finished;
 }
 
@@ -194,7 +404,12 @@ void RemoveLeftOverSaves(const std::vector<std::string>& paths) {
   for (const std::string& p : paths) {
     os::RemoveIfPresent(p + kSavingSuffix);
     os::RemoveIfPresent(p + kRenamingSuffix);
+    os::RemoveIfPresent(p + kBeforeSuffix);
   }
+  if (paths.empty()) return;
+  // A record's new copy not yet renamed over it never took effect.
+  os::RemoveIfPresent(paths.front() + kSetSuffix + kSavingSuffix);
+  if (FileExists(paths.front() + kSetSuffix)) EndSaveSetIfDone(paths.front() + kSetSuffix);
 }
 
 }  // namespace varnholt::paradox

@@ -1,11 +1,14 @@
-// The atomic save of a table family. Every file of it that changed (secondary index files, the .PX
-// and the .DB) is written whole under its own name with ".saving" added and flushed to the disk;
-// then all are renamed over the old ones, the .DB last, by a child process that our being killed
-// does not stop. A process killed at any moment therefore leaves the family either as it was or as
-// saved, never a half-written file nor a new index beside an old .DB. (A power cut between the
-// renames can still stop them halfway, and so can a kill on Windows, which has no such child; the
-// next writable open then finishes them: FinishStoppedSave.) The new .DB is locked before it
-// replaces the old one, so the lock never lapses.
+// The atomic save of table families, one table or a command's several together. Every file of a
+// family that changed (secondary index files, the .PX and the .DB) is written whole under its own
+// name with ".saving" added and flushed to the disk, every table's before any is put in place. A
+// record of the set (beside its first .DB, ".set") and a mark beside each .DB (".renaming") then
+// say that every new file is whole; each old file is kept under a second name (".before") and the
+// new ones are renamed over them, the .DB last in each family, on POSIX by a child process that
+// our being killed does not stop. When a rename fails, every table of the set is put back as it
+// was. A stop at any moment is ended by each table's next writable open (FinishStoppedSave): put
+// in place when the record says forward, put back when it says back, so the tables of a command
+// are all as before it or all as after, never between. The new .DB is locked before it replaces
+// the old one, so the lock never lapses.
 #ifndef VARNHOLT_STORES_PARADOX_TABLE_SAVER_H_
 #define VARNHOLT_STORES_PARADOX_TABLE_SAVER_H_
 
@@ -33,6 +36,7 @@ struct PreparedSave {
   std::vector<std::string> targets;  // of `written`, in order: secondary index files, the .PX
   std::vector<OsFile> written;
   OsFile db_file;  // the new .DB, locked
+  std::string set_record;  // once marked: the record of the set it is put in place with
 };
 
 // The first half of SaveFamily: writes and flushes every new file. Throws EngineError on failure,
@@ -42,11 +46,27 @@ struct PreparedSave {
 PreparedSave PrepareFamilySave(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
                                uint8_t stamp, const std::vector<FamilyFile>& others,
                                const std::function<void(OsFile*)>& write_db);
-// The second half: marks the save and puts the new files in place. Returns the new .DB, locked,
-// now at db_path. A failure before the first rename leaves the old files and no new ones; one after
-// it leaves the rest, marked, for the next writable open (FinishStoppedSave).
-OsFile CommitFamilySave(PreparedSave* save);
-// Drops a prepared save's new files; the old ones stay as they were.
+// Puts every prepared save of `saves` in place as one change (the steps below, in order). Each
+// save's new .DB, locked, is then in its db_file, at its db_path. Throws EngineError when a step
+// fails, after putting every table back as it was and dropping the new files; the text then says
+// whether that went well or the next command will finish it.
+void CommitSaveSet(const std::vector<PreparedSave*>& saves);
+// The steps of CommitSaveSet. MarkSaveSet writes the set's record and every table's mark; on
+// failure it drops them and throws, the new files still prepared.
+void MarkSaveSet(const std::vector<PreparedSave*>& saves);
+// Keeps the old files under their second names and puts the new ones in place. REQUIRES: marked.
+void CommitFamilySave(PreparedSave* save);
+// Drops the kept old files and the mark; returns the new .DB. Leftovers (a removal that failed)
+// go at the next writable open.
+OsFile FinishFamilySave(PreparedSave* save);
+// Sets the record to back, before UndoFamilySave is called on any table of the set.
+void TurnSaveSetBack(const std::vector<PreparedSave*>& saves);
+// Puts the family back as it was before CommitFamilySave (which may have stopped halfway), drops
+// its new files and mark. Throws EngineError when an old file cannot be put back.
+void UndoFamilySave(PreparedSave* save);
+// Removes the set's record (at `record`), once every table of it is finished or put back.
+void EndSaveSet(const std::string& record);
+// Drops a prepared save's new files (and its mark, when marked); the old ones stay as they were.
 void AbandonFamilySave(PreparedSave* save);
 
 // Writes the family: `others` first, then `index` (when not null) flushed with `stamp` as the new
@@ -55,13 +75,14 @@ void AbandonFamilySave(PreparedSave* save);
 OsFile SaveFamily(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
                   uint8_t stamp, const std::vector<FamilyFile>& others,
                   const std::function<void(OsFile*)>& write_db);
-// Finishes a save that was stopped while its new files were being put in place: before the first
-// rename every new file is whole on the disk and a mark says so (the .DB's name with ".renaming"),
-// so every new copy left (found by its name, as a replace stopped halfway may have removed the old
-// file) is put in place, secondary index files first, then the .PX, the .DB last. Returns the new
-// .DB, open and locked, when it put one in place; nothing when no save was stopped among its
-// renames (the new files of one stopped before are dropped by RemoveLeftOverSaves). A save whose
-// rename fails after one new file is in place leaves the rest for this too. Throws EngineError
+// Ends a save that was stopped after its table was marked: when its set's record says forward (or
+// the mark names no set), every new copy left (found by its name, as a replace stopped halfway
+// may have removed the old file) is put in place, secondary index files first, then the .PX, the
+// .DB last; when it says back (or is missing), every kept old file is put back and the new copies
+// dropped. Removes the mark, and the record once no table of the set has one. Returns the new .DB,
+// open and locked, when it put one in place; nothing when it put the old one back (the caller's
+// open file may then be the dropped new one: TableLock::FollowReplaced) or no save was stopped after its mark
+// (the new files of one stopped before are dropped by RemoveLeftOverSaves). Throws EngineError
 // when a rename fails. REQUIRES: the table's lock is held.
 std::optional<OsFile> FinishStoppedSave(const std::string& db_path);
 // When the .DB at db_path is missing while a marked save's new copy of it waits beside it, the save
@@ -69,8 +90,9 @@ std::optional<OsFile> FinishStoppedSave(const std::string& db_path);
 // before it moves the new one in): the new copy, whole on the disk, is put in place. True when it
 // was. Nothing can be locked before; another copy of ours that races it loses nothing.
 bool PutBackStoppedTable(const std::string& db_path);
-// Removes what a killed save left behind of the files at `paths` (the family's). REQUIRES: the
-// table's lock is held, so no save of ours is under way.
+// Removes what a killed or failed save left behind of the files at `paths` (the family's, the .DB
+// first), and the record of a set of the .DB's once it is done. REQUIRES: the table's lock is held,
+// so no save of ours is under way.
 void RemoveLeftOverSaves(const std::vector<std::string>& paths);
 
 }  // namespace varnholt::paradox
