@@ -5,20 +5,27 @@
 
 #include "base/store_error.h"
 
-namespace varnholt::paradox {
+namespace varnholt {
 
 class EngineError : public StoreError {
  public:
   using StoreError::StoreError;
 };
 
-// A file call the OS refused for want of rights (a read-only file, folder or disk), so the engine
-// can tell the operator which table is read only.
-class AccessDeniedError : public EngineError {
+// A file call that failed (a read, a write, a flush, a rename, a full disk), as base/os reports
+// it: a command that meets one changes no table (passes/commands.h).
+class FileError : public EngineError {
  public:
   using EngineError::EngineError;
 };
 
-}  // namespace varnholt::paradox
+// A file call the OS refused for want of rights (a read-only file, folder or disk), so the engine
+// can tell the operator which table is read only.
+class AccessDeniedError : public FileError {
+ public:
+  using FileError::FileError;
+};
+
+}  // namespace varnholt
 
 #endif  // VARNHOLT_BASE_ENGINE_ERROR_H_

@@ -27,6 +27,12 @@ inline std::string FolderOfPath(std::string_view path) {
   return std::string(path.substr(0, last));
 }
 
+// The folder that holds `path`: its folder part, "." when it names none.
+inline std::string FolderHolding(std::string_view path) {
+  std::string folder = FolderOfPath(path);
+  return folder.empty() ? std::string(".") : folder;
+}
+
 // The last part of `path`, after its folder.
 inline std::string NameOfPath(std::string_view path) {
   const size_t last = path.find_last_of(kPathSeparators);

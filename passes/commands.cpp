@@ -1,5 +1,7 @@
 #include "passes/commands.h"
 
+#include "base/os/file_calls.h"
+
 #include "passes/exact_codes.h"
 #include "passes/import_passes.h"
 #include "passes/update_passes.h"
@@ -29,70 +31,82 @@ Commands::~Commands() = default;
 
 void Commands::Button2Click() {
   ComponentsCommandScope scope(*components_);
-  UnlockTargetTables(*components_, host_);
-  host_.Press(HiddenButton::kButton7);
-  BindImportStores(*components_, host_);
-  ImportLearners(*components_, LearnerImportForm::kFirst);
-  ImportParents(*components_);
-  host_.Press(HiddenButton::kButton6);
-  UnfilterParentAndLearnerMasters(*components_);
-  Save();
-  host_.ShowMessage(kFinished);
+  EndingOnFileError([&] {
+    UnlockTargetTables(*components_, host_);
+    host_.Press(HiddenButton::kButton7);
+    BindImportStores(*components_, host_);
+    ImportLearners(*components_, LearnerImportForm::kFirst);
+    ImportParents(*components_);
+    host_.Press(HiddenButton::kButton6);
+    UnfilterParentAndLearnerMasters(*components_);
+    Save();
+    host_.ShowMessage(kFinished);
+  });
 }
 
 void Commands::Button1Click() {
   ComponentsCommandScope scope(*components_);
-  BindImportStores(*components_, host_);
-  ImportLearners(*components_, LearnerImportForm::kSecond);
-  ImportParents(*components_);
-  UnfilterParentAndLearnerMasters(*components_);
+  EndingOnFileError([&] {
+    BindImportStores(*components_, host_);
+    ImportLearners(*components_, LearnerImportForm::kSecond);
+    ImportParents(*components_);
+    UnfilterParentAndLearnerMasters(*components_);
+  });
 }
 
 void Commands::Button3Click() {
   ComponentsCommandScope scope(*components_);
-  UnlockTargetTables(*components_, host_);
-  RequireExactCodes(*components_, host_);
-  host_.Press(HiddenButton::kButton1);
-  host_.Press(HiddenButton::kButton6);
-  host_.Press(HiddenButton::kButton8);
-  BindImportStores(*components_, host_);
-  UpdateParents(*components_);
-  UpdateLearners(*components_);
-  Save();
-  host_.ShowMessage(kFinished);
+  EndingOnFileError([&] {
+    UnlockTargetTables(*components_, host_);
+    RequireExactCodes(*components_, host_);
+    host_.Press(HiddenButton::kButton1);
+    host_.Press(HiddenButton::kButton6);
+    host_.Press(HiddenButton::kButton8);
+    BindImportStores(*components_, host_);
+    UpdateParents(*components_);
+    UpdateLearners(*components_);
+    Save();
+    host_.ShowMessage(kFinished);
+  });
 }
 
 void Commands::Button6Click() {
   ComponentsCommandScope scope(*components_);
-  ReportSettings settings;
-  settings.report_file = environment_.report_file;
-  settings.report_fallback = environment_.report_fallback;
-  settings.skip_marker = environment_.skip_marker;
-  settings.now = environment_.clock();
-  settings.date_separator = environment_.regional.date_separator;
-  const std::filesystem::path written = WriteParentLinkReport(*components_, settings);
-  if (!written.empty() && written != environment_.report_file) report_went_elsewhere_ = true;
+  EndingOnFileError([&] {
+    ReportSettings settings;
+    settings.report_file = environment_.report_file;
+    settings.report_fallback = environment_.report_fallback;
+    settings.skip_marker = environment_.skip_marker;
+    settings.now = environment_.clock();
+    settings.date_separator = environment_.regional.date_separator;
+    const std::filesystem::path written = WriteParentLinkReport(*components_, settings);
+    if (!written.empty() && written != environment_.report_file) report_went_elsewhere_ = true;
+  });
 }
 
 void Commands::Button7Click() {
   ComponentsCommandScope scope(*components_);
-  // The import's first step: its codes are checked before its first write, here.
-  RequireExactCodes(*components_, host_);
-  BindClassTables(*components_, host_);
-  // Every class the source holds, not only those a learner pass's filter left showing.
-  components_->Classes.SetFiltered(false);
-  ImportClassCodes(*components_);
-  components_->Classes.First();
-  ImportClassMaster(*components_);
+  EndingOnFileError([&] {
+    // The import's first step: its codes are checked before its first write, here.
+    RequireExactCodes(*components_, host_);
+    BindClassTables(*components_, host_);
+    // Every class the source holds, not only those a learner pass's filter left showing.
+    components_->Classes.SetFiltered(false);
+    ImportClassCodes(*components_);
+    components_->Classes.First();
+    ImportClassMaster(*components_);
+  });
 }
 
 void Commands::Button8Click() {
   ComponentsCommandScope scope(*components_);
-  BindClassStatements(*components_, host_);
-  components_->Classes.SetFiltered(false);
-  UpdateClassCodes(*components_);
-  components_->Classes.First();
-  UpdateClassMaster(*components_);
+  EndingOnFileError([&] {
+    BindClassStatements(*components_, host_);
+    components_->Classes.SetFiltered(false);
+    UpdateClassCodes(*components_);
+    components_->Classes.First();
+    UpdateClassMaster(*components_);
+  });
 }
 
 void Commands::RunHidden(HiddenButton button) {
@@ -110,10 +124,41 @@ void Commands::RunHidden(HiddenButton button) {
 
 void Commands::DiscardPending() {
   components_->DiscardPending();
-  components_->Save();
+  Save();
 }
 
-void Commands::Save() { components_->Save(); }
+void Commands::Save() {
+  try {
+    components_->Save();
+  } catch (...) {
+    // No table was changed: the rows wait for no later save, which could put them in place
+    // after the operator was told the command failed.
+    DropUnsavedAfter();
+    throw;
+  }
+}
+
+void Commands::EndingOnFileError(const std::function<void()>& body) {
+  const uint64_t failures = os::FileCallFailures();
+  try {
+    body();
+  } catch (...) {
+    if (os::FileCallFailures() == failures) throw;
+    // A file call failed: what the command posted before it is dropped, not saved, so the
+    // tables stay as before the command, never learners without the parents they name.
+    DropUnsavedAfter();
+    throw;
+  }
+}
+
+void Commands::DropUnsavedAfter() {
+  try {
+    components_->DropUnsaved();
+  } catch (const std::exception&) {
+    // The error that ended the command is the one to show; a table that cannot be read again
+    // says so at its next use.
+  }
+}
 
 StoreComponents& Commands::components() { return *components_; }
 const CommandEnvironment& Commands::environment() const { return environment_; }

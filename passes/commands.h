@@ -5,8 +5,9 @@
 // any pressing handler, to the top of the operator's click, which then calls DiscardPending().
 //
 // The target tables take a command's rows in memory; they reach the disk, all at once, before the
-// command says "Finished", or when DiscardPending ends a failed command, so a stop at any other
-// moment leaves the tables as the last command left them.
+// command says "Finished". A command ended by a bad row saves the rows before it (DiscardPending);
+// one ended by a failed file call, or whose save fails, changes no table and keeps no row for a
+// later save.
 #ifndef VARNHOLT_PASSES_COMMANDS_H_
 #define VARNHOLT_PASSES_COMMANDS_H_
 
@@ -56,7 +57,8 @@ class Commands {
   // Drops every pending new row, so a failed command never leaves a partial row to be posted later,
   // then saves the rows the command posted before it failed. Throws when they cannot be saved.
   void DiscardPending();
-  // Writes every row posted so far to the target tables on disk.
+  // Writes every row posted so far to the target tables on disk, all tables or none; when it
+  // cannot, the rows are dropped and the tables read again, as they still are on disk.
   void Save();
 
   StoreComponents& components();
@@ -67,6 +69,11 @@ class Commands {
   std::optional<std::filesystem::path> TakeReportPlaceNotice();
 
  private:
+  // Runs a command's body; when a file call fails inside it, every row it posted is dropped
+  // before the error goes on.
+  void EndingOnFileError(const std::function<void()>& body);
+  void DropUnsavedAfter();
+
   FormHost& host_;
   CommandEnvironment environment_;
   std::unique_ptr<StoreComponents> components_;

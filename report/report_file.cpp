@@ -1,7 +1,7 @@
 #include "report/report_file.h"
 
 #include "base/os/folder.h"
-#include "base/store_error.h"
+#include "base/engine_error.h"
 #include "base/utf8_path.h"
 
 namespace varnholt {
@@ -16,14 +16,14 @@ OpenedReport OpenReportFile(const std::filesystem::path& fixed, const std::files
   os::AppendFile file(Utf8FromPath(fixed));
   if (file.status() == os::AppendFile::Status::kOpen) return {std::move(file), fixed};
   if (file.status() != os::AppendFile::Status::kDenied || fallback.empty()) {
-    throw StoreError("Cannot open file " + Quoted(fixed) + ". " + file.error_text());
+    throw FileError("Cannot open file " + Quoted(fixed) + ". " + file.error_text());
   }
   // Windows makes the VirtualStore folder only when it first redirects a write; this PC may never
   // have had one. A folder that cannot be made shows in the open below.
   os::CreateFolders(Utf8FromPath(fallback.parent_path()));
   os::AppendFile instead(Utf8FromPath(fallback));
   if (instead.status() == os::AppendFile::Status::kOpen) return {std::move(instead), fallback};
-  throw StoreError("Cannot open file " + Quoted(fixed) + ". " + file.error_text() + ".\nNor file " +
+  throw FileError("Cannot open file " + Quoted(fixed) + ". " + file.error_text() + ".\nNor file " +
                    Quoted(fallback) + " in its place. " + instead.error_text());
 }
 

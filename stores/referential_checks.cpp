@@ -10,7 +10,6 @@ namespace varnholt {
 
 namespace {
 
-using paradox::EngineError;
 using paradox::FieldType;
 using paradox::IntegrityLink;
 using paradox::Record;

@@ -101,8 +101,8 @@ void SqlStatement::Run(local_sql::UpdateStatement& statement) {
     SharedTable& table = session_.OpenTable(directory_, statement.table);
     table.Refresh();
     table.UpdateAll(local_sql::PlanUpdate(statement, table.table(), settings_));
-  } catch (const paradox::EngineError& error) {
-    throw paradox::EngineError(EachLineOnce(error.what()));
+  } catch (const EngineError& error) {
+    throw EngineError(EachLineOnce(error.what()));
   }
 }
 

@@ -23,4 +23,6 @@ void StoreComponents::DiscardPending() {
 
 void StoreComponents::Save() { session.SaveAll(); }
 
+void StoreComponents::DropUnsaved() { session.DropUnsaved(); }
+
 }  // namespace varnholt

@@ -17,6 +17,8 @@ struct StoreComponents {
 
   // Drops every pending new row of the target tables.
   void DiscardPending();
+  // Drops what the target tables were given since they were last saved (TargetSession::DropUnsaved).
+  void DropUnsaved();
   // Writes what the target tables were given to disk (see TargetSession::SaveAll).
   void Save();
 

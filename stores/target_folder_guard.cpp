@@ -40,7 +40,7 @@ bool InFamilyOf(const std::string& file, const HeldFiles& tables) {
 }
 
 std::vector<std::string> NamesIn(const std::string& folder) {
-  return os::FolderNames(folder).value_or(std::vector<std::string>{});
+  return os::NamesInFolder(folder);
 }
 
 bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (AsciiUpper(c) >= 'A' && AsciiUpper(c) <= 'F'); }
@@ -60,7 +60,7 @@ bool IsFamilyExtension(const std::string& extension) {
 }  // namespace
 
 void ThrowFolderInUse(const std::string& folder, const std::string& file) {
-  throw paradox::EngineError(std::string(kDirectoryBusy) + "\nDirectory: " + folder +
+  throw EngineError(std::string(kDirectoryBusy) + "\nDirectory: " + folder +
                              "\nFile in use: " + file + "\n" + kCloseTheProduct);
 }
 
@@ -71,14 +71,9 @@ std::string FamilyFileOpenForWriting(const std::string& db_path) {
   return "";
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::string folder = FolderOfPath(path);
-  return folder.empty() ? std::string(".") : folder;
-}
-
 std::vector<std::string> FamilyFiles(const std::string& db_path) {
   const std::string stem = StemOfName(NameOfPath(db_path));
-  const std::string folder = FolderOf(db_path);
+  const std::string folder = FolderHolding(db_path);
   std::vector<std::string> found;
   for (const std::string& name : NamesIn(folder)) {
     if (EqualsIgnoringAsciiCase(StemOfName(name), stem) && IsFamilyExtension(ExtensionOfName(name))) {
@@ -113,7 +108,7 @@ void FamilyHold::Take(const std::string& db_path, HeldFiles* ours) {
   std::vector<os::WholeFileLock> locks;
   for (const std::string& file : files) {
     os::WholeFileLock lock;
-    if (!lock.TryTake(file)) ThrowFolderInUse(FolderOf(db_path), file);
+    if (!lock.TryTake(file)) ThrowFolderInUse(FolderHolding(db_path), file);
     locks.push_back(std::move(lock));
   }
   locks_ = std::move(locks);

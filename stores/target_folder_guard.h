@@ -21,9 +21,6 @@
 
 namespace varnholt {
 
-// The folder holding `path` ("." when the path names none).
-std::string FolderOf(const std::string& path);
-
 // The files of the table family at `db_path` (.DB, .PX, .MB and the secondary indexes' .Xnn,
 // .Ynn, .XGn, .YGn), as they are spelled on disk; those missing are left out.
 std::vector<std::string> FamilyFiles(const std::string& db_path);

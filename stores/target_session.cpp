@@ -63,7 +63,7 @@ void SharedTable::CheckRequired(const paradox::Record& record) const {
 
 void SharedTable::CheckValid(const paradox::Record& record, const paradox::Record* old_record) {
   if (checks_.referential_integrity() && !checks_.links()) {
-    throw paradox::EngineError(table_->path() + kReferentialIntegrity);
+    throw EngineError(table_->path() + kReferentialIntegrity);
   }
   CheckRequired(record);
   checks_.CheckRange(record);
@@ -97,7 +97,7 @@ void SharedTable::CheckValid(const paradox::Record& record, const paradox::Recor
 
 void SharedTable::HoldForCommand() {
   if (*command_ == 0 || hold_.held()) return;
-  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_, *opened_tables_);
+  CheckFolderNotInUse(FolderHolding(table_->path()), *held_files_, *opened_tables_);
   hold_.Take(table_->path(), held_files_);
 }
 
@@ -124,7 +124,7 @@ void SharedTable::Save() {
 
 void SharedTable::PrepareSave() {
   if (!table_->unsaved() || prepared_) return;
-  CheckFolderNotInUse(FolderOf(table_->path()), *held_files_, *opened_tables_);
+  CheckFolderNotInUse(FolderHolding(table_->path()), *held_files_, *opened_tables_);
   const uint64_t loads = table_->load_count();
   try {
     table_->PrepareSave();
@@ -166,6 +166,15 @@ void SharedTable::SaveSetDone() {
     } catch (const StoreError&) {
     }
   }
+}
+
+void SharedTable::DropUnsaved() {
+  AbandonSave();
+  if (!table_->unsaved()) return;
+  table_->DropUnsaved();
+  ++version_;
+  ++reloads_;
+  if (*command_ == 0) ReleaseUnlessUnsaved();
 }
 
 void SharedTable::AbandonSave() {
@@ -236,7 +245,9 @@ std::string TargetSession::ResolvePath(const std::string& directory,
   std::string found;
   std::string wanted_lower = AsciiLower(wanted);
   std::vector<std::string> matches;
-  for (const std::string& name : os::FolderNames(folder).value_or(std::vector<std::string>{})) {
+  // A folder that is not there holds no table; one that cannot be listed is an error of its own.
+  const bool listable = os::KindOf(folder) == os::PathKind::kFolder;
+  for (const std::string& name : listable ? os::NamesInFolder(folder) : std::vector<std::string>{}) {
     if (AsciiLower(name) == wanted_lower && os::KindOf(JoinPath(folder, name)) == os::PathKind::kFile) {
       matches.push_back(name);
     }
@@ -267,14 +278,14 @@ SharedTable& TargetSession::OpenTable(const std::string& directory,
   opened_tables_.insert(path);
   std::unique_ptr<SharedTable> shared;
   try {
-    CheckFolderNotInUse(FolderOf(path), held_files_, opened_tables_);
-    if (!open_elsewhere.empty()) ThrowFolderInUse(FolderOf(path), open_elsewhere);
+    CheckFolderNotInUse(FolderHolding(path), held_files_, opened_tables_);
+    if (!open_elsewhere.empty()) ThrowFolderInUse(FolderHolding(path), open_elsewhere);
     paradox::ValidityChecks checks = paradox::ValidityChecks::Read(path, table->fields(), table->code_page());
     const std::string folder = FolderOfPath(path);
     auto lookups = [this, folder](const std::string& name) -> SharedTable* {
       try {
         ResolvePath(folder, name);
-      } catch (const paradox::EngineError&) {
+      } catch (const EngineError&) {
         return nullptr;
       }
       return &OpenTable(folder, name);
@@ -301,7 +312,7 @@ void TargetSession::UnlockTables(const std::string& directory, const std::vector
 bool TargetSession::HasTable(const std::string& directory, const std::string& file_name) {
   try {
     ResolvePath(directory, file_name);
-  } catch (const paradox::EngineError&) {
+  } catch (const EngineError&) {
     return false;
   }
   return true;
@@ -321,6 +332,18 @@ std::string TargetSession::PasswordFor(const std::string& path) {
   if (paradox::PasswordChecksum(*answer) != checksum) throw paradox::WrongPasswordError(path);
   accepted_passwords_.push_back(*answer);
   return *answer;
+}
+
+void TargetSession::DropUnsaved() {
+  std::string errors;
+  for (auto& [path, table] : tables_) {
+    try {
+      table->DropUnsaved();
+    } catch (const std::exception& error) {
+      errors += (errors.empty() ? "" : "\n") + std::string(error.what());
+    }
+  }
+  if (!errors.empty()) throw EngineError(EachLineOnce(errors));
 }
 
 void TargetSession::DiscardPendingRows() {
@@ -368,7 +391,7 @@ void TargetSession::SaveAll() {
     for (auto& [path, table] : tables_) table->ReleaseUnlessUnsaved();
   }
   // Tables refused for one reason (a read-only folder) share its lines: each is shown once.
-  if (!errors.empty()) throw paradox::EngineError(EachLineOnce(errors));
+  if (!errors.empty()) throw EngineError(EachLineOnce(errors));
 }
 
 void TargetSession::Register(TargetTable* component) { components_.insert(component); }

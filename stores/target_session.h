@@ -83,6 +83,8 @@ class SharedTable {
   // For a command's tables put in place as one (paradox::Table::JoinSaveSet).
   void JoinSaveSet(std::vector<paradox::PreparedSave*>* set);
   void SaveSetDone();
+  // Drops the posts since the last save (paradox::Table::DropUnsaved).
+  void DropUnsaved();
   paradox::RowId Insert(const paradox::Record& record);
 
   // Inside a command, locks the table's files for the accounting product to see, once; outside a
@@ -147,6 +149,10 @@ class TargetSession {
   // To be called when a command ends with an error: every component drops its pending new row,
   // so no partial row is posted by a later command.
   void DiscardPendingRows();
+  // After a command that failed: every table's posts since its last save dropped and its files
+  // read again, so the tables stay as they were before the command, on disk and here. Throws
+  // EngineError naming each table that could not be read again.
+  void DropUnsaved();
 
   // Saves every open table, all together or none: every table's new files are written first, and
   // only when all are whole are they put in place. A table that cannot be written leaves every

@@ -29,8 +29,8 @@ template <typename F>
 auto Engine(F&& operation) -> decltype(operation()) {
   try {
     return operation();
-  } catch (const paradox::EngineError& error) {
-    throw paradox::EngineError(EachLineOnce(error.what()));
+  } catch (const EngineError& error) {
+    throw EngineError(EachLineOnce(error.what()));
   }
 }
 

@@ -28,6 +28,7 @@ AppendFile::AppendFile(const std::string& path) {
   if (fd < 0) {
     const int error = errno;
     status_ = IsDenial(error) ? Status::kDenied : Status::kFailed;
+    CountFileCallFailure();
     error_text_ = std::strerror(error);
     return;
   }
@@ -52,6 +53,7 @@ bool AppendFile::Append(std::string_view bytes) {
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
       error_text_ = std::strerror(written < 0 ? errno : EIO);
+      CountFileCallFailure();
       return false;
     }
     bytes.remove_prefix(static_cast<size_t>(written));

@@ -27,6 +27,7 @@ AppendFile::AppendFile(const std::string& path) {
     const DWORD error = ::GetLastError();
     // A standard user creating a file in C:\ meets this, as does anyone opening a folder.
     status_ = error == ERROR_ACCESS_DENIED ? Status::kDenied : Status::kFailed;
+    CountFileCallFailure();
     error_text_ = WindowsErrorText(error);
     return;
   }
@@ -50,6 +51,7 @@ bool AppendFile::Append(std::string_view bytes) {
     if (GateRefuses(FileCall::kWrite, "") || !::WriteFile(AsHandle(handle_), bytes.data(), chunk, &written, nullptr) ||
         written == 0) {
       error_text_ = WindowsErrorText(::GetLastError());
+      CountFileCallFailure();
       return false;
     }
     bytes.remove_prefix(written);

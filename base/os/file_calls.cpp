@@ -6,7 +6,11 @@ namespace varnholt::os {
 
 namespace {
 std::atomic<FileCallGate*> the_gate{nullptr};
+std::atomic<uint64_t> failures{0};
 }  // namespace
+
+uint64_t FileCallFailures() { return failures.load(); }
+void CountFileCallFailure() { failures.fetch_add(1); }
 
 void SetFileCallGateForTests(FileCallGate* gate) { the_gate.store(gate); }
 

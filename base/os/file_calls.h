@@ -5,6 +5,8 @@
 #ifndef VARNHOLT_BASE_OS_FILE_CALLS_H_
 #define VARNHOLT_BASE_OS_FILE_CALLS_H_
 
+#include <cstdint>
+
 namespace varnholt::os {
 
 // The kinds of call that touch a file or folder.
@@ -40,6 +42,13 @@ class FileCallGate {
   // call is to fail, kNone to let it through.
   virtual FileFault Before(FileCall call, const char* path) noexcept = 0;
 };
+
+// How many file calls have failed with an error thrown (FileError) in this process so far: a
+// command that fails after one knows a file call, not its data, ended it, whatever the error
+// became on its way up.
+uint64_t FileCallFailures();
+// Counts one such failure; base/os calls it where it throws.
+void CountFileCallFailure();
 
 // Puts `gate` before every later file call; null takes it away. For tests only.
 void SetFileCallGateForTests(FileCallGate* gate);

@@ -22,6 +22,10 @@ PathKind KindOf(const std::string& path);
 // gives them; nullopt when the folder cannot be listed.
 std::optional<std::vector<std::string>> FolderNames(const std::string& folder);
 
+// As FolderNames, but a folder that cannot be listed throws EngineError naming it with the OS's
+// words: for callers to whom a file missed would be a file left out of a save.
+std::vector<std::string> NamesInFolder(const std::string& folder);
+
 // `path` absolute, with links resolved where the OS can, so that two spellings of one existing
 // file give one text; `path` made absolute where it cannot.
 std::string CanonicalPath(const std::string& path);

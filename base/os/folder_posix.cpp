@@ -39,6 +39,15 @@ std::optional<std::vector<std::string>> FolderNames(const std::string& folder) {
   return names;
 }
 
+std::vector<std::string> NamesInFolder(const std::string& folder) {
+  std::optional<std::vector<std::string>> names = FolderNames(folder);
+  if (!names) {
+    CountFileCallFailure(), throw FileError((folder.empty() ? std::string(".") : folder) + ": cannot list the folder (" +
+                               std::strerror(errno) + ")");
+  }
+  return std::move(*names);
+}
+
 std::string CanonicalPath(const std::string& path) {
   char resolved[PATH_MAX];
   if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
@@ -97,13 +106,13 @@ bool RemoveIfPresent(const std::string& path) {
 
 void RenamePath(const std::string& from, const std::string& to) {
   if (GateRefuses(FileCall::kRename, to.c_str()) || ::rename(from.c_str(), to.c_str()) != 0) {
-    throw paradox::EngineError(to + ": cannot rename " + from + " to it (" + std::strerror(errno) + ")");
+    CountFileCallFailure(), throw FileError(to + ": cannot rename " + from + " to it (" + std::strerror(errno) + ")");
   }
 }
 
 bool KeepCopyAs(const std::string& path, const std::string& copy) {
   const auto fail = [&](const char* what) {
-    throw paradox::EngineError(path + ": " + what + " " + copy + " (" + std::strerror(errno) + ")");
+    CountFileCallFailure(), throw FileError(path + ": " + what + " " + copy + " (" + std::strerror(errno) + ")");
   };
   if (KindOf(path) == PathKind::kMissing) return false;
   if (!RemoveIfPresent(copy)) fail("cannot make room for its copy");
@@ -114,7 +123,7 @@ bool KeepCopyAs(const std::string& path, const std::string& copy) {
   // A file system without second names (FAT, some shares): the bytes themselves.
   std::string reason;
   const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(path, &reason);
-  if (!bytes) throw paradox::EngineError(path + ": cannot read (" + reason + ")");
+  if (!bytes) CountFileCallFailure(), throw FileError(path + ": cannot read (" + reason + ")");
   const int fd = GateRefuses(FileCall::kCreate, copy.c_str())
                      ? -1
                      : ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);

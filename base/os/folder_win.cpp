@@ -55,6 +55,15 @@ std::optional<std::vector<std::string>> FolderNames(const std::string& folder) {
   return names;
 }
 
+std::vector<std::string> NamesInFolder(const std::string& folder) {
+  std::optional<std::vector<std::string>> names = FolderNames(folder);
+  if (!names) {
+    CountFileCallFailure(), throw FileError((folder.empty() ? std::string(".") : folder) + ": cannot list the folder (" +
+                               WindowsErrorText(::GetLastError()) + ")");
+  }
+  return std::move(*names);
+}
+
 std::string CanonicalPath(const std::string& path) {
   const std::wstring wide = WindowsPath(path);
   HANDLE h = ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -135,14 +144,14 @@ void RenamePath(const std::string& from, const std::string& to) {
   if (GateRefuses(FileCall::kRename, to.c_str()) ||
       !::MoveFileExW(WindowsPath(from).c_str(), WindowsPath(to).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    throw paradox::EngineError(to + ": cannot rename " + from + " to it (" + WindowsErrorText(::GetLastError()) +
+    CountFileCallFailure(), throw FileError(to + ": cannot rename " + from + " to it (" + WindowsErrorText(::GetLastError()) +
                                ")");
   }
 }
 
 bool KeepCopyAs(const std::string& path, const std::string& copy) {
   const auto fail = [&](const char* what, DWORD error) {
-    throw paradox::EngineError(path + ": " + what + " " + copy + " (" + WindowsErrorText(error) + ")");
+    CountFileCallFailure(), throw FileError(path + ": " + what + " " + copy + " (" + WindowsErrorText(error) + ")");
   };
   if (KindOf(path) == PathKind::kMissing) return false;
   if (!RemoveIfPresent(copy)) fail("cannot make room for its copy", ::GetLastError());

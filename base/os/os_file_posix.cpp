@@ -24,7 +24,8 @@ using os::GateRefuses;
   const int error = errno;
   std::string message = path + ": " + what + " (" + std::strerror(error) + ")";
   if (error == EACCES || error == EPERM || error == EROFS) throw AccessDeniedError(message);
-  throw EngineError(message);
+  os::CountFileCallFailure();
+  throw FileError(message);
 }
 
 FileStamp FromStat(const struct stat& st) {

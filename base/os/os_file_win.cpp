@@ -60,7 +60,8 @@ intptr_t FromHandle(HANDLE handle) { return reinterpret_cast<intptr_t>(handle); 
 [[noreturn]] void Fail(const std::string& path, const std::string& what, DWORD error = ::GetLastError()) {
   std::string message = path + ": " + what + " (" + os::WindowsErrorText(error) + ")";
   if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) throw AccessDeniedError(message);
-  throw EngineError(message);
+  os::CountFileCallFailure();
+  throw FileError(message);
 }
 
 FileStamp FromInformation(const BY_HANDLE_FILE_INFORMATION& info) {

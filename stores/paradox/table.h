@@ -156,6 +156,10 @@ class Table {
   virtual void AbandonSave() = 0;
   virtual void JoinSaveSet(std::vector<PreparedSave*>* set) = 0;
   virtual void SaveSetDone() = 0;
+  // Drops every post since the last save (and a prepared save) and reads the files again, as
+  // after a command that failed: what it posted must not reach the disk with a later save.
+  // Throws EngineError as opening does when the files cannot be read.
+  virtual void DropUnsaved() = 0;
   // True when posts wait for Save.
   virtual bool unsaved() const = 0;
 

@@ -21,22 +21,19 @@ bool IsSecondaryIndexName(const std::string& upper, const std::string& stem) {
          (upper[stem.size() + 1] == 'X' || upper[stem.size() + 1] == 'Y');
 }
 
+// Throws EngineError when the file cannot be read: a maintained index left out of a save would no
+// longer match its table.
 bool IsMaintained(const std::string& file) {
-  try {
-    OsFile f = OsFile::Open(file, false);
-    const auto head = f.ReadAt(0, kHeaderFixedSize);
-    if (head.size() <= kHeaderFileType) return false;
-    const uint8_t type = head[kHeaderFileType];
-    return type == kFileTypeMaintainedSecondary || type == kFileTypeMaintainedComposite;
-  } catch (const EngineError&) {
-    return false;  // unreadable: not ours to judge here
-  }
+  OsFile f = OsFile::Open(file, false);
+  const auto head = f.ReadAt(0, kHeaderFixedSize);
+  if (head.size() <= kHeaderFileType) return false;
+  const uint8_t type = head[kHeaderFileType];
+  return type == kFileTypeMaintainedSecondary || type == kFileTypeMaintainedComposite;
 }
 
 // The names in the folder of `db_path` (the current folder when it names none).
 std::vector<std::string> NamesBeside(const std::string& db_path) {
-  const std::string folder = FolderOfPath(db_path);
-  return os::FolderNames(folder.empty() ? "." : folder).value_or(std::vector<std::string>{});
+  return os::NamesInFolder(FolderHolding(db_path));
 }
 
 }  // namespace
@@ -62,7 +59,7 @@ std::vector<std::string> MaintainedSecondaryIndexes(const std::string& db_path) 
   std::vector<std::string> maintained;
   for (const std::string& name : names) {
     const std::string upper = AsciiUpper(name);
-    if (!IsSecondaryIndexName(upper, stem) || !IsMaintained(JoinPath(folder.empty() ? "." : folder, name))) continue;
+    if (!IsSecondaryIndexName(upper, stem) || !IsMaintained(JoinPath(FolderHolding(db_path), name))) continue;
     maintained.push_back(name);
     // its .Y file goes with it
     std::string y = upper;

@@ -178,6 +178,7 @@ void TableFile::Load() {
   maintained_indexes_.clear();
   secondary_.clear();
   index_refusal_.clear();
+  index_refusal_by_file_call_ = false;
   repaired_ = false;
   bool index_stale = false;
   if (writable_) {
@@ -200,6 +201,7 @@ void TableFile::LoadSecondaryIndexes() {
     // Not written at all rather than written with an index left behind.
     secondary_.clear();
     index_refusal_ = e.what();
+    index_refusal_by_file_call_ = dynamic_cast<const FileError*>(&e) != nullptr;
   }
 }
 
@@ -291,8 +293,10 @@ void TableFile::RequireWritable() {
   if (!index_refusal_.empty()) {
     std::string names;
     for (const auto& n : maintained_indexes_) names += (names.empty() ? "" : ", ") + n;
-    throw EngineError(path_ + ": cannot write: the table has secondary indexes that Paradox keeps "
-                      "current (" + names + "), and this engine cannot keep them: " + index_refusal_);
+    const std::string text = path_ + ": cannot write: the table has secondary indexes that Paradox keeps current (" +
+                             names + "), and this engine cannot keep them: " + index_refusal_;
+    if (index_refusal_by_file_call_) throw FileError(text);
+    throw EngineError(text);
   }
 }
 
@@ -439,6 +443,11 @@ void TableFile::SaveSetDone() {
   prepared_.reset();
   unsaved_ = false;
   lock_.Remember();
+}
+
+void TableFile::DropUnsaved() {
+  AbandonSave();
+  if (unsaved_) Load();
 }
 
 void TableFile::AbandonSave() {

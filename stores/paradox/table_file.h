@@ -56,6 +56,7 @@ class TableFile final : public Table {
   void AbandonSave() override;
   void JoinSaveSet(std::vector<PreparedSave*>* set) override;
   void SaveSetDone() override;
+  void DropUnsaved() override;
   bool unsaved() const override { return unsaved_; }
   bool RefreshIfChanged() override;
   uint64_t load_count() const override { return load_count_; }
@@ -127,6 +128,7 @@ class TableFile final : public Table {
   std::vector<std::string> maintained_indexes_;
   std::vector<std::unique_ptr<SecondaryIndex>> secondary_;
   std::string index_refusal_;
+  bool index_refusal_by_file_call_ = false;  // a file call failed, not the index itself
   bool unsaved_ = false;
   bool repaired_ = false;
   uint64_t load_count_ = 0;

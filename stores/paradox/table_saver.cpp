@@ -317,12 +317,11 @@ namespace {
 // have removed the file itself. Secondary index files first, the .PX last, as a save puts them in
 // place.
 std::vector<std::string> FilesWith(const std::string& db_path, std::string_view suffix_text) {
-  const std::string given_folder = FolderOfPath(db_path);
-  const std::string folder = given_folder.empty() ? "." : given_folder;
+  const std::string folder = FolderHolding(db_path);
   const std::string stem = AsciiUpper(StemOfName(NameOfPath(db_path))) + ".";
   const std::string db_name = AsciiUpper(NameOfPath(db_path));
   std::vector<std::string> indexes, px;
-  for (const std::string& name : os::FolderNames(folder).value_or(std::vector<std::string>{})) {
+  for (const std::string& name : os::NamesInFolder(folder)) {
     const size_t suffix = suffix_text.size();
     if (name.size() <= suffix || name.compare(name.size() - suffix, suffix, suffix_text) != 0) continue;
     const std::string base = name.substr(0, name.size() - suffix);

@@ -70,9 +70,8 @@ uint32_t U32(const std::vector<uint8_t>& bytes, size_t at) {
 // The table's .VAL, its name in any case; "" when it has none.
 std::string FindValFile(const std::string& db_path) {
   const std::string wanted = AsciiLower(StemOfName(NameOfPath(db_path)) + ".val");
-  const std::string given_folder = FolderOfPath(db_path);
-  const std::string folder = given_folder.empty() ? "." : given_folder;
-  for (const std::string& name : os::FolderNames(folder).value_or(std::vector<std::string>{})) {
+  const std::string folder = FolderHolding(db_path);
+  for (const std::string& name : os::NamesInFolder(folder)) {
     if (AsciiLower(name) == wanted) return JoinPath(folder, name);
   }
   return "";

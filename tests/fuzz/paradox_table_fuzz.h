@@ -108,13 +108,13 @@ inline void ExerciseTable(paradox::Table& table, bool writable) {
   fresh[0] = FreshValue(table.fields()[0]);
   try {
     table.Insert(fresh);
-  } catch (const paradox::EngineError&) {
+  } catch (const EngineError&) {
   }
   if (!rows.empty()) {
     try {
       const paradox::Record again = table.Get(rows.back());
       table.Update(rows.back(), again);
-    } catch (const paradox::EngineError&) {
+    } catch (const EngineError&) {
     }
   }
 }
@@ -137,7 +137,7 @@ inline void FuzzParadoxTable(const uint8_t* data, size_t size) {
   std::string password;
   try {
     if (paradox::StoredPasswordChecksum(db) != 0) password = kParadoxFuzzPassword;
-  } catch (const paradox::EngineError&) {
+  } catch (const EngineError&) {
   }
   for (bool writable : {false, true}) {
     try {
@@ -145,7 +145,7 @@ inline void FuzzParadoxTable(const uint8_t* data, size_t size) {
       ExerciseTable(*table, writable);
       if (writable) table->Save();
       (void)table->RefreshIfChanged();
-    } catch (const paradox::EngineError&) {
+    } catch (const EngineError&) {
     }
   }
   // Our writes keep a sound family sound.

@@ -278,7 +278,7 @@ TEST(ParadoxRegression, HugeBlockCountClaimReservesNoMemory) {
   try {
     auto table = paradox::Table::Open((dir / "T.DB").string(), false);
     EXPECT_LT(AllocatedBytes() - before, size_t{64} << 20);
-  } catch (const paradox::EngineError&) {
+  } catch (const EngineError&) {
     // Refusing the file is as good as holding only what it has.
   }
   fs::remove_all(dir);

@@ -59,7 +59,7 @@ TEST(FolderTest, ReadRenameAndRemoveByName) {
   os::RenamePath(dir.File("a"), dir.File("b"));  // replaces b
   EXPECT_EQ(ReadFile(dir.File("b")), "first");
   EXPECT_EQ(os::KindOf(dir.File("a")), PathKind::kMissing);
-  EXPECT_THROW(os::RenamePath(dir.File("a"), dir.File("c")), paradox::EngineError);
+  EXPECT_THROW(os::RenamePath(dir.File("a"), dir.File("c")), EngineError);
 
   EXPECT_TRUE(os::RemoveIfPresent(dir.File("b")));
   EXPECT_TRUE(os::RemoveIfPresent(dir.File("b")));  // already gone

@@ -1,0 +1,189 @@
+// Every file call of a command failed in turn, once each way it can fail: each time the command
+// ends with an error that names what failed (or, when only a clean-up failed, as it would have),
+// the target's tables are all as before the command or all as after it, nothing of the save is
+// left beside them, and the next command does the whole job.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/ascii.h"
+#include "base/path_text.h"
+#include "base/utf8_path.h"
+#include "tests/faults/failing_file_calls.h"
+#include "tests/passes/school_fixture.h"
+#include "tools/sample_school/varnholt_schema.h"
+
+namespace varnholt::testing {
+namespace {
+
+using os::FileCall;
+using os::FileFault;
+using Files = std::map<std::string, std::string>;
+
+sample::School FaultSchool() {
+  sample::School s;
+  for (int n = 1; n <= 6; ++n) s.learners.push_back(MakeLearner(n));
+  s.learners[0].surname = "Müller";  // a letter outside ASCII, stored in the table's code page
+  s.learners[2].class_id = 102;
+  for (int n = 1; n <= 3; ++n) s.parents.push_back(MakeParent(n));
+  s.links = {Link(1, 10001, 1), Link(2, 10002, 2), Link(3, 10003, 3), Link(4, 10004, 1), Link(5, 10005, 2)};
+  s.classes = {MakeClass(101, "Gr 1A", "T01"), MakeClass(102, "Gr 2B", "T01")};
+  return s;
+}
+
+// The ways each kind of call is failed: every call can fail outright; one that can need room on
+// the disk can also find it full, and a write can also stop halfway.
+std::vector<FileFault> FaultsFor(FileCall call) {
+  switch (call) {
+    case FileCall::kWrite: return {FileFault::kFails, FileFault::kDiskFull, FileFault::kShortWrite};
+    case FileCall::kCreate:
+    case FileCall::kResize:
+    case FileCall::kSync:
+    case FileCall::kRename:
+    case FileCall::kLink: return {FileFault::kFails, FileFault::kDiskFull};
+    case FileCall::kRemove: return {FileFault::kDenied};
+    default: return {FileFault::kFails};
+  }
+}
+
+// The names of the files that differ between `a` and `b`, for messages ("" when none).
+std::string Differing(const Files& a, const Files& b) {
+  std::string names;
+  for (const auto& [name, bytes] : a) {
+    const auto other = b.find(name);
+    if (other == b.end() || other->second != bytes) names += " " + name;
+  }
+  for (const auto& [name, bytes] : b) {
+    if (a.find(name) == a.end()) names += " " + name;
+  }
+  return names;
+}
+
+bool IsSaveLeftover(const std::string& name) {
+  for (const char* suffix : {".saving", ".renaming", ".before", ".set"}) {
+    const std::string s = suffix;
+    if (name.size() > s.size() && name.compare(name.size() - s.size(), s.size(), s) == 0) return true;
+  }
+  return false;
+}
+
+class CommandFaultsTest : public SchoolTest {
+ protected:
+  // The tables' own files, without what a save leaves beside them.
+  Files TableFiles() const {
+    Files files = TargetBytes();
+    std::erase_if(files, [](const auto& file) { return IsSaveLeftover(file.first); });
+    return files;
+  }
+  std::vector<std::string> Leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : TargetBytes()) {
+      if (IsSaveLeftover(name)) names.push_back(name);
+    }
+    return names;
+  }
+  void PutBack(const Files& files) {
+    for (const auto& entry : std::filesystem::directory_iterator(target_)) std::filesystem::remove(entry.path());
+    for (const auto& [name, bytes] : files) {
+      std::ofstream(target_ / PathFromUtf8(name), std::ios::binary) << bytes;
+    }
+  }
+  // A new run of the program, as after the operator starts it again.
+  void Restart() {
+    commands_.reset();
+    form_.messages.clear();
+  }
+
+  // Runs `command` once to count its file calls, then again from the same start failing each call
+  // in turn; returns how many failure points were tried.
+  int FailEveryCall(void (Commands::*command)(), const std::string& name) {
+    const Files before = TargetBytes();
+    std::vector<FileCall> kinds;
+    {
+      FailingFileCalls gate;
+      Restart();
+      gate.FailCall(0, FileFault::kNone);
+      EXPECT_EQ(Click(command), "");
+      for (int i = 1; i <= gate.calls(); ++i) kinds.push_back(gate.KindOf(i));
+    }
+    const Files after = TableFiles();
+    EXPECT_NE(Differing(after, TableFiles(before)), "") << name << " changed nothing: the faults would prove nothing";
+    EXPECT_LT(kinds.size(), FailingFileCalls::kRemembered);
+    int points = 0;
+    for (size_t i = 0; i < kinds.size(); ++i) {
+      for (const FileFault fault : FaultsFor(kinds[i])) {
+        std::string where = name + ": call " + std::to_string(i + 1) + " of " + std::to_string(kinds.size()) +
+                                  " (" + NameOf(kinds[i]) + ") failed with " + NameOf(fault);
+        PutBack(before);
+        Restart();
+        std::string error;
+        {
+          FailingFileCalls gate;
+          gate.FailCall(static_cast<int>(i + 1), fault);
+          error = Click(command);
+          EXPECT_TRUE(gate.failed()) << where << ": the command took another way";
+          where += " on " + NameOfPath(gate.failed_path());
+        }
+        const Files now = TableFiles();
+        const bool as_before = now == TableFiles(before), as_after = now == after;
+        EXPECT_TRUE(as_before || as_after) << where << ": the tables are neither as before nor as after: differ from "
+                                           << "before in" << Differing(now, TableFiles(before)) << ", from after in"
+                                           << Differing(now, after) << "; error: " << error;
+        if (error.empty()) {
+          EXPECT_TRUE(as_after) << where << ": reported success without doing it (differ from after in"
+                                << Differing(now, after) << ")";
+        } else {
+          // True and clear: the file it names, and nothing about another program.
+          EXPECT_EQ(error.find("another program"), std::string::npos) << where << ": " << error;
+          EXPECT_NE(error.find_first_of("/\\"), std::string::npos) << where << ": names no file: " << error;
+        }
+        if (kinds[i] != FileCall::kRemove) {
+          EXPECT_EQ(Leftovers(), std::vector<std::string>{}) << where;
+        }
+        Restart();
+        EXPECT_EQ(Click(command), "") << where << ": the next command failed";
+        EXPECT_EQ(Differing(TableFiles(), after), "") << where << ": the next command did not finish the job";
+        EXPECT_EQ(Leftovers(), std::vector<std::string>{}) << where << ": after the next command";
+        ++points;
+        if (::testing::Test::HasFailure()) return points;  // one broken point tells enough
+      }
+    }
+    std::printf("%s: %d failure points of %zu file calls covered\n", name.c_str(), points, kinds.size());
+    RecordProperty(name + "_failure_points", points);
+    return points;
+  }
+
+  static Files TableFiles(Files files) {
+    std::erase_if(files, [](const auto& file) { return IsSaveLeftover(file.first); });
+    return files;
+  }
+};
+
+TEST_F(CommandFaultsTest, ImportSurvivesEveryFileCallFailing) {
+  MakeSchool(FaultSchool());
+  paradox::AddVarnholtIndexes(Utf8FromPath(target_));  // families with secondary index files too
+  EXPECT_GT(FailEveryCall(&Commands::Button2Click, "import"), 50);
+}
+
+TEST_F(CommandFaultsTest, UpdateSurvivesEveryFileCallFailing) {
+  sample::School school = FaultSchool();
+  MakeSchool(school);
+  paradox::AddVarnholtIndexes(Utf8FromPath(target_));
+  ASSERT_EQ(Click(&Commands::Button2Click), "");
+  // What Update brings over: a changed surname and class, a learner who left, a new parent.
+  school.learners[1].surname = "Nkosi";
+  school.learners[3].class_id = 102;
+  school.learners[4].status = "A";
+  school.parents.push_back(MakeParent(4));
+  school.links.push_back(Link(6, 10006, 4));
+  WriteSource(school);
+  EXPECT_GT(FailEveryCall(&Commands::Button3Click, "Update"), 50);
+}
+
+}  // namespace
+}  // namespace varnholt::testing
