@@ -9,6 +9,9 @@
 namespace varnholt {
 namespace {
 
+// Each pass steps once through the rows its table shows, counting them as RecordCount does: from 1.
+constexpr int kFirstRow = 1;
+
 FieldReader ReaderOf(const SourceTable& table) {
   return [&table](std::string_view field) { return table.FieldText(field); };
 }
@@ -16,7 +19,7 @@ FieldReader ReaderOf(const SourceTable& table) {
 // One statement per row that Classes shows, in its order.
 void UpdateClasses(SourceTable& classes, SqlStatement& statement,
                    std::vector<std::string> (*lines)(const FieldReader&)) {
-  for (int counter = 1; counter <= classes.RecordCount(); ++counter) {
+  for (int counter = kFirstRow; counter <= classes.RecordCount(); ++counter) {
     ComposeStatement(statement, lines(ReaderOf(classes)));
     WritingRow([&] { return "Class " + classes.FieldText("ClassName"); }, [&] { statement.ExecSQL(); });
     classes.Next();
@@ -30,7 +33,7 @@ void UpdateClassCodes(StoreComponents& c) { UpdateClasses(c.Classes, c.UpdateC1,
 void UpdateClassMaster(StoreComponents& c) { UpdateClasses(c.Classes, c.UpdateC2, ClassMasterStatementLines); }
 
 void UpdateParents(StoreComponents& c) {
-  for (int counter = 1; counter <= c.tblParent_info.RecordCount(); ++counter) {
+  for (int counter = kFirstRow; counter <= c.tblParent_info.RecordCount(); ++counter) {
     // A parent without an id has no account (ImportParents): its statement would rewrite account
     // "3", whoever holds it.
     if (!c.tblParent_info.FieldText("ParentId").empty()) {
@@ -43,7 +46,7 @@ void UpdateParents(StoreComponents& c) {
 
 void UpdateLearners(StoreComponents& c) {
   SourceTable& learners = c.tblLearner_Info;
-  for (int counter = 1; counter <= learners.RecordCount(); ++counter) {
+  for (int counter = kFirstRow; counter <= learners.RecordCount(); ++counter) {
     c.tblParent_Child.SetFilter(UnquotedFilter("learnerId=", learners.FieldText("LearnerID")));
     c.tblParent_Child.SetFiltered(true);
     c.Classes.SetFilter(UnquotedFilter("Classid=", learners.FieldText("Class")));

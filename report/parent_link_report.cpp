@@ -16,6 +16,9 @@ constexpr char kLineEnd[] = "\r\n";
 constexpr char kLinkOpening[] = "childid=";
 constexpr char kCurrentStatus[] = "C";
 constexpr char kDepartedStatus[] = "A";
+constexpr size_t kDateTextSize = 32;  // "mm/dd/yyyy" with its end, for any year std::tm can hold
+constexpr int kTmMonthOffset = 1;     // tm_mon counts months from 0
+constexpr int kTmYearOffset = 1900;   // tm_year counts years from 1900
 
 // A value that would break the comma-separated layout is written as a quoted field.
 std::string CsvValue(const std::string& value) {
@@ -49,9 +52,10 @@ bool SkipMarkerPresent(const std::filesystem::path& marker) {
 
 std::string ReportDateText(std::time_t now, char separator) {
   const std::tm local = os::LocalTimeOf(now);
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d%c%02d%c%04d", local.tm_mon + 1, separator, local.tm_mday, separator,
-                local.tm_year + 1900);
+  char text[kDateTextSize];
+  // mm/dd/yyyy, each "/" the separator given; a literal, so the compiler checks it against its values.
+  std::snprintf(text, sizeof text, "%02d%c%02d%c%04d", local.tm_mon + kTmMonthOffset, separator,
+                local.tm_mday, separator, local.tm_year + kTmYearOffset);
   return text;
 }
 

@@ -34,6 +34,8 @@ std::vector<uint32_t> JetTablePages(const JetPageReader& pages, const JetTableDe
   const uint32_t pointer = table.owned_pages_map;
   std::vector<uint8_t> page;
   pages.Read(pointer >> kRowBits, &page);
+  // Another kind of page would read as a map only by chance, and name pages at random.
+  if (page[0] != kPageData) throw JetFormatError("a table's usage map is not on a data page");
   const unsigned row = pointer & kRowMask;
   if ((pointer >> kRowBits) == 0 || row >= JetRowCount(page, pages.Format())) {
     throw JetFormatError("a table's usage map is missing");

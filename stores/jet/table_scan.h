@@ -19,7 +19,7 @@ namespace varnholt {
 using JetRowVisitor = std::function<void(std::span<const uint8_t> row, const std::vector<JetField>& fields)>;
 
 // The data pages the table's usage map names, in order. Throws JetFormatError when the map is
-// missing or damaged.
+// missing or damaged, or its row is on a page that is no data page.
 std::vector<uint32_t> JetTablePages(const JetPageReader& pages, const JetTableDefinition& table);
 
 // Visits every row of `table`. Throws JetFormatError for damage found on the way (and whatever

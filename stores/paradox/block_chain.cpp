@@ -100,11 +100,16 @@ bool BlockChain::FreeListSound(const Header& h, const std::vector<bool>& in_chai
 }
 
 void BlockChain::CheckKeyOrder() const {
-  for (size_t i = 1; i < rows_.size(); ++i) {
-    if (order_.Compare(RecordBytes(static_cast<RowId>(i - 1)), RecordBytes(static_cast<RowId>(i)),
-                       key_size_) >= 0) {
-      throw EngineError(path_ + ": damaged (records out of key order or with equal keys in block " +
-                        std::to_string(rows_[i].block) + "); let Paradox rebuild the table first");
+  // In chain order: RowIds follow it only until the first insert or move.
+  const uint8_t* previous = nullptr;
+  for (uint16_t b : chain_) {
+    for (RowId r : block_rows_[b - 1]) {
+      const uint8_t* record = RecordBytes(r);
+      if (previous != nullptr && order_.Compare(previous, record, key_size_) >= 0) {
+        throw EngineError(path_ + ": damaged (records out of key order or with equal keys in block " +
+                          std::to_string(b) + "); let Paradox rebuild the table first");
+      }
+      previous = record;
     }
   }
 }

@@ -43,7 +43,7 @@ class BlockChain {
   // Records are placed and checked in this order (byte order of the key unless set).
   void SetKeyOrder(KeyOrder order) { order_ = std::move(order); }
   const KeyOrder& key_order() const { return order_; }
-  // Throws EngineError naming the block when keys do not strictly ascend.
+  // Throws EngineError naming the block when keys do not strictly ascend in chain order.
   void CheckKeyOrder() const;
   // The highest positive value stored in the 4-byte autoincrement field at `offset` (0: none).
   uint32_t HighestAutoIncrement(int offset) const;

@@ -116,6 +116,72 @@ TEST(ValidityChecksTest, OutdatedOrDamagedFilesAreIgnored) {
   }
 }
 
+// Hand-made .VAL bytes: an entry for `field` with optional minimum and maximum (4-byte values), a
+// picture, required or not; the .DB beside it needs only the structure change counter.
+std::string DbHeader(char change_count) {
+  std::string header(0x58, '\0');
+  header[0x2E] = change_count;
+  return header;
+}
+
+std::string Entry(int field, bool required, bool with_range, const std::string& picture) {
+  std::string entry(0x1C, '\0');
+  entry[0] = static_cast<char>(field);
+  entry[1] = static_cast<char>(picture.size());
+  entry[2] = required ? 1 : 0;
+  if (with_range) {
+    entry[4 + 4 * 2] = 1;  // minimum present
+    entry[4 + 4 * 3] = 1;  // maximum present
+    entry += std::string(8, '\x7F');
+  }
+  if (!picture.empty()) entry[4 + 4 * 5] = 1;
+  return entry + picture;
+}
+
+std::string Val(char change_count, const std::vector<std::string>& entries) {
+  std::string val(0x35, '\0');
+  val[0] = change_count;
+  val[1] = 12;
+  val[2] = static_cast<char>(entries.size());
+  for (const std::string& entry : entries) val += entry;
+  return val + std::string(16, '\0');  // stands for the footer, which is not read
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+const std::vector<paradox::Field> kRequiredFields = {
+    {"CODE", FieldType::kAlpha, 10}, {"COUNT", FieldType::kLong, 4}, {"NAME", FieldType::kAlpha, 20}};
+
+std::vector<bool> RequiredOf(const std::string& db_path) {
+  return paradox::ValidityChecks::Read(db_path, kRequiredFields, 437).required();
+}
+
+TEST(ValidityChecksTest, RequiredFlagsAreReadPastRangesAndPictures) {
+  testing::TempDir dir;
+  WriteFile(dir.path() + "/T.DB", DbHeader(7));
+  WriteFile(dir.path() + "/t.val",
+            Val(7, {Entry(1, false, true, std::string("###\0", 4)), Entry(2, true, false, "")}));
+  EXPECT_EQ(RequiredOf(dir.path() + "/T.DB"), (std::vector<bool>{false, false, true}));
+}
+
+TEST(ValidityChecksTest, NoFieldIsRequiredByAMissingOutdatedOrDamagedFile) {
+  testing::TempDir dir;
+  const std::vector<bool> none(3, false);
+  const std::string db = dir.path() + "/T.DB";
+  WriteFile(db, DbHeader(7));
+  EXPECT_EQ(RequiredOf(db), none);
+  // Written for another structure of the table.
+  WriteFile(dir.path() + "/T.VAL", Val(6, {Entry(0, true, false, "")}));
+  EXPECT_EQ(RequiredOf(db), none);
+  // Cut short in the middle of an entry, and naming a field the table lacks.
+  WriteFile(dir.path() + "/T.VAL", Val(7, {Entry(0, true, false, "")}).substr(0, 0x40));
+  EXPECT_EQ(RequiredOf(db), none);
+  WriteFile(dir.path() + "/T.VAL", Val(7, {Entry(9, true, false, "")}));
+  EXPECT_EQ(RequiredOf(db), none);
+}
+
 class GenuineValidityTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -176,6 +242,18 @@ TEST_F(GenuineValidityTest, PicturesAreReadButNotApplied) {
   EXPECT_EQ(checks.fields()[0].picture, "#####");
   EXPECT_EQ(checks.fields()[1].picture, "&&");
   checks.CheckRange(Record{std::string("not digits"), std::string("123"), std::string("x")});
+}
+
+TEST(ValidityChecksTest, AGenuineValFileWithPicturesOnlyRequiresNothing) {
+  const std::string folder =
+      std::string(VARNHOLT_SHARED_DIR) + "/testdata/paradox/teverett-paradoxReader/AREA-PDX";
+  if (!fs::exists(folder)) GTEST_SKIP() << "no sample files";
+  const std::vector<paradox::Field> fields = {{"Area Code", FieldType::kShort, 2},
+                                              {"Country", FieldType::kAlpha, 30},
+                                              {"Full State", FieldType::kAlpha, 21},
+                                              {"State", FieldType::kAlpha, 2}};
+  EXPECT_EQ(paradox::ValidityChecks::Read(folder + "/AREACODE.DB", fields, 437).required(),
+            std::vector<bool>(4, false));
 }
 
 }  // namespace
