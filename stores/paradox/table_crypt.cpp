@@ -138,8 +138,8 @@ uint32_t StoredPasswordChecksum(const std::string& db_path) {
   if (!FileExists(db_path)) return 0;
   const OsFile file = OsFile::Open(db_path, false);
   std::vector<uint8_t> head = file.ReadAt(0, kHeaderFixedSize);
-  if (head.size() == kHeaderFixedSize && GetU16(head.data() + kHeaderHeaderSize) > kHeaderFixedSize) {
-    head = file.ReadAt(0, GetU16(head.data() + kHeaderHeaderSize));
+  if (head.size() == kHeaderFixedSize && GetLe16(head.data() + kHeaderHeaderSize) > kHeaderFixedSize) {
+    head = file.ReadAt(0, GetLe16(head.data() + kHeaderHeaderSize));
   }
   return ParseHeader(head, db_path).password_checksum;
 }
