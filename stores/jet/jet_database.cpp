@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <bit>
 #include <algorithm>
 #include <cstring>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/byte_coding.h"
 #include "base/case_fold.h"
 #include "base/os/folder.h"
 #include "base/store_error.h"
@@ -102,30 +104,26 @@ class FieldReader {
         return;
       case kTypeInteger:
         need(2);
-        cells_->AddInteger(static_cast<int16_t>(Get16(data)));
+        cells_->AddInteger(static_cast<int16_t>(GetLe16(data)));
         return;
       case kTypeLong:
       case kTypeComplex:
         need(4);
-        cells_->AddInteger(static_cast<int32_t>(Get32(data)));
+        cells_->AddInteger(static_cast<int32_t>(GetLe32(data)));
         return;
       case kTypeMoney:
         need(8);
-        cells_->AddInteger(static_cast<int64_t>(Get64(data)));
+        cells_->AddInteger(static_cast<int64_t>(GetLe64(data)));
         return;
       case kTypeSingle: {
         need(4);
-        float f;
-        std::memcpy(&f, data, sizeof f);
-        cells_->AddReal(f);
+        cells_->AddReal(std::bit_cast<float>(GetLe32(data)));
         return;
       }
       case kTypeDouble:
       case kTypeDateTime: {
         need(8);
-        double d;
-        std::memcpy(&d, data, sizeof d);
-        cells_->AddReal(d);
+        cells_->AddReal(GetLeDouble(data));
         return;
       }
       case kTypeText:

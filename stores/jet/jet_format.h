@@ -1,6 +1,6 @@
 // On-disk layout of Jet 3 (Access 97) and Jet 4 (Access 2000-2003) databases as the reader needs
 // it: page kinds, where the fields of table definitions, data pages and rows sit in each version,
-// column type codes, and little-endian readers. Offsets are from the start of a page (or of a
+// and column type codes; numbers are little-endian (base/byte_coding.h). Offsets are from the start of a page (or of a
 // column descriptor, or of a row).
 #ifndef VARNHOLT_STORES_JET_JET_FORMAT_H_
 #define VARNHOLT_STORES_JET_JET_FORMAT_H_
@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "base/byte_coding.h"
 
 namespace varnholt::jet_format {
 
@@ -154,15 +156,6 @@ inline constexpr Format kJet4Format = {
     .name_length_size = 2,
     .row_column_count_size = 2,
 };
-
-inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-inline uint64_t Get64(const uint8_t* p) {
-  return static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
-}
 
 }  // namespace varnholt::jet_format
 

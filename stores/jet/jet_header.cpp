@@ -1,4 +1,5 @@
 #include "stores/jet/jet_header.h"
+#include "base/byte_coding.h"
 #include "base/utf8.h"
 
 #include <array>
@@ -73,12 +74,12 @@ size_t JetPageSize(JetVersion version) { return version == JetVersion::kJet3 ? k
 
 uint32_t JetDatabaseKey(std::span<const uint8_t> header) {
   const auto mask = HeaderMask();
-  uint32_t key = 0;
+  uint8_t key[4];
   for (size_t i = 0; i < 4; ++i) {
     const size_t at = kJetDatabaseKeyOffset + i;
-    key |= static_cast<uint32_t>(header[at] ^ mask[at - kJetMaskedOffset]) << (8 * i);
+    key[i] = header[at] ^ mask[at - kJetMaskedOffset];
   }
-  return key;
+  return GetLe32(key);
 }
 
 std::string DecodeJetPassword(std::span<const uint8_t> header) {
@@ -100,12 +101,11 @@ std::string DecodeJetPassword(std::span<const uint8_t> header) {
   }
 
   // Jet 4 masks the password once more with the whole days of the creation date.
-  double created = 0;
-  std::memcpy(&created, plain.data() + kJetCreatedOffset, sizeof created);
+  const double created = GetLeDouble(plain.data() + kJetCreatedOffset);
   int32_t days = std::isfinite(created) && std::fabs(created) < 2147483647.0 ? static_cast<int32_t>(created) : 0;
   uint32_t seed = static_cast<uint32_t>(days);
-  uint8_t date_mask[4] = {static_cast<uint8_t>(seed), static_cast<uint8_t>(seed >> 8),
-                          static_cast<uint8_t>(seed >> 16), static_cast<uint8_t>(seed >> 24)};
+  uint8_t date_mask[4];
+  PutLe32(date_mask, seed);
   uint8_t bytes[kJet4PasswordLength];
   for (size_t i = 0; i < kJet4PasswordLength; ++i) bytes[i] = plain[kJetPasswordOffset + i] ^ date_mask[i % 4];
 
@@ -116,10 +116,10 @@ std::string DecodeJetPassword(std::span<const uint8_t> header) {
     return password;
   }
   for (i = 0; i + 1 < kJet4PasswordLength; i += 2) {
-    uint32_t unit = bytes[i] | (bytes[i + 1] << 8);
+    uint32_t unit = GetLe16(bytes + i);
     if (unit == 0) break;
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < kJet4PasswordLength) {
-      uint32_t low = bytes[i + 2] | (bytes[i + 3] << 8);
+      uint32_t low = GetLe16(bytes + i + 2);
       if (low >= 0xDC00 && low <= 0xDFFF) {
         AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), &password);
         i += 2;

@@ -60,7 +60,7 @@ void ScanJetTable(const JetPageReader& pages, const JetTableDefinition& table, c
       if (slot->flags & kRowOverflow) {
         if (row.size() < kRowPointerSize) continue;
         const std::optional<std::span<const uint8_t>> moved =
-            MovedRow(pages, table.page, Get32(row.data()), &moved_page);
+            MovedRow(pages, table.page, GetLe32(row.data()), &moved_page);
         if (!moved) continue;
         row = *moved;
       }
