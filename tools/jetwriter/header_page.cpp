@@ -17,7 +17,7 @@ using namespace format;
 // The password bytes are XORed with the whole-day part of the creation date, as a 32-bit value.
 std::array<uint8_t, 4> PasswordMask(double created) {
   std::array<uint8_t, 4> mask;
-  Put32(mask.data(), static_cast<uint32_t>(static_cast<int32_t>(std::trunc(created))));
+  PutLe32(mask.data(), static_cast<uint32_t>(static_cast<int32_t>(std::trunc(created))));
   return mask;
 }
 
@@ -53,10 +53,10 @@ std::vector<uint8_t> BuildHeaderPage(std::u16string_view password, double create
   page[kHeaderVersion] = kVersionJet4;
   std::memcpy(&page[kHeaderConstantBlock], kHeaderConstantBlockBytes,
               sizeof kHeaderConstantBlockBytes);
-  Put16(&page[kHeaderCodePage], kCodePageWestern);
-  Put32(&page[kHeaderDatabaseKey], 0);
-  Put32(&page[kHeaderSortOrder], kSortOrderGeneral);
-  PutDouble(&page[kHeaderCreated], created);
+  PutLe16(&page[kHeaderCodePage], kCodePageWestern);
+  PutLe32(&page[kHeaderDatabaseKey], 0);
+  PutLe32(&page[kHeaderSortOrder], kSortOrderGeneral);
+  PutLeDouble(&page[kHeaderCreated], created);
 
   // No password is stored as the mask itself (zeros XOR mask), as Access does.
   const std::vector<uint8_t> text = EncodeUcs2(password);
@@ -83,7 +83,7 @@ std::u16string DecodeHeaderPassword(std::span<const uint8_t> header) {
   }
   std::vector<uint8_t> plain(header.begin(), header.begin() + kHeaderMinimumSize);
   MaskHeader(plain);
-  const std::array<uint8_t, 4> mask = PasswordMask(GetDouble(&plain[kHeaderCreated]));
+  const std::array<uint8_t, 4> mask = PasswordMask(GetLeDouble(&plain[kHeaderCreated]));
   std::vector<uint8_t> bytes(kHeaderPasswordBytes);
   bool any = false;
   for (size_t i = 0; i < kHeaderPasswordBytes; ++i) {

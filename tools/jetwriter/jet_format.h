@@ -1,11 +1,13 @@
 // On-disk layout of a Jet 4 database, as far as the writer needs it: page kinds, the offsets of
-// their fields, column type codes and the little-endian encoders every part of the writer shares.
+// their fields, column type codes; numbers are little-endian (base/byte_coding.h).
 #ifndef VARNHOLT_TOOLS_JETWRITER_JET_FORMAT_H_
 #define VARNHOLT_TOOLS_JETWRITER_JET_FORMAT_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "base/byte_coding.h"
 
 namespace varnholt::jet::format {
 
@@ -140,34 +142,6 @@ inline constexpr size_t kHeaderCreated = 0x72;     // double, Jet date; also key
 inline constexpr size_t kHeaderTrailer = 0x98;     // outside the mask
 inline constexpr uint8_t kHeaderTrailerBytes[8] = {0x54, 0x06, 0x00, 0x00, 0x34, 0x2E, 0x30, 0x00};
 inline constexpr size_t kHeaderMinimumSize = kHeaderTrailer;
-
-inline void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline void Put64(uint8_t* p, uint64_t v) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline void PutDouble(uint8_t* p, double v) {
-  uint64_t bits;
-  std::memcpy(&bits, &v, sizeof bits);
-  Put64(p, bits);
-}
-inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline double GetDouble(const uint8_t* p) {
-  uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) bits |= static_cast<uint64_t>(p[i]) << (8 * i);
-  double v;
-  std::memcpy(&v, &bits, sizeof v);
-  return v;
-}
 
 // page << 8 | row, the way rows are addressed across pages.
 inline uint32_t RowPointer(uint32_t page, int row) {

@@ -11,8 +11,8 @@ namespace {
 
 LongValueRef MakeRef(uint32_t length_and_kind, uint32_t pointer) {
   LongValueRef ref{};
-  Put32(&ref[0], length_and_kind);
-  Put32(&ref[4], pointer);
+  PutLe32(&ref[0], length_and_kind);
+  PutLe32(&ref[4], pointer);
   return ref;
 }
 
@@ -39,7 +39,7 @@ LongValueRef LongValueWriter::Store(std::span<const uint8_t> data) {
     const size_t begin = k * kChunk;
     const size_t end = std::min(data.size(), begin + kChunk);
     row.assign(kLvalChainLinkSize, 0);
-    Put32(row.data(), next);
+    PutLe32(row.data(), next);
     row.insert(row.end(), data.begin() + begin, data.begin() + end);
     next = rows_.Add(row);
   }

@@ -92,7 +92,7 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
 
 std::vector<uint8_t> EncodeUcs2(std::u16string_view text) {
   std::vector<uint8_t> out(text.size() * 2);
-  for (size_t i = 0; i < text.size(); ++i) format::Put16(&out[2 * i], text[i]);
+  for (size_t i = 0; i < text.size(); ++i) PutLe16(&out[2 * i], text[i]);
   return out;
 }
 
@@ -127,7 +127,7 @@ std::u16string DecodeText(std::span<const uint8_t> bytes) {
         out.push_back(bytes[i]);
         ++i;
       } else if (i + 1 < bytes.size()) {
-        out.push_back(static_cast<char16_t>(format::Get16(&bytes[i])));
+        out.push_back(static_cast<char16_t>(GetLe16(&bytes[i])));
         i += 2;
       } else {
         break;
@@ -136,7 +136,7 @@ std::u16string DecodeText(std::span<const uint8_t> bytes) {
     return out;
   }
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    out.push_back(static_cast<char16_t>(format::Get16(&bytes[i])));
+    out.push_back(static_cast<char16_t>(GetLe16(&bytes[i])));
   }
   return out;
 }
