@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "base/byte_coding.h"
 #include "stores/jet/jet_database.h"
 #include "tests/source/source_test_files.h"
 #include "tools/jetwriter/jet_format.h"
@@ -18,14 +19,6 @@ namespace {
 using jet::Cell;
 using jet::ColumnType;
 namespace format = jet::format;
-
-uint16_t U16At(const std::string& bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | (static_cast<uint8_t>(bytes[at + 1]) << 8));
-}
-void SetU16At(std::string* bytes, size_t at, uint16_t value) {
-  (*bytes)[at] = static_cast<char>(value & 0xFF);
-  (*bytes)[at + 1] = static_cast<char>(value >> 8);
-}
 
 // Pages of kind `kind` in a file the Jet writer made, in file order (the order a table is read in);
 // for data pages only those of the one user table (not the catalog's, usage maps' or LVAL pages).
@@ -117,10 +110,10 @@ TEST(TableSnapshotTest, DeletedRowsAreSkippedAndTheRestKeepTheirOrder) {
   int64_t id = 0;
   for (size_t p = 0; p < pages.size(); ++p) {
     const size_t at = pages[p] * format::kPageSize;
-    for (int r = 0; r < U16At(bytes, at + format::kDataRowCount); ++r, ++id) {
+    for (int r = 0; r < GetLe16(bytes.data() + at + format::kDataRowCount); ++r, ++id) {
       const size_t entry = at + format::kDataRowOffsets + r * format::kRowOffsetSize;
       if (r % 3 == 2 || (r == 0 && p % 2 == 1)) {
-        SetU16At(&bytes, entry, U16At(bytes, entry) | 0x4000);
+        PutLe16(bytes.data() + entry, GetLe16(bytes.data() + entry) | 0x4000);
       } else {
         kept.push_back(id);
       }
@@ -159,7 +152,7 @@ TEST(TableSnapshotTest, DecimalKeepsItsTextAndItsValue) {
   bytes[column + format::kColType] = 0x10;  // Decimal
   bytes[column + 11] = 2;                   // scale
   bytes[column + 12] = 2;                   // precision: libmdb 1.0 places the decimal point by this one
-  SetU16At(&bytes, column + format::kColLength, 17);
+  PutLe16(bytes.data() + column + format::kColLength, 17);
   WriteBytes(path, bytes);
 
   TableSnapshot t = JetDatabase::Open(path, "")->ReadTable("T");
