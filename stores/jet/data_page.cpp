@@ -6,10 +6,6 @@ namespace varnholt {
 
 using namespace jet_format;
 
-namespace {
-constexpr size_t kRowOffsetSize = 2;
-}  // namespace
-
 unsigned JetRowCount(std::span<const uint8_t> page, const Format& format) {
   const unsigned rows = GetLe16(page.data() + format.row_count);
   if (format.row_offsets + kRowOffsetSize * rows > page.size()) {

@@ -177,8 +177,7 @@ class FieldReader {
 // The fewest bytes of a data page one of the table's rows can take: its offset entry, column count,
 // null mask and fixed-length values. Only sizes the snapshot's first allocation.
 size_t MinimumRowBytes(const Format& format, const JetTableDefinition& table) {
-  constexpr size_t kOffsetEntry = 2;
-  size_t bytes = kOffsetEntry + format.row_column_count_size + (table.columns.size() + 7) / 8;
+  size_t bytes = kRowOffsetSize + format.row_column_count_size + (table.columns.size() + 7) / 8;
   for (const JetColumn& column : table.columns) {
     if (column.fixed) bytes += column.length;
   }

@@ -1,31 +1,26 @@
 #include "stores/jet/jet_header.h"
-#include "base/byte_coding.h"
-#include "base/utf8.h"
 
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "base/byte_coding.h"
+#include "base/utf8.h"
+#include "stores/jet/jet_format.h"
+
 namespace varnholt {
 
 namespace {
 
-constexpr uint8_t kPageTypeBytes[4] = {0x00, 0x01, 0x00, 0x00};
-constexpr char kJetFormatId[] = "Standard Jet DB";  // followed by a zero byte
-constexpr char kAceFormatId[] = "Standard ACE DB";
-constexpr uint8_t kHeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};  // RC4 key of the masked region
-
-// Engine version byte at kJetVersionOffset.
-constexpr uint8_t kVersionJet3 = 0;
-constexpr uint8_t kVersionJet4 = 1;
+using namespace jet_format;
 
 // The RC4 keystream that masks the header region.
 std::array<uint8_t, kJet4MaskedLength> HeaderMask() {
   uint8_t s[256];
   for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
   for (int i = 0, j = 0; i < 256; ++i) {
-    j = (j + s[i] + kHeaderMaskKey[i % 4]) & 0xFF;
+    j = (j + s[i] + kJetMaskKey[i % 4]) & 0xFF;
     std::swap(s[i], s[j]);
   }
   std::array<uint8_t, kJet4MaskedLength> stream{};
@@ -54,7 +49,7 @@ uint8_t JetVersionByte(std::span<const uint8_t> header) {
 
 JetVersion ReadJetVersion(std::span<const uint8_t> header) {
   if (header.size() < kJetHeaderReadLength) return JetVersion::kNotJet;
-  if (std::memcmp(header.data() + kJetPageTypeOffset, kPageTypeBytes, sizeof kPageTypeBytes) != 0) {
+  if (std::memcmp(header.data() + kJetPageTypeOffset, kJetPageTypeBytes, sizeof kJetPageTypeBytes) != 0) {
     return JetVersion::kNotJet;
   }
   if (HasFormatId(header, kAceFormatId)) return JetVersion::kAce;
@@ -70,7 +65,7 @@ JetVersion ReadJetVersion(std::span<const uint8_t> header) {
   }
 }
 
-size_t JetPageSize(JetVersion version) { return version == JetVersion::kJet3 ? kJet3PageSize : kJet4PageSize; }
+size_t JetPageSize(JetVersion version) { return version == JetVersion::kJet3 ? kJet3Format.page_size : kJet4Format.page_size; }
 
 uint32_t JetDatabaseKey(std::span<const uint8_t> header) {
   const auto mask = HeaderMask();

@@ -9,11 +9,6 @@ namespace varnholt {
 
 using namespace jet_format;
 
-namespace {
-constexpr int kRowBits = 8;
-constexpr uint32_t kRowMask = 0xFF;
-}  // namespace
-
 JetLongValueReader::JetLongValueReader(const JetPageReader& pages) : pages_(pages) {}
 
 std::span<const uint8_t> JetLongValueReader::Row(uint32_t pointer) {

@@ -6,6 +6,7 @@
 
 #include "base/store_error.h"
 #include "stores/jet/jet_database.h"
+#include "stores/jet/jet_format.h"
 #include "stores/jet/jet_text.h"
 #include "stores/jet/value_text.h"
 #include "tests/jet/jet_test_files.h"
@@ -104,7 +105,7 @@ TEST(JetReaderTest, Jet3PasswordIsCheckedAndItsTablesReadLikeMdbExport) {
   // Without a password the field holds the mask itself; a password is XORed onto it.
   std::string bytes = ReadBytes(path);
   const std::string password = "Talvern";
-  for (size_t i = 0; i < password.size(); ++i) bytes[kJetPasswordOffset + i] ^= password[i];
+  for (size_t i = 0; i < password.size(); ++i) bytes[jet_format::kJetPasswordOffset + i] ^= password[i];
   WriteBytes(path, bytes);
   EXPECT_EQ(Failure([&] { JetDatabase::Open(path, "talvern"); }), "Not a valid password for '" + path + "'");
   EXPECT_EQ(Failure([&] { JetDatabase::Open(path, ""); }), "Not a valid password for '" + path + "'");
@@ -155,7 +156,7 @@ TEST(JetReaderTest, EncodedPagesReadLikePlainOnes) {
   constexpr uint32_t kKey = 0x5EC0DE42;
   for (uint32_t page = 1; page < bytes.size() / kJet4Page; ++page)
     Rc4(kKey ^ page, &bytes[page * kJet4Page], kJet4Page);
-  PutLe32(bytes.data() + kJetDatabaseKeyOffset, GetLe32(bytes.data() + kJetDatabaseKeyOffset) ^ kKey);
+  PutLe32(bytes.data() + jet_format::kJetDatabaseKeyOffset, GetLe32(bytes.data() + jet_format::kJetDatabaseKeyOffset) ^ kKey);
   const std::string encoded = dir.File("encoded.mdb");
   WriteBytes(encoded, bytes);
   const std::string plain_dump = Dump(path, "Talvern");

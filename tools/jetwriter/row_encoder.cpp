@@ -7,14 +7,14 @@
 #include <stdexcept>
 #include <string>
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 #include "tools/jetwriter/text_codec.h"
 
 namespace varnholt::jet {
 
 namespace {
 
-using namespace format;
+using namespace jet_format;
 
 // One column's part of the row, before the row is assembled.
 struct Field {
@@ -304,7 +304,7 @@ Field MakeField(const TableLayout& layout, const ColumnLayout& col, const Cell& 
 size_t StoredSize(const Field& f) {
   if (!f.present) return f.long_value ? 0 : f.bytes.size();
   if (!f.long_value) return f.bytes.size();
-  return kLongValueRefSize + (f.out_of_line ? 0 : f.bytes.size());
+  return kLongValueReferenceSize + (f.out_of_line ? 0 : f.bytes.size());
 }
 
 size_t RowSize(const TableLayout& layout, const std::vector<Field>& fields) {

@@ -3,11 +3,11 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 
 namespace varnholt::jet {
 
-using namespace format;
+using namespace jet_format;
 
 RowPageBuilder::RowPageBuilder(uint32_t owner, bool lval)
     : owner_(owner), lval_(lval), page_(kPageSize, 0), row_start_(kPageSize) {}

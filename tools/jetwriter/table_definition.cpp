@@ -3,17 +3,17 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 #include "tools/jetwriter/text_codec.h"
 
 namespace varnholt::jet {
 
-using namespace format;
+using namespace jet_format;
 
 std::vector<uint8_t> BuildTableDefinition(const TableLayout& layout, uint32_t num_rows,
                                           uint32_t owned_map, uint32_t free_map) {
   std::vector<uint8_t> t(kTdefColumnsStart, 0);
-  t[0] = kPageTableDef;
+  t[0] = kPageTableDefinition;
   t[1] = kPageMarker;
   PutLe32(&t[kTdefMagic], kTableDefMagic);
   PutLe32(&t[kTdefNumRows], num_rows);
@@ -42,7 +42,7 @@ std::vector<uint8_t> BuildTableDefinition(const TableLayout& layout, uint32_t nu
     } else {
       PutLe16(&d[kColSortOrder], kSortOrderGeneral);
     }
-    d[kColFlags] = static_cast<uint8_t>(kColFlagNullable | (col.fixed ? kColFlagFixed : 0));
+    d[kColFlags] = static_cast<uint8_t>(kColFlagNullable | (col.fixed ? kColumnFixed : 0));
     if (col.type == StoredType::kText || col.type == StoredType::kMemo) {
       d[kColExtFlags] = kColExtCompressedUnicode;
     }
@@ -77,7 +77,7 @@ void WriteTableDefinition(PageFile& file, uint32_t first_page, const std::vector
   std::memcpy(pages[0].data(), tdef.data(), std::min(tdef.size(), kPageSize));
   for (size_t pos = kPageSize; pos < tdef.size(); pos += kContinuationBytes) {
     std::vector<uint8_t> page(kPageSize, 0);
-    page[0] = kPageTableDef;
+    page[0] = kPageTableDefinition;
     page[1] = kPageMarker;
     const size_t n = std::min(kContinuationBytes, tdef.size() - pos);
     std::memcpy(&page[kTdefContinuationData], &tdef[pos], n);

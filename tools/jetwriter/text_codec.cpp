@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 
 namespace varnholt::jet {
 
@@ -107,16 +107,16 @@ std::vector<uint8_t> EncodeText(std::u16string_view text) {
   if (!compressible) return EncodeUcs2(text);
   std::vector<uint8_t> out;
   out.reserve(text.size() + 2);
-  out.push_back(format::kCompressedText[0]);
-  out.push_back(format::kCompressedText[1]);
+  out.push_back(jet_format::kCompressedText[0]);
+  out.push_back(jet_format::kCompressedText[1]);
   for (char16_t c : text) out.push_back(static_cast<uint8_t>(c));
   return out;
 }
 
 std::u16string DecodeText(std::span<const uint8_t> bytes) {
   std::u16string out;
-  if (bytes.size() >= 2 && bytes[0] == format::kCompressedText[0] &&
-      bytes[1] == format::kCompressedText[1]) {
+  if (bytes.size() >= 2 && bytes[0] == jet_format::kCompressedText[0] &&
+      bytes[1] == jet_format::kCompressedText[1]) {
     bool compressed = true;
     size_t i = 2;
     while (i < bytes.size()) {

@@ -1,10 +1,10 @@
 #include "tools/jetwriter/usage_map.h"
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 
 namespace varnholt::jet {
 
-using namespace format;
+using namespace jet_format;
 
 namespace {
 
