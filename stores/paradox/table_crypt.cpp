@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/byte_coding.h"
 #include "base/os/os_file.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/table.h"
@@ -115,7 +116,7 @@ uint32_t PasswordChecksum(std::string_view password) {
   Chunk buffer;
   for (size_t i = 0; i < kChunk; ++i) buffer[i] = static_cast<uint8_t>(password[i % password.size()]);
   EncryptChunk(buffer.data(), buffer[0], buffer[1], buffer[2], buffer[3]);
-  const uint32_t low = static_cast<uint32_t>(buffer[1]) << 8 | buffer[0];
+  const uint32_t low = GetLe16(buffer.data());
 
   std::memcpy(buffer.data(), password.data(), length);
   for (size_t i = length; i < kChunk; ++i) {

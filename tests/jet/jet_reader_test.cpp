@@ -114,8 +114,8 @@ TEST(JetReaderTest, Jet3PasswordIsCheckedAndItsTablesReadLikeMdbExport) {
 
 // RC4, as Jet encodes pages.
 void Rc4(uint32_t key_word, char* data, size_t size) {
-  uint8_t key[4] = {static_cast<uint8_t>(key_word), static_cast<uint8_t>(key_word >> 8),
-                    static_cast<uint8_t>(key_word >> 16), static_cast<uint8_t>(key_word >> 24)};
+  uint8_t key[4];
+  PutLe32(key, key_word);
   uint8_t s[256];
   for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
   for (int i = 0, j = 0; i < 256; ++i) {
@@ -216,10 +216,8 @@ TEST(JetReaderTest, TextFormsOfJet3TextDecimalsAndGuids) {
 
   auto numeric = [](uint8_t sign, uint32_t high, uint32_t low, unsigned scale) {
     uint8_t bytes[kJetNumericSize] = {sign};
-    for (int i = 0; i < 4; ++i) {
-      bytes[1 + i] = static_cast<uint8_t>(high >> (8 * i));
-      bytes[13 + i] = static_cast<uint8_t>(low >> (8 * i));
-    }
+    PutLe32(bytes + 1, high);
+    PutLe32(bytes + 13, low);
     std::string out;
     AppendNumericText(bytes, scale, &out);
     return out;

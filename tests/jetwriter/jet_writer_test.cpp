@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "base/byte_coding.h"
+#include "stores/jet/jet_format.h"
 #include "tests/jetwriter/mdb_test_support.h"
 #include "tools/jetwriter/text_codec.h"
 
@@ -31,11 +32,12 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 // The type byte of the usage map that the table definition on page tdef_page points to.
 int OwnedMapType(const std::vector<uint8_t>& file, uint32_t tdef_page) {
-  constexpr size_t kPage = 4096;
-  const uint32_t pointer = GetLe32(file.data() + tdef_page * kPage + 0x37);
-  const size_t page = (pointer >> 8) * kPage;
-  const unsigned row = pointer & 0xFF;
-  const unsigned start = GetLe16(file.data() + page + 0x0E + 2 * row) & 0x1FFF;
+  using namespace jet_format;
+  const uint32_t pointer = GetLe32(file.data() + tdef_page * kPageSize + kTdefOwnedPagesMap);
+  const size_t page = (pointer >> kRowBits) * kPageSize;
+  const unsigned row = pointer & kRowMask;
+  const unsigned start =
+      GetLe16(file.data() + page + kDataRowOffsets + kRowOffsetSize * row) & kRowOffsetMask;
   return file[page + start];
 }
 

@@ -500,8 +500,9 @@ TEST(ParadoxRepair, TableEmptiedByDeletesTakesInsertsAgain) {
     std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
     const int16_t empty = -static_cast<int16_t>(ParseHeader(FileBytes(path), path).record_size);
     f.seekp(0x800 + 4);
-    f.put(static_cast<char>(empty & 0xFF));
-    f.put(static_cast<char>((empty >> 8) & 0xFF));
+    char stored[2];
+    PutLe16(stored, static_cast<uint16_t>(empty));
+    f.write(stored, sizeof stored);
     f.seekp(kHeaderNumRecords);
     f.put(0);
   }

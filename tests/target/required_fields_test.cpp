@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "stores/paradox/header.h"
+#include "stores/paradox/val_layout.h"
 #include "tests/target/target_test_tables.h"
 
 namespace varnholt {
@@ -22,31 +24,32 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 std::string DbHeader(char change_count) {
-  std::string header(0x58, '\0');
-  header[0x2E] = change_count;
+  std::string header(paradox::kHeaderFixedSize, '\0');
+  header[paradox::kHeaderChangeCount2] = change_count;
   return header;
 }
 
 // Entry for `field`: optional minimum and maximum (4-byte values), a picture, required or not.
 std::string Entry(int field, bool required, bool with_range, const std::string& picture) {
-  std::string entry(0x1C, '\0');
-  entry[0] = static_cast<char>(field);
-  entry[1] = static_cast<char>(picture.size());
-  entry[2] = required ? 1 : 0;
+  using namespace paradox;
+  std::string entry(kEntryFixedSize, '\0');
+  entry[kEntryField] = static_cast<char>(field);
+  entry[kEntryPictureLength] = static_cast<char>(picture.size());
+  entry[kEntryRequired] = required ? kRequired : 0;
   if (with_range) {
-    entry[4 + 4 * 2] = 1;  // minimum present
-    entry[4 + 4 * 3] = 1;  // maximum present
+    entry[kEntryPointers + kEntryPointerSize * kEntryMinPointer] = 1;
+    entry[kEntryPointers + kEntryPointerSize * kEntryMaxPointer] = 1;
     entry += std::string(8, '\x7F');
   }
-  if (!picture.empty()) entry[4 + 4 * 5] = 1;
+  if (!picture.empty()) entry[kEntryPointers + kEntryPointerSize * kEntryPicturePointer] = 1;
   return entry + picture;
 }
 
 std::string Val(char change_count, const std::vector<std::string>& entries) {
-  std::string val(0x35, '\0');
-  val[0] = change_count;
-  val[1] = 12;
-  val[2] = static_cast<char>(entries.size());
+  std::string val(paradox::kValFirstEntry, '\0');
+  val[paradox::kValChangeCount] = change_count;
+  val[paradox::kValVersion] = 12;
+  val[paradox::kValEntryCount] = static_cast<char>(entries.size());
   for (const std::string& entry : entries) val += entry;
   return val + std::string(16, '\0');  // stands for the footer, which is not read
 }
