@@ -33,9 +33,9 @@ int64_t Integer(const JetColumn& column, std::span<const uint8_t> row, const Jet
     case kTypeByte:
       return field.size >= 1 ? p[0] : 0;
     case kTypeInteger:
-      return field.size >= 2 ? static_cast<int16_t>(Get16(p)) : 0;
+      return field.size >= 2 ? static_cast<int16_t>(GetLe16(p)) : 0;
     case kTypeLong:
-      return field.size >= 4 ? Get32(p) : 0;
+      return field.size >= 4 ? GetLe32(p) : 0;
     default:
       return 0;
   }

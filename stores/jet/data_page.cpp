@@ -6,12 +6,8 @@ namespace varnholt {
 
 using namespace jet_format;
 
-namespace {
-constexpr size_t kRowOffsetSize = 2;
-}  // namespace
-
 unsigned JetRowCount(std::span<const uint8_t> page, const Format& format) {
-  const unsigned rows = Get16(page.data() + format.row_count);
+  const unsigned rows = GetLe16(page.data() + format.row_count);
   if (format.row_offsets + kRowOffsetSize * rows > page.size()) {
     throw JetFormatError("a data page lists more rows than it can hold");
   }
@@ -19,16 +15,16 @@ unsigned JetRowCount(std::span<const uint8_t> page, const Format& format) {
 }
 
 std::optional<JetRowSlot> FindJetRow(std::span<const uint8_t> page, const Format& format, unsigned row) {
-  const uint16_t raw = Get16(page.data() + format.row_offsets + kRowOffsetSize * row);
+  const uint16_t raw = GetLe16(page.data() + format.row_offsets + kRowOffsetSize * row);
   const size_t start = raw & kRowOffsetMask;
   const size_t end =
-      row == 0 ? page.size() : (Get16(page.data() + format.row_offsets + kRowOffsetSize * (row - 1)) & kRowOffsetMask);
+      row == 0 ? page.size() : (GetLe16(page.data() + format.row_offsets + kRowOffsetSize * (row - 1)) & kRowOffsetMask);
   if (start >= page.size() || start > end || end > page.size()) return std::nullopt;
   return JetRowSlot{start, end - start, static_cast<uint16_t>(raw & ~kRowOffsetMask)};
 }
 
 bool IsDataPageOf(std::span<const uint8_t> page, uint32_t definition_page) {
-  return page[0] == kPageData && Get32(page.data() + kDataOwner) == definition_page;
+  return page[0] == kPageData && GetLe32(page.data() + kDataOwner) == definition_page;
 }
 
 }  // namespace varnholt

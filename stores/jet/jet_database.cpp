@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <bit>
 #include <algorithm>
 #include <cstring>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/byte_coding.h"
 #include "base/case_fold.h"
 #include "base/os/folder.h"
 #include "base/store_error.h"
@@ -102,30 +104,26 @@ class FieldReader {
         return;
       case kTypeInteger:
         need(2);
-        cells_->AddInteger(static_cast<int16_t>(Get16(data)));
+        cells_->AddInteger(static_cast<int16_t>(GetLe16(data)));
         return;
       case kTypeLong:
       case kTypeComplex:
         need(4);
-        cells_->AddInteger(static_cast<int32_t>(Get32(data)));
+        cells_->AddInteger(static_cast<int32_t>(GetLe32(data)));
         return;
       case kTypeMoney:
         need(8);
-        cells_->AddInteger(static_cast<int64_t>(Get64(data)));
+        cells_->AddInteger(static_cast<int64_t>(GetLe64(data)));
         return;
       case kTypeSingle: {
         need(4);
-        float f;
-        std::memcpy(&f, data, sizeof f);
-        cells_->AddReal(f);
+        cells_->AddReal(std::bit_cast<float>(GetLe32(data)));
         return;
       }
       case kTypeDouble:
       case kTypeDateTime: {
         need(8);
-        double d;
-        std::memcpy(&d, data, sizeof d);
-        cells_->AddReal(d);
+        cells_->AddReal(GetLeDouble(data));
         return;
       }
       case kTypeText:
@@ -179,8 +177,7 @@ class FieldReader {
 // The fewest bytes of a data page one of the table's rows can take: its offset entry, column count,
 // null mask and fixed-length values. Only sizes the snapshot's first allocation.
 size_t MinimumRowBytes(const Format& format, const JetTableDefinition& table) {
-  constexpr size_t kOffsetEntry = 2;
-  size_t bytes = kOffsetEntry + format.row_column_count_size + (table.columns.size() + 7) / 8;
+  size_t bytes = kRowOffsetSize + format.row_column_count_size + (table.columns.size() + 7) / 8;
   for (const JetColumn& column : table.columns) {
     if (column.fixed) bytes += column.length;
   }

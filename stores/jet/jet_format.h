@@ -1,7 +1,8 @@
-// On-disk layout of Jet 3 (Access 97) and Jet 4 (Access 2000-2003) databases as the reader needs
-// it: page kinds, where the fields of table definitions, data pages and rows sit in each version,
-// column type codes, and little-endian readers. Offsets are from the start of a page (or of a
-// column descriptor, or of a row).
+// On-disk layout of Jet 3 (Access 97) and Jet 4 (Access 2000-2003) databases, for the reader and
+// for the tests' Jet 4 writer: page 0, page kinds, where the fields of table definitions, data
+// pages and rows sit in each version, and column type codes; numbers are little-endian
+// (base/byte_coding.h). Offsets are from the start of a page (or of a column descriptor, or of a
+// row).
 #ifndef VARNHOLT_STORES_JET_JET_FORMAT_H_
 #define VARNHOLT_STORES_JET_JET_FORMAT_H_
 
@@ -9,18 +10,48 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/byte_coding.h"
+
 namespace varnholt::jet_format {
 
+// Page 0 (offsets from the start of the file).
+inline constexpr size_t kJetPageTypeOffset = 0x00;  // 4 bytes: 00 01 00 00 (page type 0)
+inline constexpr size_t kJetFormatIdOffset = 0x04;  // 16 bytes: "Standard Jet DB\0" or "...ACE..."
+inline constexpr size_t kJetVersionOffset = 0x14;   // 1 byte: the engine version below
+inline constexpr size_t kJetMaskedOffset = 0x18;    // start of the region stored RC4-masked
+inline constexpr size_t kJet3MaskedLength = 126;
+inline constexpr size_t kJet4MaskedLength = 128;
+inline constexpr size_t kJetDatabaseKeyOffset = 0x3E;  // u32, inside the masked region; 0: pages plain
+inline constexpr size_t kJetPasswordOffset = 0x42;  // inside the masked region
+inline constexpr size_t kJet3PasswordLength = 20;   // code-page bytes
+inline constexpr size_t kJet4PasswordLength = 40;   // 20 UCS-2LE characters, masked with the date
+inline constexpr size_t kJetCreatedOffset = 0x72;   // double: creation date, seeds the Jet 4 mask
+// Bytes of page 0 that the reader's checks read.
+inline constexpr size_t kJetHeaderReadLength = kJetMaskedOffset + kJet4MaskedLength;
+inline constexpr uint8_t kJetPageTypeBytes[4] = {0x00, 0x01, 0x00, 0x00};
+inline constexpr char kJetFormatId[] = "Standard Jet DB";  // followed by a zero byte
+inline constexpr char kAceFormatId[] = "Standard ACE DB";
+inline constexpr uint8_t kJetMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};  // RC4 key of the masked region
+// Engine version byte at kJetVersionOffset.
+inline constexpr uint8_t kVersionJet3 = 0;
+inline constexpr uint8_t kVersionJet4 = 1;
+
 // Page kinds (first byte of a page).
+inline constexpr uint8_t kPageHeader = 0x00;
 inline constexpr uint8_t kPageData = 0x01;
 inline constexpr uint8_t kPageTableDefinition = 0x02;
+inline constexpr uint8_t kPageUsageBitmap = 0x05;
+inline constexpr uint8_t kPageMarker = 0x01;  // second byte of data, TDEF and bitmap pages
 
 // The system catalog's table definition is always here; nothing points to it.
 inline constexpr uint32_t kCatalogDefinitionPage = 2;
 inline constexpr char kCatalogName[] = "MSysObjects";
 
 // Data pages (also long-value pages and the pages holding usage-map rows).
+inline constexpr size_t kDataFreeSpace = 0x02;  // u16 bytes left
 inline constexpr size_t kDataOwner = 0x04;  // u32 page of the owning table definition, or "LVAL"
+inline constexpr size_t kRowOffsetSize = 2;
+inline constexpr char kLvalMagic[4] = {'L', 'V', 'A', 'L'};
 // A row offset carries flags in its top bits. Access marks a deleted row with both; a row that
 // moved to another page keeps its place with the overflow flag and 4 bytes pointing to the row,
 // and the moved row itself carries the deleted flag alone, so a scan meets it once.
@@ -28,6 +59,9 @@ inline constexpr uint16_t kRowOffsetMask = 0x1FFF;
 inline constexpr uint16_t kRowDeleted = 0x8000;
 inline constexpr uint16_t kRowOverflow = 0x4000;
 inline constexpr size_t kRowPointerSize = 4;  // u8 row, u24 page
+// Rows are addressed across pages as page << kRowBits | row.
+inline constexpr int kRowBits = 8;
+inline constexpr uint32_t kRowMask = 0xFF;
 
 // Table definition pages: a definition longer than a page continues on the page named at
 // kTdefNextPage, whose own header takes the first kTdefContinuationData bytes.
@@ -155,13 +189,88 @@ inline constexpr Format kJet4Format = {
     .row_column_count_size = 2,
 };
 
-inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-inline uint64_t Get64(const uint8_t* p) {
-  return static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
+// Jet 4 as the tests' writer lays it out: the version's offsets under their own names, and what
+// only a writer needs.
+inline constexpr size_t kPageSize = kJet4Format.page_size;
+
+// Pages with fixed roles.
+inline constexpr uint32_t kHeaderPageNumber = 0;
+inline constexpr uint32_t kGlobalMapPageNumber = 1;
+inline constexpr uint32_t kFirstFreePageNumber = 3;
+
+inline constexpr size_t kDataRowCount = kJet4Format.row_count;      // u16
+inline constexpr size_t kDataRowOffsets = kJet4Format.row_offsets;  // u16 per row; row 0 ends at the page end
+// Row pointers elsewhere hold the row number in one byte (page << 8 | row).
+inline constexpr int kMaxRowsPerPage = 255;
+// Largest row a data page can take: the whole page less its header and one row offset.
+inline constexpr size_t kMaxRowOnPage = kPageSize - kDataRowOffsets - kRowOffsetSize;
+// Table rows stay below the page limit, as Access keeps them, so every reader takes them.
+inline constexpr size_t kMaxTableRow = 4060;
+
+// Table definition (TDEF) pages.
+inline constexpr size_t kTdefFreeSpace = 0x02;
+inline constexpr size_t kTdefLength = 0x08;    // u32 bytes of the definition
+inline constexpr size_t kTdefMagic = 0x0C;
+inline constexpr size_t kTdefNumRows = kJet4Format.tdef_num_rows;
+inline constexpr size_t kTdefNextAutoNumber = 0x14;
+inline constexpr size_t kTdefAutoNumberFlag = 0x18;
+inline constexpr size_t kTdefTableType = 0x28;
+inline constexpr size_t kTdefMaxColumns = 0x29;
+inline constexpr size_t kTdefNumVarColumns = kJet4Format.tdef_num_var_cols;
+inline constexpr size_t kTdefNumColumns = kJet4Format.tdef_num_cols;
+inline constexpr size_t kTdefNumIndexes = 0x2F;
+inline constexpr size_t kTdefNumRealIndexes = kJet4Format.tdef_num_real_indexes;
+inline constexpr size_t kTdefOwnedPagesMap = kJet4Format.tdef_owned_map;
+inline constexpr size_t kTdefFreePagesMap = 0x3B;
+inline constexpr size_t kTdefColumnsStart = kJet4Format.tdef_columns;  // no real indexes precede the columns
+inline constexpr size_t kTdefTrailerSize = 8;       // counted out of the first page's free space
+inline constexpr uint32_t kTableDefMagic = 1625;
+inline constexpr uint8_t kTableTypeUser = 0x4E;
+inline constexpr uint8_t kTableTypeSystem = 0x53;
+inline constexpr uint16_t kTdefEnd = 0xFFFF;  // closes the (empty) long-value column list
+
+// Column descriptors, right after the table header.
+inline constexpr size_t kColumnDescriptorSize = kJet4Format.column_entry;
+inline constexpr size_t kColType = kJet4Format.col_type;
+inline constexpr size_t kColMagic = 1;
+inline constexpr size_t kColNumber = kJet4Format.col_number;
+inline constexpr size_t kColVarIndex = kJet4Format.col_var_index;
+inline constexpr size_t kColRowNumber = 9;
+inline constexpr size_t kColSortOrder = 11;
+inline constexpr size_t kColPrecision = kJet4Format.col_precision;  // Decimal columns use these two bytes instead
+inline constexpr size_t kColScale = kJet4Format.col_scale;
+inline constexpr size_t kColFlags = kJet4Format.col_flags;
+inline constexpr size_t kColExtFlags = 16;
+inline constexpr size_t kColFixedOffset = kJet4Format.col_fixed_offset;
+inline constexpr size_t kColLength = kJet4Format.col_length;
+inline constexpr uint16_t kSortOrderGeneral = 0x0409;
+inline constexpr uint8_t kColFlagNullable = 0x02;
+inline constexpr uint8_t kColExtCompressedUnicode = 0x01;
+
+inline constexpr uint16_t kGuidSize = 16;
+inline constexpr uint16_t kNumericSize = 17;  // sign byte, then four u32, most significant first
+inline constexpr uint8_t kNumericNegative = 0x80;
+inline constexpr uint32_t kLongValueMaxLength = 0x00FFFFFF;
+
+// Usage maps.
+inline constexpr size_t kUsageMapInlineBitmapBytes = 64;  // 512 pages
+inline constexpr uint32_t kPagesPerBitmapPage = (kPageSize - kUsageBitmapPageData) * 8;
+
+// Page 0 beyond what the reader checks.
+inline constexpr size_t kHeaderConstantBlock = 0x18;  // seen in every Access-made Jet 4 file
+inline constexpr uint8_t kHeaderConstantBlockBytes[24] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01,
+                                                          0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
+                                                          0x03, 0x00, 0x00, 0x00, 0x04, 0x00,
+                                                          0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
+inline constexpr size_t kHeaderCodePage = 0x3C;
+inline constexpr uint16_t kCodePageWestern = 1252;
+inline constexpr size_t kHeaderSortOrder = 0x6E;
+inline constexpr size_t kHeaderTrailer = 0x98;     // outside the mask
+inline constexpr uint8_t kHeaderTrailerBytes[8] = {0x54, 0x06, 0x00, 0x00, 0x34, 0x2E, 0x30, 0x00};
+inline constexpr size_t kHeaderMinimumSize = kHeaderTrailer;
+
+inline constexpr uint32_t RowPointer(uint32_t page, int row) {
+  return (page << kRowBits) | static_cast<uint32_t>(row);
 }
 
 }  // namespace varnholt::jet_format

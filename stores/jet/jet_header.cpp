@@ -1,30 +1,26 @@
 #include "stores/jet/jet_header.h"
-#include "base/utf8.h"
 
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "base/byte_coding.h"
+#include "base/utf8.h"
+#include "stores/jet/jet_format.h"
+
 namespace varnholt {
 
 namespace {
 
-constexpr uint8_t kPageTypeBytes[4] = {0x00, 0x01, 0x00, 0x00};
-constexpr char kJetFormatId[] = "Standard Jet DB";  // followed by a zero byte
-constexpr char kAceFormatId[] = "Standard ACE DB";
-constexpr uint8_t kHeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};  // RC4 key of the masked region
-
-// Engine version byte at kJetVersionOffset.
-constexpr uint8_t kVersionJet3 = 0;
-constexpr uint8_t kVersionJet4 = 1;
+using namespace jet_format;
 
 // The RC4 keystream that masks the header region.
 std::array<uint8_t, kJet4MaskedLength> HeaderMask() {
   uint8_t s[256];
   for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
   for (int i = 0, j = 0; i < 256; ++i) {
-    j = (j + s[i] + kHeaderMaskKey[i % 4]) & 0xFF;
+    j = (j + s[i] + kJetMaskKey[i % 4]) & 0xFF;
     std::swap(s[i], s[j]);
   }
   std::array<uint8_t, kJet4MaskedLength> stream{};
@@ -53,7 +49,7 @@ uint8_t JetVersionByte(std::span<const uint8_t> header) {
 
 JetVersion ReadJetVersion(std::span<const uint8_t> header) {
   if (header.size() < kJetHeaderReadLength) return JetVersion::kNotJet;
-  if (std::memcmp(header.data() + kJetPageTypeOffset, kPageTypeBytes, sizeof kPageTypeBytes) != 0) {
+  if (std::memcmp(header.data() + kJetPageTypeOffset, kJetPageTypeBytes, sizeof kJetPageTypeBytes) != 0) {
     return JetVersion::kNotJet;
   }
   if (HasFormatId(header, kAceFormatId)) return JetVersion::kAce;
@@ -69,16 +65,16 @@ JetVersion ReadJetVersion(std::span<const uint8_t> header) {
   }
 }
 
-size_t JetPageSize(JetVersion version) { return version == JetVersion::kJet3 ? kJet3PageSize : kJet4PageSize; }
+size_t JetPageSize(JetVersion version) { return version == JetVersion::kJet3 ? kJet3Format.page_size : kJet4Format.page_size; }
 
 uint32_t JetDatabaseKey(std::span<const uint8_t> header) {
   const auto mask = HeaderMask();
-  uint32_t key = 0;
+  uint8_t key[4];
   for (size_t i = 0; i < 4; ++i) {
     const size_t at = kJetDatabaseKeyOffset + i;
-    key |= static_cast<uint32_t>(header[at] ^ mask[at - kJetMaskedOffset]) << (8 * i);
+    key[i] = header[at] ^ mask[at - kJetMaskedOffset];
   }
-  return key;
+  return GetLe32(key);
 }
 
 std::string DecodeJetPassword(std::span<const uint8_t> header) {
@@ -100,12 +96,11 @@ std::string DecodeJetPassword(std::span<const uint8_t> header) {
   }
 
   // Jet 4 masks the password once more with the whole days of the creation date.
-  double created = 0;
-  std::memcpy(&created, plain.data() + kJetCreatedOffset, sizeof created);
+  const double created = GetLeDouble(plain.data() + kJetCreatedOffset);
   int32_t days = std::isfinite(created) && std::fabs(created) < 2147483647.0 ? static_cast<int32_t>(created) : 0;
   uint32_t seed = static_cast<uint32_t>(days);
-  uint8_t date_mask[4] = {static_cast<uint8_t>(seed), static_cast<uint8_t>(seed >> 8),
-                          static_cast<uint8_t>(seed >> 16), static_cast<uint8_t>(seed >> 24)};
+  uint8_t date_mask[4];
+  PutLe32(date_mask, seed);
   uint8_t bytes[kJet4PasswordLength];
   for (size_t i = 0; i < kJet4PasswordLength; ++i) bytes[i] = plain[kJetPasswordOffset + i] ^ date_mask[i % 4];
 
@@ -116,10 +111,10 @@ std::string DecodeJetPassword(std::span<const uint8_t> header) {
     return password;
   }
   for (i = 0; i + 1 < kJet4PasswordLength; i += 2) {
-    uint32_t unit = bytes[i] | (bytes[i + 1] << 8);
+    uint32_t unit = GetLe16(bytes + i);
     if (unit == 0) break;
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < kJet4PasswordLength) {
-      uint32_t low = bytes[i + 2] | (bytes[i + 3] << 8);
+      uint32_t low = GetLe16(bytes + i + 2);
       if (low >= 0xDC00 && low <= 0xDFFF) {
         AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), &password);
         i += 2;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/byte_coding.h"
 #include "base/utf8.h"
 #include "stores/jet/jet_format.h"
 
@@ -55,14 +56,14 @@ void AppendJet4Text(const uint8_t* data, size_t size, std::vector<uint16_t>* uni
       } else if (one_byte) {
         units->push_back(data[i++]);
       } else if (i + 1 < size) {
-        units->push_back(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+        units->push_back(GetLe16(data + i));
         i += 2;
       } else {
         break;
       }
     }
   } else {
-    for (size_t i = 0; i + 1 < size; i += 2) units->push_back(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+    for (size_t i = 0; i + 1 < size; i += 2) units->push_back(GetLe16(data + i));
   }
   const std::vector<uint16_t>& u = *units;
   for (size_t i = 0; i < u.size(); ++i) {

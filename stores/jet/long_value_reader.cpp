@@ -9,11 +9,6 @@ namespace varnholt {
 
 using namespace jet_format;
 
-namespace {
-constexpr int kRowBits = 8;
-constexpr uint32_t kRowMask = 0xFF;
-}  // namespace
-
 JetLongValueReader::JetLongValueReader(const JetPageReader& pages) : pages_(pages) {}
 
 std::span<const uint8_t> JetLongValueReader::Row(uint32_t pointer) {
@@ -34,14 +29,14 @@ std::span<const uint8_t> JetLongValueReader::Row(uint32_t pointer) {
 void JetLongValueReader::Read(std::span<const uint8_t> field, std::vector<uint8_t>* out) {
   out->clear();
   if (field.size() < kLongValueReferenceSize) return;
-  const uint32_t length_and_flags = Get32(field.data());
+  const uint32_t length_and_flags = GetLe32(field.data());
   const size_t length = length_and_flags & ~kLongValueFlags;
   if (length_and_flags & kLongValueInline) {
     const size_t n = std::min(length, field.size() - kLongValueReferenceSize);
     out->assign(field.begin() + kLongValueReferenceSize, field.begin() + kLongValueReferenceSize + n);
     return;
   }
-  uint32_t pointer = Get32(field.data() + kLongValuePointer);
+  uint32_t pointer = GetLe32(field.data() + kLongValuePointer);
   if (length_and_flags & kLongValueSingle) {
     const std::span<const uint8_t> row = Row(pointer);
     out->assign(row.begin(), row.begin() + std::min(row.size(), length));
@@ -54,7 +49,7 @@ void JetLongValueReader::Read(std::span<const uint8_t> field, std::vector<uint8_
   while (pointer != 0 && out->size() < length) {
     const std::span<const uint8_t> row = Row(pointer);
     if (row.size() < kLongValueLinkSize || ++rows > length) throw JetFormatError("a long value's chain is broken");
-    pointer = Get32(row.data());
+    pointer = GetLe32(row.data());
     out->insert(out->end(), row.begin() + kLongValueLinkSize, row.end());
   }
   if (out->size() > length) out->resize(length);

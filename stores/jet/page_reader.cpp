@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/byte_coding.h"
 #include "stores/jet/jet_error.h"
 
 namespace varnholt {
@@ -13,8 +14,8 @@ namespace {
 
 // An encoded page is RC4 with the key (database key XOR page number), little-endian.
 void DecodePage(uint32_t key_word, std::vector<uint8_t>* page) {
-  const uint8_t key[4] = {static_cast<uint8_t>(key_word), static_cast<uint8_t>(key_word >> 8),
-                          static_cast<uint8_t>(key_word >> 16), static_cast<uint8_t>(key_word >> 24)};
+  uint8_t key[4];
+  PutLe32(key, key_word);
   uint8_t s[256];
   for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
   for (int i = 0, j = 0; i < 256; ++i) {

@@ -22,7 +22,7 @@ void JetRowCracker::ReadJet4Offsets(std::span<const uint8_t> row, size_t mask_si
   constexpr size_t kWord = 2;
   const size_t table_end = row.size() - mask_size - kWord;
   if (table_end < format_.row_column_count_size + kWord * (var_count + 1)) Broken();
-  for (unsigned i = 0; i <= var_count; ++i) offsets_[i] = Get16(row.data() + table_end - kWord * (i + 1));
+  for (unsigned i = 0; i <= var_count; ++i) offsets_[i] = GetLe16(row.data() + table_end - kWord * (i + 1));
 }
 
 void JetRowCracker::ReadJet3Offsets(std::span<const uint8_t> row, size_t mask_size, unsigned var_count) {
@@ -44,7 +44,7 @@ void JetRowCracker::ReadJet3Offsets(std::span<const uint8_t> row, size_t mask_si
 void JetRowCracker::Crack(std::span<const uint8_t> row, std::vector<JetField>* fields) {
   const size_t count_size = format_.row_column_count_size;
   if (row.size() < count_size) Broken();
-  const unsigned row_columns = format_.jet4 ? Get16(row.data()) : row[0];
+  const unsigned row_columns = format_.jet4 ? GetLe16(row.data()) : row[0];
   const size_t mask_size = (row_columns + 7) / 8;
   if (mask_size + count_size > row.size()) Broken();
   const uint8_t* mask = row.data() + row.size() - mask_size;
@@ -53,7 +53,7 @@ void JetRowCracker::Crack(std::span<const uint8_t> row, std::vector<JetField>* f
   if (table_.var_column_count > 0) {
     const size_t count_at = row.size() - mask_size - (format_.jet4 ? 2 : 1);
     if (count_at < count_size) Broken();
-    var_count = format_.jet4 ? Get16(row.data() + count_at) : row[count_at];
+    var_count = format_.jet4 ? GetLe16(row.data() + count_at) : row[count_at];
     offsets_.resize(var_count + 1);
     if (format_.jet4) {
       ReadJet4Offsets(row, mask_size, var_count);

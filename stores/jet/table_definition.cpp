@@ -25,7 +25,7 @@ std::vector<uint8_t> DefinitionBytes(const JetPageReader& pages, uint32_t first)
       throw JetFormatError("page " + std::to_string(number) + " is not a table definition");
     }
     bytes.insert(bytes.end(), page.begin() + (bytes.empty() ? 0 : kTdefContinuationData), page.end());
-    number = Get32(page.data() + kTdefNextPage);
+    number = GetLe32(page.data() + kTdefNextPage);
   }
   return bytes;
 }
@@ -55,11 +55,11 @@ JetTableDefinition ReadTableDefinition(const JetPageReader& pages, uint32_t page
   JetTableDefinition table;
   table.page = page;
   const uint8_t* head = bytes.data();
-  table.row_count = Get32(head + f.tdef_num_rows);
-  table.var_column_count = Get16(head + f.tdef_num_var_cols);
-  const unsigned column_count = Get16(head + f.tdef_num_cols);
-  const uint64_t real_indexes = Get32(head + f.tdef_num_real_indexes);
-  table.owned_pages_map = Get32(head + f.tdef_owned_map);
+  table.row_count = GetLe32(head + f.tdef_num_rows);
+  table.var_column_count = GetLe16(head + f.tdef_num_var_cols);
+  const unsigned column_count = GetLe16(head + f.tdef_num_cols);
+  const uint64_t real_indexes = GetLe32(head + f.tdef_num_real_indexes);
+  table.owned_pages_map = GetLe32(head + f.tdef_owned_map);
   if (real_indexes > bytes.size()) throw JetFormatError("a table definition is cut short");
 
   Cursor cursor(bytes, f.tdef_columns + static_cast<size_t>(real_indexes) * f.real_index_entry);
@@ -67,17 +67,17 @@ JetTableDefinition ReadTableDefinition(const JetPageReader& pages, uint32_t page
   for (JetColumn& column : table.columns) {
     const uint8_t* d = cursor.Take(f.column_entry);
     column.type = d[f.col_type];
-    column.number = Get16(d + f.col_number);
-    column.var_index = Get16(d + f.col_var_index);
+    column.number = GetLe16(d + f.col_number);
+    column.var_index = GetLe16(d + f.col_var_index);
     column.fixed = (d[f.col_flags] & kColumnFixed) != 0;
-    column.fixed_offset = Get16(d + f.col_fixed_offset);
-    column.length = column.type == kTypeBoolean ? 0 : Get16(d + f.col_length);
+    column.fixed_offset = GetLe16(d + f.col_fixed_offset);
+    column.length = column.type == kTypeBoolean ? 0 : GetLe16(d + f.col_length);
     column.scale = d[f.col_scale];
   }
   std::vector<uint16_t> units;
   for (JetColumn& column : table.columns) {
     const uint8_t* size_bytes = cursor.Take(f.name_length_size);
-    const size_t size = f.jet4 ? Get16(size_bytes) : size_bytes[0];
+    const size_t size = f.jet4 ? GetLe16(size_bytes) : size_bytes[0];
     const uint8_t* name = cursor.Take(size);
     if (f.jet4) {
       AppendJet4Text(name, size, &units, &column.name);

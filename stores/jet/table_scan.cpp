@@ -10,9 +10,6 @@ using namespace jet_format;
 
 namespace {
 
-constexpr int kRowBits = 8;
-constexpr uint32_t kRowMask = 0xFF;
-
 // The row a moved row's stub points to, when it is where a moved row must be: on a data page of
 // the same table, marked deleted (and only that) so that the scan passes it by there.
 std::optional<std::span<const uint8_t>> MovedRow(const JetPageReader& pages, uint32_t owner, uint32_t pointer,
@@ -62,7 +59,7 @@ void ScanJetTable(const JetPageReader& pages, const JetTableDefinition& table, c
       if (slot->flags & kRowOverflow) {
         if (row.size() < kRowPointerSize) continue;
         const std::optional<std::span<const uint8_t>> moved =
-            MovedRow(pages, table.page, Get32(row.data()), &moved_page);
+            MovedRow(pages, table.page, GetLe32(row.data()), &moved_page);
         if (!moved) continue;
         row = *moved;
       }

@@ -34,14 +34,14 @@ std::vector<uint32_t> ReadUsageMap(std::span<const uint8_t> map, const JetPageRe
   if (map.empty()) throw JetFormatError("a usage map is empty");
   if (map[0] == kUsageMapInline) {
     if (map.size() < kUsageMapInlineBitmap) throw JetFormatError("a usage map is too short");
-    AddBitmap(map.subspan(kUsageMapInlineBitmap), Get32(map.data() + kUsageMapStart), pages, &out);
+    AddBitmap(map.subspan(kUsageMapInlineBitmap), GetLe32(map.data() + kUsageMapStart), pages, &out);
     return out;
   }
   if (map[0] != kUsageMapIndirect) throw JetFormatError("a usage map has an unknown type");
   const uint64_t pages_per_bitmap = (pages.PageSize() - kUsageBitmapPageData) * 8;
   std::vector<uint8_t> bitmap_page;
   for (size_t slot = 0; kUsageMapStart + (slot + 1) * kPointerSize <= map.size(); ++slot) {
-    const uint32_t number = Get32(map.data() + kUsageMapStart + slot * kPointerSize);
+    const uint32_t number = GetLe32(map.data() + kUsageMapStart + slot * kPointerSize);
     if (number == 0) continue;
     pages.Read(number, &bitmap_page);
     AddBitmap(std::span<const uint8_t>(bitmap_page).subspan(kUsageBitmapPageData), slot * pages_per_bitmap, pages,

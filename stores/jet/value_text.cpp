@@ -32,7 +32,7 @@ void AppendGuidText(const uint8_t* data, std::string* out) {
 
 void AppendNumericText(const uint8_t* data, unsigned scale, std::string* out) {
   uint32_t words[kNumericWords];  // most significant first
-  for (int i = 0; i < kNumericWords; ++i) words[i] = jet_format::Get32(data + 1 + 4 * i);
+  for (int i = 0; i < kNumericWords; ++i) words[i] = GetLe32(data + 1 + 4 * i);
   std::string digits;  // least significant first
   for (;;) {
     uint64_t remainder = 0;

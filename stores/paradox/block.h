@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/byte_coding.h"
+
 namespace varnholt::paradox {
 
 inline constexpr size_t kBlockNext = 0;          // u16 next block in the chain, 0 = last
@@ -31,9 +33,9 @@ class BlockView {
  public:
   BlockView(uint8_t* bytes, int record_size) : b_(bytes), record_size_(record_size) {}
 
-  uint16_t next() const { return static_cast<uint16_t>(b_[0] | (b_[1] << 8)); }
-  uint16_t prev() const { return static_cast<uint16_t>(b_[2] | (b_[3] << 8)); }
-  int16_t last_offset() const { return static_cast<int16_t>(b_[4] | (b_[5] << 8)); }
+  uint16_t next() const { return GetLe16(b_ + kBlockNext); }
+  uint16_t prev() const { return GetLe16(b_ + kBlockPrev); }
+  int16_t last_offset() const { return static_cast<int16_t>(GetLe16(b_ + kBlockLastOffset)); }
   // Records in the block; negative when last_offset is not a whole number of records.
   int count() const {
     const int off = last_offset();
@@ -54,10 +56,7 @@ class BlockView {
   uint8_t* data() { return b_; }
 
  private:
-  void Put(size_t at, uint16_t v) {
-    b_[at] = static_cast<uint8_t>(v);
-    b_[at + 1] = static_cast<uint8_t>(v >> 8);
-  }
+  void Put(size_t at, uint16_t v) { PutLe16(b_ + at, v); }
 
   uint8_t* b_;
   int record_size_;

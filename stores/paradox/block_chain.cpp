@@ -119,7 +119,7 @@ uint32_t BlockChain::HighestAutoIncrement(int offset) const {
   for (RowId r = 0; r < rows_.size(); ++r) {
     const uint8_t* p = RecordBytes(r) + offset;
     if (std::any_of(p, p + 4, [](uint8_t x) { return x != 0; })) {
-      const int64_t v = DecodeInt(p, 4);
+      const int64_t v = GetSortableInt(p, 4);
       if (v > 0) highest = std::max(highest, static_cast<uint32_t>(v));
     }
   }

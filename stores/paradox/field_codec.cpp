@@ -1,11 +1,11 @@
 #include "stores/paradox/field_codec.h"
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
+#include "base/byte_coding.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/memo_file.h"
 
@@ -56,32 +56,6 @@ bool AllZero(const uint8_t* p, int n) {
 
 }  // namespace
 
-void EncodeInt(int64_t value, int bytes, uint8_t* out) {
-  const uint64_t v = static_cast<uint64_t>(value);
-  for (int i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(v >> (8 * (bytes - 1 - i)));
-  out[0] ^= 0x80;
-}
-
-int64_t DecodeInt(const uint8_t* in, int bytes) {
-  uint64_t v = in[0] ^ 0x80u;
-  for (int i = 1; i < bytes; ++i) v = (v << 8) | in[i];
-  const int shift = 64 - 8 * bytes;
-  return static_cast<int64_t>(v << shift) >> shift;  // sign-extend
-}
-
-void EncodeDouble(double value, uint8_t* out) {
-  uint64_t bits = std::bit_cast<uint64_t>(value);
-  bits = (bits >> 63) ? ~bits : bits | (uint64_t{1} << 63);
-  for (int i = 0; i < 8; ++i) out[i] = static_cast<uint8_t>(bits >> (8 * (7 - i)));
-}
-
-double DecodeDouble(const uint8_t* in) {
-  uint64_t bits = 0;
-  for (int i = 0; i < 8; ++i) bits = (bits << 8) | in[i];
-  bits = (bits >> 63) ? bits & ~(uint64_t{1} << 63) : ~bits;
-  return std::bit_cast<double>(bits);
-}
-
 FieldCodec::FieldCodec(std::vector<Field> fields, const CodePage& code_page,
                        const std::string& path)
     : fields_(std::move(fields)), code_page_(code_page), path_(path) {
@@ -111,8 +85,8 @@ Value FieldCodec::Decode(int field, const uint8_t* record, const MemoFile* memo)
       if (AllZero(p, n)) return Null{};
       const int leader = n - kBlobTailSize;
       const uint8_t* tail = p + leader;
-      const uint32_t where = GetU32(tail);
-      const uint32_t length = GetU32(tail + 4);
+      const uint32_t where = GetLe32(tail + kBlobTailLocation);
+      const uint32_t length = GetLe32(tail + kBlobTailLength);
       if (where != 0 && memo != nullptr) {
         if (auto blob = memo->Read(where, length)) {
           size_t len = blob->size();
@@ -128,22 +102,22 @@ Value FieldCodec::Decode(int field, const uint8_t* record, const MemoFile* memo)
     }
     case FieldType::kDate:
       if (AllZero(p, n)) return Null{};
-      return Date{static_cast<int32_t>(DecodeInt(p, 4))};
+      return Date{static_cast<int32_t>(GetSortableInt(p, 4))};
     case FieldType::kTime:
       if (AllZero(p, n)) return Null{};
-      return Time{static_cast<int32_t>(DecodeInt(p, 4))};
+      return Time{static_cast<int32_t>(GetSortableInt(p, 4))};
     case FieldType::kShort:
     case FieldType::kLong:
     case FieldType::kAutoIncrement:
       if (AllZero(p, n)) return Null{};
-      return DecodeInt(p, n);
+      return GetSortableInt(p, n);
     case FieldType::kMoney:
     case FieldType::kNumber:
       if (AllZero(p, n)) return Null{};
-      return DecodeDouble(p);
+      return GetSortableDouble(p);
     case FieldType::kTimestamp:
       if (AllZero(p, n)) return Null{};
-      return Timestamp{DecodeDouble(p)};
+      return Timestamp{GetSortableDouble(p)};
     case FieldType::kLogical:
       if (p[0] == 0) return Null{};
       return (p[0] & 0x7F) != 0;
@@ -197,20 +171,20 @@ void FieldCodec::Encode(int field, const Value& value, uint8_t* record, bool* ex
       if (!AsInteger(value, &v)) Refuse(field, "takes only whole numbers");
       const int64_t limit = n == 2 ? 32767 : 2147483647;
       if (v > limit || v < -limit) Refuse(field, "cannot hold " + std::to_string(v));
-      EncodeInt(v, n, p);
+      PutSortableInt(p, n, v);
       return;
     }
     case FieldType::kMoney:
     case FieldType::kNumber: {
       double v = 0;
       if (!AsDouble(value, &v)) Refuse(field, "takes only numbers");
-      EncodeDouble(v, p);
+      PutSortableDouble(p, v);
       return;
     }
     case FieldType::kTimestamp: {
       const auto* t = std::get_if<Timestamp>(&value);
       if (!t || !std::isfinite(t->milliseconds)) Refuse(field, "takes only timestamps");
-      EncodeDouble(t->milliseconds, p);
+      PutSortableDouble(p, t->milliseconds);
       return;
     }
     case FieldType::kLogical: {
@@ -259,7 +233,7 @@ void FieldCodec::EncodeMemo(int field, const Value& value, uint8_t* p, bool* exa
   }
   std::memset(p, 0, n);
   std::memcpy(p, bytes.data(), bytes.size());
-  PutU32(p + leader + 4, static_cast<uint32_t>(bytes.size()));
+  PutLe32(p + leader + kBlobTailLength, static_cast<uint32_t>(bytes.size()));
 }
 
 void FieldCodec::EncodeDateOrTime(int field, const Value& value, uint8_t* p) const {
@@ -272,7 +246,7 @@ void FieldCodec::EncodeDateOrTime(int field, const Value& value, uint8_t* p) con
   } else {
     Refuse(field, type == FieldType::kDate ? "takes only dates" : "takes only times");
   }
-  EncodeInt(v, 4, p);
+  PutSortableInt(p, 4, v);
 }
 
 void FieldCodec::EncodeBcd(int field, const Value& value, uint8_t* p) const {
@@ -310,7 +284,7 @@ void FieldCodec::EncodeBytes(int field, const Value& value, uint8_t* p) const {
   // Blobs: only a value read from this field (leader and tail as stored) can be written back, and
   // a tail pointing into the .MB must not be shared by two records.
   if (!b || b->data.size() != static_cast<size_t>(n) ||
-      GetU32(b->data.data() + n - kBlobTailSize) != 0) {
+      GetLe32(b->data.data() + n - kBlobTailSize + kBlobTailLocation) != 0) {
     Refuse(field, "cannot be changed (blob writing is not supported)");
   }
   std::memcpy(p, b->data.data(), n);

@@ -1,7 +1,7 @@
 // Field values to and from the bytes of a record (text through the table's code page).
 //
-// Numbers are stored big-endian with the sign bit inverted, so that stored bytes sort as the values
-// do and all-zero bytes mean blank (NULL). Alpha text is code-page bytes padded with NULs: there an
+// Numbers are stored in the sortable form of base/byte_coding.h, so that stored bytes sort as the
+// values do and all-zero bytes mean blank (NULL). Alpha text is code-page bytes padded with NULs: there an
 // empty text and NULL are the same bytes, and both read back as Null.
 #ifndef VARNHOLT_STORES_PARADOX_FIELD_CODEC_H_
 #define VARNHOLT_STORES_PARADOX_FIELD_CODEC_H_
@@ -54,12 +54,6 @@ class FieldCodec {
   const CodePage& code_page_;
   std::string path_;
 };
-
-// Sortable big-endian encodings (exposed for the index code and tests).
-void EncodeInt(int64_t value, int bytes, uint8_t* out);
-int64_t DecodeInt(const uint8_t* in, int bytes);
-void EncodeDouble(double value, uint8_t* out);
-double DecodeDouble(const uint8_t* in);
 
 }  // namespace varnholt::paradox
 

@@ -80,19 +80,6 @@ bool SizeValid(FieldType type, int size) {
 
 }  // namespace
 
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t GetU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void PutU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 int StoredSize(const Field& field) {
   return field.type == FieldType::kBcd ? kBcdStoredSize : field.size;
 }
@@ -139,8 +126,8 @@ void HeaderParser::ReadFixedPart() {
   if (file_.size() < kHeaderFixedSize) {
     Fail("not a Paradox table (the file is too short to hold a header)");
   }
-  h_.record_size = GetU16(b_ + kHeaderRecordSize);
-  h_.header_size = GetU16(b_ + kHeaderHeaderSize);
+  h_.record_size = GetLe16(b_ + kHeaderRecordSize);
+  h_.header_size = GetLe16(b_ + kHeaderHeaderSize);
   h_.file_type = b_[kHeaderFileType];
   h_.version = b_[kHeaderFileVersion];
   const int max_table_size = b_[kHeaderMaxTableSize];
@@ -166,7 +153,7 @@ void HeaderParser::ReadFixedPart() {
 
   index_file_ = IsIndexFile(h_.file_type);
   extended_ = HasExtendedPart(h_.file_type, h_.version);
-  num_fields_ = GetU16(b_ + kHeaderNumFields);
+  num_fields_ = GetLe16(b_ + kHeaderNumFields);
   if (num_fields_ < 1 || num_fields_ > 1024) {
     Fail("damaged header (" + std::to_string(num_fields_) + " fields)");
   }
@@ -175,28 +162,28 @@ void HeaderParser::ReadFixedPart() {
     Fail("damaged header (" + std::to_string(h_.header_size) + " bytes, too short for its version)");
   }
   // Index files and tables before 4.0 keep the checksum at 0x25; later tables put a marker there.
-  h_.password_checksum = GetU32(b_ + kHeaderEncryption1);
+  h_.password_checksum = GetLe32(b_ + kHeaderEncryption1);
   if (extended_) {
-    h_.code_page = GetU16(b_ + kHeaderCodePage);
-    h_.password_checksum = GetU32(b_ + kHeaderEncryption2);
+    h_.code_page = GetLe16(b_ + kHeaderCodePage);
+    h_.password_checksum = GetLe32(b_ + kHeaderEncryption2);
   }
   off_ = extended_ ? kHeaderExtendedEnd : kHeaderFixedSize;
 }
 
 void HeaderParser::ReadCounters() {
-  h_.num_records = GetU32(b_ + kHeaderNumRecords);
-  h_.blocks_in_use = GetU16(b_ + kHeaderBlocksInUse);
-  h_.file_blocks = GetU16(b_ + kHeaderFileBlocks);
-  h_.first_block = GetU16(b_ + kHeaderFirstBlock);
-  h_.last_block = GetU16(b_ + kHeaderLastBlock);
-  h_.first_free_block = GetU16(b_ + kHeaderFirstFreeBlock);
-  h_.index_root = GetU16(b_ + kHeaderIndexRoot);
+  h_.num_records = GetLe32(b_ + kHeaderNumRecords);
+  h_.blocks_in_use = GetLe16(b_ + kHeaderBlocksInUse);
+  h_.file_blocks = GetLe16(b_ + kHeaderFileBlocks);
+  h_.first_block = GetLe16(b_ + kHeaderFirstBlock);
+  h_.last_block = GetLe16(b_ + kHeaderLastBlock);
+  h_.first_free_block = GetLe16(b_ + kHeaderFirstFreeBlock);
+  h_.index_root = GetLe16(b_ + kHeaderIndexRoot);
   h_.index_levels = b_[kHeaderIndexLevels];
-  h_.key_field_count = GetU16(b_ + kHeaderKeyFields);
+  h_.key_field_count = GetLe16(b_ + kHeaderKeyFields);
   h_.sort_order_byte = b_[kHeaderSortOrder];
   h_.change_count1 = b_[kHeaderChangeCount1];
   h_.index_stamp = b_[kHeaderIndexStamp];
-  h_.auto_inc = GetU32(b_ + kHeaderAutoInc);
+  h_.auto_inc = GetLe32(b_ + kHeaderAutoInc);
 }
 
 void HeaderParser::ReadFieldTypes() {
@@ -263,20 +250,20 @@ Header ParseHeader(const std::vector<uint8_t>& file, const std::string& path) {
 
 void StoreCounters(Header* h) {
   uint8_t* b = h->raw.data();
-  PutU32(b + kHeaderNumRecords, h->num_records);
-  PutU16(b + kHeaderBlocksInUse, h->blocks_in_use);
-  PutU16(b + kHeaderFileBlocks, h->file_blocks);
-  PutU16(b + kHeaderMaxBlocks, h->file_blocks);
-  PutU16(b + kHeaderFirstBlock, h->first_block);
-  PutU16(b + kHeaderLastBlock, h->last_block);
+  PutLe32(b + kHeaderNumRecords, h->num_records);
+  PutLe16(b + kHeaderBlocksInUse, h->blocks_in_use);
+  PutLe16(b + kHeaderFileBlocks, h->file_blocks);
+  PutLe16(b + kHeaderMaxBlocks, h->file_blocks);
+  PutLe16(b + kHeaderFirstBlock, h->first_block);
+  PutLe16(b + kHeaderLastBlock, h->last_block);
   if (IsIndexFile(h->file_type)) {
-    PutU16(b + kHeaderIndexRoot, h->index_root);
+    PutLe16(b + kHeaderIndexRoot, h->index_root);
     b[kHeaderIndexLevels] = h->index_levels;
     b[kHeaderIndexStamp] = h->index_stamp;
   } else {
-    PutU16(b + kHeaderFirstFreeBlock, h->first_free_block);
+    PutLe16(b + kHeaderFirstFreeBlock, h->first_free_block);
     b[kHeaderChangeCount1] = h->change_count1;
-    PutU32(b + kHeaderAutoInc, h->auto_inc);
+    PutLe32(b + kHeaderAutoInc, h->auto_inc);
   }
 }
 
@@ -331,29 +318,29 @@ Header BuildDataHeader(const TableSchema& schema, int block_size, const std::str
   h.change_count1 = 1;  // genuine tables never hold 0 here
   h.fields = schema.fields;
 
-  PutU16(b + kHeaderRecordSize, h.record_size);
-  PutU16(b + kHeaderHeaderSize, h.header_size);
+  PutLe16(b + kHeaderRecordSize, h.record_size);
+  PutLe16(b + kHeaderHeaderSize, h.header_size);
   b[kHeaderFileType] = h.file_type;
   b[kHeaderMaxTableSize] = static_cast<uint8_t>(block_size / 1024);
-  PutU16(b + kHeaderUnknown12, 1);
-  PutU16(b + kHeaderNumFields, static_cast<uint16_t>(n));
-  PutU16(b + kHeaderKeyFields, static_cast<uint16_t>(schema.key_field_count));
-  PutU32(b + kHeaderEncryption1, kEncryptionMarker);
+  PutLe16(b + kHeaderUnknown12, 1);
+  PutLe16(b + kHeaderNumFields, static_cast<uint16_t>(n));
+  PutLe16(b + kHeaderKeyFields, static_cast<uint16_t>(schema.key_field_count));
+  PutLe32(b + kHeaderEncryption1, kEncryptionMarker);
   b[kHeaderSortOrder] = h.sort_order_byte;
   b[kHeaderChangeCount2] = 1;
   b[kHeaderFileVersion] = h.version;
-  PutU16(b + kHeaderUnknown3E, kDataUnknown3E);
-  PutU16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(used));
-  PutU16(b + kHeaderUnknown56, kDataUnknown56);
-  PutU16(b + kHeaderFileVerId2, 0x0100 | h.version);
-  PutU16(b + kHeaderFileVerId3, 0x0100 | h.version);
-  PutU32(b + kHeaderFileUpdateTime, update_time);
-  PutU16(b + kHeaderHiFieldId, static_cast<uint16_t>(n + 1));
-  PutU16(b + kHeaderFieldNumbersOffset, static_cast<uint16_t>(field_numbers_at - kHeaderFileVerId2));
-  PutU16(b + kHeaderCodePage, static_cast<uint16_t>(schema.code_page));
-  PutU16(b + kHeaderUnknown6C, kDataUnknown6C);
-  PutU16(b + kHeaderSortNameOffset, static_cast<uint16_t>(sort_name_at - kHeaderFileVerId2));
-  PutU16(b + kHeaderChangeCount4, 1);
+  PutLe16(b + kHeaderUnknown3E, kDataUnknown3E);
+  PutLe16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(used));
+  PutLe16(b + kHeaderUnknown56, kDataUnknown56);
+  PutLe16(b + kHeaderFileVerId2, 0x0100 | h.version);
+  PutLe16(b + kHeaderFileVerId3, 0x0100 | h.version);
+  PutLe32(b + kHeaderFileUpdateTime, update_time);
+  PutLe16(b + kHeaderHiFieldId, static_cast<uint16_t>(n + 1));
+  PutLe16(b + kHeaderFieldNumbersOffset, static_cast<uint16_t>(field_numbers_at - kHeaderExtendedOffsetBase));
+  PutLe16(b + kHeaderCodePage, static_cast<uint16_t>(schema.code_page));
+  PutLe16(b + kHeaderUnknown6C, kDataUnknown6C);
+  PutLe16(b + kHeaderSortNameOffset, static_cast<uint16_t>(sort_name_at - kHeaderExtendedOffsetBase));
+  PutLe16(b + kHeaderChangeCount4, 1);
 
   size_t off = kHeaderExtendedEnd;
   for (const auto& f : schema.fields) {
@@ -367,7 +354,7 @@ Header BuildDataHeader(const TableSchema& schema, int block_size, const std::str
     std::memcpy(b + off, f.name.data(), f.name.size());
     off += f.name.size() + 1;
   }
-  for (size_t i = 0; i < n; ++i) PutU16(b + off + 2 * i, static_cast<uint16_t>(i + 1));
+  for (size_t i = 0; i < n; ++i) PutLe16(b + off + 2 * i, static_cast<uint16_t>(i + 1));
   off += 2 * n;
   std::memcpy(b + off, schema.sort_order.data(), schema.sort_order.size());
   StoreCounters(&h);
@@ -397,16 +384,16 @@ Header BuildPrimaryIndexHeader(const Header& data, const std::string& index_name
                              StampOffsetForSortOrder(data.sort_order_byte, data.sort_order));
   h.fields.assign(data.fields.begin(), data.fields.begin() + n);
 
-  PutU16(b + kHeaderRecordSize, h.record_size);
-  PutU16(b + kHeaderHeaderSize, h.header_size);
+  PutLe16(b + kHeaderRecordSize, h.record_size);
+  PutLe16(b + kHeaderHeaderSize, h.header_size);
   b[kHeaderFileType] = h.file_type;
   b[kHeaderMaxTableSize] = static_cast<uint8_t>(h.block_size / 1024);
-  PutU16(b + kHeaderUnknown12, static_cast<uint16_t>(GetU16(data.raw.data() + kHeaderUnknown12) + 1));
-  PutU16(b + kHeaderNumFields, static_cast<uint16_t>(n));
+  PutLe16(b + kHeaderUnknown12, static_cast<uint16_t>(GetLe16(data.raw.data() + kHeaderUnknown12) + 1));
+  PutLe16(b + kHeaderNumFields, static_cast<uint16_t>(n));
   b[kHeaderSortOrder] = h.sort_order_byte;
   b[kHeaderFileVersion] = h.version;
-  PutU32(b + kHeaderAutoInc, 1);  // every genuine .PX holds 1 here
-  PutU16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(used));
+  PutLe32(b + kHeaderAutoInc, 1);  // every genuine .PX holds 1 here
+  PutLe16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(used));
   size_t off = kHeaderFixedSize;
   for (size_t i = 0; i < n; ++i) {
     b[off++] = static_cast<uint8_t>(data.fields[i].type);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_coding.h"
 #include "stores/paradox/table.h"
 
 namespace varnholt::paradox {
@@ -46,13 +47,14 @@ inline constexpr size_t kHeaderRealHeaderSize = 0x51;   // u16 header bytes actu
 inline constexpr size_t kHeaderUnknown56 = 0x56;        // u16 0x20 in data files
 inline constexpr size_t kHeaderFixedSize = 0x58;        // end of the part every file has
 
-// Extended part of 4.0+ data files.
+// Extended part of 4.0+ data files. The offsets it holds count from its start.
+inline constexpr size_t kHeaderExtendedOffsetBase = 0x58;
 inline constexpr size_t kHeaderFileVerId2 = 0x58;       // u16 0x0100 | version
 inline constexpr size_t kHeaderFileVerId3 = 0x5A;       // u16 same
 inline constexpr size_t kHeaderEncryption2 = 0x5C;      // u32 password checksum, 0 = none
 inline constexpr size_t kHeaderFileUpdateTime = 0x60;   // u32 time of the last structure change
 inline constexpr size_t kHeaderHiFieldId = 0x64;        // u16 next field ID to hand out
-inline constexpr size_t kHeaderFieldNumbersOffset = 0x66;  // u16 field IDs offset − 0x58
+inline constexpr size_t kHeaderFieldNumbersOffset = 0x66;  // u16 field numbers offset − 0x58
 inline constexpr size_t kHeaderCodePage = 0x6A;         // u16 code page of all text
 inline constexpr size_t kHeaderUnknown6C = 0x6C;        // u16 0x0101
 inline constexpr size_t kHeaderSortNameOffset = 0x6E;   // u16 sort order name offset − 0x58
@@ -84,11 +86,6 @@ inline constexpr uint16_t kDataUnknown3E = 0x0F1F;
 inline constexpr uint16_t kDataUnknown56 = 0x0020;
 inline constexpr uint16_t kDataUnknown6C = 0x0101;
 inline constexpr int kBcdStoredSize = 17;        // a BCD field stores 17 bytes whatever its size
-
-uint16_t GetU16(const uint8_t* p);
-uint32_t GetU32(const uint8_t* p);
-void PutU16(uint8_t* p, uint16_t v);
-void PutU32(uint8_t* p, uint32_t v);
 
 // Bytes a field takes in a record.
 int StoredSize(const Field& field);

@@ -5,24 +5,14 @@
 #include "base/ascii.h"
 #include "base/os/os_file.h"
 #include "base/path_text.h"
+#include "base/byte_coding.h"
 #include "stores/paradox/header.h"
+#include "stores/paradox/secondary_index_layout.h"
 #include "stores/paradox/table.h"
 
 namespace varnholt::paradox {
 
 namespace {
-
-// X header bytes the data header does not set.
-constexpr size_t kXIndexFieldNumber = 0x15;    // u8 the first indexed field's number
-constexpr uint8_t kXUnknown2C = 0xFF;          // every genuine X file holds it at 0x2C
-constexpr size_t kXIndexFlags = 0x55;
-constexpr uint8_t kXFlagCaseInsensitive = 0x01;
-constexpr uint8_t kXFlagDescending = 0x10;
-constexpr uint8_t kXFlagUnique = 0x20;
-constexpr uint16_t kFieldNumberDescending = 0x8000;
-constexpr size_t kXIndexNameOffset = 0x68;     // u16 index name offset − 0x58 (XG files)
-constexpr char kBlockNumberField[] = "Blk Num";
-constexpr int kMaxCompositeIndexes = 16;       // XG0 … XGF
 
 std::string Hex2(int n) {
   static const char kDigits[] = "0123456789ABCDEF";
@@ -93,12 +83,12 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& def
   TableSchema x;
   for (int n : numbers) x.fields.push_back(db.fields[n - 1]);
   for (int i = 0; i < db.key_field_count; ++i) x.fields.push_back(db.fields[i]);
-  x.fields.push_back(Field{kBlockNumberField, FieldType::kShort, 2});
+  x.fields.push_back(Field{kBlockNumberField, FieldType::kShort, kBlockHintSize});
   x.key_field_count = static_cast<int>(x.fields.size()) - 1;
   x.code_page = db.code_page;
   x.sort_order = db.sort_order;
   Header xh = BuildDataHeader(x, db.block_size, AsciiUpper(NameOfPath(x_path)),
-                              GetU32(db.raw.data() + kHeaderFileUpdateTime));
+                              GetLe32(db.raw.data() + kHeaderFileUpdateTime));
   uint8_t* b = xh.raw.data();
   xh.file_type = composite ? kFileTypeMaintainedComposite : kFileTypeMaintainedSecondary;
   b[kHeaderFileType] = xh.file_type;
@@ -110,18 +100,18 @@ void CreateSecondaryIndex(const std::string& db_path, const IndexDefinition& def
   b[kXIndexFlags] = static_cast<uint8_t>((definition.case_insensitive ? kXFlagCaseInsensitive : 0) |
                                          (definition.descending.empty() ? 0 : kXFlagDescending) |
                                          (definition.unique ? kXFlagUnique : 0));
-  const size_t numbers_at = kHeaderFileVerId2 + GetU16(b + kHeaderFieldNumbersOffset);
+  const size_t numbers_at = kHeaderExtendedOffsetBase + GetLe16(b + kHeaderFieldNumbersOffset);
   for (size_t i = 0; i < numbers.size(); ++i) {
-    PutU16(b + numbers_at + 2 * i,
+    PutLe16(b + numbers_at + 2 * i,
            static_cast<uint16_t>(numbers[i] | (down[i] ? kFieldNumberDescending : 0)));
   }
   if (composite) {
     // The name follows the sort order's name; the used header grows by it.
-    const size_t name_at = kHeaderFileVerId2 + GetU16(b + kHeaderSortNameOffset) + x.sort_order.size() + 1;
+    const size_t name_at = kHeaderExtendedOffsetBase + GetLe16(b + kHeaderSortNameOffset) + x.sort_order.size() + 1;
     if (name_at + definition.name.size() + 1 > xh.raw.size()) fail("the index name is too long");
     std::memcpy(b + name_at, definition.name.data(), definition.name.size());
-    PutU16(b + kXIndexNameOffset, static_cast<uint16_t>(name_at - kHeaderFileVerId2));
-    PutU16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(name_at + definition.name.size() + 1));
+    PutLe16(b + kXIndexNameOffset, static_cast<uint16_t>(name_at - kHeaderExtendedOffsetBase));
+    PutLe16(b + kHeaderRealHeaderSize, static_cast<uint16_t>(name_at + definition.name.size() + 1));
   }
   // The Y file: a primary index over the X file's blocks, stamped with the X file's counter.
   Header yh = BuildPrimaryIndexHeader(xh, AsciiUpper(NameOfPath(y_path)));

@@ -2,46 +2,12 @@
 
 #include <cstring>
 
+#include "base/byte_coding.h"
+#include "stores/paradox/val_layout.h"
+
 namespace varnholt::paradox {
 
 namespace {
-
-// The section: u16 count of links to masters, their records, then u16 1 when dependants refer to
-// this table (followed by the master part and one record per dependant) or 0.
-constexpr size_t kCountSize = 2;
-constexpr uint16_t kNoMasterPart = 0;
-constexpr uint16_t kMasterPart = 1;
-constexpr size_t kMaxLinkFields = 16;  // the field lists are arrays of 16 u16, unused ones zero
-
-// A link to a master, kept in the dependant's .VAL.
-constexpr size_t kToMasterSize = 0x1E0;
-constexpr size_t kToMasterName = 0x000;       // the link's name
-constexpr size_t kToMasterNameArea = 0x40;
-constexpr size_t kToMasterTable = 0x0D4;      // master's file name; a stale path may follow its NUL
-constexpr size_t kToMasterTableArea = 0xC6;
-constexpr size_t kToMasterUpdateRule = 0x19A;
-constexpr size_t kToMasterFieldCount = 0x19E;
-constexpr size_t kToMasterFields = 0x1A0;     // this table's fields, 1-based
-constexpr size_t kToMasterKeyFields = 0x1C0;  // the master's fields, 1-based
-
-// The master part: the master's fields the dependants refer to, then how many dependants.
-constexpr size_t kMasterPartSize = 0xBA;
-constexpr size_t kMasterKeyCount = 0x96;  // from the start of the part (its u16 flag included)
-constexpr size_t kMasterKeyFields = 0x98;
-constexpr size_t kMasterDependantCount = 0xB8;
-
-// A dependant, kept in the master's .VAL.
-constexpr size_t kDependantSize = 0x12A;
-constexpr size_t kDependantName = 0x000;
-constexpr size_t kDependantNameArea = 0x40;
-constexpr size_t kDependantTable = 0x040;
-constexpr size_t kDependantTableArea = 0x52;
-constexpr size_t kDependantUpdateRule = 0x106;
-constexpr size_t kDependantFields = 0x10A;  // the dependant's fields, 1-based, as many as the key's
-
-uint16_t U16(const std::vector<uint8_t>& bytes, size_t at) {
-  return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
 
 // A table's file name, which must stay in the folder of the table that names it.
 bool PlainFileName(const std::string& name) {
@@ -63,7 +29,7 @@ std::optional<std::vector<int>> Fields(const std::vector<uint8_t>& bytes, size_t
   if (count == 0 || count > kMaxLinkFields) return std::nullopt;
   std::vector<int> fields;
   for (size_t i = 0; i < kMaxLinkFields; ++i) {
-    const int number = U16(bytes, at + 2 * i);
+    const int number = GetLe16(bytes.data() + at + 2 * i);
     if (i >= count) {
       if (number != 0) return std::nullopt;
       continue;
@@ -83,9 +49,9 @@ std::optional<IntegrityLink> ToMaster(const std::vector<uint8_t>& bytes, size_t 
   if (!name || !table || !PlainFileName(*table)) return std::nullopt;
   link.name = *name;
   link.other_table = *table;
-  link.update_rule = U16(bytes, at + kToMasterUpdateRule);
+  link.update_rule = GetLe16(bytes.data() + at + kToMasterUpdateRule);
   if (!ValidRule(link.update_rule)) return std::nullopt;
-  const size_t count = U16(bytes, at + kToMasterFieldCount);
+  const size_t count = GetLe16(bytes.data() + at + kToMasterFieldCount);
   std::optional<std::vector<int>> fields = Fields(bytes, at + kToMasterFields, count, field_count);
   std::optional<std::vector<int>> keys = Fields(bytes, at + kToMasterKeyFields, count, 0);
   if (!fields || !keys) return std::nullopt;
@@ -102,7 +68,7 @@ std::optional<IntegrityLink> ToDependant(const std::vector<uint8_t>& bytes, size
   if (!name || !table || !PlainFileName(*table)) return std::nullopt;
   link.name = *name;
   link.other_table = *table;
-  link.update_rule = U16(bytes, at + kDependantUpdateRule);
+  link.update_rule = GetLe16(bytes.data() + at + kDependantUpdateRule);
   if (!ValidRule(link.update_rule)) return std::nullopt;
   std::optional<std::vector<int>> fields = Fields(bytes, at + kDependantFields, key.size(), 0);
   if (!fields) return std::nullopt;
@@ -119,9 +85,9 @@ std::optional<IntegrityLinks> ParseIntegrityLinks(const std::vector<uint8_t>& va
   IntegrityLinks links;
   size_t at = begin;
   auto fits = [&](size_t size) { return size <= end - at; };
-  if (!fits(kCountSize)) return std::nullopt;
-  const size_t masters = U16(val, at);
-  at += kCountSize;
+  if (!fits(kLinkCountSize)) return std::nullopt;
+  const size_t masters = GetLe16(val.data() + at);
+  at += kLinkCountSize;
   for (size_t i = 0; i < masters; ++i) {
     if (!fits(kToMasterSize)) return std::nullopt;
     std::optional<IntegrityLink> link = ToMaster(val, at, field_count);
@@ -129,16 +95,16 @@ std::optional<IntegrityLinks> ParseIntegrityLinks(const std::vector<uint8_t>& va
     links.masters.push_back(std::move(*link));
     at += kToMasterSize;
   }
-  if (!fits(kCountSize)) return std::nullopt;
-  const uint16_t master_part = U16(val, at);
+  if (!fits(kLinkCountSize)) return std::nullopt;
+  const uint16_t master_part = GetLe16(val.data() + at);
   if (master_part == kNoMasterPart) {
-    at += kCountSize;
+    at += kLinkCountSize;
   } else if (master_part == kMasterPart) {
     if (!fits(kMasterPartSize)) return std::nullopt;
     std::optional<std::vector<int>> key =
-        Fields(val, at + kMasterKeyFields, U16(val, at + kMasterKeyCount), field_count);
+        Fields(val, at + kMasterKeyFields, GetLe16(val.data() + at + kMasterKeyCount), field_count);
     if (!key) return std::nullopt;
-    const size_t dependants = U16(val, at + kMasterDependantCount);
+    const size_t dependants = GetLe16(val.data() + at + kMasterDependantCount);
     at += kMasterPartSize;
     for (size_t i = 0; i < dependants; ++i) {
       if (!fits(kDependantSize)) return std::nullopt;

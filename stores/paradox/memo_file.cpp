@@ -17,20 +17,20 @@ MemoFile MemoFile::Load(const std::string& path) {
 
 std::optional<std::vector<uint8_t>> MemoFile::Read(uint32_t offset_and_index,
                                                    uint32_t length) const {
-  const size_t block = offset_and_index & ~0xFFu;
-  const uint8_t index = offset_and_index & 0xFF;
+  const size_t block = offset_and_index & ~kMbIndexMask;
+  const uint8_t index = offset_and_index & kMbIndexMask;
   if (block == 0 || block + kMbEntryTable > bytes_.size()) return std::nullopt;
   const uint8_t* b = bytes_.data() + block;
   size_t start = 0;
   if (index == kMbSingleIndex) {
-    if (b[0] != kMbSingleBlob) return std::nullopt;
+    if (b[kMbBlockType] != kMbSingleBlob) return std::nullopt;
     start = block + kMbSingleDataOffset;
   } else {
-    if (b[0] != kMbSubAllocated || index >= kMbEntries) return std::nullopt;
+    if (b[kMbBlockType] != kMbSubAllocated || index >= kMbEntries) return std::nullopt;
     const uint8_t* entry = b + kMbEntryTable + kMbEntrySize * index;
-    if (entry[1] == 0) return std::nullopt;  // deleted entry
-    start = block + static_cast<size_t>(entry[0]) * kMbChunk;
-    if (length > static_cast<size_t>(entry[1]) * kMbChunk) return std::nullopt;
+    if (entry[kMbEntryChunks] == 0) return std::nullopt;  // deleted entry
+    start = block + static_cast<size_t>(entry[kMbEntryFirstChunk]) * kMbChunk;
+    if (length > static_cast<size_t>(entry[kMbEntryChunks]) * kMbChunk) return std::nullopt;
   }
   if (start + length > bytes_.size()) return std::nullopt;
   return std::vector<uint8_t>(bytes_.begin() + start, bytes_.begin() + start + length);

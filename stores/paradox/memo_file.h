@@ -7,17 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace varnholt::paradox {
+#include "stores/paradox/memo_layout.h"
 
-inline constexpr int kBlobTailSize = 10;        // u32 offset|index, u32 length, u16 modification
-inline constexpr uint8_t kMbSingleBlob = 2;     // block type: one blob
-inline constexpr uint8_t kMbSubAllocated = 3;   // block type: up to 64 small blobs
-inline constexpr uint8_t kMbSingleIndex = 0xFF; // low byte of the offset for a single-blob block
-inline constexpr size_t kMbSingleDataOffset = 9;
-inline constexpr size_t kMbEntryTable = 12;     // first of 64 five-byte entries
-inline constexpr size_t kMbEntrySize = 5;
-inline constexpr size_t kMbChunk = 16;
-inline constexpr int kMbEntries = 64;
+namespace varnholt::paradox {
 
 class MemoFile {
  public:

@@ -18,13 +18,6 @@ uint32_t StoredCount(uint64_t count) {
   return static_cast<uint32_t>(std::min<uint64_t>(count, kMaxIndexCount));
 }
 
-// EncodeInt(value, kWordSize, out), inline: every post rewrites whole index blocks, entry by entry.
-void PutWord(int64_t value, uint8_t* out) {
-  const auto v = static_cast<uint64_t>(value);
-  out[0] = static_cast<uint8_t>((v >> 8) ^ 0x80);
-  out[1] = static_cast<uint8_t>(v);
-}
-
 }  // namespace
 
 PrimaryIndex::PrimaryIndex(Header header) : header_(std::move(header)) {
@@ -88,8 +81,8 @@ std::optional<PrimaryIndex> PrimaryIndex::Parse(const std::vector<uint8_t>& file
         entry.key.assign(reinterpret_cast<const char*>(e), index.key_size_);
         // A block number is an unsigned word: tables of more than 32767 blocks number them on to
         // 65535, which the signed reading of the word would turn negative.
-        const auto child = static_cast<uint16_t>(DecodeInt(e + index.key_size_, kWordSize));
-        const int64_t c = DecodeInt(e + index.key_size_ + kWordSize, kWordSize);
+        const auto child = static_cast<uint16_t>(GetSortableInt(e + index.key_size_, kWordSize));
+        const int64_t c = GetSortableInt(e + index.key_size_ + kWordSize, kWordSize);
         if (child < 1 || c < 0) return std::nullopt;
         entry.child = child;
         entry.count = static_cast<uint32_t>(c);
@@ -378,9 +371,9 @@ void PrimaryIndex::EncodeNode(uint16_t b, uint8_t* out) const {
   for (size_t i = 0; i < nd.entries.size(); ++i) {
     uint8_t* e = v.record(static_cast<int>(i));
     std::memcpy(e, nd.entries[i].key.data(), key_size_);
-    PutWord(nd.entries[i].child, e + key_size_);
-    PutWord(StoredCount(nd.entries[i].count), e + key_size_ + kWordSize);
-    PutWord(0, e + key_size_ + 2 * kWordSize);
+    PutSortableInt(e + key_size_, kWordSize, nd.entries[i].child);
+    PutSortableInt(e + key_size_ + kWordSize, kWordSize, StoredCount(nd.entries[i].count));
+    PutSortableInt(e + key_size_ + 2 * kWordSize, kWordSize, 0);
   }
 }
 

@@ -5,25 +5,17 @@
 #include <limits>
 #include <sstream>
 
+#include "base/byte_coding.h"
 #include "base/os/os_file.h"
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/block.h"
+#include "stores/paradox/secondary_index_layout.h"
 
 namespace varnholt::paradox {
 
 namespace {
 
 constexpr RowId kNoRow = std::numeric_limits<RowId>::max();
-
-// X header bytes.
-constexpr size_t kXIndexFlags = 0x55;            // u8, see kXFlag*
-constexpr uint8_t kXFlagCaseInsensitive = 0x01;  // alpha keys stored in capitals
-constexpr uint8_t kXFlagDescending = 0x10;       // some field sorts descending (marked below)
-constexpr uint8_t kXFlagUnique = 0x20;           // no two rows may share an entry's indexed part
-constexpr uint8_t kXFlagsKnown = kXFlagCaseInsensitive | kXFlagDescending | kXFlagUnique;
-constexpr uint16_t kFieldNumberDescending = 0x8000;  // in the field numbers list
-constexpr size_t kFieldNumbersBase = kHeaderFileVerId2;  // 0x66 counts from here
-constexpr int kBlockHintSize = 2;                // "Blk Num", a short
 
 std::string Hex(uint8_t b) {
   static const char kDigits[] = "0123456789ABCDEF";
@@ -52,8 +44,8 @@ void SecondaryIndex::ReadX(const IndexedTable& table) {
   OsFile file = OsFile::Open(x_path_, false);
   const uint64_t file_size = file.Stamp().size;
   std::vector<uint8_t> head = file.ReadAt(0, kHeaderFixedSize);
-  if (head.size() == kHeaderFixedSize && GetU16(head.data() + kHeaderHeaderSize) > kHeaderFixedSize) {
-    head = file.ReadAt(0, GetU16(head.data() + kHeaderHeaderSize));
+  if (head.size() == kHeaderFixedSize && GetLe16(head.data() + kHeaderHeaderSize) > kHeaderFixedSize) {
+    head = file.ReadAt(0, GetLe16(head.data() + kHeaderHeaderSize));
   }
   header_ = ParseHeader(head, x_path_);
   const Header& h = header_;
@@ -77,10 +69,10 @@ void SecondaryIndex::ReadX(const IndexedTable& table) {
   if (indexed < 1 || h.key_field_count != n - 1) {
     Refuse("damaged header (its fields do not fit the table's primary key)");
   }
-  const size_t numbers_at = kFieldNumbersBase + GetU16(h.raw.data() + kHeaderFieldNumbersOffset);
+  const size_t numbers_at = kHeaderExtendedOffsetBase + GetLe16(h.raw.data() + kHeaderFieldNumbersOffset);
   if (numbers_at + 2 * static_cast<size_t>(n) > h.raw.size()) Refuse("damaged header (field numbers)");
   for (int i = 0; i < n; ++i) {
-    const uint16_t number = GetU16(h.raw.data() + numbers_at + 2 * i);
+    const uint16_t number = GetLe16(h.raw.data() + numbers_at + 2 * i);
     const Field& xf = h.fields[i];
     if (i >= indexed) {
       if (number != i + 1) Refuse("damaged header (field numbers)");
@@ -358,7 +350,7 @@ std::vector<FamilyFile> SecondaryIndex::Files(const BlockChain& rows, uint8_t db
   for (RowId r = 0; r < rows.row_ids() && r < entry_of_.size(); ++r) {
     if (!rows.Holds(r) || entry_of_[r] == kNoRow) continue;
     uint8_t* hint = chain_.MutableRecordBytes(entry_of_[r]) + key_size_;
-    EncodeInt(rows.location(r).block, kBlockHintSize, hint);
+    PutSortableInt(hint, kBlockHintSize, rows.location(r).block);
   }
   header_.raw[kHeaderSecondaryStamp] = IndexStamp(db_change_count, k);
   StoreCounters(&header_);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/byte_coding.h"
 #include "base/os/os_file.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/table.h"
@@ -115,7 +116,7 @@ uint32_t PasswordChecksum(std::string_view password) {
   Chunk buffer;
   for (size_t i = 0; i < kChunk; ++i) buffer[i] = static_cast<uint8_t>(password[i % password.size()]);
   EncryptChunk(buffer.data(), buffer[0], buffer[1], buffer[2], buffer[3]);
-  const uint32_t low = static_cast<uint32_t>(buffer[1]) << 8 | buffer[0];
+  const uint32_t low = GetLe16(buffer.data());
 
   std::memcpy(buffer.data(), password.data(), length);
   for (size_t i = length; i < kChunk; ++i) {
@@ -138,8 +139,8 @@ uint32_t StoredPasswordChecksum(const std::string& db_path) {
   if (!FileExists(db_path)) return 0;
   const OsFile file = OsFile::Open(db_path, false);
   std::vector<uint8_t> head = file.ReadAt(0, kHeaderFixedSize);
-  if (head.size() == kHeaderFixedSize && GetU16(head.data() + kHeaderHeaderSize) > kHeaderFixedSize) {
-    head = file.ReadAt(0, GetU16(head.data() + kHeaderHeaderSize));
+  if (head.size() == kHeaderFixedSize && GetLe16(head.data() + kHeaderHeaderSize) > kHeaderFixedSize) {
+    head = file.ReadAt(0, GetLe16(head.data() + kHeaderHeaderSize));
   }
   return ParseHeader(head, db_path).password_checksum;
 }

@@ -103,8 +103,8 @@ int TableFile::FindFieldByName(std::string_view name) const {
 Header TableFile::LoadHeader() {
   const OsFile& db = lock_.file();
   std::vector<uint8_t> head = db.ReadAt(0, kHeaderFixedSize);
-  if (head.size() == kHeaderFixedSize && GetU16(head.data() + kHeaderHeaderSize) > kHeaderFixedSize) {
-    head = db.ReadAt(0, GetU16(head.data() + kHeaderHeaderSize));
+  if (head.size() == kHeaderFixedSize && GetLe16(head.data() + kHeaderHeaderSize) > kHeaderFixedSize) {
+    head = db.ReadAt(0, GetLe16(head.data() + kHeaderHeaderSize));
   }
   unsaved_ = false;
   Header h = ParseHeader(head, path_);
@@ -260,7 +260,7 @@ void TableFile::LoadPrimaryIndex(bool* stale) {
   Header base = px_header ? *px_header : BuildPrimaryIndexHeader(header_, UpperFileName(px_path_));
   if (!px_header && header_.password_checksum != 0) {
     base.password_checksum = header_.password_checksum;
-    PutU32(base.raw.data() + kHeaderEncryption1, base.password_checksum);
+    PutLe32(base.raw.data() + kHeaderEncryption1, base.password_checksum);
   }
   index_ = PrimaryIndex::Build(std::move(base), leaves);
   *stale = true;
@@ -463,9 +463,9 @@ uint32_t TableFile::NumberAutoIncrement(const Record& record, std::vector<uint8_
   if (std::holds_alternative<Null>(record[auto_field_])) {
     if (auto_inc >= kMaxAutoIncrement) throw EngineError(path_ + ": the autoincrement field is exhausted");
     ++auto_inc;
-    EncodeInt(auto_inc, 4, stored);
+    PutSortableInt(stored, 4, auto_inc);
   } else {
-    const int64_t v = DecodeInt(stored, 4);
+    const int64_t v = GetSortableInt(stored, 4);
     if (v > 0) auto_inc = std::max<uint32_t>(auto_inc, static_cast<uint32_t>(v));
   }
   return auto_inc;

@@ -4,48 +4,22 @@
 #include <optional>
 
 #include "base/ascii.h"
+#include "base/byte_coding.h"
 #include "base/os/folder.h"
 #include "base/os/os_file.h"
 #include "base/path_text.h"
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/field_conversion.h"
+#include "stores/paradox/header.h"
 #include "stores/paradox/integrity_links.h"
+#include "stores/paradox/val_layout.h"
 
 namespace varnholt::paradox {
 
 namespace {
 
-
-// .VAL layout of Paradox 4.0 and later.
-constexpr size_t kValChangeCount = 0x00;   // u8 the .DB's structure change counter
-constexpr size_t kValVersion = 0x01;       // u8 file version; 1 marks the older layout
-constexpr size_t kValEntryCount = 0x02;    // u8 field entries that follow
-constexpr uint8_t kValOldLayout = 1;
-constexpr size_t kValFooter = 0x09;                 // u32 offset of the footer
-constexpr size_t kValReferentialIntegrity = 0x0D;  // u32 offset of that section, 0 = none
-constexpr size_t kValFirstEntry = 0x35;
-// Entry: +0 field index, +1 picture length (its NUL included), +2 required, +3 lookup flags, then
-// six u32 pointers (lookup, internal, minimum, maximum, default, picture); non-zero means present.
-// After the fixed part: minimum, maximum and default in the field's stored form, the picture, then
-// the lookup part.
-constexpr size_t kEntryField = 0;
-constexpr size_t kEntryPictureLength = 1;
-constexpr size_t kEntryRequired = 2;
-constexpr size_t kEntryPointers = 4;
-constexpr size_t kEntryLookupPointer = 0;
-constexpr size_t kEntryMinPointer = 2;
-constexpr size_t kEntryMaxPointer = 3;
-constexpr size_t kEntryDefaultPointer = 4;
-constexpr size_t kEntryPicturePointer = 5;
-constexpr size_t kEntryFixedSize = 0x1C;
-constexpr uint8_t kRequired = 1;
-// The lookup part: the lookup table's file name (NUL-ended, within its first bytes), then the
-// path it was chosen from.
-constexpr size_t kLookupPartSize = 0x50;
-constexpr size_t kLookupNameArea = 0x1A;
-// The .DB header's structure change counter, which a current .VAL repeats.
-constexpr size_t kDbChangeCount2 = 0x2E;
-constexpr size_t kDbHeaderBytes = kDbChangeCount2 + 1;
+// Enough of the .DB header for its structure change counter, which a current .VAL repeats.
+constexpr size_t kDbHeaderBytes = kHeaderChangeCount2 + 1;
 constexpr size_t kMaxValBytes = 1 << 20;
 
 constexpr char kMinimumFailed[] = "Minimum validity check failed.";
@@ -61,10 +35,6 @@ std::vector<uint8_t> ReadFile(const std::string& path, size_t limit) {
   } catch (const EngineError&) {
     return {};
   }
-}
-
-uint32_t U32(const std::vector<uint8_t>& bytes, size_t at) {
-  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
 }
 
 // The table's .VAL, its name in any case; "" when it has none.
@@ -93,7 +63,9 @@ std::optional<std::vector<FieldChecks>> ParseEntries(const std::vector<uint8_t>&
     seen[field] = true;
     FieldChecks& check = checks[field];
     check.required = bytes[at + kEntryRequired] == kRequired;
-    auto present = [&](size_t pointer) { return U32(bytes, at + kEntryPointers + 4 * pointer) != 0; };
+    auto present = [&](size_t pointer) {
+      return GetLe32(bytes.data() + at + kEntryPointers + kEntryPointerSize * pointer) != 0;
+    };
     const size_t size = static_cast<size_t>(codec.size(static_cast<int>(field)));
     size_t next = at + kEntryFixedSize;
     auto take = [&]() -> std::optional<std::vector<uint8_t>> {
@@ -149,7 +121,7 @@ ValidityChecks ValidityChecks::Read(const std::string& db_path, const std::vecto
   const std::vector<uint8_t> bytes = ReadFile(val, kMaxValBytes);
   if (db.size() < kDbHeaderBytes || bytes.size() < kValFirstEntry) return checks;
   if (bytes[kValVersion] == kValOldLayout) return checks;
-  if (bytes[kValChangeCount] != db[kDbChangeCount2]) return checks;
+  if (bytes[kValChangeCount] != db[kHeaderChangeCount2]) return checks;
   try {
     auto page = std::make_shared<const CodePage>(code_page);
     auto codec = std::make_shared<const FieldCodec>(fields, *page, db_path);
@@ -157,11 +129,11 @@ ValidityChecks ValidityChecks::Read(const std::string& db_path, const std::vecto
     std::optional<std::vector<FieldChecks>> parsed = ParseEntries(bytes, *codec, entries_end);
     if (!parsed) return checks;
     checks.fields_ = std::move(*parsed);
-    const size_t links_at = U32(bytes, kValReferentialIntegrity);
+    const size_t links_at = GetLe32(bytes.data() + kValReferentialIntegrity);
     checks.referential_integrity_ = links_at != 0;
     // The links follow the field entries and end where the footer begins.
     if (links_at == entries_end) {
-      checks.links_ = ParseIntegrityLinks(bytes, links_at, U32(bytes, kValFooter), static_cast<int>(fields.size()));
+      checks.links_ = ParseIntegrityLinks(bytes, links_at, GetLe32(bytes.data() + kValFooter), static_cast<int>(fields.size()));
     }
     checks.code_page_ = std::move(page);
     checks.codec_ = std::move(codec);

@@ -17,6 +17,7 @@
 #include "base/regional_settings.h"
 #include "base/store_error.h"
 #include "stores/jet/jet_database.h"
+#include "stores/jet/jet_format.h"
 #include "stores/jet/jet_header.h"
 #include "tests/fuzz/fuzz_scratch.h"
 
@@ -60,7 +61,7 @@ inline void FuzzJetFile(const uint8_t* data, size_t size) {
   if (version != JetVersion::kJet3 && version != JetVersion::kJet4) return;
   const std::string password = DecodeJetPassword(header);
   // At most 38 one-byte characters (Jet 4 compressed form), each at most two UTF-8 bytes.
-  if (password.size() > 2 * kJet4PasswordLength) std::abort();
+  if (password.size() > 2 * jet_format::kJet4PasswordLength) std::abort();
   if (JetPageSize(version) == 0) std::abort();
   (void)JetDatabaseKey(header);
 

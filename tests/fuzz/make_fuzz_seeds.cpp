@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 
+#include "stores/jet/jet_format.h"
 #include "stores/jet/jet_header.h"
 #include "stores/paradox/index_creator.h"
 #include "stores/paradox/table.h"
@@ -92,11 +93,11 @@ void JetSeeds(const fs::path& out, const fs::path& scratch) {
   WriteSeed(folder, "jet4-every-type", SmallDatabase(scratch));
   // The same bytes claiming other engines: the Jet 3 decoder and the ACE refusal get a start.
   std::vector<uint8_t> jet3 = JetHeader(scratch, "password");
-  jet3[varnholt::kJetVersionOffset] = 0;
+  jet3[varnholt::jet_format::kJetVersionOffset] = 0;
   WriteSeed(folder, "jet3-version", jet3);
   std::vector<uint8_t> ace = JetHeader(scratch, "");
   const char kAce[] = "Standard ACE DB";
-  std::copy(kAce, kAce + sizeof kAce, ace.begin() + varnholt::kJetFormatIdOffset);
+  std::copy(kAce, kAce + sizeof kAce, ace.begin() + varnholt::jet_format::kJetFormatIdOffset);
   WriteSeed(folder, "ace-format-id", ace);
 }
 

@@ -6,6 +6,7 @@
 
 #include "base/store_error.h"
 #include "stores/jet/jet_database.h"
+#include "stores/jet/jet_format.h"
 #include "stores/jet/jet_text.h"
 #include "stores/jet/value_text.h"
 #include "tests/jet/jet_test_files.h"
@@ -56,7 +57,7 @@ TEST(JetReaderTest, DeletedRowsAreLeftOutAsMdbExportLeavesThemOut) {
   std::string bytes = ReadBytes(path);
   const uint32_t page = DataPagesOf(bytes, kFirstTableDefinition).at(0);
   for (unsigned row : {2u, 5u})
-    PutLe16(&bytes, OffsetEntry(page, row), Le16(bytes, OffsetEntry(page, row)) | kDeletedFlags);
+    PutLe16(bytes.data() + OffsetEntry(page, row), GetLe16(bytes.data() + OffsetEntry(page, row)) | kDeletedFlags);
   WriteBytes(path, bytes);
   EXPECT_EQ(Ids(path), (std::vector<int64_t>{0, 1, 3, 4, 6, 7}));
   EXPECT_EQ(ExpectSameAsMdbExport(path, ""), 6);
@@ -69,11 +70,11 @@ TEST(JetReaderTest, MovedRowIsReadAtItsOwnPlace) {
   const std::string path = SmallTable(dir, 5);
   std::string bytes = ReadBytes(path);
   const uint32_t page = DataPagesOf(bytes, kFirstTableDefinition).at(0);
-  const uint16_t stub = Le16(bytes, OffsetEntry(page, 1));
-  PutLe16(&bytes, OffsetEntry(page, 1), stub | kStubFlag);
-  PutLe32(&bytes, page * kJet4Page + stub, page << 8 | 4);
+  const uint16_t stub = GetLe16(bytes.data() + OffsetEntry(page, 1));
+  PutLe16(bytes.data() + OffsetEntry(page, 1), stub | kStubFlag);
+  PutLe32(bytes.data() + page * kJet4Page + stub, page << 8 | 4);
   std::string moved = bytes;
-  PutLe16(&moved, OffsetEntry(page, 4), Le16(bytes, OffsetEntry(page, 4)) | kMovedRowFlag);
+  PutLe16(moved.data() + OffsetEntry(page, 4), GetLe16(bytes.data() + OffsetEntry(page, 4)) | kMovedRowFlag);
   WriteBytes(path, moved);
   EXPECT_EQ(Ids(path), (std::vector<int64_t>{0, 4, 2, 3}));
 
@@ -81,7 +82,7 @@ TEST(JetReaderTest, MovedRowIsReadAtItsOwnPlace) {
   // row, and the row it names is read where it lies.
   WriteBytes(path, bytes);
   EXPECT_EQ(Ids(path), (std::vector<int64_t>{0, 2, 3, 4}));
-  PutLe32(&moved, page * kJet4Page + stub, 0x7FFFFF00);
+  PutLe32(moved.data() + page * kJet4Page + stub, 0x7FFFFF00);
   WriteBytes(path, moved);
   EXPECT_EQ(Ids(path), (std::vector<int64_t>{0, 2, 3}));
 }
@@ -92,7 +93,7 @@ TEST(JetReaderTest, DataPageListingNoRowsGivesNone) {
   ScratchDir dir;
   const std::string path = SmallTable(dir, 3);
   std::string bytes = ReadBytes(path);
-  PutLe16(&bytes, DataPagesOf(bytes, kFirstTableDefinition).at(0) * kJet4Page + kRowCount, 0);
+  PutLe16(bytes.data() + DataPagesOf(bytes, kFirstTableDefinition).at(0) * kJet4Page + kRowCount, 0);
   WriteBytes(path, bytes);
   EXPECT_EQ(Ids(path), std::vector<int64_t>{});
 }
@@ -104,7 +105,7 @@ TEST(JetReaderTest, Jet3PasswordIsCheckedAndItsTablesReadLikeMdbExport) {
   // Without a password the field holds the mask itself; a password is XORed onto it.
   std::string bytes = ReadBytes(path);
   const std::string password = "Talvern";
-  for (size_t i = 0; i < password.size(); ++i) bytes[kJetPasswordOffset + i] ^= password[i];
+  for (size_t i = 0; i < password.size(); ++i) bytes[jet_format::kJetPasswordOffset + i] ^= password[i];
   WriteBytes(path, bytes);
   EXPECT_EQ(Failure([&] { JetDatabase::Open(path, "talvern"); }), "Not a valid password for '" + path + "'");
   EXPECT_EQ(Failure([&] { JetDatabase::Open(path, ""); }), "Not a valid password for '" + path + "'");
@@ -113,8 +114,8 @@ TEST(JetReaderTest, Jet3PasswordIsCheckedAndItsTablesReadLikeMdbExport) {
 
 // RC4, as Jet encodes pages.
 void Rc4(uint32_t key_word, char* data, size_t size) {
-  uint8_t key[4] = {static_cast<uint8_t>(key_word), static_cast<uint8_t>(key_word >> 8),
-                    static_cast<uint8_t>(key_word >> 16), static_cast<uint8_t>(key_word >> 24)};
+  uint8_t key[4];
+  PutLe32(key, key_word);
   uint8_t s[256];
   for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
   for (int i = 0, j = 0; i < 256; ++i) {
@@ -155,7 +156,7 @@ TEST(JetReaderTest, EncodedPagesReadLikePlainOnes) {
   constexpr uint32_t kKey = 0x5EC0DE42;
   for (uint32_t page = 1; page < bytes.size() / kJet4Page; ++page)
     Rc4(kKey ^ page, &bytes[page * kJet4Page], kJet4Page);
-  PutLe32(&bytes, kJetDatabaseKeyOffset, Le32(bytes, kJetDatabaseKeyOffset) ^ kKey);
+  PutLe32(bytes.data() + jet_format::kJetDatabaseKeyOffset, GetLe32(bytes.data() + jet_format::kJetDatabaseKeyOffset) ^ kKey);
   const std::string encoded = dir.File("encoded.mdb");
   WriteBytes(encoded, bytes);
   const std::string plain_dump = Dump(path, "Talvern");
@@ -170,9 +171,9 @@ TEST(JetReaderTest, DamagedStructuresAreRefusedAsDamaged) {
   const std::string damaged = "Unrecognized database format '" + path + "': the file is damaged";
   auto read = [&] { JetDatabase::Open(path, "")->ReadTable("T"); };
   const size_t definition = kFirstTableDefinition * kJet4Page;
-  const uint32_t map = Le32(good, definition + 0x37);
+  const uint32_t map = GetLe32(good.data() + definition + 0x37);
   const size_t map_row =
-      (map >> 8) * kJet4Page + (Le16(good, (map >> 8) * kJet4Page + kRowOffsets + 2 * (map & 0xFF)) & 0x1FFF);
+      (map >> 8) * kJet4Page + (GetLe16(good.data() + (map >> 8) * kJet4Page + kRowOffsets + 2 * (map & 0xFF)) & 0x1FFF);
   const uint32_t data_page = DataPagesOf(good, kFirstTableDefinition).at(0);
   const size_t row0_end = (data_page + 1) * kJet4Page;
 
@@ -182,15 +183,15 @@ TEST(JetReaderTest, DamagedStructuresAreRefusedAsDamaged) {
   };
   const std::vector<Patch> patches = {
       {"usage map of an unknown type", [&](std::string* b) { (*b)[map_row] = 7; }},
-      {"usage map naming pages past the end", [&](std::string* b) { PutLe32(b, map_row + 1, 100000); }},
-      {"usage map pointer to a missing row", [&](std::string* b) { PutLe32(b, definition + 0x37, map + 40); }},
-      {"definition continuing on itself", [&](std::string* b) { PutLe32(b, definition + 4, kFirstTableDefinition); }},
-      {"definition continuing on a data page", [&](std::string* b) { PutLe32(b, definition + 4, data_page); }},
-      {"more columns than the definition holds", [&](std::string* b) { PutLe16(b, definition + 0x2D, 900); }},
+      {"usage map naming pages past the end", [&](std::string* b) { PutLe32(b.data() + map_row + 1, 100000); }},
+      {"usage map pointer to a missing row", [&](std::string* b) { PutLe32(b.data() + definition + 0x37, map + 40); }},
+      {"definition continuing on itself", [&](std::string* b) { PutLe32(b.data() + definition + 4, kFirstTableDefinition); }},
+      {"definition continuing on a data page", [&](std::string* b) { PutLe32(b.data() + definition + 4, data_page); }},
+      {"more columns than the definition holds", [&](std::string* b) { PutLe16(b.data() + definition + 0x2D, 900); }},
       // Row 0 ends the page: its one-byte null mask, before it the count of variable columns.
-      {"row with more variable columns than bytes", [&](std::string* b) { PutLe16(b, row0_end - 3, 300); }},
-      {"row with a variable value past its end", [&](std::string* b) { PutLe16(b, row0_end - 5, 4000); }},
-      {"page listing more rows than fit", [&](std::string* b) { PutLe16(b, data_page * kJet4Page + kRowCount, 3000); }},
+      {"row with more variable columns than bytes", [&](std::string* b) { PutLe16(b.data() + row0_end - 3, 300); }},
+      {"row with a variable value past its end", [&](std::string* b) { PutLe16(b.data() + row0_end - 5, 4000); }},
+      {"page listing more rows than fit", [&](std::string* b) { PutLe16(b.data() + data_page * kJet4Page + kRowCount, 3000); }},
   };
   for (const Patch& patch : patches) {
     std::string bytes = good;
@@ -215,10 +216,8 @@ TEST(JetReaderTest, TextFormsOfJet3TextDecimalsAndGuids) {
 
   auto numeric = [](uint8_t sign, uint32_t high, uint32_t low, unsigned scale) {
     uint8_t bytes[kJetNumericSize] = {sign};
-    for (int i = 0; i < 4; ++i) {
-      bytes[1 + i] = static_cast<uint8_t>(high >> (8 * i));
-      bytes[13 + i] = static_cast<uint8_t>(low >> (8 * i));
-    }
+    PutLe32(bytes + 1, high);
+    PutLe32(bytes + 13, low);
     std::string out;
     AppendNumericText(bytes, scale, &out);
     return out;

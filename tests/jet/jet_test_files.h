@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_coding.h"
 #include "tests/source/source_test_files.h"
 #include "tools/jetwriter/jet_writer.h"
 
@@ -14,26 +15,11 @@ namespace varnholt {
 
 inline constexpr size_t kJet4Page = 4096;
 
-inline uint16_t Le16(const std::string& b, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8));
-}
-inline uint32_t Le32(const std::string& b, size_t at) {
-  return Le16(b, at) | (static_cast<uint32_t>(Le16(b, at + 2)) << 16);
-}
-inline void PutLe16(std::string* b, size_t at, uint16_t v) {
-  (*b)[at] = static_cast<char>(v & 0xFF);
-  (*b)[at + 1] = static_cast<char>(v >> 8);
-}
-inline void PutLe32(std::string* b, size_t at, uint32_t v) {
-  PutLe16(b, at, static_cast<uint16_t>(v));
-  PutLe16(b, at + 2, static_cast<uint16_t>(v >> 16));
-}
-
 // The Jet 4 data pages (in file order) owned by the table definition on `definition_page`.
 inline std::vector<uint32_t> DataPagesOf(const std::string& file, uint32_t definition_page) {
   std::vector<uint32_t> pages;
   for (uint32_t p = 1; p < file.size() / kJet4Page; ++p) {
-    if (file[p * kJet4Page] == 0x01 && Le32(file, p * kJet4Page + 4) == definition_page) pages.push_back(p);
+    if (file[p * kJet4Page] == 0x01 && GetLe32(file.data() + p * kJet4Page + 4) == definition_page) pages.push_back(p);
   }
   return pages;
 }

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "base/byte_coding.h"
+#include "stores/jet/jet_format.h"
 #include "tests/jetwriter/mdb_test_support.h"
 #include "tools/jetwriter/text_codec.h"
 
@@ -28,17 +30,14 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-
 // The type byte of the usage map that the table definition on page tdef_page points to.
 int OwnedMapType(const std::vector<uint8_t>& file, uint32_t tdef_page) {
-  constexpr size_t kPage = 4096;
-  const uint32_t pointer = Le32(file, tdef_page * kPage + 0x37);
-  const size_t page = (pointer >> 8) * kPage;
-  const unsigned row = pointer & 0xFF;
-  const unsigned start = (file[page + 0x0E + 2 * row] | (file[page + 0x0F + 2 * row] << 8)) & 0x1FFF;
+  using namespace jet_format;
+  const uint32_t pointer = GetLe32(file.data() + tdef_page * kPageSize + kTdefOwnedPagesMap);
+  const size_t page = (pointer >> kRowBits) * kPageSize;
+  const unsigned row = pointer & kRowMask;
+  const unsigned start =
+      GetLe16(file.data() + page + kDataRowOffsets + kRowOffsetSize * row) & kRowOffsetMask;
   return file[page + start];
 }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/byte_coding.h"
 #include "paradox_test_util.h"
 #include "stores/paradox/index_creator.h"
 #include "stores/paradox/table.h"
@@ -32,7 +33,7 @@ std::string FileBytes(const std::string& path) {
 std::vector<std::string> UsedBlocks(const std::string& path) {
   const std::string b = FileBytes(path);
   if (b.size() < 6) return {};
-  auto u16 = [&](size_t at) { return static_cast<size_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8)); };
+  auto u16 = [&](size_t at) { return static_cast<size_t>(GetLe16(b.data() + at)); };
   const size_t record = u16(0);
   const size_t header = u16(2);
   const size_t block = static_cast<uint8_t>(b[5]) * 1024u;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/byte_coding.h"
 #include "paradox_test_util.h"
 #include "stores/paradox/field_codec.h"
 #include "stores/paradox/table.h"
@@ -161,10 +162,7 @@ TEST(ParadoxVersions, ReadsParadox30Table) {
     h.push_back(0);
   }
   const uint16_t header_size = static_cast<uint16_t>(h.size());
-  auto put16 = [&](size_t at, uint16_t v) {
-    h[at] = static_cast<uint8_t>(v);
-    h[at + 1] = static_cast<uint8_t>(v >> 8);
-  };
+  auto put16 = [&](size_t at, uint16_t v) { PutLe16(h.data() + at, v); };
   put16(0x00, record_size);
   put16(0x02, header_size);
   h[0x04] = 2;  // unkeyed

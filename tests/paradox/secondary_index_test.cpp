@@ -9,7 +9,10 @@
 #include <iterator>
 #include <map>
 
+#include "base/byte_coding.h"
 #include "paradox_test_util.h"
+#include "stores/paradox/block.h"
+#include "stores/paradox/header.h"
 #include "stores/paradox/index_creator.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_file.h"
@@ -175,12 +178,12 @@ TEST_F(SecondaryIndexTest, CaseInsensitiveIndexStoresCapitalsAndRefusesUnknownOn
   // (their order stays as it was). The Y file's keys are left as they were: the engine rebuilds it.
   const std::string x06 = dir_.File("CUSTOMER.X06");
   std::vector<uint8_t> x = FileBytes(x06);
-  const size_t header = x[2] | (x[3] << 8);
+  const size_t header = GetLe16(x.data() + kHeaderHeaderSize);
   const size_t block = x[5] * 1024u;
-  const size_t record = x[0] | (x[1] << 8);
+  const size_t record = GetLe16(x.data() + kHeaderRecordSize);
   const size_t city = record - 4 - 2;  // the key CustNo (+) and the block number follow
   for (size_t b = header; b + block <= x.size(); b += block) {
-    const int last = static_cast<int16_t>(x[b + 4] | (x[b + 5] << 8));
+    const int last = static_cast<int16_t>(GetLe16(x.data() + b + kBlockLastOffset));
     for (size_t r = 0; last >= 0 && r <= static_cast<size_t>(last) / record; ++r) {
       for (size_t i = 0; i < city; ++i) {
         uint8_t& c = x[b + 6 + r * record + i];

@@ -68,12 +68,12 @@ TEST(ParadoxCreate, VarnholtTablesAreEmptyKeyedParadox7AsGenuineWritersMakeThem)
     EXPECT_EQ(h.sort_order_byte, 0);
     EXPECT_EQ(h.key_field_count, 1);
     EXPECT_EQ(h.first_block, 0);
-    EXPECT_EQ(GetU16(raw.data() + kHeaderUnknown3E), kDataUnknown3E);
-    EXPECT_EQ(GetU32(raw.data() + kHeaderEncryption1), kEncryptionMarker);
-    EXPECT_EQ(GetU16(raw.data() + kHeaderFileVerId2), 0x010C);
+    EXPECT_EQ(GetLe16(raw.data() + kHeaderUnknown3E), kDataUnknown3E);
+    EXPECT_EQ(GetLe32(raw.data() + kHeaderEncryption1), kEncryptionMarker);
+    EXPECT_EQ(GetLe16(raw.data() + kHeaderFileVerId2), 0x010C);
     // realHeaderSize ends at the sort order name, whose offset 0x6E gives.
-    EXPECT_EQ(GetU16(raw.data() + kHeaderRealHeaderSize),
-              GetU16(raw.data() + kHeaderSortNameOffset) + 0x58 + 6);
+    EXPECT_EQ(GetLe16(raw.data() + kHeaderRealHeaderSize),
+              GetLe16(raw.data() + kHeaderSortNameOffset) + 0x58 + 6);
     auto t = Table::Open(path, false);
     EXPECT_EQ(t->RecordCount(), 0u);
     EXPECT_EQ(t->fields().size(), schema.fields.size());
@@ -237,7 +237,7 @@ TEST(ParadoxUpdate, InPlaceAndMovingKeysKeepOrderIndexAndLookups) {
   ExpectConsistent(path);
   EXPECT_EQ(t->RecordCount(), 60u);
   const auto db = FileBytes(path);
-  EXPECT_NE(GetU16(db.data() + kHeaderFirstFreeBlock), 0);  // emptied blocks went to the free list
+  EXPECT_NE(GetLe16(db.data() + kHeaderFirstFreeBlock), 0);  // emptied blocks went to the free list
   if (testing::HavePxlib()) {
     std::string error;
     EXPECT_EQ(testing::ReadWithPxlib(path, &error).size(), 60u);
@@ -278,7 +278,7 @@ TEST(ParadoxValues, NullsZerosAndEmptyTextSurviveAReopen) {
   EXPECT_EQ(t->FindEqual(2, 0.0).size(), 1u);
   EXPECT_EQ(t->FindEqual(4, int64_t{-7}).size(), 1u);
   EXPECT_TRUE(t->FindEqual(4, std::string("x")).empty());
-  EXPECT_EQ(GetU32(FileBytes(path).data() + kHeaderAutoInc), 51u);
+  EXPECT_EQ(GetLe32(FileBytes(path).data() + kHeaderAutoInc), 51u);
   ExpectConsistent(path);
 }
 
@@ -500,8 +500,9 @@ TEST(ParadoxRepair, TableEmptiedByDeletesTakesInsertsAgain) {
     std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
     const int16_t empty = -static_cast<int16_t>(ParseHeader(FileBytes(path), path).record_size);
     f.seekp(0x800 + 4);
-    f.put(static_cast<char>(empty & 0xFF));
-    f.put(static_cast<char>((empty >> 8) & 0xFF));
+    char stored[2];
+    PutLe16(stored, static_cast<uint16_t>(empty));
+    f.write(stored, sizeof stored);
     f.seekp(kHeaderNumRecords);
     f.put(0);
   }

@@ -61,7 +61,7 @@ void ListIndexBlocksOutOfOrder(const fs::path& px) {
     for (uint16_t b : level) {
       upper.push_back(b);
       for (int i = 0; i < block(b).count(); ++i) {
-        below.push_back(static_cast<uint16_t>(paradox::DecodeInt(block(b).record(i) + key, 2)));
+        below.push_back(static_cast<uint16_t>(GetSortableInt(block(b).record(i) + key, 2)));
       }
     }
     level = below;
@@ -71,7 +71,7 @@ void ListIndexBlocksOutOfOrder(const fs::path& px) {
     BlockView v = block(swapped(b));
     for (int i = 0; i < v.count(); ++i) {
       uint8_t* child = v.record(i) + key;
-      paradox::EncodeInt(swapped(static_cast<uint16_t>(paradox::DecodeInt(child, 2))), 2, child);
+      PutSortableInt(child, 2, swapped(static_cast<uint16_t>(GetSortableInt(child, 2))));
     }
   }
   for (uint16_t b = 1; b <= h.file_blocks; ++b) {
@@ -79,7 +79,7 @@ void ListIndexBlocksOutOfOrder(const fs::path& px) {
     v.set_next(swapped(v.next()));
     v.set_prev(swapped(v.prev()));
   }
-  paradox::PutU16(bytes.data() + paradox::kHeaderIndexRoot, swapped(h.index_root));
+  PutLe16(bytes.data() + paradox::kHeaderIndexRoot, swapped(h.index_root));
   WriteBytes(px, bytes);
 }
 

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <random>
 
+#include "base/byte_coding.h"
+#include "stores/paradox/header.h"
 #include "stores/paradox/table.h"
 #include "tests/support/table_checker.h"
 #include "tools/sample_school/varnholt_schema.h"
@@ -104,7 +106,7 @@ TEST_F(BadTargetTest, MissingTables) {
 TEST_F(BadTargetTest, TruncatedTables) {
   for (const char* name : kTables) {
     const std::string good = ReadBytes(target_ / name);
-    const size_t header_size = static_cast<uint8_t>(good[2]) | static_cast<uint8_t>(good[3]) << 8;
+    const size_t header_size = GetLe16(good.data() + paradox::kHeaderHeaderSize);
     // Inside the header, after the header, and through the first record of the first block.
     for (size_t size : {size_t{40}, header_size, header_size + 6 + 10}) {
       SCOPED_TRACE(std::string(name) + " cut to " + std::to_string(size));

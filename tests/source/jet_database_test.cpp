@@ -1,4 +1,5 @@
 #include "stores/jet/jet_database.h"
+#include "stores/jet/jet_format.h"
 
 #include <gtest/gtest.h>
 
@@ -48,8 +49,8 @@ TEST(JetDatabaseTest, EachOpenFailureHasItsOwnMessageNamingTheFile) {
   const std::string good = SmallDatabase(dir);
   std::string bytes = ReadBytes(good);
   std::string ace = bytes;
-  ace.replace(kJetFormatIdOffset, 15, "Standard ACE DB");
-  ace[kJetVersionOffset] = 2;
+  ace.replace(jet_format::kJetFormatIdOffset, 15, "Standard ACE DB");
+  ace[jet_format::kJetVersionOffset] = 2;
   const std::string ace_path = dir.File("new.accdb");
   WriteBytes(ace_path, ace);
   EXPECT_EQ(OpenError(ace_path), "Unrecognized database format '" + ace_path +

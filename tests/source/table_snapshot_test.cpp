@@ -8,36 +8,28 @@
 #include <functional>
 #include <optional>
 
+#include "base/byte_coding.h"
 #include "stores/jet/jet_database.h"
 #include "tests/source/source_test_files.h"
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 
 namespace varnholt {
 namespace {
 
 using jet::Cell;
 using jet::ColumnType;
-namespace format = jet::format;
-
-uint16_t U16At(const std::string& bytes, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) | (static_cast<uint8_t>(bytes[at + 1]) << 8));
-}
-void SetU16At(std::string* bytes, size_t at, uint16_t value) {
-  (*bytes)[at] = static_cast<char>(value & 0xFF);
-  (*bytes)[at + 1] = static_cast<char>(value >> 8);
-}
 
 // Pages of kind `kind` in a file the Jet writer made, in file order (the order a table is read in);
 // for data pages only those of the one user table (not the catalog's, usage maps' or LVAL pages).
 std::vector<size_t> Pages(const std::string& bytes, uint8_t kind) {
   std::vector<size_t> pages;
-  for (size_t page = format::kFirstFreePageNumber; (page + 1) * format::kPageSize <= bytes.size(); ++page) {
-    const char* at = bytes.data() + page * format::kPageSize;
+  for (size_t page = jet_format::kFirstFreePageNumber; (page + 1) * jet_format::kPageSize <= bytes.size(); ++page) {
+    const char* at = bytes.data() + page * jet_format::kPageSize;
     uint32_t owner = 0;
-    std::memcpy(&owner, at + format::kDataOwner, sizeof owner);
+    std::memcpy(&owner, at + jet_format::kDataOwner, sizeof owner);
     if (static_cast<uint8_t>(at[0]) == kind &&
-        (kind != format::kPageData || (owner != format::kCatalogDefPageNumber && owner != 0 &&
-                                       std::memcmp(at + format::kDataOwner, format::kLvalMagic, 4) != 0))) {
+        (kind != jet_format::kPageData || (owner != jet_format::kCatalogDefinitionPage && owner != 0 &&
+                                       std::memcmp(at + jet_format::kDataOwner, jet_format::kLvalMagic, 4) != 0))) {
       pages.push_back(page);
     }
   }
@@ -83,7 +75,7 @@ TEST(TableSnapshotTest, EveryValueSurvivesAcrossPagesNullsEmptyTextsAndMemos) {
                               {"Score", ColumnType::kDouble}, {"Flag", ColumnType::kBoolean},
                               {"When", ColumnType::kDateTime}},
                              rows}});
-  ASSERT_GT(Pages(ReadBytes(path), format::kPageData).size(), 10u);
+  ASSERT_GT(Pages(ReadBytes(path), jet_format::kPageData).size(), 10u);
   TableSnapshot t = JetDatabase::Open(path, "")->ReadTable("T");
   ASSERT_EQ(t.RowCount(), kRows);
   for (int i = 0; i < kRows; ++i) {
@@ -111,16 +103,16 @@ TEST(TableSnapshotTest, DeletedRowsAreSkippedAndTheRestKeepTheirOrder) {
 
   // Every third row of each page flagged deleted, and the first row of every other page.
   std::string bytes = ReadBytes(path);
-  const std::vector<size_t> pages = Pages(bytes, format::kPageData);
+  const std::vector<size_t> pages = Pages(bytes, jet_format::kPageData);
   ASSERT_GT(pages.size(), 3u);
   std::vector<int64_t> kept;
   int64_t id = 0;
   for (size_t p = 0; p < pages.size(); ++p) {
-    const size_t at = pages[p] * format::kPageSize;
-    for (int r = 0; r < U16At(bytes, at + format::kDataRowCount); ++r, ++id) {
-      const size_t entry = at + format::kDataRowOffsets + r * format::kRowOffsetSize;
+    const size_t at = pages[p] * jet_format::kPageSize;
+    for (int r = 0; r < GetLe16(bytes.data() + at + jet_format::kDataRowCount); ++r, ++id) {
+      const size_t entry = at + jet_format::kDataRowOffsets + r * jet_format::kRowOffsetSize;
       if (r % 3 == 2 || (r == 0 && p % 2 == 1)) {
-        SetU16At(&bytes, entry, U16At(bytes, entry) | 0x4000);
+        PutLe16(bytes.data() + entry, GetLe16(bytes.data() + entry) | 0x4000);
       } else {
         kept.push_back(id);
       }
@@ -151,15 +143,15 @@ TEST(TableSnapshotTest, DecimalKeepsItsTextAndItsValue) {
                               {Cell{int64_t{2}}, Cell{jet::Currency{0x80}}, Cell{jet::Currency{low}}, Cell{int64_t{0}}},
                               {Cell{int64_t{3}}, Cell{}, Cell{jet::Currency{low}}, Cell{int64_t{0}}}}}});
   std::string bytes = ReadBytes(path);
-  const std::vector<size_t> definitions = Pages(bytes, format::kPageTableDef);
+  const std::vector<size_t> definitions = Pages(bytes, jet_format::kPageTableDefinition);
   ASSERT_EQ(definitions.size(), 1u);
   const size_t column =
-      definitions[0] * format::kPageSize + format::kTdefColumnsStart + format::kColumnDescriptorSize;
-  ASSERT_EQ(static_cast<uint8_t>(bytes[column + format::kColType]), format::kTypeMoney);
-  bytes[column + format::kColType] = 0x10;  // Decimal
+      definitions[0] * jet_format::kPageSize + jet_format::kTdefColumnsStart + jet_format::kColumnDescriptorSize;
+  ASSERT_EQ(static_cast<uint8_t>(bytes[column + jet_format::kColType]), jet_format::kTypeMoney);
+  bytes[column + jet_format::kColType] = 0x10;  // Decimal
   bytes[column + 11] = 2;                   // scale
   bytes[column + 12] = 2;                   // precision: libmdb 1.0 places the decimal point by this one
-  SetU16At(&bytes, column + format::kColLength, 17);
+  PutLe16(bytes.data() + column + jet_format::kColLength, 17);
   WriteBytes(path, bytes);
 
   TableSnapshot t = JetDatabase::Open(path, "")->ReadTable("T");

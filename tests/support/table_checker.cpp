@@ -9,10 +9,12 @@
 #include <string_view>
 #include <utility>
 
+#include "base/byte_coding.h"
 #include "stores/paradox/block.h"
 #include "stores/paradox/field_codec.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/primary_index.h"
+#include "stores/paradox/secondary_index_layout.h"
 #include "stores/paradox/table_crypt.h"
 
 namespace varnholt::paradox {
@@ -195,15 +197,15 @@ bool Checker::ReadData() {
   blocks_ = std::make_unique<Blocks>(std::move(db), h_);
   for (int i = 0; i < h_.key_field_count; ++i) key_size_ += StoredSize(h_.fields[i]);
   if (secondary_) {
-    const size_t numbers_at = 0x58 + GetU16(h_.raw.data() + kHeaderFieldNumbersOffset);
+    const size_t numbers_at = kHeaderExtendedOffsetBase + GetLe16(h_.raw.data() + kHeaderFieldNumbersOffset);
     size_t offset = 0;
     for (size_t i = 0; i < h_.fields.size() && numbers_at + 2 * i + 2 <= h_.raw.size(); ++i) {
       const size_t size = static_cast<size_t>(StoredSize(h_.fields[i]));
-      if ((GetU16(h_.raw.data() + numbers_at + 2 * i) & 0x8000) != 0) descending_.emplace_back(offset, size);
+      if ((GetLe16(h_.raw.data() + numbers_at + 2 * i) & kFieldNumberDescending) != 0) descending_.emplace_back(offset, size);
       offset += size;
     }
   }
-  if (GetU16(h_.raw.data() + kHeaderMaxBlocks) != h_.file_blocks) Problem("DB: maxBlocks != fileBlocks");
+  if (GetLe16(h_.raw.data() + kHeaderMaxBlocks) != h_.file_blocks) Problem("DB: maxBlocks != fileBlocks");
   if (!blocks_->Present(h_.file_blocks) && h_.file_blocks > 0) Problem("DB: file shorter than fileBlocks");
   return true;
 }
@@ -288,7 +290,7 @@ void Checker::CheckKeysAndAutoIncrement() {
       const BlockView v = blocks_->View(b);
       for (int s = 0; s < v.count(); ++s) {
         const uint8_t* p = v.record(s) + off;
-        if ((p[0] | p[1] | p[2] | p[3]) && DecodeInt(p, 4) > static_cast<int64_t>(h_.auto_inc)) {
+        if ((p[0] | p[1] | p[2] | p[3]) && GetSortableInt(p, 4) > static_cast<int64_t>(h_.auto_inc)) {
           Problem("DB: autoinc below a stored value");
         }
       }
@@ -333,7 +335,7 @@ void Checker::CheckIndexHeader() {
             std::to_string(want_stamp));
   }
   const int n = ph_.file_blocks;
-  if (ph_.blocks_in_use != n || ph_.last_block != n || GetU16(ph_.raw.data() + kHeaderMaxBlocks) != n ||
+  if (ph_.blocks_in_use != n || ph_.last_block != n || GetLe16(ph_.raw.data() + kHeaderMaxBlocks) != n ||
       ph_.first_block != (n > 0 ? 1 : 0)) {
     Problem("PX: block counters disagree");
   }
@@ -379,8 +381,8 @@ bool Checker::Walk(uint16_t b, int level, std::string* first, uint32_t* sum) {
   for (int i = 0; i < c; ++i) {
     const uint8_t* e = v.record(i);
     const std::string key(reinterpret_cast<const char*>(e), key_size_);
-    const auto child = static_cast<uint16_t>(DecodeInt(e + key_size_, 2));
-    const auto count = static_cast<uint32_t>(DecodeInt(e + key_size_ + 2, 2));
+    const auto child = static_cast<uint16_t>(GetSortableInt(e + key_size_, 2));
+    const auto count = static_cast<uint32_t>(GetSortableInt(e + key_size_ + 2, 2));
     if (e[key_size_ + 4] != 0x80 || e[key_size_ + 5] != 0) Problem("PX: third word not zero");
     if (i == 0) *first = key;
     if (level == 1) {
@@ -455,14 +457,14 @@ void Checker::CheckSecondaryIndex(const std::string& x_path, const std::string& 
   const uint8_t flags = xh.raw[0x55];
   const int n = static_cast<int>(xh.fields.size());
   const int indexed = n - h_.key_field_count - 1;
-  const size_t numbers_at = 0x58 + GetU16(xh.raw.data() + kHeaderFieldNumbersOffset);
+  const size_t numbers_at = kHeaderExtendedOffsetBase + GetLe16(xh.raw.data() + kHeaderFieldNumbersOffset);
   // A damaged X header must be reported, not followed: its field numbers index the table's fields.
   if (indexed < 1 || numbers_at + 2 * static_cast<size_t>(n) > xh.raw.size()) {
     Problem(name + "its header does not fit the table (indexed fields or field numbers)");
     return;
   }
   for (int i = 0; i < indexed; ++i) {
-    const int f = (GetU16(xh.raw.data() + numbers_at + 2 * i) & 0x7FFF) - 1;
+    const int f = (GetLe16(xh.raw.data() + numbers_at + 2 * i) & ~kFieldNumberDescending) - 1;
     if (f < 0 || static_cast<size_t>(f) >= h_.fields.size() || xh.fields[i].type != h_.fields[f].type ||
         StoredSize(xh.fields[i]) != StoredSize(h_.fields[f])) {
       Problem(name + "its field " + std::to_string(i + 1) + " is not a field of the table");
@@ -481,7 +483,7 @@ void Checker::CheckSecondaryIndex(const std::string& x_path, const std::string& 
   for (size_t r = 0; r < records_.size(); ++r) {
     std::string entry;
     for (int i = 0; i < indexed; ++i) {
-      const int f = (GetU16(xh.raw.data() + numbers_at + 2 * i) & 0x7FFF) - 1;
+      const int f = (GetLe16(xh.raw.data() + numbers_at + 2 * i) & ~kFieldNumberDescending) - 1;
       std::string part = records_[r].substr(offsets[f], StoredSize(h_.fields[f]));
       if ((flags & 1) != 0 && h_.fields[f].type == FieldType::kAlpha) {
         for (auto& c : part) {
@@ -498,7 +500,7 @@ void Checker::CheckSecondaryIndex(const std::string& x_path, const std::string& 
     }
     entry += records_[r].substr(0, key_size_);
     uint8_t hint[2];
-    EncodeInt(record_blocks_[r], 2, hint);
+    PutSortableInt(hint, 2, record_blocks_[r]);
     entry.append(reinterpret_cast<const char*>(hint), 2);
     expected.push_back(entry);
   }
@@ -506,7 +508,7 @@ void Checker::CheckSecondaryIndex(const std::string& x_path, const std::string& 
   size_t indexed_size = 0;
   for (int i = 0; i < indexed; ++i) {
     const size_t size = static_cast<size_t>(StoredSize(xh.fields[i]));
-    if ((GetU16(xh.raw.data() + numbers_at + 2 * i) & 0x8000) != 0) descending.emplace_back(indexed_size, size);
+    if ((GetLe16(xh.raw.data() + numbers_at + 2 * i) & kFieldNumberDescending) != 0) descending.emplace_back(indexed_size, size);
     indexed_size += size;
   }
   std::sort(expected.begin(), expected.end(), [&](const std::string& a, const std::string& b) {

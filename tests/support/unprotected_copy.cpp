@@ -27,11 +27,11 @@ void Unscramble(std::vector<uint8_t>* bytes, const std::string& path, uint32_t c
   for (size_t at = h.header_size; at + bs <= bytes->size(); at += bs, ++block) {
     DecryptBlock(bytes->data() + at, bs, checksum, block);
   }
-  if (GetU32(bytes->data() + kHeaderEncryption1) == kEncryptionMarker) {
-    PutU32(bytes->data() + kHeaderEncryption2, 0);
-    if (h.file_type != kFileTypePrimaryIndex) PutU16(bytes->data() + kHeaderUnknown3E, kPlainUnknown3E);
+  if (GetLe32(bytes->data() + kHeaderEncryption1) == kEncryptionMarker) {
+    PutLe32(bytes->data() + kHeaderEncryption2, 0);
+    if (h.file_type != kFileTypePrimaryIndex) PutLe16(bytes->data() + kHeaderUnknown3E, kPlainUnknown3E);
   } else {
-    PutU32(bytes->data() + kHeaderEncryption1, 0);
+    PutLe32(bytes->data() + kHeaderEncryption1, 0);
   }
 }
 

@@ -7,6 +7,8 @@
 
 #include "stores/sql_statement.h"
 #include "stores/target_session.h"
+#include "stores/paradox/header.h"
+#include "stores/paradox/val_layout.h"
 #include "tests/support/copy_over.h"
 #include "tests/target/target_test_tables.h"
 
@@ -295,14 +297,15 @@ TEST_F(TargetTableTest, FailedFieldWriteLeavesAPartialRowThatIsDiscarded) {
 // A validity-check file that marks one field required, in the layout of Paradox 4 and later.
 void WriteRequiredVal(const std::string& db_path, const std::string& val_path, int field) {
   std::ifstream db(db_path, std::ios::binary);
-  std::string header(0x58, '\0');
+  using namespace paradox;
+  std::string header(kHeaderFixedSize, '\0');
   db.read(header.data(), header.size());
-  std::string val(0x35 + 0x1C, '\0');
-  val[0] = header[0x2E];  // the structure change counter
-  val[1] = 12;            // file version
-  val[2] = 1;             // one entry
-  val[0x35] = static_cast<char>(field);
-  val[0x35 + 2] = 1;      // required
+  std::string val(kValFirstEntry + kEntryFixedSize, '\0');
+  val[kValChangeCount] = header[kHeaderChangeCount2];
+  val[kValVersion] = 12;
+  val[kValEntryCount] = 1;
+  val[kValFirstEntry + kEntryField] = static_cast<char>(field);
+  val[kValFirstEntry + kEntryRequired] = kRequired;
   std::ofstream(val_path, std::ios::binary) << val;
 }
 

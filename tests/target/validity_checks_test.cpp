@@ -6,6 +6,7 @@
 #include <functional>
 #include <fstream>
 
+#include "stores/paradox/val_layout.h"
 #include "stores/paradox/validity_checks.h"
 #include "stores/target_session.h"
 #include "tests/target/target_test_tables.h"
@@ -100,11 +101,12 @@ TEST(ValidityChecksTest, OutdatedOrDamagedFilesAreIgnored) {
   std::vector<std::string> bad;
   bad.push_back(good);
   bad.back()[0] = static_cast<char>(good[0] + 1);  // written for another structure
-  bad.push_back(good.substr(0, 0x35 + 0x1C + 3));     // cut inside the values
+  using namespace paradox;
+  bad.push_back(good.substr(0, kValFirstEntry + kEntryFixedSize + 3));  // cut inside the values
   bad.push_back(good);
-  bad.back()[0x35] = 9;  // a field the table lacks
+  bad.back()[kValFirstEntry + kEntryField] = 9;  // a field the table lacks
   bad.push_back(good);
-  bad.back()[0x36] = 3;  // a picture length without the picture's mark
+  bad.back()[kValFirstEntry + kEntryPictureLength] = 3;  // a picture length without the picture's mark
   for (const std::string& bytes : bad) {
     SCOPED_TRACE(&bytes - bad.data());
     std::ofstream(val, std::ios::binary | std::ios::trunc) << bytes;

@@ -1,6 +1,6 @@
 #include "tools/jetwriter/catalog.h"
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 
 namespace varnholt::jet {
 
@@ -70,7 +70,7 @@ std::vector<std::vector<Cell>> CatalogRows(const std::vector<CatalogTable>& tabl
                      kFlagsSystem, {}));
   rows.push_back(row(kRelationshipsContainerId, kRootContainerId, "Relationships",
                      kObjectContainer, kFlagsSystem, {}));
-  rows.push_back(row(format::kCatalogDefPageNumber, kTablesContainerId, kCatalogTableName,
+  rows.push_back(row(jet_format::kCatalogDefinitionPage, kTablesContainerId, kCatalogTableName,
                      kObjectTable, kFlagsSystem, {}));
   for (const CatalogTable& t : tables) {
     rows.push_back(row(t.definition_page, kTablesContainerId, t.name, kObjectTable, kFlagsUser,

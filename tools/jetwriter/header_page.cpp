@@ -5,24 +5,24 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 #include "tools/jetwriter/text_codec.h"
 
 namespace varnholt::jet {
 
 namespace {
 
-using namespace format;
+using namespace jet_format;
 
 // The password bytes are XORed with the whole-day part of the creation date, as a 32-bit value.
 std::array<uint8_t, 4> PasswordMask(double created) {
   std::array<uint8_t, 4> mask;
-  Put32(mask.data(), static_cast<uint32_t>(static_cast<int32_t>(std::trunc(created))));
+  PutLe32(mask.data(), static_cast<uint32_t>(static_cast<int32_t>(std::trunc(created))));
   return mask;
 }
 
 void MaskHeader(std::span<uint8_t> page) {
-  Rc4(kHeaderMaskKey, page.subspan(kHeaderMaskedStart, kHeaderMaskedLength));
+  Rc4(kJetMaskKey, page.subspan(kJetMaskedOffset, kJet4MaskedLength));
 }
 
 }  // namespace
@@ -49,21 +49,21 @@ std::vector<uint8_t> BuildHeaderPage(std::u16string_view password, double create
   std::vector<uint8_t> page(kPageSize, 0);
   page[0] = kPageHeader;
   page[1] = 0x01;
-  std::memcpy(&page[kHeaderFormatName], kHeaderFormatNameText, sizeof kHeaderFormatNameText);
-  page[kHeaderVersion] = kVersionJet4;
+  std::memcpy(&page[kJetFormatIdOffset], kJetFormatId, sizeof kJetFormatId);
+  page[kJetVersionOffset] = kVersionJet4;
   std::memcpy(&page[kHeaderConstantBlock], kHeaderConstantBlockBytes,
               sizeof kHeaderConstantBlockBytes);
-  Put16(&page[kHeaderCodePage], kCodePageWestern);
-  Put32(&page[kHeaderDatabaseKey], 0);
-  Put32(&page[kHeaderSortOrder], kSortOrderGeneral);
-  PutDouble(&page[kHeaderCreated], created);
+  PutLe16(&page[kHeaderCodePage], kCodePageWestern);
+  PutLe32(&page[kJetDatabaseKeyOffset], 0);
+  PutLe32(&page[kHeaderSortOrder], kSortOrderGeneral);
+  PutLeDouble(&page[kJetCreatedOffset], created);
 
   // No password is stored as the mask itself (zeros XOR mask), as Access does.
   const std::vector<uint8_t> text = EncodeUcs2(password);
   const std::array<uint8_t, 4> mask = PasswordMask(created);
-  for (size_t i = 0; i < kHeaderPasswordBytes; ++i) {
+  for (size_t i = 0; i < kJet4PasswordLength; ++i) {
     const uint8_t plain = i < text.size() ? text[i] : 0;
-    page[kHeaderPassword + i] = plain ^ mask[i % 4];
+    page[kJetPasswordOffset + i] = plain ^ mask[i % 4];
   }
   std::memcpy(&page[kHeaderTrailer], kHeaderTrailerBytes, sizeof kHeaderTrailerBytes);
   MaskHeader(page);
@@ -75,19 +75,19 @@ std::u16string DecodeHeaderPassword(std::span<const uint8_t> header) {
     throw std::invalid_argument("not a Jet database header: too short");
   }
   if (header[0] != kPageHeader ||
-      std::memcmp(&header[kHeaderFormatName], kHeaderFormatNameText, sizeof kHeaderFormatNameText) != 0) {
+      std::memcmp(&header[kJetFormatIdOffset], kJetFormatId, sizeof kJetFormatId) != 0) {
     throw std::invalid_argument("not a Jet database header");
   }
-  if (header[kHeaderVersion] != kVersionJet4) {
+  if (header[kJetVersionOffset] != kVersionJet4) {
     throw std::invalid_argument("not a Jet 4 database header");
   }
   std::vector<uint8_t> plain(header.begin(), header.begin() + kHeaderMinimumSize);
   MaskHeader(plain);
-  const std::array<uint8_t, 4> mask = PasswordMask(GetDouble(&plain[kHeaderCreated]));
-  std::vector<uint8_t> bytes(kHeaderPasswordBytes);
+  const std::array<uint8_t, 4> mask = PasswordMask(GetLeDouble(&plain[kJetCreatedOffset]));
+  std::vector<uint8_t> bytes(kJet4PasswordLength);
   bool any = false;
-  for (size_t i = 0; i < kHeaderPasswordBytes; ++i) {
-    bytes[i] = plain[kHeaderPassword + i] ^ mask[i % 4];
+  for (size_t i = 0; i < kJet4PasswordLength; ++i) {
+    bytes[i] = plain[kJetPasswordOffset + i] ^ mask[i % 4];
     any = any || bytes[i] != 0;
   }
   if (!any) return {};

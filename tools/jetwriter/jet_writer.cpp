@@ -12,7 +12,7 @@
 #include "base/os/os_file.h"
 #include "tools/jetwriter/catalog.h"
 #include "tools/jetwriter/header_page.h"
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 #include "tools/jetwriter/long_value.h"
 #include "tools/jetwriter/page_file.h"
 #include "tools/jetwriter/row_encoder.h"
@@ -26,9 +26,9 @@ namespace varnholt::jet {
 
 namespace {
 
-using namespace format;
+using namespace jet_format;
 
-constexpr size_t kMaxPasswordLength = kHeaderPasswordBytes / 2;
+constexpr size_t kMaxPasswordLength = kJet4PasswordLength / 2;
 constexpr double kUnixEpochJetDay = static_cast<double>(-kDateTimeDayZero);  // 1970-01-01
 constexpr double kSecondsPerDay = 86400.0;
 
@@ -120,7 +120,7 @@ class DatabaseWriter::Impl {
     CheckOpen();
     Guarded([&] {
       FinishTable();
-      TableWriter catalog(file_, CatalogLayout(), kCatalogDefPageNumber);
+      TableWriter catalog(file_, CatalogLayout(), kCatalogDefinitionPage);
       for (const std::vector<Cell>& row : CatalogRows(tables_, created_)) catalog.Add(row);
       catalog.Finish(maps_);
       maps_.Flush();

@@ -5,14 +5,14 @@
 
 namespace varnholt::jet {
 
-using namespace format;
+using namespace jet_format;
 
 namespace {
 
 LongValueRef MakeRef(uint32_t length_and_kind, uint32_t pointer) {
   LongValueRef ref{};
-  Put32(&ref[0], length_and_kind);
-  Put32(&ref[4], pointer);
+  PutLe32(&ref[0], length_and_kind);
+  PutLe32(&ref[4], pointer);
   return ref;
 }
 
@@ -31,15 +31,15 @@ LongValueRef LongValueWriter::Store(std::span<const uint8_t> data) {
     return MakeRef(length | kLongValueSingle, rows_.Add(data));
   }
   // A chain: each row starts with the pointer to the next one, so the rows are stored last first.
-  constexpr size_t kChunk = kMaxRowOnPage - kLvalChainLinkSize;
+  constexpr size_t kChunk = kMaxRowOnPage - kLongValueLinkSize;
   const size_t chunks = (data.size() + kChunk - 1) / kChunk;
   uint32_t next = 0;
   std::vector<uint8_t> row;
   for (size_t k = chunks; k-- > 0;) {
     const size_t begin = k * kChunk;
     const size_t end = std::min(data.size(), begin + kChunk);
-    row.assign(kLvalChainLinkSize, 0);
-    Put32(row.data(), next);
+    row.assign(kLongValueLinkSize, 0);
+    PutLe32(row.data(), next);
     row.insert(row.end(), data.begin() + begin, data.begin() + end);
     next = rows_.Add(row);
   }

@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <span>
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 #include "tools/jetwriter/row_page.h"
 
 namespace varnholt::jet {
 
-using LongValueRef = std::array<uint8_t, format::kLongValueRefSize>;
+using LongValueRef = std::array<uint8_t, jet_format::kLongValueReferenceSize>;
 
 // The reference for data kept in the row right after it.
 LongValueRef InlineLongValueRef(size_t length);

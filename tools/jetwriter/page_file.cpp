@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 
 namespace varnholt::jet {
 
@@ -16,9 +16,9 @@ PageFile::PageFile(const std::string& path) : path_(path) {
 PageFile::~PageFile() = default;
 
 void PageFile::Write(uint32_t page, std::span<const uint8_t> bytes) {
-  if (bytes.size() != format::kPageSize) throw std::logic_error("page of wrong size");
+  if (bytes.size() != jet_format::kPageSize) throw std::logic_error("page of wrong size");
   if (!file_.is_open()) throw std::logic_error("page file is closed");
-  file_.WriteAt(static_cast<uint64_t>(page) * format::kPageSize, bytes.data(), bytes.size());
+  file_.WriteAt(static_cast<uint64_t>(page) * jet_format::kPageSize, bytes.data(), bytes.size());
 }
 
 void PageFile::Close() { file_ = paradox::OsFile(); }

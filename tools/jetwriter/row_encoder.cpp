@@ -7,14 +7,14 @@
 #include <stdexcept>
 #include <string>
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 #include "tools/jetwriter/text_codec.h"
 
 namespace varnholt::jet {
 
 namespace {
 
-using namespace format;
+using namespace jet_format;
 
 // One column's part of the row, before the row is assembled.
 struct Field {
@@ -58,13 +58,13 @@ const char* TypeName(StoredType type) {
 
 std::vector<uint8_t> Fixed64(uint64_t v) {
   std::vector<uint8_t> b(8);
-  Put64(b.data(), v);
+  PutLe64(b.data(), v);
   return b;
 }
 
 std::vector<uint8_t> FixedDouble(double v) {
   std::vector<uint8_t> b(8);
-  PutDouble(b.data(), v);
+  PutLeDouble(b.data(), v);
   return b;
 }
 
@@ -149,7 +149,7 @@ std::vector<uint8_t> DecimalBytes(const std::string& text, const ColumnLayout& c
   }
   std::vector<uint8_t> bytes(kNumericSize, 0);
   bytes[0] = negative ? kNumericNegative : 0;
-  for (int w = 0; w < 4; ++w) Put32(&bytes[1 + 4 * w], words[w]);
+  for (int w = 0; w < 4; ++w) PutLe32(&bytes[1 + 4 * w], words[w]);
   return bytes;
 }
 
@@ -183,7 +183,7 @@ std::vector<uint8_t> NumberBytes(StoredType type, const Cell& cell, const CellEr
         fail("value out of range for Long Integer");
       }
       bytes.resize(4);
-      Put32(bytes.data(), static_cast<uint32_t>(static_cast<int32_t>(*v)));
+      PutLe32(bytes.data(), static_cast<uint32_t>(static_cast<int32_t>(*v)));
       return bytes;
     }
     case StoredType::kInteger: {
@@ -193,7 +193,7 @@ std::vector<uint8_t> NumberBytes(StoredType type, const Cell& cell, const CellEr
         fail("value out of range for Integer");
       }
       bytes.resize(2);
-      Put16(bytes.data(), static_cast<uint16_t>(static_cast<int16_t>(*v)));
+      PutLe16(bytes.data(), static_cast<uint16_t>(static_cast<int16_t>(*v)));
       return bytes;
     }
     case StoredType::kDouble: {
@@ -225,7 +225,7 @@ std::vector<uint8_t> NumberBytes(StoredType type, const Cell& cell, const CellEr
       bytes.resize(4);
       uint32_t bits;
       std::memcpy(&bits, &value, sizeof bits);
-      Put32(bytes.data(), bits);
+      PutLe32(bytes.data(), bits);
       return bytes;
     }
     default:
@@ -304,7 +304,7 @@ Field MakeField(const TableLayout& layout, const ColumnLayout& col, const Cell& 
 size_t StoredSize(const Field& f) {
   if (!f.present) return f.long_value ? 0 : f.bytes.size();
   if (!f.long_value) return f.bytes.size();
-  return kLongValueRefSize + (f.out_of_line ? 0 : f.bytes.size());
+  return kLongValueReferenceSize + (f.out_of_line ? 0 : f.bytes.size());
 }
 
 size_t RowSize(const TableLayout& layout, const std::vector<Field>& fields) {
@@ -353,7 +353,7 @@ std::vector<uint8_t> EncodeRow(const TableLayout& layout, const std::vector<Cell
   std::vector<uint8_t> row;
   row.reserve(RowSize(layout, fields));
   row.resize(2 + layout.fixed_size, 0);
-  Put16(row.data(), static_cast<uint16_t>(layout.columns.size()));
+  PutLe16(row.data(), static_cast<uint16_t>(layout.columns.size()));
   for (size_t i = 0; i < fields.size(); ++i) {
     const ColumnLayout& col = layout.columns[i];
     if (col.fixed && !fields[i].bytes.empty()) {
@@ -383,7 +383,7 @@ std::vector<uint8_t> EncodeRow(const TableLayout& layout, const std::vector<Cell
     const auto end_of_data = static_cast<uint16_t>(row.size());
     uint8_t word[2];
     auto append16 = [&](uint16_t v) {
-      Put16(word, v);
+      PutLe16(word, v);
       row.insert(row.end(), word, word + 2);
     };
     append16(end_of_data);

@@ -3,11 +3,11 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 
 namespace varnholt::jet {
 
-using namespace format;
+using namespace jet_format;
 
 RowPageBuilder::RowPageBuilder(uint32_t owner, bool lval)
     : owner_(owner), lval_(lval), page_(kPageSize, 0), row_start_(kPageSize) {}
@@ -22,7 +22,7 @@ int RowPageBuilder::Add(std::span<const uint8_t> row) {
   if (!Fits(row.size())) throw std::logic_error("row does not fit the page");
   row_start_ -= row.size();
   if (!row.empty()) std::memcpy(&page_[row_start_], row.data(), row.size());
-  Put16(&page_[kDataRowOffsets + kRowOffsetSize * row_count_], static_cast<uint16_t>(row_start_));
+  PutLe16(&page_[kDataRowOffsets + kRowOffsetSize * row_count_], static_cast<uint16_t>(row_start_));
   return row_count_++;
 }
 
@@ -30,13 +30,13 @@ std::vector<uint8_t> RowPageBuilder::Take() {
   page_[0] = kPageData;
   page_[1] = kPageMarker;
   const size_t table_end = kDataRowOffsets + kRowOffsetSize * row_count_;
-  Put16(&page_[kDataFreeSpace], static_cast<uint16_t>(row_start_ - table_end));
+  PutLe16(&page_[kDataFreeSpace], static_cast<uint16_t>(row_start_ - table_end));
   if (lval_) {
     std::memcpy(&page_[kDataOwner], kLvalMagic, sizeof kLvalMagic);
   } else {
-    Put32(&page_[kDataOwner], owner_);
+    PutLe32(&page_[kDataOwner], owner_);
   }
-  Put16(&page_[kDataRowCount], static_cast<uint16_t>(row_count_));
+  PutLe16(&page_[kDataRowCount], static_cast<uint16_t>(row_count_));
   std::vector<uint8_t> done(kPageSize, 0);
   done.swap(page_);
   row_count_ = 0;

@@ -4,14 +4,14 @@
 #include <stdexcept>
 
 #include "base/ascii.h"
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 #include "tools/jetwriter/text_codec.h"
 
 namespace varnholt::jet {
 
 namespace {
 
-using namespace format;
+using namespace jet_format;
 
 struct TypeInfo {
   uint8_t code;

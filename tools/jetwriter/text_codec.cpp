@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 
 namespace varnholt::jet {
 
@@ -92,7 +92,7 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
 
 std::vector<uint8_t> EncodeUcs2(std::u16string_view text) {
   std::vector<uint8_t> out(text.size() * 2);
-  for (size_t i = 0; i < text.size(); ++i) format::Put16(&out[2 * i], text[i]);
+  for (size_t i = 0; i < text.size(); ++i) PutLe16(&out[2 * i], text[i]);
   return out;
 }
 
@@ -107,16 +107,16 @@ std::vector<uint8_t> EncodeText(std::u16string_view text) {
   if (!compressible) return EncodeUcs2(text);
   std::vector<uint8_t> out;
   out.reserve(text.size() + 2);
-  out.push_back(format::kCompressedText[0]);
-  out.push_back(format::kCompressedText[1]);
+  out.push_back(jet_format::kCompressedText[0]);
+  out.push_back(jet_format::kCompressedText[1]);
   for (char16_t c : text) out.push_back(static_cast<uint8_t>(c));
   return out;
 }
 
 std::u16string DecodeText(std::span<const uint8_t> bytes) {
   std::u16string out;
-  if (bytes.size() >= 2 && bytes[0] == format::kCompressedText[0] &&
-      bytes[1] == format::kCompressedText[1]) {
+  if (bytes.size() >= 2 && bytes[0] == jet_format::kCompressedText[0] &&
+      bytes[1] == jet_format::kCompressedText[1]) {
     bool compressed = true;
     size_t i = 2;
     while (i < bytes.size()) {
@@ -127,7 +127,7 @@ std::u16string DecodeText(std::span<const uint8_t> bytes) {
         out.push_back(bytes[i]);
         ++i;
       } else if (i + 1 < bytes.size()) {
-        out.push_back(static_cast<char16_t>(format::Get16(&bytes[i])));
+        out.push_back(static_cast<char16_t>(GetLe16(&bytes[i])));
         i += 2;
       } else {
         break;
@@ -136,7 +136,7 @@ std::u16string DecodeText(std::span<const uint8_t> bytes) {
     return out;
   }
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    out.push_back(static_cast<char16_t>(format::Get16(&bytes[i])));
+    out.push_back(static_cast<char16_t>(GetLe16(&bytes[i])));
   }
   return out;
 }

@@ -1,10 +1,10 @@
 #include "tools/jetwriter/usage_map.h"
 
-#include "tools/jetwriter/jet_format.h"
+#include "stores/jet/jet_format.h"
 
 namespace varnholt::jet {
 
-using namespace format;
+using namespace jet_format;
 
 namespace {
 
@@ -21,7 +21,7 @@ std::vector<uint8_t> BuildUsageMap(std::span<const uint32_t> pages, PageFile& fi
     std::vector<uint8_t> row(1 + 4 + kUsageMapInlineBitmapBytes, 0);
     row[0] = kUsageMapInline;
     const uint32_t start = pages.empty() ? 0 : pages.front();
-    Put32(&row[1], start);
+    PutLe32(&row[1], start);
     for (uint32_t page : pages) SetBit(&row[5], page - start);
     return row;
   }
@@ -41,7 +41,7 @@ std::vector<uint8_t> BuildUsageMap(std::span<const uint32_t> pages, PageFile& fi
     }
     const uint32_t number = file.Allocate();
     file.Write(number, bitmap_page);
-    Put32(&row[1 + 4 * static_cast<size_t>(slot)], number);
+    PutLe32(&row[1 + 4 * static_cast<size_t>(slot)], number);
   }
   return row;
 }

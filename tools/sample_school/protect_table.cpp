@@ -46,19 +46,19 @@ void ProtectTable(const std::string& db_path, const std::string& password) {
   const Header h = ParseHeader(db, db_path);
   if (h.password_checksum != 0) throw EngineError(db_path + ": already password-protected");
   ScrambleBlocks(&db, h, checksum);
-  if (db.size() >= kHeaderExtendedEnd && GetU32(db.data() + kHeaderEncryption1) == kEncryptionMarker) {
-    PutU32(db.data() + kHeaderEncryption2, checksum);
+  if (db.size() >= kHeaderExtendedEnd && GetLe32(db.data() + kHeaderEncryption1) == kEncryptionMarker) {
+    PutLe32(db.data() + kHeaderEncryption2, checksum);
     // Protected tables carry zeros where others carry this constant.
-    PutU16(db.data() + kHeaderUnknown3E, 0);
+    PutLe16(db.data() + kHeaderUnknown3E, 0);
   } else {
-    PutU32(db.data() + kHeaderEncryption1, checksum);
+    PutLe32(db.data() + kHeaderEncryption1, checksum);
   }
   const std::string px_path = SiblingPath(db_path, "PX");
   if (std::filesystem::exists(PathFromUtf8(px_path))) {
     std::vector<uint8_t> px = ReadBytes(px_path);
     const Header ph = ParseHeader(px, px_path);
     ScrambleBlocks(&px, ph, checksum);
-    PutU32(px.data() + kHeaderEncryption1, checksum);
+    PutLe32(px.data() + kHeaderEncryption1, checksum);
     WriteBytes(px_path, px);
   }
   WriteBytes(db_path, db);

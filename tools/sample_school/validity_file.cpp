@@ -4,26 +4,21 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
+#include "base/byte_coding.h"
 #include "base/code_page.h"
 #include "base/utf8_path.h"
 #include "stores/paradox/field_codec.h"
 #include "stores/paradox/header.h"
+#include "stores/paradox/val_layout.h"
 
 namespace varnholt::paradox {
 
 namespace {
 
-// Layout as the reader (stores/paradox/validity_checks.cpp) describes it.
-constexpr uint8_t kValVersion = 0x0B;
-constexpr size_t kValUpdateTime = 0x03;   // u32 the .DB's structure time
-constexpr size_t kValFooterOffset = 0x09; // u32
-constexpr size_t kValFirstEntry = 0x35;
-constexpr size_t kEntryFixedSize = 0x1C;
-constexpr size_t kEntryPointers = 4;
-constexpr uint32_t kPresent = 1;          // the pointers are run-time values: any non-zero will do
-constexpr size_t kLookupPartSize = 0x50;
-constexpr size_t kFooterTableNameArea = 79;
+constexpr uint8_t kWrittenVersion = 0x0B;
+constexpr uint32_t kPresent = 1;  // the pointers are run-time values: any non-zero will do
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(PathFromUtf8(path), std::ios::binary);
@@ -38,7 +33,7 @@ void Append(std::vector<uint8_t>* out, const void* data, size_t size) {
 
 void AppendU16(std::vector<uint8_t>* out, uint16_t v) {
   uint8_t b[2];
-  PutU16(b, v);
+  PutLe16(b, v);
   Append(out, b, 2);
 }
 
@@ -58,9 +53,9 @@ void WriteValidityFile(const std::string& db_path, const std::vector<FieldCheckD
   };
 
   std::vector<uint8_t> val(kValFirstEntry, 0);
-  val[0] = db[kHeaderChangeCount2];
-  val[1] = kValVersion;
-  val[2] = static_cast<uint8_t>(checks.size());
+  val[kValChangeCount] = db[kHeaderChangeCount2];
+  val[kValVersion] = kWrittenVersion;
+  val[kValEntryCount] = static_cast<uint8_t>(checks.size());
   if (db.size() >= kHeaderExtendedEnd) std::memcpy(val.data() + kValUpdateTime, db.data() + kHeaderFileUpdateTime, 4);
   for (const FieldCheckDefinition& check : checks) {
     if (check.field < 0 || static_cast<size_t>(check.field) >= h.fields.size()) {
@@ -68,33 +63,38 @@ void WriteValidityFile(const std::string& db_path, const std::vector<FieldCheckD
     }
     std::vector<uint8_t> entry(kEntryFixedSize, 0);
     const std::string picture = check.picture.empty() ? "" : check.picture + '\0';
-    entry[0] = static_cast<uint8_t>(check.field);
-    entry[1] = static_cast<uint8_t>(picture.size());
-    entry[2] = check.required ? 1 : 0;
+    entry[kEntryField] = static_cast<uint8_t>(check.field);
+    entry[kEntryPictureLength] = static_cast<uint8_t>(picture.size());
+    entry[kEntryRequired] = check.required ? kRequired : 0;
     std::vector<uint8_t> tail;
-    auto mark = [&](size_t pointer) { PutU32(entry.data() + kEntryPointers + 4 * pointer, kPresent); };
-    const std::optional<Value>* values[] = {&check.minimum, &check.maximum, &check.default_value};
-    for (size_t i = 0; i < 3; ++i) {
-      if (!values[i]->has_value()) continue;
-      mark(2 + i);
-      const std::vector<uint8_t> bytes = stored(check.field, **values[i]);
+    auto mark = [&](size_t pointer) {
+      PutLe32(entry.data() + kEntryPointers + kEntryPointerSize * pointer, kPresent);
+    };
+    const std::pair<size_t, const std::optional<Value>*> values[] = {
+        {kEntryMinPointer, &check.minimum}, {kEntryMaxPointer, &check.maximum},
+        {kEntryDefaultPointer, &check.default_value}};
+    for (const auto& [pointer, value] : values) {
+      if (!value->has_value()) continue;
+      mark(pointer);
+      const std::vector<uint8_t> bytes = stored(check.field, **value);
       Append(&tail, bytes.data(), bytes.size());
     }
     if (!picture.empty()) {
-      mark(5);
+      mark(kEntryPicturePointer);
       Append(&tail, picture.data(), picture.size());
     }
     if (!check.lookup_table.empty()) {
-      mark(0);
+      mark(kEntryLookupPointer);
       std::vector<uint8_t> lookup(kLookupPartSize, 0);
-      std::memcpy(lookup.data(), check.lookup_table.data(), std::min<size_t>(check.lookup_table.size(), 25));
+      std::memcpy(lookup.data(), check.lookup_table.data(),
+                  std::min<size_t>(check.lookup_table.size(), kLookupNameArea - 1));
       Append(&tail, lookup.data(), lookup.size());
     }
     Append(&val, entry.data(), entry.size());
     Append(&val, tail.data(), tail.size());
   }
   // The footer: the fields the checks were written for.
-  PutU32(val.data() + kValFooterOffset, static_cast<uint32_t>(val.size()));
+  PutLe32(val.data() + kValFooter, static_cast<uint32_t>(val.size()));
   AppendU16(&val, static_cast<uint16_t>(h.fields.size()));
   val.insert(val.end(), 4, 0);
   for (size_t i = 0; i < h.fields.size(); ++i) AppendU16(&val, static_cast<uint16_t>(i + 1));
