@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_coding.h"
 #include "stores/jet/catalog.h"
 #include "stores/jet/file_image.h"
 #include "stores/jet/jet_format.h"
@@ -45,14 +46,8 @@ class JetFile {
   JetTableDefinition Definition(const std::string& table) const {
     return ReadTableDefinition(Pages(), DefinitionPage(table));
   }
-  void Put16(size_t at, uint16_t v) {
-    bytes[at] = static_cast<uint8_t>(v);
-    bytes[at + 1] = static_cast<uint8_t>(v >> 8);
-  }
-  void Put32(size_t at, uint32_t v) {
-    Put16(at, static_cast<uint16_t>(v));
-    Put16(at + 2, static_cast<uint16_t>(v >> 16));
-  }
+  void Put16(size_t at, uint16_t v) { PutLe16(bytes.data() + at, v); }
+  void Put32(size_t at, uint32_t v) { PutLe32(bytes.data() + at, v); }
 
   std::vector<uint8_t> bytes;
 };

@@ -2,6 +2,7 @@
 // by hand at the edges (no variable columns, offsets past the row or running backwards, more
 // variable columns than columns, masks one byte long and two, rows written before columns were
 // added), which crack as far as they hold or are refused, never read past their end.
+#include "base/byte_coding.h"
 #include "stores/jet/row_cracker.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +20,8 @@ const jet_format::Format& kFormat = jet_format::kJet4Format;
 using Bytes = std::vector<uint8_t>;
 
 void Put16(Bytes* b, uint16_t v) {
-  b->push_back(static_cast<uint8_t>(v));
-  b->push_back(static_cast<uint8_t>(v >> 8));
+  b->resize(b->size() + 2);
+  PutLe16(b->data() + b->size() - 2, v);
 }
 
 // A Jet 4 row: column count, the fixed part, the variable values, their offsets (the end of the

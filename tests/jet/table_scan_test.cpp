@@ -1,6 +1,7 @@
 // The table scan on its own, over databases our Jet writer wrote and then damaged: an empty table,
 // a definition whose pages loop, a moved row that points back at itself or into another table, a
 // usage map naming a page past the file, a data page listing more rows than it holds.
+#include "base/byte_coding.h"
 #include "stores/jet/table_scan.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ jet::TableData Pupils(int rows) {
 std::vector<int64_t> Ids(const JetFile& file, const JetTableDefinition& table) {
   std::vector<int64_t> ids;
   ScanJetTable(file.Pages(), table, [&](std::span<const uint8_t> row, const std::vector<JetField>& fields) {
-    ids.push_back(fields[0].is_null ? -1 : static_cast<int64_t>(jet_format::Get32(row.data() + fields[0].start)));
+    ids.push_back(fields[0].is_null ? -1 : static_cast<int64_t>(GetLe32(row.data() + fields[0].start)));
   });
   return ids;
 }

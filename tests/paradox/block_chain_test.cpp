@@ -1,6 +1,7 @@
 // The block chain on its own, over the blocks of tables our engine wrote: a block exactly full and
 // one record over, chains that loop or leave the file, counters that lag behind a sound chain, and
 // records placed into full blocks.
+#include "base/byte_coding.h"
 #include "stores/paradox/block_chain.h"
 
 #include <gtest/gtest.h>
@@ -76,7 +77,7 @@ struct LoadedChain {
 // The offset of block `block` in the file.
 size_t At(const Header& h, uint16_t block) { return BlockOffset(h.header_size, h.block_size, block); }
 
-void PutU16At(std::vector<uint8_t>* bytes, size_t at, uint16_t value) { PutU16(bytes->data() + at, value); }
+void PutU16At(std::vector<uint8_t>* bytes, size_t at, uint16_t value) { PutLe16(bytes->data() + at, value); }
 
 // The EngineError text of opening the chain of `path` (empty when it opens).
 std::string WalkError(const std::string& path, bool writable) {
@@ -201,7 +202,7 @@ TEST(BlockChainTest, LaggingCountersAreStaleNotBrokenAndRepairPutsThemRight) {
   auto bytes = FileBytes(path);
   const Header h = ParseHeader(bytes, path);
   PutU16At(&bytes, At(h, 3) + kBlockPrev, 1);    // back link skips block 2
-  PutU32(bytes.data() + kHeaderNumRecords, 5);     // record count behind
+  PutLe32(bytes.data() + kHeaderNumRecords, 5);     // record count behind
   PutU16At(&bytes, kHeaderFirstFreeBlock, 2);    // free list into the chain
   WriteBytes(path, bytes);
 
