@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -184,6 +185,66 @@ TEST_F(CommandFaultsTest, UpdateSurvivesEveryFileCallFailing) {
   WriteSource(school);
   EXPECT_GT(FailEveryCall(&Commands::Button3Click, "Update"), 50);
 }
+
+#ifdef __linux__
+// A real full disk, not the gate's: the target on a small tmpfs, one page larger each time, so the
+// disk fills at every point of the save in turn, until it holds the whole import.
+TEST_F(CommandFaultsTest, ImportOntoAFullDiskAtEveryPointOfItsSaveChangesNoTable) {
+  sample::School school = FaultSchool();
+  for (int n = 7; n <= 160; ++n) school.learners.push_back(MakeLearner(n));
+  MakeSchool(school);
+  paradox::AddVarnholtIndexes(Utf8FromPath(target_));
+  const Files before = TargetBytes();
+  Restart();
+  ASSERT_EQ(Click(&Commands::Button2Click), "");
+  const Files after = TableFiles();
+
+  constexpr size_t kPage = 4096;  // tmpfs counts whole pages
+  size_t start = kPage;           // the folder itself
+  for (const auto& [name, bytes] : before) start += (bytes.size() + kPage - 1) / kPage * kPage;
+  const std::filesystem::path disk = dir_ / "small-disk";
+  std::filesystem::create_directories(disk);
+  const std::string place = "'" + Utf8FromPath(disk) + "'";
+  const auto mount = [&](size_t size, bool remount) {
+    const std::string command = "mount -t tmpfs -o " + std::string(remount ? "remount," : "") +
+                                "size=" + std::to_string(size) + " tmpfs " + place + " 2>/dev/null";
+    return std::system(command.c_str()) == 0;
+  };
+  if (!mount(start, false)) GTEST_SKIP() << "no tmpfs can be mounted here (it takes root)";
+  std::system(("umount " + place).c_str());
+  target_ = disk / "varnholt";
+  form_.edit2 = Utf8FromPath(target_);
+  int points = 0;
+  for (size_t size = start;; size += kPage) {
+    ASSERT_TRUE(mount(size, false));
+    std::filesystem::create_directories(target_);
+    PutBack(before);
+    Restart();
+    const std::string error = Click(&Commands::Button2Click);
+    const std::string where = "a disk of " + std::to_string(size / kPage) + " pages";
+    const Files now = TableFiles();
+    EXPECT_TRUE(now == TableFiles(before) || now == after)
+        << where << ": neither before nor after: differ from before in" << Differing(now, TableFiles(before))
+        << ", from after in" << Differing(now, after) << "; error: " << error;
+    if (!error.empty()) {
+      EXPECT_NE(error.find("No space left on device"), std::string::npos) << where << ": " << error;
+      EXPECT_EQ(Leftovers(), std::vector<std::string>{}) << where;
+      // Room again: the next command does the whole job.
+      EXPECT_TRUE(mount(size * 4, true));
+      Restart();
+      EXPECT_EQ(Click(&Commands::Button2Click), "") << where;
+      EXPECT_EQ(Differing(TableFiles(), after), "") << where;
+      ++points;
+    }
+    Restart();
+    std::system(("umount " + place).c_str());
+    if (error.empty() || ::testing::Test::HasFailure()) break;
+  }
+  EXPECT_GT(points, 20);
+  std::printf("full disk: the import's save stopped at %d points\n", points);
+  RecordProperty("full_disk_points", points);
+}
+#endif
 
 }  // namespace
 }  // namespace varnholt::testing
