@@ -79,7 +79,7 @@ void Commands::Button6Click() {
     settings.skip_marker = environment_.skip_marker;
     settings.now = environment_.clock();
     settings.date_separator = environment_.regional.date_separator;
-    const std::filesystem::path written = WriteParentLinkReport(*components_, settings);
+    const std::string written = WriteParentLinkReport(*components_, settings);
     if (!written.empty() && written != environment_.report_file) report_went_elsewhere_ = true;
   });
 }
@@ -163,7 +163,7 @@ void Commands::DropUnsavedAfter() {
 StoreComponents& Commands::components() { return *components_; }
 const CommandEnvironment& Commands::environment() const { return environment_; }
 
-std::optional<std::filesystem::path> Commands::TakeReportPlaceNotice() {
+std::optional<std::string> Commands::TakeReportPlaceNotice() {
   if (!report_went_elsewhere_ || report_place_told_) return std::nullopt;
   report_place_told_ = true;
   return environment_.report_fallback;

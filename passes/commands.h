@@ -12,7 +12,7 @@
 #define VARNHOLT_PASSES_COMMANDS_H_
 
 #include <ctime>
-#include <filesystem>
+#include <string>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,12 +27,12 @@ struct StoreComponents;
 // What the commands take from the platform.
 struct CommandEnvironment {
   RegionalSettings regional;
-  // Where the fixed report path "c:\Varnholt import.csv" lands on this machine.
-  std::filesystem::path report_file;
+  // Paths are UTF-8. Where the fixed report path "c:\Varnholt import.csv" lands on this machine.
+  std::string report_file;
   // Where the report goes when this user may not write report_file; empty: nowhere else.
-  std::filesystem::path report_fallback;
+  std::string report_fallback;
   // The skip marker, a relative name looked up in the current working directory.
-  std::filesystem::path skip_marker = "Varnholt import.csv";
+  std::string skip_marker = "Varnholt import.csv";
   // The current local date and time.
   std::function<std::time_t()> clock = [] { return std::time(nullptr); };
 };
@@ -66,7 +66,7 @@ class Commands {
 
   // The fallback, the first time a report went there in this run; nullopt otherwise, so the window
   // tells the operator once where the report is.
-  std::optional<std::filesystem::path> TakeReportPlaceNotice();
+  std::optional<std::string> TakeReportPlaceNotice();
 
  private:
   // Runs a command's body; when a file call fails inside it, every row it posted is dropped

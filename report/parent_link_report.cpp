@@ -1,11 +1,11 @@
 #include "report/parent_link_report.h"
-#include "base/utf8_path.h"
 
 #include <cstdio>
 
 #include "base/os/folder.h"
 #include "base/os/local_time.h"
 #include "base/windows_1252.h"
+#include "base/engine_error.h"
 #include "base/store_error.h"
 #include "report/report_file.h"
 
@@ -44,9 +44,7 @@ std::string LinkFilter(const std::string& id) {
   return out + "'";
 }
 
-bool SkipMarkerPresent(const std::filesystem::path& marker) {
-  return os::KindOf(Utf8FromPath(marker)) == os::PathKind::kFile;
-}
+bool SkipMarkerPresent(const std::string& marker) { return os::KindOf(marker) == os::PathKind::kFile; }
 
 }  // namespace
 
@@ -73,7 +71,7 @@ std::vector<std::string> ReportLines(const ReportBlock& block) {
   return lines;
 }
 
-std::filesystem::path WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings) {
+std::string WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings) {
   if (SkipMarkerPresent(settings.skip_marker)) return {};
 
   ReportBlock block;
@@ -104,7 +102,7 @@ std::filesystem::path WriteParentLinkReport(StoreComponents& c, const ReportSett
   std::string text;
   for (const std::string& line : ReportLines(block)) text += ToWindows1252(line) + kLineEnd;
   if (!out.file.Append(text) || !out.file.Close()) {
-    throw StoreError("Cannot write file \"" + Utf8FromPath(out.path) + "\". " + out.file.error_text());
+    throw FileError("Cannot write file \"" + out.path + "\". " + out.file.error_text());
   }
   return out.path;
 }

@@ -5,7 +5,6 @@
 #define VARNHOLT_REPORT_PARENT_LINK_REPORT_H_
 
 #include <ctime>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,9 +14,9 @@
 namespace varnholt {
 
 struct ReportSettings {
-  std::filesystem::path report_file;  // where "c:\Varnholt import.csv" lives on this machine
-  std::filesystem::path report_fallback;  // used when this user is denied report_file; empty: none
-  std::filesystem::path skip_marker;  // relative: looked up in the current working directory
+  std::string report_file;      // UTF-8: where "c:\Varnholt import.csv" lives on this machine
+  std::string report_fallback;  // used when this user is denied report_file; empty: none
+  std::string skip_marker;      // relative: looked up in the current working directory
   std::time_t now;                    // the moment of the report
   char date_separator = '/';
 };
@@ -42,7 +41,7 @@ std::string ReportDateText(std::time_t now, char separator);
 // (lines ended by CR LF, text in Windows-1252) to the report file, creating it when missing, or to
 // the fallback (see report_file.h). Returns the file written; empty when skipped. File errors throw
 // StoreError naming the file.
-std::filesystem::path WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings);
+std::string WriteParentLinkReport(StoreComponents& c, const ReportSettings& settings);
 
 }  // namespace varnholt
 

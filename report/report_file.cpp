@@ -2,26 +2,26 @@
 
 #include "base/os/folder.h"
 #include "base/engine_error.h"
-#include "base/utf8_path.h"
+#include "base/path_text.h"
 
 namespace varnholt {
 
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return "\"" + Utf8FromPath(path) + "\""; }
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 }  // namespace
 
-OpenedReport OpenReportFile(const std::filesystem::path& fixed, const std::filesystem::path& fallback) {
-  os::AppendFile file(Utf8FromPath(fixed));
+OpenedReport OpenReportFile(const std::string& fixed, const std::string& fallback) {
+  os::AppendFile file(fixed);
   if (file.status() == os::AppendFile::Status::kOpen) return {std::move(file), fixed};
   if (file.status() != os::AppendFile::Status::kDenied || fallback.empty()) {
     throw FileError("Cannot open file " + Quoted(fixed) + ". " + file.error_text());
   }
   // Windows makes the VirtualStore folder only when it first redirects a write; this PC may never
   // have had one. A folder that cannot be made shows in the open below.
-  os::CreateFolders(Utf8FromPath(fallback.parent_path()));
-  os::AppendFile instead(Utf8FromPath(fallback));
+  os::CreateFolders(FolderOfPath(fallback));
+  os::AppendFile instead(fallback);
   if (instead.status() == os::AppendFile::Status::kOpen) return {std::move(instead), fallback};
   throw FileError("Cannot open file " + Quoted(fixed) + ". " + file.error_text() + ".\nNor file " +
                    Quoted(fallback) + " in its place. " + instead.error_text());

@@ -5,7 +5,7 @@
 #ifndef VARNHOLT_REPORT_REPORT_FILE_H_
 #define VARNHOLT_REPORT_REPORT_FILE_H_
 
-#include <filesystem>
+#include <string>
 
 #include "base/os/append_file.h"
 
@@ -13,13 +13,13 @@ namespace varnholt {
 
 struct OpenedReport {
   os::AppendFile file;
-  std::filesystem::path path;  // the fixed file or the fallback
+  std::string path;  // the fixed file or the fallback (UTF-8)
 };
 
 // Opens `fixed` to append to. When this user is denied it and `fallback` is not empty, opens
-// `fallback` instead, creating its folder when missing. Throws StoreError naming `fixed` (and
+// `fallback` instead, creating its folder when missing. Throws FileError naming `fixed` (and
 // `fallback`, when it was tried) when no file opens.
-OpenedReport OpenReportFile(const std::filesystem::path& fixed, const std::filesystem::path& fallback);
+OpenedReport OpenReportFile(const std::string& fixed, const std::string& fallback);
 
 }  // namespace varnholt
 

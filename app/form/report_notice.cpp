@@ -1,13 +1,12 @@
 #include "app/form/report_notice.h"
 
 #include "app/platform/environment.h"
-#include "base/utf8_path.h"
 
 namespace varnholt::form {
 
-std::string ReportPlaceText(const std::filesystem::path& written) {
+std::string ReportPlaceText(const std::string& written) {
   return std::string("This user may not write ") + kReportPath + ", so the report was added to " +
-         Utf8FromPath(written) + " instead.";
+         written + " instead.";
 }
 
 }  // namespace varnholt::form

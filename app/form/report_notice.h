@@ -9,7 +9,7 @@
 namespace varnholt::form {
 
 // The box's text (UTF-8) naming `written`, the file the report was added to instead.
-std::string ReportPlaceText(const std::filesystem::path& written);
+std::string ReportPlaceText(const std::string& written);  // UTF-8
 
 }  // namespace varnholt::form
 

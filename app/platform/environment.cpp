@@ -5,6 +5,7 @@
 #include "app/platform/drive_c.h"
 #include "app/platform/virtual_store.h"
 #include "base/os/regional_settings.h"
+#include "base/utf8_path.h"
 
 namespace varnholt {
 
@@ -15,8 +16,8 @@ CommandEnvironment MakeCommandEnvironment(const std::filesystem::path& drive_c, 
   std::filesystem::create_directories(drive_c, ignored);
   CommandEnvironment environment;
   environment.regional = regional;
-  environment.report_file = MapDriveCPath(kReportPath, drive_c);
-  environment.report_fallback = VirtualStorePath(kReportPath);
+  environment.report_file = Utf8FromPath(MapDriveCPath(kReportPath, drive_c));
+  environment.report_fallback = Utf8FromPath(VirtualStorePath(kReportPath));
   return environment;
 }
 

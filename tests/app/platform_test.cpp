@@ -24,6 +24,7 @@
 #include "app/platform/qt_platform_services.h"
 #include "app/platform/recording_platform_services.h"
 #include "app/startup.h"
+#include "base/utf8_path.h"
 
 namespace varnholt {
 namespace {
@@ -99,9 +100,9 @@ TEST(DriveCTest, EnvironmentCreatesTheFolderOnFirstUse) {
   regional.date_separator = '-';
   const CommandEnvironment environment = MakeCommandEnvironment(root / "drive_c", regional);
   EXPECT_TRUE(fs::is_directory(root / "drive_c"));
-  EXPECT_FALSE(fs::exists(environment.report_file));  // the report is never created here
-  EXPECT_EQ(environment.report_file, root / "drive_c" / "Varnholt import.csv");
-  EXPECT_EQ(environment.skip_marker, fs::path("Varnholt import.csv"));
+  EXPECT_FALSE(fs::exists(PathFromUtf8(environment.report_file)));  // the report is never created here
+  EXPECT_EQ(environment.report_file, Utf8FromPath(root / "drive_c" / "Varnholt import.csv"));
+  EXPECT_EQ(environment.skip_marker, "Varnholt import.csv");
   EXPECT_EQ(environment.regional.date_separator, '-');
   EXPECT_EQ(environment.regional.short_date_format, "yyyy/mm/dd");
   EXPECT_EQ(environment.regional.long_time_format, "hh:nn:ss");

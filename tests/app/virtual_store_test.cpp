@@ -6,6 +6,7 @@
 #include "app/platform/environment.h"
 #include "app/platform/virtual_store.h"
 #include "base/os/home_folder.h"
+#include "base/utf8_path.h"
 
 namespace varnholt {
 namespace {
@@ -27,7 +28,7 @@ TEST(VirtualStoreTest, OnlyWindowsHasAFallbackForTheReport) {
 #ifdef _WIN32
   const std::optional<fs::path> local = LocalAppDataFolder();
   ASSERT_TRUE(local.has_value());
-  EXPECT_EQ(environment.report_fallback, *local / "VirtualStore" / "Varnholt import.csv");
+  EXPECT_EQ(environment.report_fallback, Utf8FromPath(*local / "VirtualStore" / "Varnholt import.csv"));
 #else
   // Drive C: is a folder of the user's own, never denied.
   EXPECT_EQ(LocalAppDataFolder(), std::nullopt);

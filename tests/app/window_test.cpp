@@ -21,6 +21,7 @@
 #include "app/form/report_notice.h"
 #include "app/platform/environment.h"
 #include "app/platform/recording_platform_services.h"
+#include "base/utf8_path.h"
 
 namespace varnholt {
 namespace {
@@ -289,9 +290,9 @@ TEST_F(WindowTest, AProtectedTargetTableAsksForItsPasswordOncePerRun) {
 TEST_F(WindowTest, AReportPutElsewhereIsNamedOnceARunAfterTheCommandsOwnBox) {
   // Linux never has a fallback; here one is given, and a folder at the report's name denies it.
   CommandEnvironment environment = MakeCommandEnvironment(drive_c_, SystemRegionalSettings());
-  environment.report_fallback = drive_c_ / "VirtualStore" / "Varnholt import.csv";
+  environment.report_fallback = Utf8FromPath(drive_c_ / "VirtualStore" / "Varnholt import.csv");
   std::filesystem::remove_all(drive_c_);
-  std::filesystem::create_directories(environment.report_file);
+  std::filesystem::create_directories(PathFromUtf8(environment.report_file));
   form_ = std::make_unique<WatchedForm>(platform_, environment);
   const std::filesystem::path school = std::filesystem::path(VARNHOLT_TEST_OUTPUT_DIR) / "window_report_elsewhere";
   std::filesystem::remove_all(school);
@@ -309,7 +310,7 @@ TEST_F(WindowTest, AReportPutElsewhereIsNamedOnceARunAfterTheCommandsOwnBox) {
   EXPECT_EQ(platform_.boxes[1].kind, platform_.boxes[0].kind);
   EXPECT_EQ(platform_.boxes[1].text, QString::fromStdString(form::ReportPlaceText(environment.report_fallback)));
   EXPECT_EQ(platform_.boxes[2].text, "Finished");
-  EXPECT_TRUE(std::filesystem::file_size(environment.report_fallback) > 0);
+  EXPECT_TRUE(std::filesystem::file_size(PathFromUtf8(environment.report_fallback)) > 0);
 }
 
 TEST_F(WindowTest, AnErrorInAPressedButtonEndsThePressingCommandWithOneBox) {
@@ -359,7 +360,7 @@ TEST_F(WindowTest, ShowMessageUsesTheInformationBox) {
 }
 
 TEST_F(WindowTest, CommandsGetTheReportPathOnDriveC) {
-  EXPECT_EQ(form_->commands().environment().report_file, drive_c_ / "Varnholt import.csv");
+  EXPECT_EQ(form_->commands().environment().report_file, Utf8FromPath(drive_c_ / "Varnholt import.csv"));
   EXPECT_TRUE(std::filesystem::is_directory(drive_c_));
   EXPECT_EQ(form_->commands().environment().regional.date_separator, '/');
 }

@@ -25,6 +25,7 @@
 #include "tools/sample_school/varnholt_schema.h"
 #include "tools/sample_school/source_database.h"
 #include "tools/sample_school/target_tables.h"
+#include "base/utf8_path.h"
 
 namespace varnholt::reliability {
 namespace {
@@ -263,8 +264,8 @@ void RunInProcess(const fs::path& source, const fs::path& target, const fs::path
   fs::create_directories(scratch / "cwd");
   Host host(source.string(), target.string());
   CommandEnvironment environment;
-  environment.report_file = scratch / "c" / "Varnholt import.csv";
-  environment.skip_marker = scratch / "cwd" / "Varnholt import.csv";
+  environment.report_file = Utf8FromPath(scratch / "c" / "Varnholt import.csv");
+  environment.skip_marker = Utf8FromPath(scratch / "cwd" / "Varnholt import.csv");
   Commands commands(host, environment);
   host.commands = &commands;
   SamplePassword password;

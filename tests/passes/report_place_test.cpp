@@ -37,7 +37,7 @@ TEST_F(ReportPlaceTest, DeniedReportIsAddedToTheFallbackAndTheNoticeComesOncePer
   MakeSchool(OneClassSchool());
   std::filesystem::create_directory(report_);  // denied
   ASSERT_EQ(Click(&Commands::Button2Click), "");
-  EXPECT_EQ(commands().TakeReportPlaceNotice(), report_fallback_);
+  EXPECT_EQ(commands().TakeReportPlaceNotice(), Utf8FromPath(report_fallback_));
   ASSERT_EQ(Click(&Commands::Button3Click), "");
   EXPECT_EQ(commands().TakeReportPlaceNotice(), std::nullopt);
   EXPECT_EQ(form_.messages, (std::vector<std::string>{"Finished", "Finished"}));  // the command's own text unchanged

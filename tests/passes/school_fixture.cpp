@@ -132,9 +132,9 @@ Commands& SchoolTest::commands() {
   if (!commands_) {
     CommandEnvironment environment;
     environment.regional = regional_;
-    environment.report_file = report_;
-    environment.report_fallback = report_fallback_;
-    environment.skip_marker = skip_marker_;
+    environment.report_file = Utf8FromPath(report_);
+    environment.report_fallback = Utf8FromPath(report_fallback_);
+    environment.skip_marker = Utf8FromPath(skip_marker_);
     environment.clock = [] { return std::time_t{1796731200}; };  // 2026-12-08 12:00 UTC
     commands_ = std::make_unique<Commands>(form_, environment);
     form_.commands = commands_.get();

@@ -373,8 +373,8 @@ class DeniedDriveCTest : public Win32WindowTest {
     // The DPI runs are for the layout: the real import runs once.
     if (std::getenv("VARNHOLT_EXPECTED_DPI") != nullptr) GTEST_SKIP() << "layout-only run";
     Win32WindowTest::SetUp();
-    fixed_ = form_->commands().environment().report_file;
-    fallback_ = form_->commands().environment().report_fallback;
+    fixed_ = PathFromUtf8(form_->commands().environment().report_file);
+    fallback_ = PathFromUtf8(form_->commands().environment().report_fallback);
     if (std::filesystem::is_regular_file(fixed_)) std::filesystem::rename(fixed_, Aside(fixed_));
     if (std::filesystem::is_regular_file(fallback_)) std::filesystem::rename(fallback_, Aside(fallback_));
     std::filesystem::create_directory(fixed_);
@@ -413,7 +413,7 @@ TEST_F(DeniedDriveCTest, TheReportGoesToTheVirtualStoreAndTheOperatorIsToldOnce)
   ASSERT_FALSE(fallback_.empty());
   ::SendMessageW(Control(ControlId::kButton2), BM_CLICK, 0, 0);
   ::SendMessageW(Control(ControlId::kButton3), BM_CLICK, 0, 0);
-  const std::wstring notice = WideFromUtf8(form::ReportPlaceText(fallback_));
+  const std::wstring notice = WideFromUtf8(form::ReportPlaceText(Utf8FromPath(fallback_)));
   ASSERT_EQ(boxes_.size(), 3u);
   EXPECT_EQ(boxes_[0].text, L"Finished");
   EXPECT_FALSE(boxes_[1].error);

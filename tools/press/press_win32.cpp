@@ -24,6 +24,7 @@
 #include "app/win32/Unit1.h"
 #include "app/win32/win32_services.h"
 #include "base/os/windows_path.h"
+#include "base/utf8_path.h"
 
 namespace {
 
@@ -135,8 +136,8 @@ int wmain(int argc, wchar_t** argv) {
   try {
     varnholt::CommandEnvironment environment = varnholt::MakeCommandEnvironment(varnholt::DriveCFolder(), regional);
     if (options->drive_c) {
-      environment.report_file = std::filesystem::path(varnholt::win32::WideFromUtf8(*options->drive_c)) /
-                                std::filesystem::path(varnholt::win32::WideFromUtf8(varnholt::kReportPath + 3));
+      environment.report_file = varnholt::Utf8FromPath(std::filesystem::path(varnholt::win32::WideFromUtf8(*options->drive_c)) /
+                                std::filesystem::path(varnholt::win32::WideFromUtf8(varnholt::kReportPath + 3)));
     }
     varnholt::win32::TForm1 form(::GetModuleHandleW(nullptr), services, kTitle, std::move(environment));
     form.Show(SW_SHOWNOACTIVATE);
