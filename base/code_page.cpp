@@ -1,10 +1,8 @@
 #include "base/code_page.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
 
+#include "base/os/text_converter.h"
 #include "base/store_error.h"
 #include "base/transliteration.h"
 
@@ -13,7 +11,6 @@ namespace varnholt {
 namespace {
 
 constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
-const iconv_t kNoIconv = reinterpret_cast<iconv_t>(static_cast<intptr_t>(-1));
 
 // Length of the UTF-8 sequence starting at s[0], or 0 when it is invalid.
 size_t Utf8Length(std::string_view s, char32_t* code_point) {
@@ -30,22 +27,24 @@ size_t Utf8Length(std::string_view s, char32_t* code_point) {
   return n;
 }
 
-// Runs one iconv conversion of `in`; false when iconv refused some of it.
-bool Convert(iconv_t cd, const char* in, size_t length, std::string* out) {
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+using Stop = os::TextConverter::Stop;
+
+// Runs one conversion of `in`; false when the converter refused some of it.
+bool Convert(const os::TextConverter& converter, const char* in, size_t length, std::string* out) {
+  converter.Reset();
   char buffer[64];
-  auto* src = const_cast<char*>(in);
+  const char* src = in;
   size_t left = length;
   while (left > 0) {
     char* dst = buffer;
     size_t room = sizeof(buffer);
-    const size_t r = iconv(cd, &src, &left, &dst, &room);
+    const Stop stop = converter.Step(&src, &left, &dst, &room);
     out->append(buffer, dst - buffer);
-    if (r == static_cast<size_t>(-1) && errno != E2BIG) return false;
+    if (stop != Stop::kNone && stop != Stop::kOutputFull) return false;
   }
   char* dst = buffer;
   size_t room = sizeof(buffer);
-  iconv(cd, nullptr, nullptr, &dst, &room);
+  converter.Finish(&dst, &room);
   out->append(buffer, dst - buffer);
   return true;
 }
@@ -62,34 +61,29 @@ size_t SequenceLength(unsigned char lead) {
 
 CodePage::CodePage(int code_page) : number_(code_page == 0 ? 437 : code_page) {
   const std::string name = "CP" + std::to_string(number_);
-  iconv_t to = iconv_open("UTF-8", name.c_str());
+  std::optional<os::TextConverter> to = os::TextConverter::Open("UTF-8", name);
   // Exact only: what stands in for a missing character comes from our own table, since iconv's
   // //TRANSLIT follows the process's locale (a window toolkit sets it from the user's), and the same
   // name must become the same bytes on every machine, Windows included.
-  iconv_t from = iconv_open(name.c_str(), "UTF-8");
-  if (to == kNoIconv || from == kNoIconv) {
-    if (to != kNoIconv) iconv_close(to);
-    if (from != kNoIconv) iconv_close(from);
-    throw StoreError("code page " + std::to_string(code_page) + " is not supported");
-  }
-  to_utf8_ = to;
-  from_utf8_ = from;
+  std::optional<os::TextConverter> from = os::TextConverter::Open(name, "UTF-8");
+  if (!to || !from) throw StoreError("code page " + std::to_string(code_page) + " is not supported");
+  to_utf8_ = std::make_unique<os::TextConverter>(std::move(*to));
+  from_utf8_ = std::make_unique<os::TextConverter>(std::move(*from));
   decode_.resize(256);
   for (int b = 0; b < 256; ++b) {
     const char c = static_cast<char>(b);
-    iconv(to, nullptr, nullptr, nullptr, nullptr);
+    to_utf8_->Reset();
     char buffer[16];
-    char* src = const_cast<char*>(&c);
+    const char* src = &c;
     size_t left = 1;
     char* dst = buffer;
     size_t room = sizeof(buffer);
-    const size_t r = iconv(to, &src, &left, &dst, &room);
-    if (r == static_cast<size_t>(-1) && errno == EINVAL) {
+    const Stop stop = to_utf8_->Step(&src, &left, &dst, &room);
+    if (stop == Stop::kIncomplete) {
       single_byte_ = false;  // a lead byte: the code page has multi-byte characters
       break;
     }
-    decode_[b] = (r == static_cast<size_t>(-1)) ? std::string(kReplacementUtf8)
-                                                 : std::string(buffer, dst - buffer);
+    decode_[b] = stop != Stop::kNone ? std::string(kReplacementUtf8) : std::string(buffer, dst - buffer);
     if (b < 0x80 && decode_[b] != std::string(1, c)) single_byte_ = false;
   }
   if (!single_byte_) {
@@ -106,10 +100,7 @@ CodePage::CodePage(int code_page) : number_(code_page == 0 ? 437 : code_page) {
                    [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
-CodePage::~CodePage() {
-  iconv_close(static_cast<iconv_t>(to_utf8_));
-  iconv_close(static_cast<iconv_t>(from_utf8_));
-}
+CodePage::~CodePage() = default;
 
 std::string CodePage::ToUtf8(const uint8_t* bytes, size_t length) const {
   std::string out;
@@ -124,21 +115,20 @@ std::string CodePage::ToUtf8(const uint8_t* bytes, size_t length) const {
     }
     return out;
   }
-  auto cd = static_cast<iconv_t>(to_utf8_);
   size_t i = 0;
   while (i < length) {
-    // Convert up to the next byte iconv refuses, then replace that byte and go on.
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* src = reinterpret_cast<char*>(const_cast<uint8_t*>(bytes + i));
+    // Convert up to the next byte the converter refuses, then replace that byte and go on.
+    to_utf8_->Reset();
+    const char* src = reinterpret_cast<const char*>(bytes + i);
     size_t left = length - i;
     bool refused = false;
     while (left > 0 && !refused) {
       char buffer[64];
       char* dst = buffer;
       size_t room = sizeof(buffer);
-      const size_t r = iconv(cd, &src, &left, &dst, &room);
+      const Stop stop = to_utf8_->Step(&src, &left, &dst, &room);
       out.append(buffer, dst - buffer);
-      if (r == static_cast<size_t>(-1) && errno != E2BIG) refused = true;
+      if (stop != Stop::kNone && stop != Stop::kOutputFull) refused = true;
     }
     i = length - left;
     if (refused) {
@@ -151,7 +141,7 @@ std::string CodePage::ToUtf8(const uint8_t* bytes, size_t length) const {
 
 std::string CodePage::Transliterate(std::string_view utf8_char) const {
   std::string out;
-  if (Convert(static_cast<iconv_t>(from_utf8_), utf8_char.data(), utf8_char.size(), &out) && !out.empty()) {
+  if (Convert(*from_utf8_, utf8_char.data(), utf8_char.size(), &out) && !out.empty()) {
     return out;
   }
   char32_t cp = 0;
@@ -230,18 +220,17 @@ std::optional<CodePage::Inexact> CodePage::FirstInexact(std::string_view utf8) c
 }
 
 std::string CodePage::ConvertText(std::string_view utf8) const {
-  auto cd = static_cast<iconv_t>(from_utf8_);
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  from_utf8_->Reset();
   std::string out;
   char buffer[256];
-  char* in = const_cast<char*>(utf8.data());
+  const char* in = utf8.data();
   size_t in_left = utf8.size();
   while (in_left > 0) {
     char* dest = buffer;
     size_t dest_left = sizeof buffer;
-    const size_t rc = iconv(cd, &in, &in_left, &dest, &dest_left);
+    const Stop stop = from_utf8_->Step(&in, &in_left, &dest, &dest_left);
     out.append(buffer, dest - buffer);
-    if (rc != static_cast<size_t>(-1) || errno == E2BIG) continue;
+    if (stop == Stop::kNone || stop == Stop::kOutputFull) continue;
     // EILSEQ or EINVAL: a character the code page cannot hold, or broken UTF-8.
     const size_t skip = std::min(in_left, SequenceLength(static_cast<unsigned char>(*in)));
     char32_t cp = 0;
@@ -249,7 +238,7 @@ std::string CodePage::ConvertText(std::string_view utf8) const {
     in += skip;
     in_left -= skip;
     out += whole ? TransliterationOf(cp) : kNoTransliteration;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    from_utf8_->Reset();
   }
   return out;
 }

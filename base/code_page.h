@@ -1,11 +1,12 @@
 // Text between UTF-8, the program's own encoding, and one single- or multi-byte code page: the
-// code page of a Paradox table, or Windows-1252 for the report file. The only place that calls
-// iconv (glibc's, which knows the code pages as "CPnnn").
+// code page of a Paradox table, or Windows-1252 for the report file. The only user of the system's
+// conversion (base/os/text_converter.h: glibc's iconv, which knows the code pages as "CPnnn").
 #ifndef VARNHOLT_BASE_CODE_PAGE_H_
 #define VARNHOLT_BASE_CODE_PAGE_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@
 #include <vector>
 
 namespace varnholt {
+
+namespace os {
+class TextConverter;
+}  // namespace os
 
 class CodePage {
  public:
@@ -49,8 +54,8 @@ class CodePage {
   bool single_byte_ = true;
   std::vector<std::string> decode_;          // single-byte: byte -> UTF-8
   std::vector<std::pair<char32_t, uint8_t>> encode_;  // single-byte: sorted code point -> byte
-  void* to_utf8_ = nullptr;    // iconv_t
-  void* from_utf8_ = nullptr;  // iconv_t, exact
+  std::unique_ptr<os::TextConverter> to_utf8_;
+  std::unique_ptr<os::TextConverter> from_utf8_;  // exact
 };
 
 
