@@ -81,10 +81,19 @@ class CommandFaultsTest : public SchoolTest {
     std::erase_if(files, [](const auto& file) { return IsSaveLeftover(file.first); });
     return files;
   }
-  std::vector<std::string> Leftovers() const {
+  // Windows (and Wine) removes a file's second name only once every handle on the file is closed,
+  // and a table put back keeps its old file open: its ".before" name may stay until the table's
+  // next writable open removes it.
+#ifdef _WIN32
+  static constexpr bool kKeepTheOldCopies = true;
+#else
+  static constexpr bool kKeepTheOldCopies = false;
+#endif
+  std::vector<std::string> Leftovers(bool but_old_copies = false) const {
     std::vector<std::string> names;
     for (const auto& [name, bytes] : TargetBytes()) {
-      if (IsSaveLeftover(name)) names.push_back(name);
+      const bool old_copy = name.size() > 7 && name.compare(name.size() - 7, 7, ".before") == 0;
+      if (IsSaveLeftover(name) && !(but_old_copies && old_copy)) names.push_back(name);
     }
     return names;
   }
@@ -144,7 +153,7 @@ class CommandFaultsTest : public SchoolTest {
           EXPECT_NE(error.find_first_of("/\\"), std::string::npos) << where << ": names no file: " << error;
         }
         if (kinds[i] != FileCall::kRemove) {
-          EXPECT_EQ(Leftovers(), std::vector<std::string>{}) << where;
+          EXPECT_EQ(Leftovers(kKeepTheOldCopies), std::vector<std::string>{}) << where;
         }
         Restart();
         EXPECT_EQ(Click(command), "") << where << ": the next command failed";
