@@ -17,6 +17,7 @@
 #include "stores/paradox/block.h"
 #include "stores/paradox/block_store.h"
 #include "stores/paradox/header.h"
+#include "tests/support/file_bytes.h"
 
 namespace varnholt::paradox {
 namespace {
@@ -27,15 +28,8 @@ using testing::SmallSchema;
 
 constexpr int kKeySize = 10;  // SmallSchema's key: Code A10
 
-std::vector<uint8_t> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using varnholt::testing::FileBytes;
+using varnholt::testing::WriteBytes;
 
 std::string Code(int i) { return "K" + std::to_string(10000 + i); }
 

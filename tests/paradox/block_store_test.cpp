@@ -14,6 +14,7 @@
 #include "paradox_test_util.h"
 #include "stores/paradox/block.h"
 #include "stores/paradox/header.h"
+#include "tests/support/file_bytes.h"
 
 namespace varnholt::paradox {
 namespace {
@@ -21,15 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ScratchDir;
 
-std::vector<uint8_t> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using varnholt::testing::FileBytes;
+using varnholt::testing::WriteBytes;
 
 // A table of `records` rows written by the engine; its header in *header.
 std::string MakeTable(const ScratchDir& dir, int records, Header* header) {

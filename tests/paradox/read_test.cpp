@@ -12,6 +12,7 @@
 #include "stores/paradox/field_codec.h"
 #include "stores/paradox/table.h"
 #include "tests/support/table_checker.h"
+#include "tests/support/file_bytes.h"
 
 namespace varnholt::paradox {
 namespace {
@@ -21,15 +22,8 @@ using testing::ScratchDir;
 
 constexpr char kTeverett[] = "teverett-paradoxReader";
 
-std::vector<uint8_t> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using varnholt::testing::FileBytes;
+using varnholt::testing::WriteBytes;
 
 int32_t Day(int y, int m, int d) {  // Paradox day count (0001-01-01 = 1)
   int32_t days = 0;

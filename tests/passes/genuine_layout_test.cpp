@@ -14,6 +14,7 @@
 #include "tests/passes/school_fixture.h"
 #include "tests/support/pxlib_reader.h"
 #include "tests/support/table_checker.h"
+#include "tests/support/file_bytes.h"
 
 namespace varnholt::testing {
 namespace {
@@ -22,20 +23,11 @@ namespace fs = std::filesystem;
 using paradox::BlockOffset;
 using paradox::BlockView;
 
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // Cuts the .DB after the records of its last block, as a writer that writes only the used part of
 // the last block leaves it.
 void WriteLastBlockShort(const fs::path& db) {
-  std::vector<uint8_t> bytes = ReadBytes(db);
+  std::vector<uint8_t> bytes = FileBytes(db);
   const paradox::Header h = paradox::ParseHeader(bytes, db.string());
   const size_t last = BlockOffset(h.header_size, h.block_size, h.file_blocks);
   const BlockView v(bytes.data() + last, h.record_size);
@@ -48,7 +40,7 @@ void WriteLastBlockShort(const fs::path& db) {
 // Swaps .PX blocks 2 and 3 (contents, links, the entries that point to them and the root), so that
 // the list of blocks runs 1 → 3 → 2 → 4 … with the tree unchanged.
 void ListIndexBlocksOutOfOrder(const fs::path& px) {
-  std::vector<uint8_t> bytes = ReadBytes(px);
+  std::vector<uint8_t> bytes = FileBytes(px);
   const paradox::Header h = paradox::ParseHeader(bytes, px.string());
   ASSERT_GE(h.file_blocks, 4);
   const int key = h.record_size - paradox::kIndexEntryTrailer;
@@ -120,13 +112,13 @@ TEST_F(SchoolTest, ReimportLeavesAShortLastBlockAndAnIndexListedOutOfOrderAsThey
 
   // One more learner: only the blocks on its path change; the .PX keeps its root, its blocks and
   // their list, and the .DB every block before the last.
-  const std::vector<uint8_t> px_before = ReadBytes(target_ / "CH01MAST.PX");
-  const std::vector<uint8_t> db_before = ReadBytes(db);
+  const std::vector<uint8_t> px_before = FileBytes(target_ / "CH01MAST.PX");
+  const std::vector<uint8_t> db_before = FileBytes(db);
   s.learners.push_back(MakeLearner(1202));
   WriteSource(s);
   commands_.reset();
   ASSERT_EQ(Click(&Commands::Button2Click), "");
-  const std::vector<uint8_t> px_after = ReadBytes(target_ / "CH01MAST.PX");
+  const std::vector<uint8_t> px_after = FileBytes(target_ / "CH01MAST.PX");
   const paradox::Header before = paradox::ParseHeader(px_before, "before");
   const paradox::Header after = paradox::ParseHeader(px_after, "after");
   EXPECT_EQ(after.index_root, before.index_root);
@@ -143,7 +135,7 @@ TEST_F(SchoolTest, ReimportLeavesAShortLastBlockAndAnIndexListedOutOfOrderAsThey
   EXPECT_EQ(changed, before.index_levels);  // the last leaf and the root above it
   const paradox::Header db_header = paradox::ParseHeader(db_before, "db");
   const size_t last = BlockOffset(db_header.header_size, db_header.block_size, db_header.file_blocks);
-  const std::vector<uint8_t> db_after = ReadBytes(db);
+  const std::vector<uint8_t> db_after = FileBytes(db);
   EXPECT_TRUE(std::equal(db_before.begin() + db_header.header_size, db_before.begin() + last,
                          db_after.begin() + db_header.header_size));
   EXPECT_TRUE(paradox::CheckTable(db.string()).ok()) << paradox::CheckTable(db.string()).Summary();

@@ -1,0 +1,27 @@
+// A whole file's bytes read and written by tests, to look at a table's bytes or damage them.
+#ifndef VARNHOLT_TESTS_SUPPORT_FILE_BYTES_H_
+#define VARNHOLT_TESTS_SUPPORT_FILE_BYTES_H_
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace varnholt::testing {
+
+// The file's bytes; empty when it cannot be read.
+inline std::vector<uint8_t> FileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Replaces the file's bytes with `bytes`.
+inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace varnholt::testing
+
+#endif  // VARNHOLT_TESTS_SUPPORT_FILE_BYTES_H_
