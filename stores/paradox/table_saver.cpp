@@ -213,6 +213,8 @@ namespace {
 // Puts back the old files of the family at db_path that a save set aside (found by their kept
 // names), drops its new copies and its mark. Throws EngineError when an old file cannot be put back:
 // the mark then stays, and the record says back, for the next writable open to try again.
+// Kept files are opened for reading only: on Windows the table's holds deny other writers to its
+// old files, and a second name is the same file.
 void PutBackOldFiles(const std::string& db_path, const std::vector<std::string>& family) {
   for (const std::string& file : family) {
     const std::string kept = file + kBeforeSuffix;
@@ -226,13 +228,13 @@ void PutBackOldFiles(const std::string& db_path, const std::vector<std::string>&
       os::RemoveIfPresent(kept);
     } else if (FileExists(file + kSavingSuffix)) {
       // Windows' replace stopped halfway, the old file removed: its second name brings it back.
-      OsFile::Open(kept, true).RenameTo(file);
+      OsFile::Open(kept, false).RenameTo(file);
       os::RemoveIfPresent(file + kSavingSuffix);
     } else if (StampOf(kept).size == 0) {
       OsFile::RemoveFile(file);  // the save made it; there was none before
       os::RemoveIfPresent(kept);
     } else {
-      OsFile::Open(kept, true).RenameTo(file);
+      OsFile::Open(kept, false).RenameTo(file);
     }
   }
   OsFile::SyncFolderOf(db_path);
