@@ -234,6 +234,10 @@ void PutBackOldFiles(const std::string& db_path, const std::vector<std::string>&
       OsFile::RemoveFile(file);  // the save made it; there was none before
       os::RemoveIfPresent(kept);
     } else {
+      // The new file is removed first, so the old one only moves back to a free name: replacing
+      // it would need to write the old file, which the table's own holds deny on Windows. A stop
+      // between leaves the old file under its second name, which the next open puts back.
+      OsFile::RemoveFile(file);
       OsFile::Open(kept, false).RenameTo(file);
     }
   }
