@@ -12,7 +12,6 @@
 #include "stores/paradox/table_saver.h"
 #include "stores/paradox/update_all.h"
 #include "stores/referential_checks.h"
-#include "stores/target_table.h"
 
 namespace varnholt {
 
@@ -346,10 +345,6 @@ void TargetSession::DropUnsaved() {
   if (!errors.empty()) throw EngineError(EachLineOnce(errors));
 }
 
-void TargetSession::DiscardPendingRows() {
-  for (TargetTable* component : components_) component->DiscardPending();
-}
-
 void TargetSession::BeginCommand() {
   if (command_depth_++ == 0) command_ = ++commands_begun_;
 }
@@ -393,8 +388,5 @@ void TargetSession::SaveAll() {
   // Tables refused for one reason (a read-only folder) share its lines: each is shown once.
   if (!errors.empty()) throw EngineError(EachLineOnce(errors));
 }
-
-void TargetSession::Register(TargetTable* component) { components_.insert(component); }
-void TargetSession::Unregister(TargetTable* component) { components_.erase(component); }
 
 }  // namespace varnholt

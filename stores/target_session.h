@@ -13,7 +13,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,7 +25,6 @@
 
 namespace varnholt {
 
-class TargetTable;
 
 // An engine message with each of its lines once, in their order, as the operator is shown it.
 std::string EachLineOnce(const std::string& text);
@@ -146,9 +144,6 @@ class TargetSession {
   void BeginCommand();
   void EndCommand();
 
-  // To be called when a command ends with an error: every component drops its pending new row,
-  // so no partial row is posted by a later command.
-  void DiscardPendingRows();
   // After a command that failed: every table's posts since its last save dropped and its files
   // read again, so the tables stay as they were before the command, on disk and here. Throws
   // EngineError naming each table that could not be read again.
@@ -160,10 +155,6 @@ class TargetSession {
   // could not be written (a line two tables share, once). Outside a command, every table is let go
   // afterwards.
   void SaveAll();
-
-  // Components register themselves for DiscardPendingRows.
-  void Register(TargetTable* component);
-  void Unregister(TargetTable* component);
 
  private:
   std::string ResolvePath(const std::string& directory, const std::string& file_name);
@@ -180,7 +171,6 @@ class TargetSession {
     uint64_t seen_in_command = 0;
   };
   std::map<std::pair<std::string, std::string>, Resolved> resolved_;
-  std::set<TargetTable*> components_;
   PasswordPrompt* password_prompt_ = nullptr;
   std::vector<std::string> accepted_passwords_;
   int command_depth_ = 0;

@@ -119,7 +119,6 @@ class TargetTable::Impl {
       : name_(std::move(name)), session_(session), settings_(settings) {}
 
   const std::string& name() const { return name_; }
-  TargetSession& session() { return session_; }
 
   void SetDatabaseName(const std::string& directory) { Rebind(&directory_, directory); }
   void SetTableName(const std::string& file_name) { Rebind(&table_name_, file_name); }
@@ -369,11 +368,9 @@ class TargetTable::Impl {
 
 TargetTable::TargetTable(std::string name, TargetSession& session,
                          const RegionalSettings& settings)
-    : impl_(std::make_unique<Impl>(std::move(name), session, settings)) {
-  session.Register(this);
-}
+    : impl_(std::make_unique<Impl>(std::move(name), session, settings)) {}
 
-TargetTable::~TargetTable() { impl_->session().Unregister(this); }
+TargetTable::~TargetTable() = default;
 
 const std::string& TargetTable::Name() const { return impl_->name(); }
 void TargetTable::SetDatabaseName(const std::string& directory) {

@@ -226,9 +226,9 @@ TEST_F(TargetTableTest, RefusedPostLeavesTheTableAsItWasAndDiscardingDropsTheRow
   EXPECT_TRUE(ch01mast_.HasPending());
   EXPECT_EQ(Snapshot(dir_.path()), before);
 
-  // The command ends with the error: the session drops the pending row, so nothing half-made is
-  // posted by the next move or filter change.
-  session_.DiscardPendingRows();
+  // The command ends with the error: the pending row is dropped, so nothing half-made is posted by
+  // the next move or filter change.
+  ch01mast_.DiscardPending();
   EXPECT_FALSE(ch01mast_.HasPending());
   ch01mast_.SetFilter("CH01_CODE='L1'");
   ch01mast_.SetFiltered(true);
@@ -246,7 +246,7 @@ TEST_F(TargetTableTest, KeyViolationReadsTheSameFromAnInsertAndFromAStatement) {
   dl01mast_.Insert();
   dl01mast_.SetFieldText("DL01_CODE", "31");
   const std::string from_insert = ErrorOf([&] { dl01mast_.Post(); });
-  session_.DiscardPendingRows();
+  dl01mast_.DiscardPending();
 
   SqlStatement update("Update", session_, settings_);
   update.SetDatabaseName(dir_.path());
@@ -288,7 +288,7 @@ TEST_F(TargetTableTest, FailedFieldWriteLeavesAPartialRowThatIsDiscarded) {
   ch01mast_.SetFieldText("CH01_CODE", "P1");
   EXPECT_NE(ErrorOf([&] { ch01mast_.SetFieldText("CH01_DATE_OF_BIRTH", "xx/yy/zzzz"); }),
             "(no error)");
-  session_.DiscardPendingRows();
+  ch01mast_.DiscardPending();
   ch01mast_.SetFilter("CH01_CODE='P1'");
   ch01mast_.SetFiltered(true);
   EXPECT_EQ(ch01mast_.FieldText("CH01_CODE"), "");
