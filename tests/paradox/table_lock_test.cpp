@@ -57,9 +57,9 @@ bool AskInSecondProcess(const std::string& expect, const std::string& db) {
 TEST(TableLockTest, SecondProcessAsksForTheLock) {
   const char* probe = std::getenv(kProbeVariable);
   if (probe == nullptr) GTEST_SKIP() << "run by the tests beside it, in a process of its own";
-  const std::string spec(probe);
-  const std::string expect = spec.substr(0, spec.find(':'));
-  const std::string db = spec.substr(spec.find(':') + 1);
+  const std::string asked(probe);
+  const std::string expect = asked.substr(0, asked.find(':'));
+  const std::string db = asked.substr(asked.find(':') + 1);
   const std::string error = LockError(db, true);
   if (expect == "held") {
     EXPECT_NE(error.find(db + ": the table is in use"), std::string::npos) << error;
