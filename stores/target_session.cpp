@@ -333,15 +333,20 @@ std::string TargetSession::PasswordFor(const std::string& path) {
   return *answer;
 }
 
-void TargetSession::DropUnsaved() {
+std::string TargetSession::OnEveryTable(void (SharedTable::*step)()) {
   std::string errors;
   for (auto& [path, table] : tables_) {
     try {
-      table->DropUnsaved();
+      (table.get()->*step)();
     } catch (const std::exception& error) {
       errors += (errors.empty() ? "" : "\n") + std::string(error.what());
     }
   }
+  return errors;
+}
+
+void TargetSession::DropUnsaved() {
+  const std::string errors = OnEveryTable(&SharedTable::DropUnsaved);
   if (!errors.empty()) throw EngineError(EachLineOnce(errors));
 }
 
@@ -360,14 +365,7 @@ void TargetSession::SaveAll() {
   // Every table's new files are written before any is put in place, so that a table that cannot be
   // written (a full disk, a read-only folder, another program's change) leaves all of them as they
   // were, each keeping its rows for the next save: never learners without the parents they name.
-  std::string errors;
-  for (auto& [path, table] : tables_) {
-    try {
-      table->PrepareSave();
-    } catch (const std::exception& error) {
-      errors += (errors.empty() ? "" : "\n") + std::string(error.what());
-    }
-  }
+  std::string errors = OnEveryTable(&SharedTable::PrepareSave);
   if (errors.empty()) {
     // Then all are put in place as one: a rename that fails puts every table back.
     std::vector<paradox::PreparedSave*> set;

@@ -157,6 +157,8 @@ class TargetSession {
   void SaveAll();
 
  private:
+  // Runs `step` on every table, each whatever the others threw; returns their errors, a line each.
+  std::string OnEveryTable(void (SharedTable::*step)());
   std::string ResolvePath(const std::string& directory, const std::string& file_name);
   // The password to open the table at `path` with: empty when it is not protected.
   std::string PasswordFor(const std::string& path);

@@ -152,8 +152,10 @@ std::vector<std::string> TargetsWithDb(const PreparedSave& save) {
   return all;
 }
 
-}  // namespace
+// The steps of CommitSaveSet, in its order.
 
+// Writes the set's record and every table's mark; on failure drops them and throws, the new files
+// still prepared.
 void MarkSaveSet(const std::vector<PreparedSave*>& saves) {
   if (saves.empty()) return;
   const std::vector<std::string> tables = TablesOf(saves);
@@ -179,6 +181,7 @@ void MarkSaveSet(const std::vector<PreparedSave*>& saves) {
   }
 }
 
+// Keeps the old files under their second names and puts the new ones in place. REQUIRES: marked.
 void CommitFamilySave(PreparedSave* save) {
   const std::string& db_path = save->db_path;
   // The old files stay under a second name until the whole set is in place, so that a failed
@@ -198,6 +201,7 @@ void CommitFamilySave(PreparedSave* save) {
   OsFile::SyncFolderOf(db_path);
 }
 
+// Drops the kept old files and the mark; returns the new .DB.
 OsFile FinishFamilySave(PreparedSave* save) {
   // Whatever cannot be removed now is removed by the table's next writable open.
   for (const std::string& target : TargetsWithDb(*save)) os::RemoveIfPresent(target + kBeforeSuffix);
@@ -207,8 +211,6 @@ OsFile FinishFamilySave(PreparedSave* save) {
   save->set_record.clear();
   return std::move(save->db_file);
 }
-
-namespace {
 
 // Puts back the old files of the family at db_path that a save set aside (found by their kept
 // names), drops its new copies and its mark. Throws EngineError when an old file cannot be put back:
@@ -245,8 +247,8 @@ void PutBackOldFiles(const std::string& db_path, const std::vector<std::string>&
   OsFile::RemoveFile(db_path + kRenamingSuffix);
 }
 
-}  // namespace
-
+// Puts the family back as it was before CommitFamilySave (which may have stopped halfway) and
+// drops its new files and mark. Throws EngineError when an old file cannot be put back.
 void UndoFamilySave(PreparedSave* save) {
   save->written.clear();
   save->db_file = OsFile();  // its handle would keep the new .DB from being replaced on Windows
@@ -255,15 +257,19 @@ void UndoFamilySave(PreparedSave* save) {
   save->set_record.clear();
 }
 
+// Sets the record to back, before any table of the set is put back.
 void TurnSaveSetBack(const std::vector<PreparedSave*>& saves) {
   if (saves.empty() || saves.front()->set_record.empty()) return;
   WriteSetRecord(saves.front()->set_record, kSetBack, TablesOf(saves), saves.front()->db_path);
 }
 
+// Removes the set's record, once every table of it is finished or put back.
 void EndSaveSet(const std::string& record) {
   os::RemoveIfPresent(record + kSavingSuffix);
   os::RemoveIfPresent(record);
 }
+
+}  // namespace
 
 OsFile SaveFamily(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
                   uint8_t stamp, const std::vector<FamilyFile>& others,

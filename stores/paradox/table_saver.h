@@ -51,21 +51,6 @@ PreparedSave PrepareFamilySave(const std::string& db_path, const std::string& px
 // fails, after putting every table back as it was and dropping the new files; the text then says
 // whether that went well or the next command will finish it.
 void CommitSaveSet(const std::vector<PreparedSave*>& saves);
-// The steps of CommitSaveSet. MarkSaveSet writes the set's record and every table's mark; on
-// failure it drops them and throws, the new files still prepared.
-void MarkSaveSet(const std::vector<PreparedSave*>& saves);
-// Keeps the old files under their second names and puts the new ones in place. REQUIRES: marked.
-void CommitFamilySave(PreparedSave* save);
-// Drops the kept old files and the mark; returns the new .DB. Leftovers (a removal that failed)
-// go at the next writable open.
-OsFile FinishFamilySave(PreparedSave* save);
-// Sets the record to back, before UndoFamilySave is called on any table of the set.
-void TurnSaveSetBack(const std::vector<PreparedSave*>& saves);
-// Puts the family back as it was before CommitFamilySave (which may have stopped halfway), drops
-// its new files and mark. Throws EngineError when an old file cannot be put back.
-void UndoFamilySave(PreparedSave* save);
-// Removes the set's record (at `record`), once every table of it is finished or put back.
-void EndSaveSet(const std::string& record);
 // Drops a prepared save's new files (and its mark, when marked); the old ones stay as they were.
 void AbandonFamilySave(PreparedSave* save);
 
