@@ -1,11 +1,16 @@
 #include "passes/commands.h"
 
 #include "base/os/file_calls.h"
+#include "base/os/folder.h"
+#include "base/path_text.h"
 
 #include "passes/exact_codes.h"
 #include "passes/import_passes.h"
 #include "passes/update_passes.h"
 #include "report/parent_link_report.h"
+#include "stores/backup/backups.h"
+#include "stores/backup/change_list.h"
+#include "stores/backup/command_backup.h"
 #include "stores/binding.h"
 #include "stores/store_components.h"
 
@@ -13,6 +18,19 @@ namespace varnholt {
 namespace {
 
 constexpr char kFinished[] = "Finished";
+// The names the backups of the two commands that change the target tables go by.
+constexpr char kImportCommand[] = "Import";
+constexpr char kUpdateCommand[] = "Update";
+// A preview's report, in its own folder.
+constexpr char kPreviewReportName[] = "Varnholt import.csv";
+
+CommandEnvironment PreviewingIn(CommandEnvironment environment) {
+  if (!environment.dry_run_folder.empty()) {
+    environment.report_file = JoinPath(environment.dry_run_folder, kPreviewReportName);
+    environment.report_fallback.clear();
+  }
+  return environment;
+}
 
 // Switches the import stores' target filters off, as both import commands end.
 void UnfilterParentAndLearnerMasters(StoreComponents& c) {
@@ -24,13 +42,17 @@ void UnfilterParentAndLearnerMasters(StoreComponents& c) {
 
 Commands::Commands(FormHost& host, CommandEnvironment environment)
     : host_(host),
-      environment_(std::move(environment)),
-      components_(std::make_unique<StoreComponents>(environment_.regional)) {}
+      environment_(PreviewingIn(std::move(environment))),
+      components_(std::make_unique<StoreComponents>(environment_.regional)),
+      backup_(std::make_unique<CommandBackup>(environment_.clock)) {
+  components_->session.set_save_keeper(backup_.get());
+}
 
 Commands::~Commands() = default;
 
 void Commands::Button2Click() {
   ComponentsCommandScope scope(*components_);
+  backup_->set_command(kImportCommand);
   EndingOnFileError([&] {
     UnlockTargetTables(*components_, host_);
     host_.Press(HiddenButton::kButton7);
@@ -56,6 +78,7 @@ void Commands::Button1Click() {
 
 void Commands::Button3Click() {
   ComponentsCommandScope scope(*components_);
+  backup_->set_command(kUpdateCommand);
   EndingOnFileError([&] {
     UnlockTargetTables(*components_, host_);
     RequireExactCodes(*components_, host_);
@@ -128,6 +151,7 @@ void Commands::DiscardPending() {
 }
 
 void Commands::Save() {
+  if (!environment_.dry_run_folder.empty()) return SaveAsPreview();
   try {
     components_->Save();
   } catch (...) {
@@ -159,6 +183,25 @@ void Commands::DropUnsavedAfter() {
     // says so at its next use.
   }
 }
+
+void Commands::SaveAsPreview() {
+  const std::vector<SharedTable*> unsaved = components_->session.UnsavedTables();
+  if (unsaved.empty()) return;
+  try {
+    const ChangeList changes = ChangesOfPosts(unsaved);
+    const std::string& folder = environment_.dry_run_folder;
+    if (!os::CreateFolders(folder)) throw FileError(folder + ": cannot make the folder");
+    WriteChangeList(JoinPath(folder, kChangeListName), changes);
+    dry_run_summary_ = SummaryLines(changes);
+  } catch (...) {
+    DropUnsavedAfter();
+    throw;
+  }
+  // What a preview posted never reaches the target tables.
+  DropUnsavedAfter();
+}
+
+const std::string& Commands::last_backup() const { return backup_->last_backup(); }
 
 StoreComponents& Commands::components() { return *components_; }
 const CommandEnvironment& Commands::environment() const { return environment_; }

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "passes/form_host.h"
 #include "base/regional_settings.h"
@@ -23,6 +24,7 @@
 namespace varnholt {
 
 struct StoreComponents;
+class CommandBackup;
 
 // What the commands take from the platform.
 struct CommandEnvironment {
@@ -35,6 +37,9 @@ struct CommandEnvironment {
   std::string skip_marker = "Varnholt import.csv";
   // The current local date and time.
   std::function<std::time_t()> clock = [] { return std::time(nullptr); };
+  // A preview when not empty (UTF-8): no command writes in the target folder; each save writes the
+  // list of changes it would have made into this folder instead, and the report goes there too.
+  std::string dry_run_folder;
 };
 
 class Commands {
@@ -68,15 +73,25 @@ class Commands {
   // tells the operator once where the report is.
   std::optional<std::string> TakeReportPlaceNotice();
 
+  // In a preview: a line a table of the last save's changes (change_list.h SummaryLines); empty when
+  // no save of the preview had anything to change.
+  const std::vector<std::string>& dry_run_summary() const { return dry_run_summary_; }
+  // The backup the last save made (its folder); empty when it made none.
+  const std::string& last_backup() const;
+
  private:
   // Runs a command's body; when a file call fails inside it, every row it posted is dropped
   // before the error goes on.
   void EndingOnFileError(const std::function<void()>& body);
   void DropUnsavedAfter();
+  // A preview's save: the list of what would change, then every post dropped.
+  void SaveAsPreview();
 
   FormHost& host_;
   CommandEnvironment environment_;
   std::unique_ptr<StoreComponents> components_;
+  std::unique_ptr<CommandBackup> backup_;
+  std::vector<std::string> dry_run_summary_;
   bool report_went_elsewhere_ = false;
   bool report_place_told_ = false;
 };

@@ -138,6 +138,13 @@ void SharedTable::PrepareSave() {
   }
 }
 
+void SharedTable::PrepareReplacement(const std::vector<std::pair<std::string, std::string>>& copies) {
+  if (prepared_) return;
+  CheckFolderNotInUse(FolderHolding(table_->path()), *held_files_, *opened_tables_);
+  table_->PrepareReplacement(copies);
+  prepared_ = true;
+}
+
 void SharedTable::CommitSave() {
   if (!prepared_) return;
   try {
@@ -333,6 +340,14 @@ std::string TargetSession::PasswordFor(const std::string& path) {
   return *answer;
 }
 
+std::vector<SharedTable*> TargetSession::UnsavedTables() {
+  std::vector<SharedTable*> unsaved;
+  for (auto& [path, table] : tables_) {
+    if (table->table().unsaved()) unsaved.push_back(table.get());
+  }
+  return unsaved;
+}
+
 std::string TargetSession::OnEveryTable(void (SharedTable::*step)()) {
   std::string errors;
   for (auto& [path, table] : tables_) {
@@ -369,13 +384,20 @@ void TargetSession::SaveAll() {
   if (errors.empty()) {
     // Then all are put in place as one: a rename that fails puts every table back.
     std::vector<paradox::PreparedSave*> set;
-    for (auto& [path, table] : tables_) table->JoinSaveSet(&set);
+    std::vector<SharedTable*> changing;
+    for (auto& [path, table] : tables_) {
+      table->JoinSaveSet(&set);
+      if (table->prepared()) changing.push_back(table.get());
+    }
+    std::string keep_folder;
     try {
-      paradox::CommitSaveSet(set);
+      if (save_keeper_ != nullptr && !changing.empty()) keep_folder = save_keeper_->FolderFor(changing);
+      paradox::CommitSaveSet(set, keep_folder);
       for (auto& [path, table] : tables_) table->SaveSetDone();
     } catch (const std::exception& error) {
       errors = error.what();
     }
+    if (save_keeper_ != nullptr && !changing.empty()) save_keeper_->SaveEnded(keep_folder, errors.empty());
   }
   if (!errors.empty()) {
     for (auto& [path, table] : tables_) table->AbandonSave();

@@ -81,6 +81,11 @@ class SharedTable {
   // For a command's tables put in place as one (paradox::Table::JoinSaveSet).
   void JoinSaveSet(std::vector<paradox::PreparedSave*>* set);
   void SaveSetDone();
+  // True between PrepareSave (or PrepareReplacement) and the end of the save.
+  bool prepared() const { return prepared_; }
+  // A save that puts copies of other files in place (paradox::Table::PrepareReplacement), after
+  // the same look for the accounting product as PrepareSave.
+  void PrepareReplacement(const std::vector<std::pair<std::string, std::string>>& copies);
   // Drops the posts since the last save (paradox::Table::DropUnsaved).
   void DropUnsaved();
   paradox::RowId Insert(const paradox::Record& record);
@@ -110,6 +115,18 @@ class SharedTable {
   uint64_t version_ = 1;
   bool prepared_ = false;  // PrepareSave wrote new files that wait for CommitSave
   uint64_t reloads_ = 0;
+};
+
+// Asked by TargetSession::SaveAll once every changed table's new files are written, before any is
+// put in place: a way back for the command (stores/backup).
+class SaveKeeper {
+ public:
+  virtual ~SaveKeeper() = default;
+  // The folder to keep the old files of `changing` in (paradox::CommitSaveSet); empty: none.
+  // Throws to stop the save, which then changes nothing.
+  virtual std::string FolderFor(const std::vector<SharedTable*>& changing) = 0;
+  // After the save: `saved` when its tables were put in place.
+  virtual void SaveEnded(const std::string& folder, bool saved) = 0;
 };
 
 class TargetSession {
@@ -156,13 +173,21 @@ class TargetSession {
   // afterwards.
   void SaveAll();
 
+  // Who keeps a way back before each SaveAll; nullptr (the default): nobody. Must outlive its use.
+  void set_save_keeper(SaveKeeper* keeper) { save_keeper_ = keeper; }
+  SaveKeeper* save_keeper() const { return save_keeper_; }
+
+  // The open tables whose posts wait for a save.
+  std::vector<SharedTable*> UnsavedTables();
+
+  // The password the table at `path` opens with (empty: not protected), asking the prompt as
+  // OpenTable does. Throws as OpenTable does for a refused password.
+  std::string PasswordFor(const std::string& path);
+
  private:
   // Runs `step` on every table, each whatever the others threw; returns their errors, a line each.
   std::string OnEveryTable(void (SharedTable::*step)());
   std::string ResolvePath(const std::string& directory, const std::string& file_name);
-  // The password to open the table at `path` with: empty when it is not protected.
-  std::string PasswordFor(const std::string& path);
-
   HeldFiles held_files_;     // the files our tables hold locked; outlives tables_
   HeldFiles opened_tables_;  // the paths of tables_, whose files our engine keeps open
   std::map<std::string, std::unique_ptr<SharedTable>> tables_;  // by canonical path
@@ -174,6 +199,7 @@ class TargetSession {
   };
   std::map<std::pair<std::string, std::string>, Resolved> resolved_;
   PasswordPrompt* password_prompt_ = nullptr;
+  SaveKeeper* save_keeper_ = nullptr;
   std::vector<std::string> accepted_passwords_;
   int command_depth_ = 0;
   uint64_t commands_begun_ = 0;

@@ -84,6 +84,13 @@ struct TableSchema {
   int block_size = 0;  // bytes per block, 1024 × 1..32; 0: 2048, or more when a record needs it
 };
 
+// What the posts since the last save did: the rows they added, and the rows they rewrote with
+// each one's record as last saved. A row added and then rewritten counts as added.
+struct PostedRows {
+  std::vector<RowId> added;
+  std::vector<std::pair<RowId, Record>> rewritten;
+};
+
 class Table {
  public:
   // Opens the table at db_path (the .DB file). writable: takes an OS lock ("in use" error when
@@ -162,6 +169,16 @@ class Table {
   virtual void DropUnsaved() = 0;
   // True when posts wait for Save.
   virtual bool unsaved() const = 0;
+  // The rows posted since the last save (see PostedRows), in no set order. Costs nothing until asked:
+  // a rewritten row keeps only its saved bytes.
+  virtual PostedRows Posted() = 0;
+
+  // A save that puts copies of other files in place of the family's (a way back): each of
+  // `copies` is a file of the family, the .DB among them, and the file whose bytes it takes. Written
+  // and put in place as PrepareSave's new files are (JoinSaveSet, CommitSaveSet, SaveSetDone or
+  // AbandonSave); the table reads its files again at SaveSetDone. Throws EngineError as
+  // PrepareSave does. REQUIRES: opened writable, nothing posted.
+  virtual void PrepareReplacement(const std::vector<std::pair<std::string, std::string>>& copies) = 0;
 
   // Reads the files again if another program changed them since we read them; RowIds may change
   // then (returns true). Called before every write and at the start of every command. While posts

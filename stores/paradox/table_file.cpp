@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <unordered_set>
 
+#include "base/ascii.h"
+#include "base/os/folder.h"
 #include "base/path_text.h"
 
 #include "stores/paradox/block.h"
@@ -152,6 +155,8 @@ Header TableFile::LoadHeader() {
 
 void TableFile::Load() {
   ++load_count_;
+  added_.clear();
+  saved_bytes_.clear();
   const uint64_t file_size = lock_.file().Stamp().size;
   Header h = LoadHeader();
   blocks_.Read(lock_.file(), h.header_size, h.block_size, file_size, path_, h.password_checksum);
@@ -442,7 +447,55 @@ void TableFile::SaveSetDone() {
   lock_.Adopt(std::move(prepared_->db_file));
   prepared_.reset();
   unsaved_ = false;
+  added_.clear();
+  saved_bytes_.clear();
+  if (replacing_) {
+    replacing_ = false;
+    Load();
+  }
   lock_.Remember();
+}
+
+PostedRows TableFile::Posted() {
+  PostedRows posted;
+  posted.added.assign(added_.begin(), added_.end());
+  posted.rewritten.reserve(saved_bytes_.size());
+  for (const auto& [row, bytes] : saved_bytes_) {
+    Record record;
+    record.reserve(fields_.size());
+    for (size_t f = 0; f < fields_.size(); ++f) record.push_back(codec_->Decode(static_cast<int>(f), bytes.data(), &memo_));
+    posted.rewritten.emplace_back(row, std::move(record));
+  }
+  return posted;
+}
+
+void TableFile::PrepareReplacement(const std::vector<std::pair<std::string, std::string>>& copies) {
+  RequireWritable();
+  if (unsaved_ || prepared_) throw EngineError(path_ + ": cannot be put back while changes to it wait to be saved");
+  const auto copy_of = [](const std::string& source) {
+    return [source](OsFile* file) {
+      std::string reason;
+      const std::optional<std::vector<uint8_t>> bytes = os::ReadWholeFile(source, &reason);
+      if (!bytes) throw FileError(source + ": cannot read (" + reason + ")");
+      file->WriteAt(0, bytes->data(), bytes->size());
+    };
+  };
+  std::vector<FamilyFile> others;
+  std::function<void(OsFile*)> write_db;
+  for (const auto& [target, source] : copies) {
+    if (AsciiUpper(target) == AsciiUpper(path_)) {
+      write_db = copy_of(source);
+    } else {
+      others.push_back(FamilyFile{target, copy_of(source)});
+    }
+  }
+  if (!write_db) throw EngineError(path_ + ": nothing to put in its place");
+  try {
+    prepared_ = PrepareFamilySave(path_, px_path_, nullptr, 0, others, write_db);
+  } catch (const AccessDeniedError&) {
+    throw SaveDeniedError(FolderOfPath(path_), path_);
+  }
+  replacing_ = true;
 }
 
 void TableFile::DropUnsaved() {
@@ -454,6 +507,7 @@ void TableFile::AbandonSave() {
   if (!prepared_) return;
   AbandonFamilySave(&*prepared_);
   prepared_.reset();
+  replacing_ = false;
 }
 
 uint32_t TableFile::NumberAutoIncrement(const Record& record, std::vector<uint8_t>* raw) const {
@@ -495,6 +549,7 @@ RowId TableFile::Insert(const Record& record) {
     header_.num_records += 1;
     header_.auto_inc = auto_inc;
     FinishPost();
+    added_.insert(row);
   } catch (...) {
     // Only running out of memory or room stops a post half-way: our picture may be half-changed,
     // so the last saved one is taken, and the error ends the command.
@@ -553,6 +608,7 @@ void TableFile::Update(RowId row, const Record& record) {
   const std::vector<std::string> keys = SecondaryKeys(raw, row);
   indexes_.Remove(row);
   try {
+    if (added_.count(row) == 0) saved_bytes_.try_emplace(row, old);
     if (in_place) {
       std::memcpy(chain_.MutableRecordBytes(row), raw.data(), header_.record_size);
       if (index_ && loc.slot == 0) {

@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "stores/paradox/block_chain.h"
@@ -58,6 +60,8 @@ class TableFile final : public Table {
   void SaveSetDone() override;
   void DropUnsaved() override;
   bool unsaved() const override { return unsaved_; }
+  PostedRows Posted() override;
+  void PrepareReplacement(const std::vector<std::pair<std::string, std::string>>& copies) override;
   bool RefreshIfChanged() override;
   uint64_t load_count() const override { return load_count_; }
 
@@ -130,6 +134,10 @@ class TableFile final : public Table {
   std::string index_refusal_;
   bool index_refusal_by_file_call_ = false;  // a file call failed, not the index itself
   bool unsaved_ = false;
+  bool replacing_ = false;  // the prepared save puts other files' copies in place
+  // Since the last save: the rows added, and the saved bytes of each row rewritten.
+  std::unordered_set<RowId> added_;
+  std::unordered_map<RowId, std::vector<uint8_t>> saved_bytes_;
   bool repaired_ = false;
   uint64_t load_count_ = 0;
 };

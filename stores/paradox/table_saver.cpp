@@ -109,11 +109,15 @@ void WriteWholeNew(const std::string& path, const std::string& text, const std::
   file.SyncData();
 }
 
+// The record's line that names the set's keep folder, after its tables.
+constexpr char kKeepFolderLine[] = "kept in ";
+
 // Sets the set record's direction in one step: a new record renamed over the old.
 void WriteSetRecord(const std::string& record, const std::string& direction, const std::vector<std::string>& tables,
-                    const std::string& shown_as) {
+                    const std::string& shown_as, const std::string& keep_folder) {
   std::string text = direction;
   for (const std::string& table : tables) text += table + "\n";
+  if (!keep_folder.empty()) text += kKeepFolderLine + keep_folder + "\n";
   const std::string fresh = record + kSavingSuffix;
   WriteWholeNew(fresh, text, shown_as);
   OsFile::Open(fresh, true).RenameTo(record);
@@ -145,6 +149,41 @@ std::vector<std::string> LinesOf(const std::string& path) {
   return lines;
 }
 
+// The tables a set record lists (its lines after the direction), and the folder it keeps its old
+// files in (empty: none).
+std::vector<std::string> TablesOfRecord(const std::vector<std::string>& lines) {
+  std::vector<std::string> tables;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    if (!lines[i].starts_with(kKeepFolderLine)) tables.push_back(lines[i]);
+  }
+  return tables;
+}
+
+std::string KeepFolderOfRecord(const std::vector<std::string>& lines) {
+  for (size_t i = 1; i < lines.size(); ++i) {
+    if (lines[i].starts_with(kKeepFolderLine)) return lines[i].substr(std::string_view(kKeepFolderLine).size());
+  }
+  return {};
+}
+
+// The keep folder says the set took effect: its files are a way back.
+void SealKeepFolder(const std::string& folder) {
+  if (folder.empty() || os::KindOf(folder) != os::PathKind::kFolder) return;
+  const std::string seal = JoinPath(folder, kKeptSealName);
+  WriteWholeNew(seal, "", seal);
+  OsFile::SyncFolderOf(seal);
+}
+
+// The set did not take effect: its keep folder, and all in it, goes.
+void RemoveKeepFolder(const std::string& folder) {
+  if (folder.empty() || os::KindOf(folder) != os::PathKind::kFolder) return;
+  for (const std::string& name : os::NamesInFolder(folder)) {
+    const std::string path = JoinPath(folder, name);
+    if (os::KindOf(path) == os::PathKind::kFile) OsFile::RemoveFile(path);
+  }
+  os::RemoveEmptyFolder(folder);
+}
+
 // The family files of `save` in the order they are put in place, the .DB last.
 std::vector<std::string> TargetsWithDb(const PreparedSave& save) {
   std::vector<std::string> all = save.targets;
@@ -156,20 +195,20 @@ std::vector<std::string> TargetsWithDb(const PreparedSave& save) {
 
 // Writes the set's record and every table's mark; on failure drops them and throws, the new files
 // still prepared.
-void MarkSaveSet(const std::vector<PreparedSave*>& saves) {
+void MarkSaveSet(const std::vector<PreparedSave*>& saves, const std::string& keep_folder) {
   if (saves.empty()) return;
   const std::vector<std::string> tables = TablesOf(saves);
   const std::string record = saves.front()->db_path + kSetSuffix;
   const std::string& shown_as = saves.front()->db_path;
   try {
     // Back until every mark is on the disk: a stop among the marks drops the new copies.
-    WriteSetRecord(record, kSetBack, tables, shown_as);
+    WriteSetRecord(record, kSetBack, tables, shown_as, keep_folder);
     for (PreparedSave* save : saves) {
       save->set_record = record;
       WriteWholeNew(save->db_path + kRenamingSuffix, record + "\n", save->db_path);
     }
     OsFile::SyncFolderOf(record);
-    WriteSetRecord(record, kSetForward, tables, shown_as);
+    WriteSetRecord(record, kSetForward, tables, shown_as, keep_folder);
   } catch (const EngineError&) {
     for (PreparedSave* save : saves) {
       os::RemoveIfPresent(save->db_path + kRenamingSuffix);
@@ -258,9 +297,33 @@ void UndoFamilySave(PreparedSave* save) {
 }
 
 // Sets the record to back, before any table of the set is put back.
-void TurnSaveSetBack(const std::vector<PreparedSave*>& saves) {
+void TurnSaveSetBack(const std::vector<PreparedSave*>& saves, const std::string& keep_folder) {
   if (saves.empty() || saves.front()->set_record.empty()) return;
-  WriteSetRecord(saves.front()->set_record, kSetBack, TablesOf(saves), saves.front()->db_path);
+  WriteSetRecord(saves.front()->set_record, kSetBack, TablesOf(saves), saves.front()->db_path, keep_folder);
+}
+
+// Gives every file the set replaces a second name in `folder` and lists them there, before any
+// is replaced. Throws FileError, having removed what it kept, when one cannot be kept.
+void KeepOldFiles(const std::vector<PreparedSave*>& saves, const std::string& folder) {
+  try {
+    std::string list;
+    for (const PreparedSave* save : saves) {
+      for (const std::string& target : TargetsWithDb(*save)) {
+        const std::string name = NameOfPath(target);
+        list += (os::KeepCopyAs(target, JoinPath(folder, name)) ? kKeptLine : kNewLine) + name + "\n";
+      }
+    }
+    const std::string listed = JoinPath(folder, kKeptFilesName);
+    WriteWholeNew(listed, list, listed);
+    OsFile::SyncFolderOf(listed);
+  } catch (const EngineError& error) {
+    try {
+      RemoveKeepFolder(folder);
+    } catch (const EngineError&) {
+      // An unsealed folder is no way back; the next command's tidying removes it.
+    }
+    throw FileError(std::string(error.what()) + "; the backup could not be made, so no table was changed");
+  }
 }
 
 // Removes the set's record, once every table of it is finished or put back.
@@ -280,22 +343,31 @@ OsFile SaveFamily(const std::string& db_path, const std::string& px_path, Primar
   return std::move(save.db_file);
 }
 
-void CommitSaveSet(const std::vector<PreparedSave*>& saves) {
+void CommitSaveSet(const std::vector<PreparedSave*>& saves, const std::string& keep_folder) {
   try {
-    MarkSaveSet(saves);
+    if (!keep_folder.empty()) KeepOldFiles(saves, keep_folder);
+    MarkSaveSet(saves, keep_folder);
   } catch (const EngineError&) {
     for (PreparedSave* save : saves) AbandonFamilySave(save);
+    if (!keep_folder.empty()) {
+      try {
+        RemoveKeepFolder(keep_folder);
+      } catch (const EngineError&) {
+      }
+    }
     throw;
   }
   const std::string record = saves.empty() ? std::string() : saves.front()->set_record;
   size_t committed = 0;
   try {
     for (; committed < saves.size(); ++committed) CommitFamilySave(saves[committed]);
+    // The seal is part of putting the set in place: a set without its way back is undone.
+    SealKeepFolder(keep_folder);
   } catch (const EngineError& error) {
     // Every table back as it was, the one that failed included (it may be halfway).
     std::string undo_failure;
     try {
-      TurnSaveSetBack(saves);
+      TurnSaveSetBack(saves, keep_folder);
       for (size_t i = 0; i < saves.size(); ++i) {
         const size_t at = saves.size() - 1 - i;
         if (at <= committed) {
@@ -305,6 +377,7 @@ void CommitSaveSet(const std::vector<PreparedSave*>& saves) {
         }
       }
       EndSaveSet(record);
+      RemoveKeepFolder(keep_folder);
     } catch (const EngineError& undo) {
       undo_failure = undo.what();
     }
@@ -354,9 +427,8 @@ std::vector<std::string> FilesWith(const std::string& db_path, std::string_view 
 
 // Removes a set's record once no table of it still has its mark.
 void EndSaveSetIfDone(const std::string& record) {
-  const std::vector<std::string> lines = LinesOf(record);
-  for (size_t i = 1; i < lines.size(); ++i) {
-    if (FileExists(lines[i] + kRenamingSuffix)) return;
+  for (const std::string& table : TablesOfRecord(LinesOf(record))) {
+    if (FileExists(table + kRenamingSuffix)) return;
   }
   EndSaveSet(record);
 }
@@ -378,8 +450,10 @@ std::optional<OsFile> FinishStoppedSave(const std::string& db_path) {
   // stopped before all its tables were marked, or while they were being put back.
   const std::vector<std::string> set = record.empty() ? std::vector<std::string>{} : LinesOf(record);
   const bool back = !record.empty() && (set.empty() || set.front() + "\n" == kSetBack);
+  const std::string keep_folder = KeepFolderOfRecord(set);
   std::optional<OsFile> finished;
   if (back) {
+    RemoveKeepFolder(keep_folder);
     std::vector<std::string> family = FilesWith(db_path, kBeforeSuffix);
     for (const std::string& f : FilesWith(db_path, kSavingSuffix)) {
       if (std::find(family.begin(), family.end(), f) == family.end()) family.push_back(f);
@@ -387,6 +461,7 @@ std::optional<OsFile> FinishStoppedSave(const std::string& db_path) {
     family.push_back(db_path);
     PutBackOldFiles(db_path, family);
   } else {
+    SealKeepFolder(keep_folder);
     for (const std::string& f : FilesWith(db_path, kSavingSuffix)) OsFile::Open(f + kSavingSuffix, true).RenameTo(f);
     const std::string db_saving = db_path + kSavingSuffix;
     if (FileExists(db_saving)) {
@@ -421,6 +496,17 @@ void RemoveLeftOverSaves(const std::vector<std::string>& paths) {
   // A record's new copy not yet renamed over it never took effect.
   os::RemoveIfPresent(paths.front() + kSetSuffix + kSavingSuffix);
   if (FileExists(paths.front() + kSetSuffix)) EndSaveSetIfDone(paths.front() + kSetSuffix);
+}
+
+std::vector<std::string> KeepFoldersOfOpenSets(const std::string& folder) {
+  std::vector<std::string> folders;
+  const std::string_view suffix = kSetSuffix;
+  for (const std::string& name : os::NamesInFolder(folder)) {
+    if (name.size() <= suffix.size() || !name.ends_with(suffix)) continue;
+    const std::string keep = KeepFolderOfRecord(LinesOf(JoinPath(folder, name)));
+    if (!keep.empty()) folders.push_back(keep);
+  }
+  return folders;
 }
 
 }  // namespace varnholt::paradox

@@ -50,7 +50,27 @@ PreparedSave PrepareFamilySave(const std::string& db_path, const std::string& px
 // save's new .DB, locked, is then in its db_file, at its db_path. Throws EngineError when a step
 // fails, after putting every table back as it was and dropping the new files; the text then says
 // whether that went well or the next command will finish it.
-void CommitSaveSet(const std::vector<PreparedSave*>& saves);
+//
+// With a `keep_folder` (an existing, empty folder on the tables' volume) every file the set
+// replaces is first given a second name there (a copy where the file system has no links), and
+// kKeptFilesName lists them ("kept NAME", or "new NAME" for a file the set makes), before any
+// table is changed: a way back. Once every table is in place the folder is sealed
+// (kKeptSealName). A file that cannot be kept, or a seal that cannot be written, leaves every table
+// as it was (the set is undone) and removes the folder. The set's record names the folder, so a
+// stopped set ended forward seals it and one ended back removes it with all in it.
+void CommitSaveSet(const std::vector<PreparedSave*>& saves, const std::string& keep_folder = {});
+
+// The files in a keep folder that the save set writes: the list of what it kept, and the seal that
+// says the set took effect.
+inline constexpr char kKeptFilesName[] = "files.txt";
+inline constexpr char kKeptSealName[] = "done";
+// The line of kKeptFilesName for a kept file and for a file the set made.
+inline constexpr char kKeptLine[] = "kept ";
+inline constexpr char kNewLine[] = "new ";
+
+// The keep folders named by the records of save sets not yet ended in `folder` (a table folder):
+// those a later open may still seal or empty.
+std::vector<std::string> KeepFoldersOfOpenSets(const std::string& folder);
 // Drops a prepared save's new files (and its mark, when marked); the old ones stay as they were.
 void AbandonFamilySave(PreparedSave* save);
 

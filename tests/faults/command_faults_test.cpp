@@ -15,6 +15,7 @@
 #include "base/ascii.h"
 #include "base/path_text.h"
 #include "base/utf8_path.h"
+#include "stores/backup/backups.h"
 #include "tests/faults/failing_file_calls.h"
 #include "tests/passes/school_fixture.h"
 #include "tools/sample_school/varnholt_schema.h"
@@ -79,13 +80,22 @@ bool IsSaveLeftover(const std::string& name) {
   return false;
 }
 
+bool InBackups(const std::string& name) { return name.starts_with(std::string(kBackupsFolderName) + "/"); }
+
+// The backups part of a folder's files.
+Files BackupFiles(Files files) {
+  std::erase_if(files, [](const auto& file) { return !InBackups(file.first); });
+  return files;
+}
+
 class CommandFaultsTest : public SchoolTest {
  protected:
-  // The tables' own files, without what a save leaves beside them.
-  Files TableFiles() const {
-    Files files = TargetBytes();
-    std::erase_if(files, [](const auto& file) { return IsSaveLeftover(file.first) || IsWineReplaceLeftover(file.first); });
-    return files;
+  // The tables' own files, without what a save leaves beside them or the backups.
+  Files TableFiles() const { return TableFiles(TargetBytes()); }
+  std::vector<std::string> BackupIds() const {
+    std::vector<std::string> ids;
+    for (const BackupInfo& b : ListBackups(Utf8FromPath(target_))) ids.push_back(b.id);
+    return ids;
   }
   // Windows (and Wine) removes a file's second name only once every handle on the file is closed,
   // and a table put back keeps its old file open: its ".before" name may stay until the table's
@@ -104,9 +114,13 @@ class CommandFaultsTest : public SchoolTest {
     return names;
   }
   void PutBack(const Files& files) {
-    for (const auto& entry : std::filesystem::directory_iterator(target_)) std::filesystem::remove(entry.path());
+    for (const auto& entry : std::filesystem::directory_iterator(target_)) std::filesystem::remove_all(entry.path());
     for (const auto& [name, bytes] : files) {
-      std::ofstream(target_ / PathFromUtf8(name), std::ios::binary) << bytes;
+      if (name.ends_with("/")) {
+        std::filesystem::create_directories(target_ / PathFromUtf8(name));
+      } else {
+        std::ofstream(target_ / PathFromUtf8(name), std::ios::binary) << bytes;
+      }
     }
   }
   // A new run of the program, as after the operator starts it again.
@@ -129,6 +143,7 @@ class CommandFaultsTest : public SchoolTest {
     }
     const Files after = TableFiles();
     EXPECT_NE(Differing(after, TableFiles(before)), "") << name << " changed nothing: the faults would prove nothing";
+    const size_t backups_before = ListBackups(Utf8FromPath(target_)).size() - 1;
     EXPECT_LT(kinds.size(), FailingFileCalls::kRemembered);
     int points = 0;
     for (size_t i = 0; i < kinds.size(); ++i) {
@@ -161,10 +176,20 @@ class CommandFaultsTest : public SchoolTest {
         if (kinds[i] != FileCall::kRemove) {
           EXPECT_EQ(Leftovers(kKeepTheOldCopies), std::vector<std::string>{}) << where;
         }
+        // A change has its backup; no change, no backup, and nothing half made among them.
+        if (as_after && !as_before) {
+          EXPECT_EQ(BackupIds().size(), backups_before + 1) << where << ": a change without its backup";
+        } else {
+          if (kinds[i] != FileCall::kRemove) {
+            EXPECT_EQ(Differing(BackupFiles(TargetBytes()), BackupFiles(before)), "") << where << ": error: " << error;
+          }
+          EXPECT_EQ(BackupIds().size(), backups_before) << where;
+        }
         Restart();
         EXPECT_EQ(Click(command), "") << where << ": the next command failed";
         EXPECT_EQ(Differing(TableFiles(), after), "") << where << ": the next command did not finish the job";
         EXPECT_EQ(Leftovers(), std::vector<std::string>{}) << where << ": after the next command";
+        EXPECT_EQ(BackupIds().size(), backups_before + 1) << where << ": after the next command";
         ++points;
         if (::testing::Test::HasFailure()) return points;  // one broken point tells enough
       }
@@ -175,7 +200,10 @@ class CommandFaultsTest : public SchoolTest {
   }
 
   static Files TableFiles(Files files) {
-    std::erase_if(files, [](const auto& file) { return IsSaveLeftover(file.first) || IsWineReplaceLeftover(file.first); });
+    std::erase_if(files, [](const auto& file) {
+      return IsSaveLeftover(file.first) || IsWineReplaceLeftover(file.first) || InBackups(file.first) ||
+             file.first == std::string(kBackupsFolderName) + "/";
+    });
     return files;
   }
 };
@@ -245,7 +273,8 @@ TEST_F(CommandFaultsTest, ImportOntoAFullDiskAtEveryPointOfItsSaveChangesNoTable
       EXPECT_NE(error.find("No space left on device"), std::string::npos) << where << ": " << error;
       EXPECT_EQ(Leftovers(), std::vector<std::string>{}) << where;
       // Room again: the next command does the whole job.
-      EXPECT_TRUE(mount(size * 4, true));
+      constexpr size_t kRoomAgain = 16 << 20;  // the tables, their new copies and the backup's list
+      EXPECT_TRUE(mount(kRoomAgain, true));
       Restart();
       EXPECT_EQ(Click(&Commands::Button2Click), "") << where;
       EXPECT_EQ(Differing(TableFiles(), after), "") << where;

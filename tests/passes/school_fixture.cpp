@@ -1,5 +1,7 @@
 #include "tests/passes/school_fixture.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -174,8 +176,15 @@ std::map<std::string, TargetRow> SchoolTest::TargetRows(const std::string& file_
 
 std::map<std::string, std::string> SchoolTest::TargetBytes() const {
   std::map<std::string, std::string> bytes;
-  for (const auto& entry : std::filesystem::directory_iterator(target_)) {
-    bytes[Utf8FromPath(entry.path().filename())] = ReadFile(entry.path());
+  // Folders too (the backups), each as its name with "/" and the files in it under it.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(target_)) {
+    std::string name = Utf8FromPath(entry.path().lexically_relative(target_));
+    std::replace(name.begin(), name.end(), '\\', '/');
+    if (entry.is_directory()) {
+      bytes[name + "/"] = "";
+    } else {
+      bytes[name] = ReadFile(entry.path());
+    }
   }
   return bytes;
 }

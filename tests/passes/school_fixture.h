@@ -63,7 +63,8 @@ class SchoolTest : public ::testing::Test {
 
   // The rows of a target table by their code (first field), read back through the engine.
   std::map<std::string, TargetRow> TargetRows(const std::string& file_name) const;
-  // The bytes of every file of the target directory, to prove a command changed nothing.
+  // The bytes of every file of the target directory and of the folders in it ("FOLDER/NAME", and
+  // "FOLDER/" for the folder itself), to prove a command changed nothing.
   std::map<std::string, std::string> TargetBytes() const;
 
   std::filesystem::path dir_;

@@ -157,7 +157,7 @@ TEST_F(BadSourceTest, MissingFields) {
     t.columns.erase(t.columns.begin() + c);
     for (auto& row : t.rows) row.erase(row.begin() + c);
     commands_.reset();
-    for (const auto& entry : fs::directory_iterator(target_)) fs::remove(entry.path());
+    for (const auto& entry : fs::directory_iterator(target_)) fs::remove_all(entry.path());
     paradox::CreateVarnholtTables(target_.string());
     WriteTables(tables);
     const std::string error = ExpectRefused({column}, false);
@@ -200,7 +200,7 @@ TEST_F(BadSourceTest, FieldsOfUnexpectedTypes) {
       }
     }
     commands_.reset();
-    for (const auto& entry : fs::directory_iterator(target_)) fs::remove(entry.path());
+    for (const auto& entry : fs::directory_iterator(target_)) fs::remove_all(entry.path());
     paradox::CreateVarnholtTables(target_.string());
     WriteTables(tables);
     ASSERT_EQ(Click(&Commands::Button2Click), "");

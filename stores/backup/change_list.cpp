@@ -1,0 +1,223 @@
+#include "stores/backup/change_list.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <map>
+#include <variant>
+
+#include "base/calendar.h"
+#include "base/engine_error.h"
+#include "base/os/folder.h"
+#include "base/os/os_file.h"
+#include "base/windows_1252.h"
+
+namespace varnholt {
+
+namespace {
+
+constexpr char kLineEnd[] = "\r\n";
+constexpr char kKeySeparator[] = " / ";
+constexpr char kSummaryHeading[] = "Table,Added,Rewritten,Removed,Unchanged";
+constexpr char kRowsHeading[] = "Table,Key,Change,Field,Old value,New value";
+constexpr int kMillisecondsPerSecond = 1000;
+constexpr int kSecondsPerMinute = 60;
+constexpr int kMinutesPerHour = 60;
+constexpr double kMillisecondsPerDay = 86400000.0;
+
+// A value that would break the comma-separated layout is written as a quoted field.
+std::string CsvField(const std::string& value) {
+  if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
+  std::string out = "\"";
+  for (char ch : value) {
+    out += ch;
+    if (ch == '"') out += '"';
+  }
+  return out + "\"";
+}
+
+std::string DateText(int32_t paradox_days) {
+  const CivilDate date = CivilFromDay(paradox_days + kParadoxDayZero);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04lld-%02d-%02d", static_cast<long long>(date.year), date.month, date.day);
+  return text;
+}
+
+std::string TimeText(int64_t milliseconds) {
+  const int64_t seconds = milliseconds / kMillisecondsPerSecond;
+  char text[32];
+  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / (kSecondsPerMinute * kMinutesPerHour)),
+                static_cast<long long>(seconds / kSecondsPerMinute % kMinutesPerHour),
+                static_cast<long long>(seconds % kSecondsPerMinute));
+  return text;
+}
+
+std::string NumberText(double value) {
+  char text[64];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc() ? std::string(text, end) : std::string();
+}
+
+const char* KindText(RowChangeKind kind) {
+  switch (kind) {
+    case RowChangeKind::kAdded:
+      return "added";
+    case RowChangeKind::kRewritten:
+      return "rewritten";
+    case RowChangeKind::kRemoved:
+      return "removed";
+  }
+  return "";
+}
+
+std::string KeyText(const paradox::Table& table, const paradox::Record& record) {
+  const size_t count = std::max<size_t>(1, static_cast<size_t>(table.key_field_count()));
+  std::string key;
+  for (size_t i = 0; i < count && i < record.size(); ++i) key += (i == 0 ? "" : kKeySeparator) + ValueText(record[i]);
+  return key;
+}
+
+// The fields in which `before` and `after` differ, with both values.
+std::vector<FieldChange> FieldsChanged(const paradox::Table& table, const paradox::Record& before,
+                                       const paradox::Record& after) {
+  std::vector<FieldChange> changed;
+  for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
+    if (before[i] == after[i]) continue;
+    changed.push_back(FieldChange{table.fields()[i].name, ValueText(before[i]), ValueText(after[i])});
+  }
+  return changed;
+}
+
+void SortByKey(std::vector<RowChange>* rows) {
+  std::stable_sort(rows->begin(), rows->end(), [](const RowChange& a, const RowChange& b) { return a.key < b.key; });
+}
+
+}  // namespace
+
+std::string ValueText(const paradox::Value& value) {
+  struct Visitor {
+    std::string operator()(const paradox::Null&) const { return {}; }
+    std::string operator()(const std::string& text) const { return text; }
+    std::string operator()(int64_t number) const { return std::to_string(number); }
+    std::string operator()(double number) const { return NumberText(number); }
+    std::string operator()(bool logical) const { return logical ? "True" : "False"; }
+    std::string operator()(const paradox::Date& date) const { return DateText(date.days); }
+    std::string operator()(const paradox::Time& time) const { return TimeText(time.milliseconds); }
+    std::string operator()(const paradox::Timestamp& stamp) const {
+      const double days = stamp.milliseconds / kMillisecondsPerDay;
+      const auto whole = static_cast<int64_t>(days);
+      return DateText(static_cast<int32_t>(whole)) + " " +
+             TimeText(static_cast<int64_t>(stamp.milliseconds - static_cast<double>(whole) * kMillisecondsPerDay));
+    }
+    std::string operator()(const paradox::Bytes& bytes) const { return std::to_string(bytes.data.size()) + " bytes"; }
+  };
+  return std::visit(Visitor{}, value);
+}
+
+TableChanges ChangesOfPosts(paradox::Table& table, const std::string& file_name) {
+  TableChanges changes;
+  changes.table = file_name;
+  const paradox::PostedRows posted = table.Posted();
+  for (const paradox::RowId row : posted.added) {
+    changes.rows.push_back(RowChange{RowChangeKind::kAdded, KeyText(table, table.Get(row)), {}});
+  }
+  changes.added = posted.added.size();
+  for (const auto& [row, saved] : posted.rewritten) {
+    const paradox::Record& now = table.Get(row);
+    std::vector<FieldChange> fields = FieldsChanged(table, saved, now);
+    if (fields.empty()) continue;
+    // A changed key shows under the key it was saved with, as the operator knew the row.
+    changes.rows.push_back(RowChange{RowChangeKind::kRewritten, KeyText(table, saved), std::move(fields)});
+    ++changes.rewritten;
+  }
+  const size_t total = table.RecordCount();
+  changes.unchanged = total - std::min(total, changes.added + changes.rewritten);
+  SortByKey(&changes.rows);
+  return changes;
+}
+
+TableChanges ChangesBetween(paradox::Table& before, paradox::Table& after, const std::string& file_name) {
+  TableChanges changes;
+  changes.table = file_name;
+  const bool keyed = after.key_field_count() > 0;
+  std::map<std::string, paradox::Record> old_rows;
+  size_t position = 0;
+  for (const paradox::RowId row : before.Rows()) {
+    const paradox::Record& record = before.Get(row);
+    old_rows.emplace(keyed ? KeyText(before, record) : std::to_string(position++), record);
+  }
+  position = 0;
+  for (const paradox::RowId row : after.Rows()) {
+    const paradox::Record& record = after.Get(row);
+    const std::string key = keyed ? KeyText(after, record) : std::to_string(position++);
+    const auto old = old_rows.find(key);
+    if (old == old_rows.end()) {
+      changes.rows.push_back(RowChange{RowChangeKind::kAdded, keyed ? key : KeyText(after, record), {}});
+      ++changes.added;
+      continue;
+    }
+    std::vector<FieldChange> fields = FieldsChanged(after, old->second, record);
+    if (fields.empty()) {
+      ++changes.unchanged;
+    } else {
+      changes.rows.push_back(RowChange{RowChangeKind::kRewritten, keyed ? key : KeyText(after, record), std::move(fields)});
+      ++changes.rewritten;
+    }
+    old_rows.erase(old);
+  }
+  for (const auto& [key, record] : old_rows) {
+    changes.rows.push_back(RowChange{RowChangeKind::kRemoved, keyed ? key : KeyText(before, record), {}});
+    ++changes.removed;
+  }
+  SortByKey(&changes.rows);
+  return changes;
+}
+
+size_t RowsAdded(const ChangeList& changes) {
+  size_t n = 0;
+  for (const TableChanges& t : changes) n += t.added;
+  return n;
+}
+
+size_t RowsRewritten(const ChangeList& changes) {
+  size_t n = 0;
+  for (const TableChanges& t : changes) n += t.rewritten;
+  return n;
+}
+
+std::vector<std::string> SummaryLines(const ChangeList& changes) {
+  std::vector<std::string> lines;
+  for (const TableChanges& t : changes) {
+    lines.push_back(t.table + ": " + std::to_string(t.added) + " added, " + std::to_string(t.rewritten) +
+                    " rewritten, " + std::to_string(t.removed) + " removed, " + std::to_string(t.unchanged) +
+                    " unchanged");
+  }
+  return lines;
+}
+
+void WriteChangeList(const std::string& path, const ChangeList& changes) {
+  std::string text = std::string(kSummaryHeading) + kLineEnd;
+  for (const TableChanges& t : changes) {
+    text += CsvField(t.table) + "," + std::to_string(t.added) + "," + std::to_string(t.rewritten) + "," +
+            std::to_string(t.removed) + "," + std::to_string(t.unchanged) + kLineEnd;
+  }
+  text += kLineEnd;
+  text += std::string(kRowsHeading) + kLineEnd;
+  for (const TableChanges& t : changes) {
+    const std::string table = CsvField(t.table) + ",";
+    for (const RowChange& row : t.rows) {
+      const std::string start = table + CsvField(row.key) + "," + KindText(row.kind) + ",";
+      if (row.fields.empty()) text += start + ",," + kLineEnd;
+      for (const FieldChange& f : row.fields) {
+        text += start + CsvField(f.field) + "," + CsvField(f.before) + "," + CsvField(f.after) + kLineEnd;
+      }
+    }
+  }
+  const std::string bytes = ToWindows1252(text);
+  os::RemoveIfPresent(path);
+  paradox::OsFile file = paradox::OsFile::Create(path, path);
+  file.WriteAt(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  file.SyncData();
+}
+
+}  // namespace varnholt
