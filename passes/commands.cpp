@@ -46,6 +46,9 @@ Commands::Commands(FormHost& host, CommandEnvironment environment)
       components_(std::make_unique<StoreComponents>(environment_.regional)),
       backup_(std::make_unique<CommandBackup>(environment_.clock)) {
   components_->session.set_save_keeper(backup_.get());
+  // Made now, so the preview's report finds its folder; one that cannot be made fails the first
+  // write into it, naming it.
+  if (!environment_.dry_run_folder.empty()) os::CreateFolders(environment_.dry_run_folder);
 }
 
 Commands::~Commands() = default;

@@ -4,7 +4,10 @@
 // click, and DIR/box-N.png, the window with its Nth message box over it. Exits 0 when every click
 // ran (whatever the boxes say), 1 when a picture cannot be written, 2 for a caption that is not a
 // visible button or a bad command line. --table-password TEXT answers every password dialog of a
-// protected target table with TEXT; without it those dialogs are cancelled.
+// protected target table with TEXT; without it those dialogs are cancelled. --dry-run DIR previews:
+// the commands run to their end, the list of what they would change goes to DIR/changes.csv (the
+// report to DIR too), one line "dry run: ..." a table is printed, and nothing is written in the
+// target folder.
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -25,6 +28,7 @@
 #include "app/platform/recording_platform_services.h"
 #include "app/startup.h"
 #include "base/os/large_pages.h"
+#include "tools/press/dry_run_summary.h"
 #include "tools/press/window_picture.h"
 
 namespace {
@@ -34,7 +38,7 @@ constexpr int kUsageError = 2;
 
 constexpr char kUsage[] =
     "usage: press --source PATH --target DIR [--drive-c DIR] [--date-separator C] [--pictures DIR]\n"
-    "             [--table-password TEXT] CAPTION...\n";
+    "             [--table-password TEXT] [--dry-run DIR] CAPTION...\n";
 
 // The boxes in the pictures carry the title the program gives them, which comes from its file name.
 constexpr char kProgramFile[] = "varnholt-import";
@@ -47,6 +51,7 @@ struct Options {
   std::optional<char> date_separator;
   std::optional<QString> pictures;
   std::optional<std::string> table_password;
+  std::optional<std::string> dry_run;
   std::vector<std::string> captions;
 };
 
@@ -68,6 +73,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
       options.date_separator = value[0];
     } else if (arg == "--pictures" && has_value) {
       options.pictures = QString::fromLocal8Bit(argv[++i]);
+    } else if (arg == "--dry-run" && has_value) {
+      options.dry_run = argv[++i];
     } else if (arg == "--table-password" && has_value) {
       options.table_password = argv[++i];
     } else if (arg.starts_with("--")) {
@@ -136,7 +143,9 @@ int main(int argc, char** argv) {
   if (options->date_separator) regional.date_separator = *options->date_separator;
   const std::filesystem::path drive_c = options->drive_c.value_or(varnholt::DriveCFolder());
 
-  varnholt::TForm1 form(platform, varnholt::MakeCommandEnvironment(drive_c, regional));
+  varnholt::CommandEnvironment environment = varnholt::MakeCommandEnvironment(drive_c, regional);
+  if (options->dry_run) environment.dry_run_folder = *options->dry_run;
+  varnholt::TForm1 form(platform, std::move(environment));
   platform.on_box = [&](const varnholt::RecordingPlatformServices::Box& box) {
     std::cout << varnholt::BoxLine(box.text).toStdString() << std::endl;
     if (!options->pictures) return;
@@ -170,6 +179,7 @@ int main(int argc, char** argv) {
     button->click();
     QCoreApplication::processEvents();
   }
+  if (options->dry_run) varnholt::PrintDryRunSummary(form.commands().dry_run_summary());
   varnholt::Form1 = nullptr;
   return pictures_written ? EXIT_SUCCESS : kPictureError;
 }

@@ -4,7 +4,10 @@
 // program puts it, c:\Varnholt import.csv, or with --drive-c DIR to DIR\Varnholt import.csv. Exits
 // 0 when every click ran (whatever the boxes say), 2 for a caption that is not a visible button or
 // a bad command line. --table-password TEXT answers every password dialog of a protected target
-// table with TEXT; without it those dialogs are cancelled. Needs a display (under Wine, Xvfb does).
+// table with TEXT; without it those dialogs are cancelled. --dry-run DIR previews: the commands run
+// to their end, the list of what they would change goes to DIR\changes.csv (the report to DIR too),
+// one line "dry run: ..." a table is printed, and nothing is written in the target folder. Needs a
+// display (under Wine, Xvfb does).
 #include <windows.h>
 
 #include <fcntl.h>
@@ -25,6 +28,7 @@
 #include "app/win32/win32_services.h"
 #include "base/os/windows_path.h"
 #include "base/utf8_path.h"
+#include "tools/press/dry_run_summary.h"
 
 namespace {
 
@@ -32,7 +36,7 @@ constexpr int kUsageError = 2;
 
 constexpr char kUsage[] =
     "usage: press --source PATH --target DIR [--drive-c DIR] [--date-separator C]\n"
-    "             [--table-password TEXT] CAPTION...\n";
+    "             [--table-password TEXT] [--dry-run DIR] CAPTION...\n";
 
 // The boxes' title, as the program's own file gives it.
 constexpr wchar_t kTitle[] = L"Varnholt-import";
@@ -43,6 +47,7 @@ struct Options {
   std::optional<std::string> drive_c;
   std::optional<char> date_separator;
   std::optional<std::wstring> table_password;
+  std::optional<std::string> dry_run;
   std::vector<std::string> captions;
 };
 
@@ -62,6 +67,8 @@ std::optional<Options> ParseOptions(int argc, wchar_t** argv) {
       const std::string value = varnholt::os::Utf8FromWide(argv[++i]);
       if (value.size() != 1) return std::nullopt;
       options.date_separator = value[0];
+    } else if (arg == "--dry-run" && has_value) {
+      options.dry_run = varnholt::os::Utf8FromWide(argv[++i]);
     } else if (arg == "--table-password" && has_value) {
       options.table_password = argv[++i];
     } else if (arg.starts_with("--")) {
@@ -139,6 +146,7 @@ int wmain(int argc, wchar_t** argv) {
       environment.report_file = varnholt::Utf8FromPath(std::filesystem::path(varnholt::win32::WideFromUtf8(*options->drive_c)) /
                                 std::filesystem::path(varnholt::win32::WideFromUtf8(varnholt::kReportPath + 3)));
     }
+    if (options->dry_run) environment.dry_run_folder = *options->dry_run;
     varnholt::win32::TForm1 form(::GetModuleHandleW(nullptr), services, kTitle, std::move(environment));
     form.Show(SW_SHOWNOACTIVATE);
     ::SetWindowTextW(form.Control(varnholt::form::ControlId::kEdit1), varnholt::win32::WideFromUtf8(*options->source).c_str());
@@ -148,6 +156,7 @@ int wmain(int argc, wchar_t** argv) {
       ::SendMessageW(form.Control(id), BM_CLICK, 0, 0);
       Pump();
     }
+    if (options->dry_run) varnholt::PrintDryRunSummary(form.commands().dry_run_summary());
   } catch (const std::exception& error) {
     std::cerr << "press: " << error.what() << "\n";
     status = EXIT_FAILURE;
