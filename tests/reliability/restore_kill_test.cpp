@@ -1,0 +1,140 @@
+// The restore killed (SIGKILL) at random moments: what it leaves is the tables as before the
+// restore or as after it, never between, and a rerun finishes it, with one backup that undoes it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/utf8_path.h"
+#include "stores/backup/backups.h"
+#include "tests/passes/school_fixture.h"
+
+extern char** environ;
+
+namespace varnholt::testing {
+namespace {
+
+using Files = std::map<std::string, std::string>;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kKills = 24;
+constexpr int kLearners = 600;
+
+bool IsLeftover(const std::string& name) {
+  for (const char* suffix : {".saving", ".renaming", ".before", ".set"}) {
+    if (name.ends_with(suffix)) return true;
+  }
+  return false;
+}
+
+class RestoreKillTest : public SchoolTest {
+ protected:
+  Files Tables() const {
+    Files files = TargetBytes();
+    std::erase_if(files, [](const auto& f) { return f.first.starts_with(kBackupsFolderName) || IsLeftover(f.first); });
+    return files;
+  }
+  // Starts the restore tool on `target`; returns its process.
+  static pid_t StartRestore(const std::filesystem::path& target, const std::string& id) {
+    const std::string program = VARNHOLT_RESTORE;
+    const std::string folder = Utf8FromPath(target);
+    std::vector<std::string> args = {program, "--target", folder, "--restore", id};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+  static int Wait(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+  }
+  // The folder once what the killed run left running (the child that does a save's renames) is
+  // done: two looks a while apart that agree.
+  Files Settled() const {
+    Files last = Tables();
+    for (int i = 0; i < 50; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      Files now = Tables();
+      if (now == last) return now;
+      last = std::move(now);
+    }
+    return last;
+  }
+};
+
+TEST_F(RestoreKillTest, EveryKillLeavesTheTablesBeforeOrAfterAndARerunFinishes) {
+  sample::School school;
+  for (int n = 1; n <= kLearners; ++n) school.learners.push_back(MakeLearner(n));
+  for (int n = 1; n <= kLearners / 2; ++n) school.parents.push_back(MakeParent(n));
+  for (int n = 1; n <= kLearners; ++n) school.links.push_back(Link(n, 10000 + n, (n + 1) / 2));
+  school.classes = {MakeClass(101, "Gr 1A", "T01")};
+  MakeSchool(school);
+  ASSERT_EQ(Click(&Commands::Button2Click), "");
+  const Files imported = Tables();
+  for (auto& learner : school.learners) learner.surname = *learner.surname + "x";
+  WriteSource(school);
+  commands_.reset();
+  ASSERT_EQ(Click(&Commands::Button3Click), "");
+  commands_.reset();
+  const Files updated = Tables();
+  const std::string update_id = ListBackups(Utf8FromPath(target_)).front().id;
+  const std::filesystem::path start = dir_ / "start";
+  std::filesystem::copy(target_, start, std::filesystem::copy_options::recursive);
+
+  // How long a whole restore takes, so the kills fall inside it.
+  const std::filesystem::path work = dir_ / "work";
+  std::filesystem::copy(start, work, std::filesystem::copy_options::recursive);
+  const Clock::time_point began = Clock::now();
+  ASSERT_EQ(Wait(StartRestore(work, update_id)), 0);
+  const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - began);
+  std::filesystem::remove_all(work);
+
+  std::mt19937 random(7);
+  int landed = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    std::filesystem::copy(start, work, std::filesystem::copy_options::recursive);
+    target_ = work;
+    const auto at = std::chrono::microseconds(std::uniform_int_distribution<int64_t>(0, whole.count())(random));
+    const pid_t pid = StartRestore(work, update_id);
+    std::this_thread::sleep_for(at);
+    ::kill(pid, SIGKILL);
+    const int status = Wait(pid);
+    if (WIFSIGNALED(status)) ++landed;
+    const std::string where = "kill " + std::to_string(kill) + " at " + std::to_string(at.count()) + " us";
+    const Files left = Settled();
+    EXPECT_TRUE(left == updated || left == imported) << where << ": the tables are neither before nor after";
+
+    // The rerun finishes: the tables as before the Update, one backup of the restore, and that
+    // backup undoes it.
+    ASSERT_EQ(Wait(StartRestore(work, update_id)), 0) << where;
+    EXPECT_TRUE(Tables() == imported) << where;
+    for (const auto& [name, bytes] : TargetBytes()) EXPECT_FALSE(IsLeftover(name)) << where << ": " << name;
+    const std::vector<BackupInfo> backups = ListBackups(Utf8FromPath(work));
+    ASSERT_EQ(backups.size(), 3u) << where;
+    EXPECT_EQ(backups.front().command, "Restore") << where;
+    ASSERT_EQ(Wait(StartRestore(work, backups.front().id)), 0) << where;
+    EXPECT_TRUE(Tables() == updated) << where;
+    std::filesystem::remove_all(work);
+  }
+  EXPECT_GE(landed, kKills / 2);
+}
+
+}  // namespace
+}  // namespace varnholt::testing
