@@ -25,15 +25,25 @@ constexpr int kSecondsPerMinute = 60;
 constexpr int kMinutesPerHour = 60;
 constexpr double kMillisecondsPerDay = 86400000.0;
 
-// A value that would break the comma-separated layout is written as a quoted field.
-std::string CsvField(const std::string& value) {
-  if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
-  std::string out = "\"";
-  for (char ch : value) {
-    out += ch;
-    if (ch == '"') out += '"';
+// Appends a value, quoted when it would break the comma-separated layout.
+bool NeedsQuotes(std::string_view value) {
+  for (const char ch : value) {
+    if (ch == ',' || ch == '"' || ch == '\r' || ch == '\n') return true;
   }
-  return out + "\"";
+  return false;
+}
+
+void AppendCsvField(std::string* out, std::string_view value) {
+  if (!NeedsQuotes(value)) {
+    out->append(value);
+    return;
+  }
+  out->push_back('"');
+  for (char ch : value) {
+    out->push_back(ch);
+    if (ch == '"') out->push_back('"');
+  }
+  out->push_back('"');
 }
 
 std::string DateText(int32_t paradox_days) {
@@ -196,20 +206,39 @@ std::vector<std::string> SummaryLines(const ChangeList& changes) {
 }
 
 void WriteChangeList(const std::string& path, const ChangeList& changes) {
+  // Built in one text: a list can run to a line for every field of every row of the school.
   std::string text = std::string(kSummaryHeading) + kLineEnd;
   for (const TableChanges& t : changes) {
-    text += CsvField(t.table) + "," + std::to_string(t.added) + "," + std::to_string(t.rewritten) + "," +
-            std::to_string(t.removed) + "," + std::to_string(t.unchanged) + kLineEnd;
+    AppendCsvField(&text, t.table);
+    text += "," + std::to_string(t.added) + "," + std::to_string(t.rewritten) + "," + std::to_string(t.removed) +
+            "," + std::to_string(t.unchanged) + kLineEnd;
   }
   text += kLineEnd;
   text += std::string(kRowsHeading) + kLineEnd;
   for (const TableChanges& t : changes) {
-    const std::string table = CsvField(t.table) + ",";
     for (const RowChange& row : t.rows) {
-      const std::string start = table + CsvField(row.key) + "," + KindText(row.kind) + ",";
-      if (row.fields.empty()) text += start + ",," + kLineEnd;
-      for (const FieldChange& f : row.fields) {
-        text += start + CsvField(f.field) + "," + CsvField(f.before) + "," + CsvField(f.after) + kLineEnd;
+      const size_t start = text.size();
+      AppendCsvField(&text, t.table);
+      text.push_back(',');
+      AppendCsvField(&text, row.key);
+      text.push_back(',');
+      text.append(KindText(row.kind));
+      text.push_back(',');
+      if (row.fields.empty()) {
+        text.append(",,");
+        text.append(kLineEnd);
+      }
+      // Each changed field on a line of its own, after the row's table, key and change.
+      const std::string opening = row.fields.size() > 1 ? text.substr(start) : std::string();
+      for (size_t i = 0; i < row.fields.size(); ++i) {
+        if (i > 0) text.append(opening);
+        const FieldChange& f = row.fields[i];
+        AppendCsvField(&text, f.field);
+        text.push_back(',');
+        AppendCsvField(&text, f.before);
+        text.push_back(',');
+        AppendCsvField(&text, f.after);
+        text.append(kLineEnd);
       }
     }
   }
