@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdio>
 #include <map>
+#include <unordered_map>
+#include <unordered_set>
 #include <variant>
 
 #include "base/calendar.h"
@@ -128,21 +130,41 @@ TableChanges ChangesOfPosts(paradox::Table& table, const std::string& file_name)
   TableChanges changes;
   changes.table = file_name;
   const paradox::PostedRows posted = table.Posted();
-  for (const paradox::RowId row : posted.added) {
-    changes.rows.push_back(RowChange{RowChangeKind::kAdded, KeyText(table, table.Get(row)), {}});
+  if (posted.added.empty() && posted.rewritten.empty()) {
+    changes.unchanged = table.RecordCount();
+    return changes;
   }
-  changes.added = posted.added.size();
-  for (const auto& [row, saved] : posted.rewritten) {
-    const paradox::Record& now = table.Get(row);
-    std::vector<FieldChange> fields = FieldsChanged(table, saved, now);
+  const std::unordered_set<paradox::RowId> added(posted.added.begin(), posted.added.end());
+  std::unordered_map<paradox::RowId, const paradox::RewrittenRow*> rewritten;
+  for (const paradox::RewrittenRow& r : posted.rewritten) rewritten.emplace(r.row, &r);
+  // In table order, which is key order: no sort of texts. An added row needs only its key.
+  const size_t key_fields = std::max<size_t>(1, static_cast<size_t>(table.key_field_count()));
+  const std::vector<paradox::RowId> rows = table.Rows();
+  for (const paradox::RowId row : rows) {
+    if (added.count(row) != 0) {
+      std::string key;
+      for (size_t i = 0; i < key_fields && i < table.fields().size(); ++i) {
+        key += (i == 0 ? "" : kKeySeparator) + ValueText(table.GetField(row, static_cast<int>(i)));
+      }
+      changes.rows.push_back(RowChange{RowChangeKind::kAdded, std::move(key), {}});
+      ++changes.added;
+      continue;
+    }
+    const auto found = rewritten.find(row);
+    if (found == rewritten.end()) continue;
+    const paradox::RewrittenRow& r = *found->second;
+    std::vector<FieldChange> fields;
+    for (const paradox::FieldRewrite& f : r.fields) {
+      // Bytes that differ but read the same (stale bytes after a text's end) change nothing.
+      if (f.before == f.after) continue;
+      fields.push_back(FieldChange{table.fields()[f.field].name, ValueText(f.before), ValueText(f.after)});
+    }
     if (fields.empty()) continue;
     // A changed key shows under the key it was saved with, as the operator knew the row.
-    changes.rows.push_back(RowChange{RowChangeKind::kRewritten, KeyText(table, saved), std::move(fields)});
+    changes.rows.push_back(RowChange{RowChangeKind::kRewritten, KeyText(table, r.key_before), std::move(fields)});
     ++changes.rewritten;
   }
-  const size_t total = table.RecordCount();
-  changes.unchanged = total - std::min(total, changes.added + changes.rewritten);
-  SortByKey(&changes.rows);
+  changes.unchanged = rows.size() - std::min(rows.size(), changes.added + changes.rewritten);
   return changes;
 }
 

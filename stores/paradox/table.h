@@ -84,11 +84,24 @@ struct TableSchema {
   int block_size = 0;  // bytes per block, 1024 × 1..32; 0: 2048, or more when a record needs it
 };
 
-// What the posts since the last save did: the rows they added, and the rows they rewrote with
-// each one's record as last saved. A row added and then rewritten counts as added.
+// One field a post rewrote: its value as last saved and as it stands.
+struct FieldRewrite {
+  int field;
+  Value before;
+  Value after;
+};
+// A row the posts rewrote: its key fields as last saved, and each field whose stored bytes differ
+// from the saved ones.
+struct RewrittenRow {
+  RowId row;
+  Record key_before;
+  std::vector<FieldRewrite> fields;
+};
+// What the posts since the last save did: the rows they added, and the rows they rewrote. A row
+// added and then rewritten counts as added; one rewritten back to its saved bytes is not listed.
 struct PostedRows {
   std::vector<RowId> added;
-  std::vector<std::pair<RowId, Record>> rewritten;
+  std::vector<RewrittenRow> rewritten;
 };
 
 class Table {
@@ -170,7 +183,7 @@ class Table {
   // True when posts wait for Save.
   virtual bool unsaved() const = 0;
   // The rows posted since the last save (see PostedRows), in no set order. Costs nothing until asked:
-  // a rewritten row keeps only its saved bytes.
+  // a rewritten row keeps only its saved bytes, and only the fields whose bytes differ are decoded.
   virtual PostedRows Posted() = 0;
 
   // A save that puts copies of other files in place of the family's (a way back): each of

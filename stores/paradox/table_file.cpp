@@ -460,11 +460,20 @@ PostedRows TableFile::Posted() {
   PostedRows posted;
   posted.added.assign(added_.begin(), added_.end());
   posted.rewritten.reserve(saved_bytes_.size());
+  const int key_fields = std::max(1, static_cast<int>(header_.key_field_count));
   for (const auto& [row, bytes] : saved_bytes_) {
-    Record record;
-    record.reserve(fields_.size());
-    for (size_t f = 0; f < fields_.size(); ++f) record.push_back(codec_->Decode(static_cast<int>(f), bytes.data(), &memo_));
-    posted.rewritten.emplace_back(row, std::move(record));
+    const uint8_t* now = chain_.RecordBytes(row);
+    RewrittenRow rewritten{row, {}, {}};
+    for (int f = 0; f < static_cast<int>(fields_.size()); ++f) {
+      const int at = codec_->offset(f);
+      if (std::memcmp(bytes.data() + at, now + at, static_cast<size_t>(fields_[f].size)) == 0) continue;
+      rewritten.fields.push_back(FieldRewrite{f, codec_->Decode(f, bytes.data(), &memo_), codec_->Decode(f, now, &memo_)});
+    }
+    if (rewritten.fields.empty()) continue;
+    for (int f = 0; f < key_fields && f < static_cast<int>(fields_.size()); ++f) {
+      rewritten.key_before.push_back(codec_->Decode(f, bytes.data(), &memo_));
+    }
+    posted.rewritten.push_back(std::move(rewritten));
   }
   return posted;
 }
