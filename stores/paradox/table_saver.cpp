@@ -205,12 +205,16 @@ void MarkSaveSet(const std::vector<PreparedSave*>& saves, const std::string& kee
     WriteSetRecord(record, kSetBack, tables, shown_as, keep_folder);
     for (PreparedSave* save : saves) {
       save->set_record = record;
-      WriteWholeNew(save->db_path + kRenamingSuffix, record + "\n", save->db_path);
+      // Whole or not there: a mark cut short by a stop would name no set, which reads as forward.
+      const std::string mark = save->db_path + kRenamingSuffix;
+      WriteWholeNew(mark + kSavingSuffix, record + "\n", save->db_path);
+      OsFile::Open(mark + kSavingSuffix, true).RenameTo(mark);
     }
     OsFile::SyncFolderOf(record);
     WriteSetRecord(record, kSetForward, tables, shown_as, keep_folder);
   } catch (const EngineError&) {
     for (PreparedSave* save : saves) {
+      os::RemoveIfPresent(save->db_path + kRenamingSuffix + kSavingSuffix);
       os::RemoveIfPresent(save->db_path + kRenamingSuffix);
       save->set_record.clear();
     }
@@ -489,6 +493,7 @@ bool PutBackStoppedTable(const std::string& db_path) {
 void RemoveLeftOverSaves(const std::vector<std::string>& paths) {
   for (const std::string& p : paths) {
     os::RemoveIfPresent(p + kSavingSuffix);
+    os::RemoveIfPresent(p + kRenamingSuffix + kSavingSuffix);
     os::RemoveIfPresent(p + kRenamingSuffix);
     os::RemoveIfPresent(p + kBeforeSuffix);
   }
