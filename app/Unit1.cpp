@@ -15,7 +15,7 @@
 #include "app/error_box.h"
 #include "app/form/form_layout.h"
 #include "app/form/report_notice.h"
-#include "stores/store_components.h"
+#include "stores/components/store_components.h"
 
 namespace varnholt {
 

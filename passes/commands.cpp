@@ -6,8 +6,8 @@
 #include "passes/import_passes.h"
 #include "passes/update_passes.h"
 #include "report/parent_link_report.h"
-#include "stores/binding.h"
-#include "stores/store_components.h"
+#include "stores/components/binding.h"
+#include "stores/components/store_components.h"
 
 namespace varnholt {
 namespace {

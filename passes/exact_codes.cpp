@@ -9,7 +9,7 @@
 #include "base/code_page.h"
 #include "base/store_error.h"
 #include "passes/import_passes.h"
-#include "stores/binding.h"
+#include "stores/components/binding.h"
 
 namespace varnholt {
 namespace {

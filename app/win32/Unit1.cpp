@@ -8,7 +8,7 @@
 #include "app/form/click.h"
 #include "app/form/report_notice.h"
 #include "base/os/windows_path.h"
-#include "stores/store_components.h"
+#include "stores/components/store_components.h"
 
 namespace varnholt::win32 {
 

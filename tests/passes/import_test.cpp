@@ -7,7 +7,7 @@
 #include "base/os/folder.h"
 #include "base/utf8_path.h"
 #include "passes/import_passes.h"
-#include "stores/binding.h"
+#include "stores/components/binding.h"
 #include "stores/paradox/table.h"
 #include "tools/sample_school/varnholt_schema.h"
 #include "tests/passes/school_fixture.h"

@@ -1,14 +1,14 @@
 // StoreComponents: every table and statement component the window owns, created once and never
 // closed, so what one command leaves (open tables, positions, filters) is what the next meets.
-#ifndef VARNHOLT_STORES_STORE_COMPONENTS_H_
-#define VARNHOLT_STORES_STORE_COMPONENTS_H_
+#ifndef VARNHOLT_STORES_COMPONENTS_STORE_COMPONENTS_H_
+#define VARNHOLT_STORES_COMPONENTS_STORE_COMPONENTS_H_
 
 #include "base/regional_settings.h"
-#include "stores/source_databases.h"
-#include "stores/source_table.h"
-#include "stores/sql_statement.h"
-#include "stores/target_session.h"
-#include "stores/target_table.h"
+#include "stores/source/source_databases.h"
+#include "stores/source/source_table.h"
+#include "stores/target/sql_statement.h"
+#include "stores/target/target_session.h"
+#include "stores/target/target_table.h"
 
 namespace varnholt {
 
@@ -52,4 +52,4 @@ class ComponentsCommandScope {
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_STORE_COMPONENTS_H_
+#endif  // VARNHOLT_STORES_COMPONENTS_STORE_COMPONENTS_H_

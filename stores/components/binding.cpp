@@ -1,4 +1,4 @@
-#include "stores/binding.h"
+#include "stores/components/binding.h"
 
 #include <utility>
 
