@@ -16,8 +16,8 @@ constexpr char kFinished[] = "Finished";
 
 // Switches the import stores' target filters off, as both import commands end.
 void UnfilterParentAndLearnerMasters(StoreComponents& c) {
-  c.Dl01mast.SetFiltered(false);
-  c.Ch01mast.SetFiltered(false);
+  c.Dl01mast().SetFiltered(false);
+  c.Ch01mast().SetFiltered(false);
 }
 
 }  // namespace
@@ -91,9 +91,9 @@ void Commands::Button7Click() {
     RequireExactCodes(*components_, host_);
     BindClassTables(*components_, host_);
     // Every class the source holds, not only those a learner pass's filter left showing.
-    components_->Classes.SetFiltered(false);
+    components_->Classes().SetFiltered(false);
     ImportClassCodes(*components_);
-    components_->Classes.First();
+    components_->Classes().First();
     ImportClassMaster(*components_);
   });
 }
@@ -102,9 +102,9 @@ void Commands::Button8Click() {
   ComponentsCommandScope scope(*components_);
   EndingOnFileError([&] {
     BindClassStatements(*components_, host_);
-    components_->Classes.SetFiltered(false);
+    components_->Classes().SetFiltered(false);
     UpdateClassCodes(*components_);
-    components_->Classes.First();
+    components_->Classes().First();
     UpdateClassMaster(*components_);
   });
 }

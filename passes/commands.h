@@ -22,7 +22,7 @@
 
 namespace varnholt {
 
-struct StoreComponents;
+class StoreComponents;
 
 // What the commands take from the platform.
 struct CommandEnvironment {

@@ -3,26 +3,26 @@
 namespace varnholt {
 
 StoreComponents::StoreComponents(const RegionalSettings& settings)
-    : regional(settings),
-      tblParent_Child("tblParent_Child", regional, &source_databases),
-      tblLearner_Info("tblLearner_Info", regional, &source_databases),
-      Ch01mast("Ch01mast", session, regional),
-      Dl01mast("Dl01mast", session, regional),
-      tblParent_info("tblParent_info", regional, &source_databases),
-      Classes("Classes", regional, &source_databases),
-      Update("Update", session, regional),
-      Update2("Update2", session, regional),
-      Classmas("Classmas", session, regional),
-      Dl00("Dl00", session, regional),
-      UpdateC1("UpdateC1", session, regional),
-      UpdateC2("UpdateC2", session, regional) {}
+    : regional_(settings),
+      tblParent_Child_("tblParent_Child", regional_, &source_databases_),
+      tblLearner_Info_("tblLearner_Info", regional_, &source_databases_),
+      Ch01mast_("Ch01mast", session_, regional_),
+      Dl01mast_("Dl01mast", session_, regional_),
+      tblParent_info_("tblParent_info", regional_, &source_databases_),
+      Classes_("Classes", regional_, &source_databases_),
+      Update_("Update", session_, regional_),
+      Update2_("Update2", session_, regional_),
+      Classmas_("Classmas", session_, regional_),
+      Dl00_("Dl00", session_, regional_),
+      UpdateC1_("UpdateC1", session_, regional_),
+      UpdateC2_("UpdateC2", session_, regional_) {}
 
 void StoreComponents::DiscardPending() {
-  for (TargetTable* table : {&Ch01mast, &Dl01mast, &Classmas, &Dl00}) table->DiscardPending();
+  for (TargetTable* table : {&Ch01mast_, &Dl01mast_, &Classmas_, &Dl00_}) table->DiscardPending();
 }
 
-void StoreComponents::Save() { session.SaveAll(); }
+void StoreComponents::Save() { session_.SaveAll(); }
 
-void StoreComponents::DropUnsaved() { session.DropUnsaved(); }
+void StoreComponents::DropUnsaved() { session_.DropUnsaved(); }
 
 }  // namespace varnholt

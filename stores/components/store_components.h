@@ -12,8 +12,11 @@
 
 namespace varnholt {
 
-struct StoreComponents {
+class StoreComponents {
+ public:
   explicit StoreComponents(const RegionalSettings& settings);
+  StoreComponents(const StoreComponents&) = delete;
+  StoreComponents& operator=(const StoreComponents&) = delete;
 
   // Drops every pending new row of the target tables.
   void DiscardPending();
@@ -22,28 +25,47 @@ struct StoreComponents {
   // Writes what the target tables were given to disk (see TargetSession::SaveAll).
   void Save();
 
-  RegionalSettings regional;
-  TargetSession session;
-  SourceDatabases source_databases;  // before the source tables, which use it
-  SourceTable tblParent_Child;
-  SourceTable tblLearner_Info;
-  TargetTable Ch01mast;
-  TargetTable Dl01mast;
-  SourceTable tblParent_info;
-  SourceTable Classes;
-  SqlStatement Update;
-  SqlStatement Update2;
-  TargetTable Classmas;
-  TargetTable Dl00;
-  SqlStatement UpdateC1;
-  SqlStatement UpdateC2;
+  const RegionalSettings& regional() const { return regional_; }
+  TargetSession& session() { return session_; }
+  SourceDatabases& source_databases() { return source_databases_; }
+
+  // The components, under the names the passes and the bindings give them.
+  SourceTable& tblParent_Child() { return tblParent_Child_; }
+  SourceTable& tblLearner_Info() { return tblLearner_Info_; }
+  TargetTable& Ch01mast() { return Ch01mast_; }
+  TargetTable& Dl01mast() { return Dl01mast_; }
+  SourceTable& tblParent_info() { return tblParent_info_; }
+  SourceTable& Classes() { return Classes_; }
+  SqlStatement& Update() { return Update_; }
+  SqlStatement& Update2() { return Update2_; }
+  TargetTable& Classmas() { return Classmas_; }
+  TargetTable& Dl00() { return Dl00_; }
+  SqlStatement& UpdateC1() { return UpdateC1_; }
+  SqlStatement& UpdateC2() { return UpdateC2_; }
+
+ private:
+  RegionalSettings regional_;
+  TargetSession session_;
+  SourceDatabases source_databases_;  // before the source tables, which use it
+  SourceTable tblParent_Child_;
+  SourceTable tblLearner_Info_;
+  TargetTable Ch01mast_;
+  TargetTable Dl01mast_;
+  SourceTable tblParent_info_;
+  SourceTable Classes_;
+  SqlStatement Update_;
+  SqlStatement Update2_;
+  TargetTable Classmas_;
+  TargetTable Dl00_;
+  SqlStatement UpdateC1_;
+  SqlStatement UpdateC2_;
 };
 
 // Brackets one command over all components: the target tables are held for it and each source
 // database file is copied once for it.
 class ComponentsCommandScope {
  public:
-  explicit ComponentsCommandScope(StoreComponents& c) : target_(c.session), source_(c.source_databases) {}
+  explicit ComponentsCommandScope(StoreComponents& c) : target_(c.session()), source_(c.source_databases()) {}
 
  private:
   CommandScope<TargetSession> target_;

@@ -269,7 +269,7 @@ void RunInProcess(const fs::path& source, const fs::path& target, const fs::path
   Commands commands(host, environment);
   host.commands = &commands;
   SamplePassword password;
-  commands.components().session.set_password_prompt(&password);
+  commands.components().session().set_password_prompt(&password);
   for (auto handler : handlers) (commands.*handler)();
 }
 
