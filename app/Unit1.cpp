@@ -15,7 +15,7 @@
 #include "app/error_box.h"
 #include "app/form/form_layout.h"
 #include "app/form/report_notice.h"
-#include "stores/store_components.h"
+#include "stores/components/store_components.h"
 
 namespace varnholt {
 
@@ -65,7 +65,7 @@ QLineEdit* MakeEdit(QWidget* parent, const form::Placement& place) {
 TForm1::TForm1(PlatformServices& platform, CommandEnvironment environment, QWidget* parent)
     : QWidget(parent), platform_(platform), commands_(*this, std::move(environment)) {
   setWindowTitle(QString::fromUtf8(form::kCaption));
-  commands_.components().session.set_password_prompt(this);
+  commands_.components().session().set_password_prompt(this);
 
   // Button face behind everything, as dialogs of the window system have.
   QPalette face = palette();

@@ -14,7 +14,7 @@
 #include "app/platform/platform_services.h"
 #include "passes/commands.h"
 #include "passes/form_host.h"
-#include "stores/password_prompt.h"
+#include "stores/target/password_prompt.h"
 
 class QLabel;
 class QLineEdit;

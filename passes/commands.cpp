@@ -11,8 +11,8 @@
 #include "stores/backup/backups.h"
 #include "stores/backup/change_list.h"
 #include "stores/backup/command_backup.h"
-#include "stores/binding.h"
-#include "stores/store_components.h"
+#include "stores/components/binding.h"
+#include "stores/components/store_components.h"
 
 namespace varnholt {
 namespace {
@@ -34,8 +34,8 @@ CommandEnvironment PreviewingIn(CommandEnvironment environment) {
 
 // Switches the import stores' target filters off, as both import commands end.
 void UnfilterParentAndLearnerMasters(StoreComponents& c) {
-  c.Dl01mast.SetFiltered(false);
-  c.Ch01mast.SetFiltered(false);
+  c.Dl01mast().SetFiltered(false);
+  c.Ch01mast().SetFiltered(false);
 }
 
 }  // namespace
@@ -45,7 +45,7 @@ Commands::Commands(FormHost& host, CommandEnvironment environment)
       environment_(PreviewingIn(std::move(environment))),
       components_(std::make_unique<StoreComponents>(environment_.regional)),
       backup_(std::make_unique<CommandBackup>(environment_.clock)) {
-  components_->session.set_save_keeper(backup_.get());
+  components_->session().set_save_keeper(backup_.get());
   // Made now, so the preview's report finds its folder; one that cannot be made fails the first
   // write into it, naming it.
   if (!environment_.dry_run_folder.empty()) os::CreateFolders(environment_.dry_run_folder);
@@ -117,9 +117,9 @@ void Commands::Button7Click() {
     RequireExactCodes(*components_, host_);
     BindClassTables(*components_, host_);
     // Every class the source holds, not only those a learner pass's filter left showing.
-    components_->Classes.SetFiltered(false);
+    components_->Classes().SetFiltered(false);
     ImportClassCodes(*components_);
-    components_->Classes.First();
+    components_->Classes().First();
     ImportClassMaster(*components_);
   });
 }
@@ -128,9 +128,9 @@ void Commands::Button8Click() {
   ComponentsCommandScope scope(*components_);
   EndingOnFileError([&] {
     BindClassStatements(*components_, host_);
-    components_->Classes.SetFiltered(false);
+    components_->Classes().SetFiltered(false);
     UpdateClassCodes(*components_);
-    components_->Classes.First();
+    components_->Classes().First();
     UpdateClassMaster(*components_);
   });
 }
@@ -188,7 +188,7 @@ void Commands::DropUnsavedAfter() {
 }
 
 void Commands::SaveAsPreview() {
-  const std::vector<SharedTable*> unsaved = components_->session.UnsavedTables();
+  const std::vector<SharedTable*> unsaved = components_->session().UnsavedTables();
   if (unsaved.empty()) return;
   try {
     const ChangeList changes = ChangesOfPosts(unsaved);

@@ -23,7 +23,7 @@
 
 namespace varnholt {
 
-struct StoreComponents;
+class StoreComponents;
 class CommandBackup;
 
 // What the commands take from the platform.

@@ -9,7 +9,7 @@
 #include "base/code_page.h"
 #include "base/store_error.h"
 #include "passes/import_passes.h"
-#include "stores/binding.h"
+#include "stores/components/binding.h"
 
 namespace varnholt {
 namespace {
@@ -69,7 +69,7 @@ class CodeChecker {
 // Calls `each` with every row of a source table, numbered from 1, read by a reader of its own.
 void EachRow(StoreComponents& c, const LocationSource& locations, const char* component, const char* table,
              const std::function<void(const SourceTable& row, int number)>& each) {
-  SourceTable reader(component, c.regional, &c.source_databases);
+  SourceTable reader(component, c.regional(), &c.source_databases());
   reader.SetConnectionString(SourceConnectionString(locations));
   reader.SetTableName(table);
   reader.Open();
@@ -89,23 +89,23 @@ void RequireExactCodes(StoreComponents& c, const LocationSource& locations) {
   CodeChecker checker;
   EachRow(c, locations, "Classes", kClassesTable, [&](const SourceTable& row, int number) {
     const std::string name = row.FieldText("ClassName");
-    checker.Require(name, {{&c.Dl00, "Dl00_CODE"}, {&c.Classmas, "CL01_CODE"}, {&c.Ch01mast, "CH01_CLASS"}},
+    checker.Require(name, {{&c.Dl00(), "Dl00_CODE"}, {&c.Classmas(), "CL01_CODE"}, {&c.Ch01mast(), "CH01_CLASS"}},
                     {"Class", name, number, kClassesTable}, kRenameClass);
   });
   EachRow(c, locations, "tblLearner_Info", kLearnerTable, [&](const SourceTable& row, int number) {
     const std::string id = row.FieldText("LearnerID");
-    checker.Require(id, {{&c.Ch01mast, "CH01_CODE"}, {&c.Ch01mast, "CH01_SMART_CODE"}},
+    checker.Require(id, {{&c.Ch01mast(), "CH01_CODE"}, {&c.Ch01mast(), "CH01_SMART_CODE"}},
                     {"Learner id", id, number, kLearnerTable}, kChangeLearnerId);
   });
   EachRow(c, locations, "tblParent_Child", kParentChildTable, [&](const SourceTable& row, int number) {
     const std::string id = row.FieldText("Parentid");
-    checker.Require(kParentCodePrefix + id, {{&c.Ch01mast, "CH01_DL01_CODE"}},
+    checker.Require(kParentCodePrefix + id, {{&c.Ch01mast(), "CH01_DL01_CODE"}},
                     {"Parent id", id, number, kParentChildTable, "parent account code"}, kChangeParentId);
   });
   EachRow(c, locations, "tblParent_info", kParentTable, [&](const SourceTable& row, int number) {
     const std::string id = row.FieldText("ParentId");
     if (id.empty()) return;  // no account (ImportParents)
-    checker.Require(kParentCodePrefix + id, {{&c.Dl01mast, "DL01_CODE"}},
+    checker.Require(kParentCodePrefix + id, {{&c.Dl01mast(), "DL01_CODE"}},
                     {"Parent id", id, number, kParentTable, "account code"}, kChangeParentId);
   });
 }

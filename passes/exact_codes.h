@@ -8,8 +8,8 @@
 #ifndef VARNHOLT_PASSES_EXACT_CODES_H_
 #define VARNHOLT_PASSES_EXACT_CODES_H_
 
-#include "stores/location_source.h"
-#include "stores/store_components.h"
+#include "stores/components/location_source.h"
+#include "stores/components/store_components.h"
 
 namespace varnholt {
 

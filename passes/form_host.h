@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "stores/location_source.h"
+#include "stores/components/location_source.h"
 
 namespace varnholt {
 

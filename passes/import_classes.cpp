@@ -35,11 +35,11 @@ void ImportClasses(SourceTable& classes, TargetTable& target, const char* filter
 }  // namespace
 
 void ImportClassCodes(StoreComponents& c) {
-  ImportClasses(c.Classes, c.Dl00, "Dl00_CODE='", "Dl00_CODE", "Dl00_DESCRIPTION");
+  ImportClasses(c.Classes(), c.Dl00(), "Dl00_CODE='", "Dl00_CODE", "Dl00_DESCRIPTION");
 }
 
 void ImportClassMaster(StoreComponents& c) {
-  ImportClasses(c.Classes, c.Classmas, "CL01_CODE='", "CL01_CODE", "CL01_TEACHER");
+  ImportClasses(c.Classes(), c.Classmas(), "CL01_CODE='", "CL01_CODE", "CL01_TEACHER");
 }
 
 }  // namespace varnholt

@@ -95,8 +95,8 @@ std::string ReorderSeparatedDate(const std::string& text) {
 }
 
 void ImportLearners(StoreComponents& c, LearnerImportForm form) {
-  SourceTable& learners = c.tblLearner_Info;
-  TargetTable& target = c.Ch01mast;
+  SourceTable& learners = c.tblLearner_Info();
+  TargetTable& target = c.Ch01mast();
   learners.First();
   target.First();
 
@@ -113,17 +113,17 @@ void ImportLearners(StoreComponents& c, LearnerImportForm form) {
       const std::optional<CivilDate> admission_day = LearnerDay(learner_id, admitted, kAdmissionForm);
 
       const std::string accession = learners.FieldText("AccessionNo");
-      c.tblParent_Child.SetFilter(form == LearnerImportForm::kFirst
+      c.tblParent_Child().SetFilter(form == LearnerImportForm::kFirst
                                       ? QuotedFilter(kFirstFormLinkOpening, accession, kFirstFormLinkClosing)
                                       : UnquotedFilter(kSecondFormLinkOpening, accession));
-      c.tblParent_Child.SetFiltered(true);
-      const std::string parent_id = c.tblParent_Child.FieldText("Parentid");
+      c.tblParent_Child().SetFiltered(true);
+      const std::string parent_id = c.tblParent_Child().FieldText("Parentid");
 
-      c.Classes.SetFilter(UnquotedFilter(kClassOpening, learners.FieldText("Class")));
-      c.Classes.SetFiltered(true);
+      c.Classes().SetFilter(UnquotedFilter(kClassOpening, learners.FieldText("Class")));
+      c.Classes().SetFiltered(true);
       RequireWholeLearnerLinks(target, learner_id, kParentCodePrefix + parent_id,
                                learners.FieldText("Status") == kSourceCurrent
-                                   ? std::optional<std::string>(c.Classes.FieldText("ClassName"))
+                                   ? std::optional<std::string>(c.Classes().FieldText("ClassName"))
                                    : std::nullopt);
 
       target.Insert();
@@ -152,7 +152,7 @@ void ImportLearners(StoreComponents& c, LearnerImportForm form) {
         target.SetFieldText("CH01_SMART_CODE", learners.FieldText("LearnerID"));
         if (learners.FieldText("Status") == kSourceCurrent) {
           target.SetFieldText("CH01_STATUS", kTargetActive);
-          target.SetFieldText("CH01_CLASS", c.Classes.FieldText("ClassName"));
+          target.SetFieldText("CH01_CLASS", c.Classes().FieldText("ClassName"));
         }
       });
       target.Post();

@@ -13,8 +13,8 @@ constexpr char kLookupOpening[] = "DL01_code =";
 }  // namespace
 
 void ImportParents(StoreComponents& c) {
-  SourceTable& parents = c.tblParent_info;
-  TargetTable& target = c.Dl01mast;
+  SourceTable& parents = c.tblParent_info();
+  TargetTable& target = c.Dl01mast();
 
   // Starts where binding left tblParent_info: on its first row.
   for (int counter = 0; counter < parents.RecordCount(); ++counter) {

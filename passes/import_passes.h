@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "stores/store_components.h"
+#include "stores/components/store_components.h"
 
 namespace varnholt {
 

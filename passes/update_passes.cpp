@@ -28,41 +28,41 @@ void UpdateClasses(SourceTable& classes, SqlStatement& statement,
 
 }  // namespace
 
-void UpdateClassCodes(StoreComponents& c) { UpdateClasses(c.Classes, c.UpdateC1, ClassCodeStatementLines); }
+void UpdateClassCodes(StoreComponents& c) { UpdateClasses(c.Classes(), c.UpdateC1(), ClassCodeStatementLines); }
 
-void UpdateClassMaster(StoreComponents& c) { UpdateClasses(c.Classes, c.UpdateC2, ClassMasterStatementLines); }
+void UpdateClassMaster(StoreComponents& c) { UpdateClasses(c.Classes(), c.UpdateC2(), ClassMasterStatementLines); }
 
 void UpdateParents(StoreComponents& c) {
-  for (int counter = kFirstRow; counter <= c.tblParent_info.RecordCount(); ++counter) {
+  for (int counter = kFirstRow; counter <= c.tblParent_info().RecordCount(); ++counter) {
     // A parent without an id has no account (ImportParents): its statement would rewrite account
     // "3", whoever holds it.
-    if (!c.tblParent_info.FieldText("ParentId").empty()) {
-      ComposeStatement(c.Update, ParentStatementLines(ReaderOf(c.tblParent_info)));
-      WritingRow([&] { return "Parent " + c.tblParent_info.FieldText("ParentId"); }, [&] { c.Update.ExecSQL(); });
+    if (!c.tblParent_info().FieldText("ParentId").empty()) {
+      ComposeStatement(c.Update(), ParentStatementLines(ReaderOf(c.tblParent_info())));
+      WritingRow([&] { return "Parent " + c.tblParent_info().FieldText("ParentId"); }, [&] { c.Update().ExecSQL(); });
     }
-    c.tblParent_info.Next();
+    c.tblParent_info().Next();
   }
 }
 
 void UpdateLearners(StoreComponents& c) {
-  SourceTable& learners = c.tblLearner_Info;
+  SourceTable& learners = c.tblLearner_Info();
   for (int counter = kFirstRow; counter <= learners.RecordCount(); ++counter) {
-    c.tblParent_Child.SetFilter(UnquotedFilter("learnerId=", learners.FieldText("LearnerID")));
-    c.tblParent_Child.SetFiltered(true);
-    c.Classes.SetFilter(UnquotedFilter("Classid=", learners.FieldText("Class")));
-    c.Classes.SetFiltered(true);
+    c.tblParent_Child().SetFilter(UnquotedFilter("learnerId=", learners.FieldText("LearnerID")));
+    c.tblParent_Child().SetFiltered(true);
+    c.Classes().SetFilter(UnquotedFilter("Classid=", learners.FieldText("Class")));
+    c.Classes().SetFiltered(true);
     // The statement would store a cut class or account code; the target's width is Ch01mast's.
-    RequireWholeLearnerLinks(c.Ch01mast, learners.FieldText("LearnerID"),
-                             kParentCodePrefix + c.tblParent_Child.FieldText("Parentid"),
+    RequireWholeLearnerLinks(c.Ch01mast(), learners.FieldText("LearnerID"),
+                             kParentCodePrefix + c.tblParent_Child().FieldText("Parentid"),
                              learners.FieldText("Status") == "C"
-                                 ? std::optional<std::string>(c.Classes.FieldText("ClassName"))
+                                 ? std::optional<std::string>(c.Classes().FieldText("ClassName"))
                                  : std::nullopt);
-    ComposeStatement(c.Update2, LearnerStatementLines(ReaderOf(learners), ReaderOf(c.tblParent_Child),
-                                                      ReaderOf(c.Classes)));
-    WritingRow([&] { return "Learner " + learners.FieldText("LearnerID"); }, [&] { c.Update2.ExecSQL(); });
-    c.Classes.Next();
+    ComposeStatement(c.Update2(), LearnerStatementLines(ReaderOf(learners), ReaderOf(c.tblParent_Child()),
+                                                      ReaderOf(c.Classes())));
+    WritingRow([&] { return "Learner " + learners.FieldText("LearnerID"); }, [&] { c.Update2().ExecSQL(); });
+    c.Classes().Next();
     learners.Next();
-    c.tblParent_Child.Next();
+    c.tblParent_Child().Next();
   }
 }
 

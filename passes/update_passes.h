@@ -5,7 +5,7 @@
 #ifndef VARNHOLT_PASSES_UPDATE_PASSES_H_
 #define VARNHOLT_PASSES_UPDATE_PASSES_H_
 
-#include "stores/store_components.h"
+#include "stores/components/store_components.h"
 
 namespace varnholt {
 

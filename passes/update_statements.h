@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "stores/sql_statement.h"
+#include "stores/target/sql_statement.h"
 
 namespace varnholt {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "stores/target_table.h"
+#include "stores/target/target_table.h"
 
 namespace varnholt {
 

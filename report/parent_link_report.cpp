@@ -80,8 +80,8 @@ std::string WriteParentLinkReport(StoreComponents& c, const ReportSettings& sett
   // Opened before the walk so a file that cannot be written ends the command before the tables move.
   OpenedReport out = OpenReportFile(settings.report_file, settings.report_fallback);
 
-  SourceTable& learners = c.tblLearner_Info;
-  SourceTable& links = c.tblParent_Child;
+  SourceTable& learners = c.tblLearner_Info();
+  SourceTable& links = c.tblParent_Child();
   learners.SetFiltered(false);
   links.SetFiltered(false);
   learners.First();
@@ -97,7 +97,7 @@ std::string WriteParentLinkReport(StoreComponents& c, const ReportSettings& sett
     ++block.children;
     learners.Next();
   }
-  block.parents = c.tblParent_info.Active() ? c.tblParent_info.RecordCount() : 0;
+  block.parents = c.tblParent_info().Active() ? c.tblParent_info().RecordCount() : 0;
 
   std::string text;
   for (const std::string& line : ReportLines(block)) text += ToWindows1252(line) + kLineEnd;

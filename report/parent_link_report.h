@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/regional_settings.h"
-#include "stores/store_components.h"
+#include "stores/components/store_components.h"
 
 namespace varnholt {
 

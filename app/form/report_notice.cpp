@@ -1,7 +1,5 @@
 #include "app/form/report_notice.h"
 
-#include "app/platform/environment.h"
-
 namespace varnholt::form {
 
 std::string ReportPlaceText(const std::string& written) {

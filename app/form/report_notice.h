@@ -6,6 +6,13 @@
 #include <filesystem>
 #include <string>
 
+namespace varnholt {
+
+// The report's fixed Windows path; elsewhere it lands in the drive C: folder.
+inline constexpr char kReportPath[] = "c:\\Varnholt import.csv";
+
+}  // namespace varnholt
+
 namespace varnholt::form {
 
 // The box's text (UTF-8) naming `written`, the file the report was added to instead.

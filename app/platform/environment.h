@@ -4,13 +4,11 @@
 
 #include <filesystem>
 
-#include "passes/commands.h"
+#include "app/form/report_notice.h"
 #include "base/regional_settings.h"
+#include "passes/commands.h"
 
 namespace varnholt {
-
-// The report's fixed Windows path; elsewhere it lands in the drive C: folder.
-inline constexpr char kReportPath[] = "c:\\Varnholt import.csv";
 
 // The operator's regional settings: on Windows the user's date separator and short date format,
 // elsewhere the fixed ones the product was made for.

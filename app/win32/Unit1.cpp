@@ -8,7 +8,7 @@
 #include "app/form/click.h"
 #include "app/form/report_notice.h"
 #include "base/os/windows_path.h"
-#include "stores/store_components.h"
+#include "stores/components/store_components.h"
 
 namespace varnholt::win32 {
 
@@ -68,7 +68,7 @@ std::vector<const ControlDesign*> CreationOrder() {
 
 TForm1::TForm1(HINSTANCE instance, Win32Services services, std::wstring title, CommandEnvironment environment)
     : services_(std::move(services)), title_(std::move(title)), commands_(*this, std::move(environment)) {
-  commands_.components().session.set_password_prompt(this);
+  commands_.components().session().set_password_prompt(this);
   RegisterWindowClass(instance, &TForm1::WindowProc);
   dpi_ = ScreenDpi();
   // The stored place is kept as it is; sizes follow the DPI.

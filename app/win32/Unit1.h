@@ -16,7 +16,7 @@
 #include "app/win32/win32_services.h"
 #include "passes/commands.h"
 #include "passes/form_host.h"
-#include "stores/password_prompt.h"
+#include "stores/target/password_prompt.h"
 
 namespace varnholt::win32 {
 

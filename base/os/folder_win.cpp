@@ -10,20 +10,6 @@
 
 namespace varnholt::os {
 
-namespace {
-
-// The long form's own prefixes, which our callers never spell.
-constexpr wchar_t kLongPathPrefix[] = L"\\\\?\\";
-constexpr wchar_t kLongUncPrefix[] = L"\\\\?\\UNC\\";
-
-std::string ShortForm(std::wstring wide) {
-  if (wide.rfind(kLongUncPrefix, 0) == 0) return Utf8FromWide(L"\\\\" + wide.substr(wcslen(kLongUncPrefix)));
-  if (wide.rfind(kLongPathPrefix, 0) == 0) return Utf8FromWide(wide.substr(wcslen(kLongPathPrefix)));
-  return Utf8FromWide(wide);
-}
-
-}  // namespace
-
 PathKind KindOf(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(WindowsPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -78,10 +64,10 @@ std::string CanonicalPath(const std::string& path) {
     ::CloseHandle(h);
     if (length > 0 && length < final_path.size()) {
       final_path.resize(length);
-      return ShortForm(final_path);
+      return Utf8FromWindowsPath(final_path);
     }
   }
-  return ShortForm(wide);
+  return Utf8FromWindowsPath(wide);
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string* reason) {

@@ -1,4 +1,4 @@
-// The few OS calls the engine makes: positioned reads and writes, file identity for change
+// The few OS calls the engines make on a file: positioned reads and writes, file identity for change
 // detection, an exclusive lock held while a table is open for writing, and what replacing a file
 // safely takes (flush to the disk, copy of owner and mode, rename). Paths are UTF-8 everywhere.
 #ifndef VARNHOLT_BASE_OS_OS_FILE_H_
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace varnholt::paradox {
+namespace varnholt::os {
 
 // What tells us another program changed a file.
 struct FileStamp {
@@ -99,6 +99,6 @@ class OsFile {
   bool locked_ = false;  // Windows: whether to lock the file again after a rename
 };
 
-}  // namespace varnholt::paradox
+}  // namespace varnholt::os
 
 #endif  // VARNHOLT_BASE_OS_OS_FILE_H_

@@ -12,19 +12,17 @@
 #include "base/engine_error.h"
 #include "base/os/gate_posix.h"
 
-namespace varnholt::paradox {
+namespace varnholt::os {
 
 namespace {
 
-using os::FileCall;
-using os::GateRefuses;
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
   // errno is read first: building the text below may change it.
   const int error = errno;
   std::string message = path + ": " + what + " (" + std::strerror(error) + ")";
   if (error == EACCES || error == EPERM || error == EROFS) throw AccessDeniedError(message);
-  os::CountFileCallFailure();
+  CountFileCallFailure();
   throw FileError(message);
 }
 
@@ -215,9 +213,9 @@ std::vector<uint8_t> OsFile::ReadAll() const {
 
 void OsFile::WriteAt(uint64_t offset, const uint8_t* bytes, size_t length) {
   size_t done = 0;
-  if (const os::FileFault fault = os::GateFileCall(FileCall::kWrite, path_.c_str()); fault != os::FileFault::kNone) {
-    if (fault == os::FileFault::kShortWrite && ::pwrite(fd_, bytes, length / 2, offset) < 0) Fail(shown_, "cannot write");
-    errno = os::ErrnoOf(fault);
+  if (const FileFault fault = GateFileCall(FileCall::kWrite, path_.c_str()); fault != FileFault::kNone) {
+    if (fault == FileFault::kShortWrite && ::pwrite(fd_, bytes, length / 2, offset) < 0) Fail(shown_, "cannot write");
+    errno = ErrnoOf(fault);
     Fail(shown_, "cannot write");
   }
   while (done < length) {
@@ -270,4 +268,4 @@ bool OsFile::TryLock() {
   return true;
 }
 
-}  // namespace varnholt::paradox
+}  // namespace varnholt::os

@@ -17,12 +17,10 @@
 #include "base/os/windows_path.h"
 #include "base/engine_error.h"
 
-namespace varnholt::paradox {
+namespace varnholt::os {
 
 namespace {
 
-using os::FileCall;
-using os::GateRefuses;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // TryLock's byte: far beyond any table's end, so that a lock on it keeps our copies apart
@@ -58,9 +56,9 @@ HANDLE AsHandle(intptr_t fd) { return reinterpret_cast<HANDLE>(fd); }
 intptr_t FromHandle(HANDLE handle) { return reinterpret_cast<intptr_t>(handle); }
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what, DWORD error = ::GetLastError()) {
-  std::string message = path + ": " + what + " (" + os::WindowsErrorText(error) + ")";
+  std::string message = path + ": " + what + " (" + WindowsErrorText(error) + ")";
   if (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT) throw AccessDeniedError(message);
-  os::CountFileCallFailure();
+  CountFileCallFailure();
   throw FileError(message);
 }
 
@@ -89,10 +87,10 @@ bool IsFolder(const std::wstring& path) {
 }
 
 // Null in the program; a test's stand-in otherwise.
-std::atomic<os::ReplaceFileStandIn> replace_file_stand_in{nullptr};
+std::atomic<ReplaceFileStandIn> replace_file_stand_in{nullptr};
 
 bool CallReplaceFileW(const std::wstring& replaced, const std::wstring& replacement) {
-  if (const os::ReplaceFileStandIn stand_in = replace_file_stand_in.load()) {
+  if (const ReplaceFileStandIn stand_in = replace_file_stand_in.load()) {
     return stand_in(replaced.c_str(), replacement.c_str()) != 0;
   }
   return ::ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
@@ -104,8 +102,8 @@ bool CallReplaceFileW(const std::wstring& replaced, const std::wstring& replacem
 // systems, FAT, Wine) ReplaceFileW does it, which needs `to` to be there; MoveFileExW, which
 // refuses an open `to`, is left for a `to` that is not.
 bool Replace(const std::string& from, const std::string& to) {
-  const std::wstring source = os::WindowsPath(from);
-  const std::wstring target = os::WindowsPath(to);
+  const std::wstring source = WindowsPath(from);
+  const std::wstring target = WindowsPath(to);
   HANDLE h = ::CreateFileW(source.c_str(), DELETE | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
@@ -161,7 +159,7 @@ bool ReplaceRetrying(const std::string& from, const std::string& to) {
 
 FileStamp StampOf(const std::string& path) {
   // No access asked for: only the file's information, which no share mode withholds.
-  HANDLE h = ::CreateFileW(os::WindowsPath(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+  HANDLE h = ::CreateFileW(WindowsPath(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return FileStamp{};
   BY_HANDLE_FILE_INFORMATION info;
@@ -171,7 +169,7 @@ FileStamp StampOf(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
-  return ::GetFileAttributesW(os::WindowsPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return ::GetFileAttributesW(WindowsPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 OsFile::~OsFile() {
@@ -202,7 +200,7 @@ OsFile OsFile::Open(const std::string& path, bool writable) {
   OsFile f;
   f.path_ = path;
   f.shown_ = path;
-  const std::wstring wide = os::WindowsPath(path);
+  const std::wstring wide = WindowsPath(path);
   if (IsFolder(wide)) Fail(path, "not a file", ERROR_DIRECTORY);
   const DWORD access = GENERIC_READ | (writable ? GENERIC_WRITE : 0);
   HANDLE h = GateRefuses(FileCall::kOpen, path.c_str())
@@ -214,7 +212,7 @@ OsFile OsFile::Open(const std::string& path, bool writable) {
 }
 
 OsFile OsFile::OpenToReplace(const std::string& path, bool writable) {
-  const DWORD attributes = ::GetFileAttributesW(os::WindowsPath(path).c_str());
+  const DWORD attributes = ::GetFileAttributesW(WindowsPath(path).c_str());
   if (writable && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     Fail(path, "cannot open for writing", ERROR_ACCESS_DENIED);
   }
@@ -227,7 +225,7 @@ OsFile OsFile::Create(const std::string& path, const std::string& shown_as) {
   f.shown_ = shown_as.empty() ? path : shown_as;
   HANDLE h = GateRefuses(FileCall::kCreate, path.c_str())
                  ? INVALID_HANDLE_VALUE
-                 : ::CreateFileW(os::WindowsPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                 : ::CreateFileW(WindowsPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     Fail(f.shown_, shown_as.empty() ? "cannot create" : "cannot write a new copy in its folder");
@@ -237,7 +235,7 @@ OsFile OsFile::Create(const std::string& path, const std::string& shown_as) {
 }
 
 void OsFile::RemoveFile(const std::string& path) {
-  if (!GateRefuses(FileCall::kRemove, path.c_str()) && ::DeleteFileW(os::WindowsPath(path).c_str())) return;
+  if (!GateRefuses(FileCall::kRemove, path.c_str()) && ::DeleteFileW(WindowsPath(path).c_str())) return;
   const DWORD error = ::GetLastError();
   if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) Fail(path, "cannot remove", error);
 }
@@ -282,7 +280,7 @@ void OsFile::RenameAll(const std::vector<std::pair<OsFile*, std::string>>& renam
 }
 
 bool OsFile::ReopenAs(const std::string& target) {
-  HANDLE h = ::CreateFileW(os::WindowsPath(target).c_str(), GENERIC_READ, kShareAll,
+  HANDLE h = ::CreateFileW(WindowsPath(target).c_str(), GENERIC_READ, kShareAll,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   fd_ = FromHandle(h);
@@ -331,13 +329,13 @@ std::vector<uint8_t> OsFile::ReadAll() const {
 
 void OsFile::WriteAt(uint64_t offset, const uint8_t* bytes, size_t length) {
   size_t done = 0;
-  if (const os::FileFault fault = os::GateFileCall(FileCall::kWrite, path_.c_str()); fault != os::FileFault::kNone) {
-    if (fault == os::FileFault::kShortWrite) {
+  if (const FileFault fault = GateFileCall(FileCall::kWrite, path_.c_str()); fault != FileFault::kNone) {
+    if (fault == FileFault::kShortWrite) {
       OVERLAPPED at = At(offset);
       DWORD written = 0;
       ::WriteFile(AsHandle(fd_), bytes, static_cast<DWORD>(std::min(length / 2, kMaxTransfer)), &written, &at);
     }
-    Fail(shown_, "cannot write", os::WindowsErrorOf(fault));
+    Fail(shown_, "cannot write", WindowsErrorOf(fault));
   }
   while (done < length) {
     OVERLAPPED at = At(offset + done);
@@ -397,10 +395,6 @@ bool OsFile::TryLock() {
   Fail(shown_, "cannot lock", error);
 }
 
-}  // namespace varnholt::paradox
-
-namespace varnholt::os {
-
-void SetReplaceFileStandInForTests(ReplaceFileStandIn stand_in) { paradox::replace_file_stand_in.store(stand_in); }
+void SetReplaceFileStandInForTests(ReplaceFileStandIn stand_in) { replace_file_stand_in.store(stand_in); }
 
 }  // namespace varnholt::os

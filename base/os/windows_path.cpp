@@ -42,6 +42,14 @@ std::wstring WindowsPath(std::string_view utf8) {
   return kLongPathPrefix + full;
 }
 
+std::string Utf8FromWindowsPath(std::wstring_view wide) {
+  const std::wstring_view unc_prefix(kLongUncPrefix);
+  const std::wstring_view long_prefix(kLongPathPrefix);
+  if (wide.starts_with(unc_prefix)) return Utf8FromWide(L"\\\\" + std::wstring(wide.substr(unc_prefix.size())));
+  if (wide.starts_with(long_prefix)) return Utf8FromWide(wide.substr(long_prefix.size()));
+  return Utf8FromWide(wide);
+}
+
 std::string Utf8FromWide(std::wstring_view wide) {
   if (wide.empty()) return std::string();
   const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),

@@ -13,6 +13,10 @@ namespace varnholt::os {
 // empty result, which every Win32 call refuses as a missing file.
 std::wstring WindowsPath(std::string_view utf8);
 
+// A path Windows gives back, as UTF-8 in the form our callers spell: without the long form's
+// "\\?\" prefix, and "\\?\UNC\server" as "\\server".
+std::string Utf8FromWindowsPath(std::wstring_view wide);
+
 // UTF-16 from Windows as UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf8FromWide(std::wstring_view wide);
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/regional_settings.h"
-#include "stores/source_table.h"
+#include "stores/source/source_table.h"
 #include "tools/jetwriter/jet_writer.h"
 
 namespace {

@@ -12,9 +12,9 @@
 
 #include "base/regional_settings.h"
 #include "stores/paradox/table.h"
-#include "stores/sql_statement.h"
-#include "stores/target_session.h"
-#include "stores/target_table.h"
+#include "stores/target/sql_statement.h"
+#include "stores/target/target_session.h"
+#include "stores/target/target_table.h"
 
 namespace {
 

@@ -67,7 +67,7 @@ size_t CountOf(const std::string& text) {
 
 void WriteNewFile(const std::string& path, const std::string& text) {
   os::RemoveIfPresent(path);
-  paradox::OsFile file = paradox::OsFile::Create(path, path);
+  os::OsFile file = os::OsFile::Create(path, path);
   file.WriteAt(0, reinterpret_cast<const uint8_t*>(text.data()), text.size());
   file.SyncData();
 }
@@ -188,7 +188,7 @@ std::string BeginBackup(const std::string& target_folder, const std::string& com
     WriteNewFile(JoinPath(folder, kBackupDetailsName),
                  "id=" + info.id + "\r\ntime=" + info.time + "\r\ncommand=" + command + "\r\nadded=" +
                      std::to_string(info.added) + "\r\nrewritten=" + std::to_string(info.rewritten) + "\r\n");
-    paradox::OsFile::SyncFolderOf(JoinPath(folder, kBackupDetailsName));
+    os::OsFile::SyncFolderOf(JoinPath(folder, kBackupDetailsName));
   } catch (const EngineError& error) {
     // A command that changes nothing leaves the target folder as it was.
     try {

@@ -266,7 +266,7 @@ void WriteChangeList(const std::string& path, const ChangeList& changes) {
   }
   const std::string bytes = ToWindows1252(text);
   os::RemoveIfPresent(path);
-  paradox::OsFile file = paradox::OsFile::Create(path, path);
+  os::OsFile file = os::OsFile::Create(path, path);
   file.WriteAt(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   file.SyncData();
 }

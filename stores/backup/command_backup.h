@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "stores/backup/change_list.h"
-#include "stores/target_session.h"
+#include "stores/target/target_session.h"
 
 namespace varnholt {
 

@@ -11,7 +11,7 @@
 
 #include "stores/backup/backups.h"
 #include "stores/backup/change_list.h"
-#include "stores/target_session.h"
+#include "stores/target/target_session.h"
 
 namespace varnholt {
 

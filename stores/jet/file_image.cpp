@@ -22,7 +22,7 @@ FileBeingWritten::FileBeingWritten(const std::string& path)
                  ": the school-administration program is writing the database; try again when it is idle") {}
 
 std::optional<FileVersion> VersionOf(const std::string& path) {
-  const paradox::FileStamp stamp = paradox::StampOf(path);
+  const os::FileStamp stamp = os::StampOf(path);
   if (!stamp.exists) return std::nullopt;
   return FileVersion{stamp.size, stamp.mtime_ns};
 }

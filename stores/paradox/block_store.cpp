@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "base/os/os_file.h"
+#include "stores/paradox/engine_files.h"
 #include "stores/paradox/block.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_crypt.h"

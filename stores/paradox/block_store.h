@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-namespace varnholt::paradox {
+#include "stores/paradox/engine_files.h"
 
-class OsFile;
+namespace varnholt::paradox {
 
 class BlockStore {
  public:

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "base/ascii.h"
-#include "base/os/os_file.h"
+#include "stores/paradox/engine_files.h"
 #include "base/path_text.h"
 #include "base/byte_coding.h"
 #include "stores/paradox/header.h"

@@ -1,7 +1,7 @@
 #include "stores/paradox/memo_file.h"
 
 #include "base/engine_error.h"
-#include "base/os/os_file.h"
+#include "stores/paradox/engine_files.h"
 
 namespace varnholt::paradox {
 

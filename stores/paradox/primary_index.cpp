@@ -6,7 +6,7 @@
 #include "stores/paradox/block.h"
 #include "stores/paradox/field_codec.h"
 #include "stores/paradox/table_crypt.h"
-#include "base/os/os_file.h"
+#include "stores/paradox/engine_files.h"
 
 namespace varnholt::paradox {
 

@@ -20,10 +20,9 @@
 #include <vector>
 
 #include "stores/paradox/header.h"
+#include "stores/paradox/engine_files.h"
 
 namespace varnholt::paradox {
-
-class OsFile;
 
 // One level-1 entry: a data block, the key of its first record and its record count.
 struct IndexLeafEntry {

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "base/byte_coding.h"
-#include "base/os/os_file.h"
+#include "stores/paradox/engine_files.h"
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/block.h"
 #include "stores/paradox/secondary_index_layout.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/byte_coding.h"
-#include "base/os/os_file.h"
+#include "stores/paradox/engine_files.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/table.h"
 

@@ -4,7 +4,7 @@
 
 #include "base/ascii.h"
 #include "base/os/folder.h"
-#include "base/os/os_file.h"
+#include "stores/paradox/engine_files.h"
 #include "base/path_text.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/table.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "base/os/os_file.h"
+#include "stores/paradox/engine_files.h"
 
 namespace varnholt::paradox {
 

@@ -6,7 +6,7 @@
 #include "base/ascii.h"
 #include "base/byte_coding.h"
 #include "base/os/folder.h"
-#include "base/os/os_file.h"
+#include "stores/paradox/engine_files.h"
 #include "base/path_text.h"
 #include "stores/paradox/engine_message.h"
 #include "stores/paradox/field_conversion.h"

@@ -17,8 +17,8 @@
 #include "passes/commands.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/table_crypt.h"
-#include "stores/password_prompt.h"
-#include "stores/store_components.h"
+#include "stores/target/password_prompt.h"
+#include "stores/components/store_components.h"
 #include "tests/support/pxlib_reader.h"
 #include "tests/support/table_checker.h"
 #include "tools/sample_school/realistic_target.h"
@@ -269,7 +269,7 @@ void RunInProcess(const fs::path& source, const fs::path& target, const fs::path
   Commands commands(host, environment);
   host.commands = &commands;
   SamplePassword password;
-  commands.components().session.set_password_prompt(&password);
+  commands.components().session().set_password_prompt(&password);
   for (auto handler : handlers) (commands.*handler)();
 }
 

@@ -28,7 +28,7 @@ TEST(FileLocksTest, AWholeFileLockIsSeenByOthersAndKeepsNoReaderOut) {
 
   // The table lock our own copies take is not a byte-range lock others see, and the handle it is
   // taken on lets a hold be taken beside it.
-  paradox::OsFile table = paradox::OsFile::OpenToReplace(db, true);
+  os::OsFile table = os::OsFile::OpenToReplace(db, true);
   ASSERT_TRUE(table.TryLock());
   EXPECT_FALSE(HasForeignLock(db));
 
@@ -38,7 +38,7 @@ TEST(FileLocksTest, AWholeFileLockIsSeenByOthersAndKeepsNoReaderOut) {
   EXPECT_TRUE(HasForeignLock(db));  // another open file's lock counts as foreign
   EXPECT_TRUE(HasForeignLock(db));  // and asking neither took nor dropped one
   EXPECT_EQ(table.ReadAt(0, 7).size(), 7u);
-  EXPECT_EQ(paradox::OsFile::Open(db, false).ReadAll().size(), 7u);
+  EXPECT_EQ(os::OsFile::Open(db, false).ReadAll().size(), 7u);
 
   WholeFileLock moved = std::move(lock);
   EXPECT_FALSE(lock.held());
@@ -107,14 +107,14 @@ TEST(FileLocksTest, AHeldFileRefusesOtherWritersButNotReadersNorOurSave) {
                         FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_NE(other, INVALID_HANDLE_VALUE);
   ::CloseHandle(other);
-  EXPECT_EQ(paradox::OsFile::Open(db, false).ReadAll().size(), 7u);
+  EXPECT_EQ(os::OsFile::Open(db, false).ReadAll().size(), 7u);
 
   // Our save renames a new copy over the held file; the hold does not stand in its way, and the
   // copy, once in place, is held again beside the handle that put it there.
   WriteFile(db + ".new", "fresh copy");
-  paradox::OsFile fresh = paradox::OsFile::Open(db + ".new", true);
+  os::OsFile fresh = os::OsFile::Open(db + ".new", true);
   fresh.RenameTo(db);
-  EXPECT_EQ(paradox::OsFile::Open(db, false).ReadAll().size(), 10u);
+  EXPECT_EQ(os::OsFile::Open(db, false).ReadAll().size(), 10u);
   ASSERT_TRUE(lock.TryTake(db));
   EXPECT_EQ(OpenAsOther(db, GENERIC_WRITE), INVALID_HANDLE_VALUE);
   lock.Release();

@@ -14,7 +14,7 @@
 #include "base/os/windows_path.h"
 #endif
 
-namespace varnholt::paradox {
+namespace varnholt::os {
 namespace {
 
 using testing::OsTestFolder;
@@ -169,4 +169,4 @@ TEST(OsFileTest, TheTableLockKeepsOurCopiesApartButNotReadersOrWriters) {
 }
 
 }  // namespace
-}  // namespace varnholt::paradox
+}  // namespace varnholt::os

@@ -48,12 +48,12 @@ class OsTestFolder {
 
 // A new file at `path` holding `text`, and the text a file holds, through the engine's own calls.
 inline void WriteFile(const std::string& path, const std::string& text) {
-  paradox::OsFile f = paradox::OsFile::Create(path);
+  os::OsFile f = os::OsFile::Create(path);
   f.WriteAt(0, reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
 inline std::string ReadFile(const std::string& path) {
-  const std::vector<uint8_t> bytes = paradox::OsFile::Open(path, false).ReadAll();
+  const std::vector<uint8_t> bytes = os::OsFile::Open(path, false).ReadAll();
   return std::string(bytes.begin(), bytes.end());
 }
 

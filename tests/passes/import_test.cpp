@@ -7,7 +7,7 @@
 #include "base/os/folder.h"
 #include "base/utf8_path.h"
 #include "passes/import_passes.h"
-#include "stores/binding.h"
+#include "stores/components/binding.h"
 #include "stores/paradox/table.h"
 #include "tools/sample_school/varnholt_schema.h"
 #include "tests/passes/school_fixture.h"
@@ -237,7 +237,7 @@ TEST_F(SchoolTest, EveryClassIsSeenAgainAfterALearnerPassFilteredClasses) {
   s.classes.push_back(MakeClass(103, "Gr 3C", "T03"));
   MakeSchool(s);
   ASSERT_EQ(Click(&Commands::Button2Click), "");
-  ASSERT_TRUE(components().Classes.Filtered());  // the learner pass left it on one class
+  ASSERT_TRUE(components().Classes().Filtered());  // the learner pass left it on one class
   // Another program empties the class master between two commands of this run.
   std::filesystem::path fresh = dir_ / "fresh";
   std::filesystem::create_directories(fresh);

@@ -247,7 +247,7 @@ TEST_F(ProductInUseTest, TablesAreHeldForOthersWhileACommandUsesThemOnlyAndAcros
 #endif
     }
   };
-  TargetSession& session = components().session;
+  TargetSession& session = components().session();
   {
     CommandScope scope(session);
     SharedTable& learners = session.OpenTable(target_.string(), "CH01MAST.DB");

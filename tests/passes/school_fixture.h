@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "passes/commands.h"
-#include "stores/store_components.h"
+#include "stores/components/store_components.h"
 #include "tools/jetwriter/jet_writer.h"
 #include "tools/sample_school/school.h"
 #include "tools/sample_school/source_database.h"

@@ -79,7 +79,7 @@ TEST_F(PerfEquivalenceTest, ImportWritesWhatRowByRowInsertsWrite) {
   std::map<std::string, std::vector<paradox::Record>> posted;
   for (const char* stem : kTables) {
     posted[stem] = RecordsInRowOrder(
-        components().session.OpenTable(target_.string(), std::string(stem) + ".DB").table());
+        components().session().OpenTable(target_.string(), std::string(stem) + ".DB").table());
   }
   commands_.reset();  // closes the tables
 
@@ -112,7 +112,7 @@ TEST_F(PerfEquivalenceTest, UpdateWritesWhatRowByRowRewritesWrite) {
   std::map<std::string, std::vector<paradox::Record>> written;
   for (const char* stem : kTables) {
     written[stem] = RecordsInRowOrder(
-        components().session.OpenTable(target_.string(), std::string(stem) + ".DB").table());
+        components().session().OpenTable(target_.string(), std::string(stem) + ".DB").table());
   }
   commands_.reset();
 

@@ -11,7 +11,7 @@
 #include "base/store_error.h"
 #include "stores/jet/file_image.h"
 #include "stores/jet/jet_database.h"
-#include "stores/source_table.h"
+#include "stores/source/source_table.h"
 #include "tests/source/source_test_files.h"
 
 namespace varnholt {

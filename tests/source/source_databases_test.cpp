@@ -1,10 +1,10 @@
-#include "stores/source_databases.h"
+#include "stores/source/source_databases.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "stores/source_table.h"
+#include "stores/source/source_table.h"
 #include "tests/source/source_test_files.h"
 
 namespace varnholt {

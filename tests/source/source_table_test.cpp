@@ -1,4 +1,4 @@
-#include "stores/source_table.h"
+#include "stores/source/source_table.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "stores/source_table.h"
+#include "stores/source/source_table.h"
 #include "tools/jetwriter/jet_writer.h"
 
 namespace varnholt {

@@ -1,5 +1,5 @@
 #include "stores/jet/table_snapshot.h"
-#include "stores/snapshot_filter.h"
+#include "stores/source/snapshot_filter.h"
 
 #include <gtest/gtest.h>
 

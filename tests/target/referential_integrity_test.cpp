@@ -9,8 +9,8 @@
 
 #include "stores/paradox/integrity_links.h"
 #include "stores/paradox/validity_checks.h"
-#include "stores/password_prompt.h"
-#include "stores/target_session.h"
+#include "stores/target/password_prompt.h"
+#include "stores/target/target_session.h"
 #include "tests/support/pxlib_reader.h"
 #include "tests/support/table_checker.h"
 #include "tests/target/target_test_tables.h"

@@ -1,9 +1,9 @@
-#include "stores/sql_statement.h"
+#include "stores/target/sql_statement.h"
 
 #include <gtest/gtest.h>
 
-#include "stores/target_session.h"
-#include "stores/target_table.h"
+#include "stores/target/target_session.h"
+#include "stores/target/target_table.h"
 #include "tests/target/target_test_tables.h"
 
 namespace varnholt {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "stores/target_session.h"
+#include "stores/target/target_session.h"
 #include "tests/target/target_test_tables.h"
 #include "tools/sample_school/protect_table.h"
 

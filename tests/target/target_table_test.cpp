@@ -1,12 +1,12 @@
-#include "stores/target_table.h"
+#include "stores/target/target_table.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "stores/sql_statement.h"
-#include "stores/target_session.h"
+#include "stores/target/sql_statement.h"
+#include "stores/target/target_session.h"
 #include "stores/paradox/header.h"
 #include "stores/paradox/val_layout.h"
 #include "tests/support/copy_over.h"

@@ -8,7 +8,7 @@
 
 #include "stores/paradox/val_layout.h"
 #include "stores/paradox/validity_checks.h"
-#include "stores/target_session.h"
+#include "stores/target/target_session.h"
 #include "tests/target/target_test_tables.h"
 #include "tools/sample_school/validity_file.h"
 

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "base/ascii.h"
+#include "base/command_scope.h"
 #include "base/os/program_arguments.h"
 #include "base/utf8_path.h"
-#include "stores/command_scope.h"
-#include "stores/target_session.h"
+#include "stores/target/target_session.h"
 
 namespace {
 

@@ -210,7 +210,7 @@ std::string DecodePassword(std::span<const uint8_t> header) {
 }
 
 std::string DecodePasswordOfFile(const std::string& path) {
-  const std::vector<uint8_t> header = paradox::OsFile::Open(path, false).ReadAt(0, kHeaderMinimumSize);
+  const std::vector<uint8_t> header = os::OsFile::Open(path, false).ReadAt(0, kHeaderMinimumSize);
   if (header.size() != kHeaderMinimumSize) throw std::runtime_error("cannot read the header of " + path);
   return DecodePassword(header);
 }

@@ -9,8 +9,8 @@ namespace varnholt::jet {
 // The OS layer's file takes UTF-8 paths everywhere; its errors (EngineError) are runtime_errors
 // that name the file.
 PageFile::PageFile(const std::string& path) : path_(path) {
-  paradox::OsFile::RemoveFile(path);
-  file_ = paradox::OsFile::Create(path);
+  os::OsFile::RemoveFile(path);
+  file_ = os::OsFile::Create(path);
 }
 
 PageFile::~PageFile() = default;
@@ -21,6 +21,6 @@ void PageFile::Write(uint32_t page, std::span<const uint8_t> bytes) {
   file_.WriteAt(static_cast<uint64_t>(page) * jet_format::kPageSize, bytes.data(), bytes.size());
 }
 
-void PageFile::Close() { file_ = paradox::OsFile(); }
+void PageFile::Close() { file_ = os::OsFile(); }
 
 }  // namespace varnholt::jet

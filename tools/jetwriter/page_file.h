@@ -32,7 +32,7 @@ class PageFile {
 
  private:
   std::string path_;
-  paradox::OsFile file_;
+  os::OsFile file_;
   uint32_t next_page_ = 0;
 };
 

@@ -6,8 +6,8 @@
 #include "base/os/folder.h"
 #include "stores/backup/backups.h"
 #include "stores/backup/restore.h"
-#include "stores/password_prompt.h"
-#include "stores/target_session.h"
+#include "stores/target/password_prompt.h"
+#include "stores/target/target_session.h"
 
 namespace varnholt {
 

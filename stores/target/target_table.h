@@ -10,8 +10,8 @@
 // "Field '<f>' must have a value" and "Invalid value for field '<f>'" (an InvalidFieldValue, which
 // keeps the field and the value for the pass to name its row); engine failures as the
 // engine's texts, each line once.
-#ifndef VARNHOLT_STORES_TARGET_TABLE_H_
-#define VARNHOLT_STORES_TARGET_TABLE_H_
+#ifndef VARNHOLT_STORES_TARGET_TARGET_TABLE_H_
+#define VARNHOLT_STORES_TARGET_TARGET_TABLE_H_
 
 #include <memory>
 #include <string>
@@ -94,4 +94,4 @@ class TargetTable {
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_TARGET_TABLE_H_
+#endif  // VARNHOLT_STORES_TARGET_TARGET_TABLE_H_

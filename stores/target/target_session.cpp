@@ -1,4 +1,4 @@
-#include "stores/target_session.h"
+#include "stores/target/target_session.h"
 
 #include <algorithm>
 #include <optional>
@@ -11,7 +11,7 @@
 #include "stores/paradox/table_crypt.h"
 #include "stores/paradox/table_saver.h"
 #include "stores/paradox/update_all.h"
-#include "stores/referential_checks.h"
+#include "stores/target/referential_checks.h"
 
 namespace varnholt {
 

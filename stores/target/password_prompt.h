@@ -1,8 +1,8 @@
 // PasswordPrompt: how the target session asks the operator for a password-protected table's
 // password. The window answers with a small modal dialog of the platform layer; the press tool
 // with the password it was given on its command line.
-#ifndef VARNHOLT_STORES_PASSWORD_PROMPT_H_
-#define VARNHOLT_STORES_PASSWORD_PROMPT_H_
+#ifndef VARNHOLT_STORES_TARGET_PASSWORD_PROMPT_H_
+#define VARNHOLT_STORES_TARGET_PASSWORD_PROMPT_H_
 
 #include <optional>
 #include <string>
@@ -19,4 +19,4 @@ class PasswordPrompt {
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_PASSWORD_PROMPT_H_
+#endif  // VARNHOLT_STORES_TARGET_PASSWORD_PROMPT_H_

@@ -2,13 +2,13 @@
 // opens them and moves them to their first row, in a fixed order, reading the location texts afresh
 // for every single assignment. A binding checks nothing itself: the first open that cannot reach
 // its store throws that store's error, and components opened before it stay open.
-#ifndef VARNHOLT_STORES_BINDING_H_
-#define VARNHOLT_STORES_BINDING_H_
+#ifndef VARNHOLT_STORES_COMPONENTS_BINDING_H_
+#define VARNHOLT_STORES_COMPONENTS_BINDING_H_
 
 #include <string>
 
-#include "stores/location_source.h"
-#include "stores/store_components.h"
+#include "stores/components/location_source.h"
+#include "stores/components/store_components.h"
 
 namespace varnholt {
 
@@ -40,4 +40,4 @@ void UnlockTargetTables(StoreComponents& c, const LocationSource& locations);
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_BINDING_H_
+#endif  // VARNHOLT_STORES_COMPONENTS_BINDING_H_

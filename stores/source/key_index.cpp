@@ -1,4 +1,4 @@
-#include "stores/key_index.h"
+#include "stores/source/key_index.h"
 
 #include <bit>
 

@@ -1,7 +1,7 @@
 // The source connection text, "Provider=...;Data Source=...;...;Jet OLEDB:Database Password=...",
 // read into the three settings the source store uses.
-#ifndef VARNHOLT_STORES_CONNECTION_STRING_H_
-#define VARNHOLT_STORES_CONNECTION_STRING_H_
+#ifndef VARNHOLT_STORES_SOURCE_CONNECTION_STRING_H_
+#define VARNHOLT_STORES_SOURCE_CONNECTION_STRING_H_
 
 #include <string>
 
@@ -26,4 +26,4 @@ ConnectionSettings ParseConnectionString(const std::string& text);
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_CONNECTION_STRING_H_
+#endif  // VARNHOLT_STORES_SOURCE_CONNECTION_STRING_H_

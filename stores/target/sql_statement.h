@@ -5,9 +5,9 @@
 // parameter '<p>'" (outside quotes "::" is one colon and ":name" a parameter), and the local SQL's
 // and the engine's own texts for refused statements, each line once. A failing statement changes
 // nothing. The statements the local SQL understands: stores/sql/sql_parser.h. Texts
-// that differ only in their string values are parsed once (local_sql/statement_cache.h).
-#ifndef VARNHOLT_STORES_SQL_STATEMENT_H_
-#define VARNHOLT_STORES_SQL_STATEMENT_H_
+// that differ only in their string values are parsed once (stores/sql/statement_cache.h).
+#ifndef VARNHOLT_STORES_TARGET_SQL_STATEMENT_H_
+#define VARNHOLT_STORES_TARGET_SQL_STATEMENT_H_
 
 #include <string>
 #include <vector>
@@ -53,4 +53,4 @@ class SqlStatement {
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_SQL_STATEMENT_H_
+#endif  // VARNHOLT_STORES_TARGET_SQL_STATEMENT_H_

@@ -10,8 +10,8 @@
 // and left alone. While a command uses a table, its files carry a lock of ours that the product
 // sees (on Windows they are also held open denying writers), so it finds the table busy instead
 // of working on files that a save is about to replace.
-#ifndef VARNHOLT_STORES_TARGET_FOLDER_GUARD_H_
-#define VARNHOLT_STORES_TARGET_FOLDER_GUARD_H_
+#ifndef VARNHOLT_STORES_TARGET_TARGET_FOLDER_GUARD_H_
+#define VARNHOLT_STORES_TARGET_TARGET_FOLDER_GUARD_H_
 
 #include <set>
 #include <string>
@@ -61,4 +61,4 @@ class FamilyHold {
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_TARGET_FOLDER_GUARD_H_
+#endif  // VARNHOLT_STORES_TARGET_TARGET_FOLDER_GUARD_H_

@@ -1,4 +1,4 @@
-#include "stores/target_folder_guard.h"
+#include "stores/target/target_folder_guard.h"
 
 #include <optional>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "stores/target_table.h"
+#include "stores/target/target_table.h"
 
 #include <algorithm>
 #include <forward_list>
@@ -10,7 +10,7 @@
 #include "base/store_error.h"
 #include "stores/filter/filter_expression.h"
 #include "stores/paradox/field_conversion.h"
-#include "stores/target_session.h"
+#include "stores/target/target_session.h"
 
 // Setting a field from text (SetFieldText) converts as ValueFromText does: a character field takes
 // the text cut to its width; a date field reads day/month/year, else the regional short date

@@ -1,4 +1,4 @@
-#include "stores/snapshot_filter.h"
+#include "stores/source/snapshot_filter.h"
 
 namespace varnholt {
 

@@ -1,7 +1,7 @@
 // SnapshotFilter: filter texts applied to a source table's snapshot, with an equality index per
 // field built on first use, so a run of equality filters on one field costs one pass in all.
-#ifndef VARNHOLT_STORES_SNAPSHOT_FILTER_H_
-#define VARNHOLT_STORES_SNAPSHOT_FILTER_H_
+#ifndef VARNHOLT_STORES_SOURCE_SNAPSHOT_FILTER_H_
+#define VARNHOLT_STORES_SOURCE_SNAPSHOT_FILTER_H_
 
 #include <memory>
 #include <optional>
@@ -12,7 +12,7 @@
 
 #include "stores/filter/filter_expression.h"
 #include "stores/jet/table_snapshot.h"
-#include "stores/key_index.h"
+#include "stores/source/key_index.h"
 
 namespace varnholt {
 
@@ -69,4 +69,4 @@ filter::FieldValue FilterValueOf(SourceType type, const SourceValue& value);
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_SNAPSHOT_FILTER_H_
+#endif  // VARNHOLT_STORES_SOURCE_SNAPSHOT_FILTER_H_

@@ -3,15 +3,15 @@
 // links and classes of one command agree with each other even when the school-administration
 // program writes the file meanwhile. Between commands nothing is kept: the next command copies the
 // file afresh and sees what was written since.
-#ifndef VARNHOLT_STORES_SOURCE_DATABASES_H_
-#define VARNHOLT_STORES_SOURCE_DATABASES_H_
+#ifndef VARNHOLT_STORES_SOURCE_SOURCE_DATABASES_H_
+#define VARNHOLT_STORES_SOURCE_SOURCE_DATABASES_H_
 
 #include <map>
 #include <memory>
 #include <string>
 #include <utility>
 
-#include "stores/command_scope.h"
+#include "base/command_scope.h"
 #include "stores/jet/jet_database.h"
 
 namespace varnholt {
@@ -37,4 +37,4 @@ class SourceDatabases {
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_SOURCE_DATABASES_H_
+#endif  // VARNHOLT_STORES_SOURCE_SOURCE_DATABASES_H_

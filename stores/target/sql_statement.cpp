@@ -1,10 +1,10 @@
-#include "stores/sql_statement.h"
+#include "stores/target/sql_statement.h"
 
 #include "base/store_error.h"
 #include "stores/sql/sql_parser.h"
 #include "stores/sql/statement_parameters.h"
 #include "stores/sql/update_executor.h"
-#include "stores/target_session.h"
+#include "stores/target/target_session.h"
 
 namespace varnholt {
 

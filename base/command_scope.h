@@ -1,8 +1,8 @@
 // CommandScope: brackets one command of a component set that counts commands (BeginCommand /
 // EndCommand, nested brackets counting as the one outside them) for as long as it lives, so an
 // error thrown out of the command still ends it.
-#ifndef VARNHOLT_STORES_COMMAND_SCOPE_H_
-#define VARNHOLT_STORES_COMMAND_SCOPE_H_
+#ifndef VARNHOLT_BASE_COMMAND_SCOPE_H_
+#define VARNHOLT_BASE_COMMAND_SCOPE_H_
 
 namespace varnholt {
 
@@ -20,4 +20,4 @@ class CommandScope {
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_COMMAND_SCOPE_H_
+#endif  // VARNHOLT_BASE_COMMAND_SCOPE_H_

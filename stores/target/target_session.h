@@ -6,8 +6,8 @@
 // Table file names resolve inside their directory without regard to case ("DL01MAST.db" finds
 // DL01MAST.DB); a name without an extension gets ".db". A missing table throws EngineError
 // "Table does not exist." with the file's path on the next line.
-#ifndef VARNHOLT_STORES_TARGET_SESSION_H_
-#define VARNHOLT_STORES_TARGET_SESSION_H_
+#ifndef VARNHOLT_STORES_TARGET_TARGET_SESSION_H_
+#define VARNHOLT_STORES_TARGET_TARGET_SESSION_H_
 
 #include <cstdint>
 #include <functional>
@@ -17,11 +17,11 @@
 #include <utility>
 #include <vector>
 
-#include "stores/command_scope.h"
+#include "base/command_scope.h"
 #include "stores/paradox/table.h"
 #include "stores/paradox/validity_checks.h"
-#include "stores/password_prompt.h"
-#include "stores/target_folder_guard.h"
+#include "stores/target/password_prompt.h"
+#include "stores/target/target_folder_guard.h"
 
 namespace varnholt {
 
@@ -208,4 +208,4 @@ class TargetSession {
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_TARGET_SESSION_H_
+#endif  // VARNHOLT_STORES_TARGET_TARGET_SESSION_H_

@@ -6,8 +6,8 @@
 //
 // Every failure throws StoreError. A component's own messages have the form "<Name>: <message>";
 // failures of the database (missing file, wrong password, unreadable filter) carry their own text.
-#ifndef VARNHOLT_STORES_SOURCE_TABLE_H_
-#define VARNHOLT_STORES_SOURCE_TABLE_H_
+#ifndef VARNHOLT_STORES_SOURCE_SOURCE_TABLE_H_
+#define VARNHOLT_STORES_SOURCE_SOURCE_TABLE_H_
 
 #include <memory>
 #include <optional>
@@ -85,4 +85,4 @@ class SourceTable {
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_SOURCE_TABLE_H_
+#endif  // VARNHOLT_STORES_SOURCE_SOURCE_TABLE_H_

@@ -1,15 +1,15 @@
-#include "stores/source_table.h"
+#include "stores/source/source_table.h"
 
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "stores/filter/filter_expression.h"
-#include "stores/connection_string.h"
+#include "stores/source/connection_string.h"
 #include "stores/jet/jet_database.h"
 #include "stores/jet/table_snapshot.h"
-#include "stores/source_databases.h"
-#include "stores/snapshot_filter.h"
+#include "stores/source/source_databases.h"
+#include "stores/source/snapshot_filter.h"
 #include "base/store_error.h"
 
 namespace varnholt {

@@ -1,4 +1,4 @@
-#include "stores/connection_string.h"
+#include "stores/source/connection_string.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "stores/referential_checks.h"
+#include "stores/target/referential_checks.h"
 
 #include <vector>
 

@@ -1,8 +1,8 @@
 // KeyIndex: the rows of a table grouped by an equality key (one field's filter::ValueKey), built in
 // one pass and read-only after. Each group's rows are ascending and contiguous, so a look-up hands
 // out a span without copying; keys live once each in one byte arena.
-#ifndef VARNHOLT_STORES_KEY_INDEX_H_
-#define VARNHOLT_STORES_KEY_INDEX_H_
+#ifndef VARNHOLT_STORES_SOURCE_KEY_INDEX_H_
+#define VARNHOLT_STORES_SOURCE_KEY_INDEX_H_
 
 #include <cstdint>
 #include <functional>
@@ -46,4 +46,4 @@ class KeyIndex {
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_KEY_INDEX_H_
+#endif  // VARNHOLT_STORES_SOURCE_KEY_INDEX_H_

@@ -1,7 +1,7 @@
 // LocationSource: the two location texts a binding reads, afresh for every single assignment.
 // The window answers with the texts its operator typed or picked; tests with plain strings.
-#ifndef VARNHOLT_STORES_LOCATION_SOURCE_H_
-#define VARNHOLT_STORES_LOCATION_SOURCE_H_
+#ifndef VARNHOLT_STORES_COMPONENTS_LOCATION_SOURCE_H_
+#define VARNHOLT_STORES_COMPONENTS_LOCATION_SOURCE_H_
 
 #include <string>
 
@@ -18,4 +18,4 @@ class LocationSource {
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_LOCATION_SOURCE_H_
+#endif  // VARNHOLT_STORES_COMPONENTS_LOCATION_SOURCE_H_

@@ -2,8 +2,8 @@
 // foreign key must name a master record, and a master's key may not change while dependants refer
 // to it. The linked tables are only read here; nothing is written, so a refused post leaves every
 // table as it was.
-#ifndef VARNHOLT_STORES_REFERENTIAL_CHECKS_H_
-#define VARNHOLT_STORES_REFERENTIAL_CHECKS_H_
+#ifndef VARNHOLT_STORES_TARGET_REFERENTIAL_CHECKS_H_
+#define VARNHOLT_STORES_TARGET_REFERENTIAL_CHECKS_H_
 
 #include <functional>
 #include <string>
@@ -36,4 +36,4 @@ void CheckNoDetailRecords(paradox::Table& table, const paradox::IntegrityLinks& 
 
 }  // namespace varnholt
 
-#endif  // VARNHOLT_STORES_REFERENTIAL_CHECKS_H_
+#endif  // VARNHOLT_STORES_TARGET_REFERENTIAL_CHECKS_H_

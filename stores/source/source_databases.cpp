@@ -1,4 +1,4 @@
-#include "stores/source_databases.h"
+#include "stores/source/source_databases.h"
 
 namespace varnholt {
 
