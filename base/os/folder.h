@@ -43,6 +43,10 @@ bool RemoveIfPresent(const std::string& path);
 // after); nullopt with `reason` set to the OS's words when it cannot be read.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string* reason);
 
+// The lines of a small text file (ReadWholeFile), each without its end (LF or CR LF); nullopt with
+// `reason` set when it cannot be read.
+std::optional<std::vector<std::string>> ReadLines(const std::string& path, std::string* reason);
+
 // Renames `from` over `to`, replacing it; throws EngineError naming `to` on failure.
 void RenamePath(const std::string& from, const std::string& to);
 

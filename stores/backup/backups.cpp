@@ -31,21 +31,7 @@ std::string Trimmed(const std::string& text) {
 
 std::vector<std::string> LinesOfFile(const std::string& path) {
   std::string reason;
-  const std::optional<std::vector<uint8_t>> bytes = os::ReadWholeFile(path, &reason);
-  std::vector<std::string> lines;
-  if (!bytes) return lines;
-  std::string line;
-  for (const uint8_t byte : *bytes) {
-    if (byte == '\n') {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines.push_back(line);
-      line.clear();
-    } else {
-      line += static_cast<char>(byte);
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
-  return lines;
+  return os::ReadLines(path, &reason).value_or(std::vector<std::string>{});
 }
 
 // "name = value" and "name=value" lines, names in lower case.

@@ -28,20 +28,9 @@ struct KeptFamily {
 
 std::vector<std::string> LinesOf(const std::string& path) {
   std::string reason;
-  const std::optional<std::vector<uint8_t>> bytes = os::ReadWholeFile(path, &reason);
-  if (!bytes) throw FileError(path + ": cannot read (" + reason + ")");
-  std::vector<std::string> lines;
-  std::string line;
-  for (const uint8_t byte : *bytes) {
-    if (byte == '\n') {
-      lines.push_back(line);
-      line.clear();
-    } else {
-      line += static_cast<char>(byte);
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
-  return lines;
+  std::optional<std::vector<std::string>> lines = os::ReadLines(path, &reason);
+  if (!lines) throw FileError(path + ": cannot read (" + reason + ")");
+  return std::move(*lines);
 }
 
 // The families of the backup, by the stem of their names, as its list of kept files gives them.

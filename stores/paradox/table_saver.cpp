@@ -133,20 +133,7 @@ std::vector<std::string> TablesOf(const std::vector<PreparedSave*>& saves) {
 // The lines of a small text file, without their ends; empty when it cannot be read.
 std::vector<std::string> LinesOf(const std::string& path) {
   std::string reason;
-  const std::optional<std::vector<uint8_t>> bytes = os::ReadWholeFile(path, &reason);
-  std::vector<std::string> lines;
-  if (!bytes) return lines;
-  std::string line;
-  for (const uint8_t byte : *bytes) {
-    if (byte == '\n') {
-      lines.push_back(line);
-      line.clear();
-    } else {
-      line += static_cast<char>(byte);
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
-  return lines;
+  return os::ReadLines(path, &reason).value_or(std::vector<std::string>{});
 }
 
 // The tables a set record lists (its lines after the direction), and the folder it keeps its old

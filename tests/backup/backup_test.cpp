@@ -11,6 +11,7 @@
 #include "base/utf8_path.h"
 #include "stores/backup/backups.h"
 #include "tests/passes/school_fixture.h"
+#include "tests/support/file_bytes.h"
 #include "tools/restore/restore_tool.h"
 
 namespace varnholt::testing {
@@ -30,18 +31,6 @@ sample::School SmallSchool() {
   return s;
 }
 
-// The names of the files that differ between two sets, for a failure that says where.
-std::string Differing(const Files& a, const Files& b) {
-  std::string names;
-  for (const auto& [name, bytes] : a) {
-    const auto other = b.find(name);
-    if (other == b.end() || other->second != bytes) names += " " + name;
-  }
-  for (const auto& [name, bytes] : b) {
-    if (a.find(name) == a.end()) names += " " + name;
-  }
-  return names;
-}
 
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -21,6 +21,7 @@
 #include "tests/faults/failing_file_calls.h"
 #include "tools/restore/restore_tool.h"
 #include "tests/passes/school_fixture.h"
+#include "tests/support/file_bytes.h"
 #include "tools/sample_school/varnholt_schema.h"
 
 namespace varnholt::testing {
@@ -56,18 +57,6 @@ std::vector<FileFault> FaultsFor(FileCall call) {
   }
 }
 
-// The names of the files that differ between `a` and `b`, for messages ("" when none).
-std::string Differing(const Files& a, const Files& b) {
-  std::string names;
-  for (const auto& [name, bytes] : a) {
-    const auto other = b.find(name);
-    if (other == b.end() || other->second != bytes) names += " " + name;
-  }
-  for (const auto& [name, bytes] : b) {
-    if (a.find(name) == a.end()) names += " " + name;
-  }
-  return names;
-}
 
 // Wine's ReplaceFileW leaves an empty "rf*.tmp" behind when a replace does not go through; it is
 // Wine's, not the table's (Windows leaves none).

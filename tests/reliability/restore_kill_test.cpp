@@ -21,6 +21,7 @@
 #include "base/utf8_path.h"
 #include "stores/backup/backups.h"
 #include "tests/passes/school_fixture.h"
+#include "tests/support/file_bytes.h"
 
 extern char** environ;
 
@@ -33,17 +34,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kKills = 24;
 constexpr int kLearners = 600;
 
-std::string Differing(const Files& a, const Files& b) {
-  std::string names;
-  for (const auto& [name, bytes] : a) {
-    const auto other = b.find(name);
-    if (other == b.end() || other->second != bytes) names += " " + name;
-  }
-  for (const auto& [name, bytes] : b) {
-    if (a.find(name) == a.end()) names += " " + name;
-  }
-  return names;
-}
 
 std::string ReadSmall(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace varnholt::testing {
@@ -20,6 +22,20 @@ inline std::vector<uint8_t> FileBytes(const std::filesystem::path& path) {
 inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The names of the files that differ between `a` and `b` (name -> bytes), each after a space, for
+// messages; "" when none.
+inline std::string Differing(const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
+  std::string names;
+  for (const auto& [name, bytes] : a) {
+    const auto other = b.find(name);
+    if (other == b.end() || other->second != bytes) names += " " + name;
+  }
+  for (const auto& [name, bytes] : b) {
+    if (a.find(name) == a.end()) names += " " + name;
+  }
+  return names;
 }
 
 }  // namespace varnholt::testing
