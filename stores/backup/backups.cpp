@@ -24,9 +24,10 @@ constexpr int kTmYearOffset = 1900;  // tm_year counts years from 1900
 constexpr int kMostBackupsInOneSecond = 1000;
 
 std::string Trimmed(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t");
+  // Spaces, tabs and the CRs an editor may leave.
+  const size_t first = text.find_first_not_of(" \t\r");
   if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
 std::vector<std::string> LinesOfFile(const std::string& path) {

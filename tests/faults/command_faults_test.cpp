@@ -175,7 +175,9 @@ class CommandFaultsTest : public SchoolTest {
         if (as_after && !as_before) {
           EXPECT_EQ(BackupIds().size(), backups_before + 1) << where << ": a change without its backup";
         } else {
-          if (kinds[i] != FileCall::kRemove) {
+          // Windows keeps the second names of files still open (the tables' own) until they are
+          // closed: the unsealed folder that holds them goes with the next command's tidying.
+          if (kinds[i] != FileCall::kRemove && !kKeepTheOldCopies) {
             EXPECT_EQ(Differing(BackupFiles(TargetBytes()), BackupFiles(before)), "") << where << ": error: " << error;
           }
           EXPECT_EQ(BackupIds().size(), backups_before) << where;

@@ -95,6 +95,7 @@ TEST_F(SchoolTest, ReimportLeavesAShortLastBlockAndAnIndexListedOutOfOrderAsThey
   const auto then = fs::file_time_type::clock::now() - std::chrono::hours(1);
   std::map<std::string, fs::file_time_type> mtimes;
   for (const auto& e : fs::directory_iterator(target_)) {
+    if (e.is_directory()) continue;  // the backups, which a change would add to
     fs::last_write_time(e.path(), then);
     // Read back: a file system may keep the time coarser than the clock gives it (whole seconds
     // through MinGW's C library).
@@ -106,6 +107,7 @@ TEST_F(SchoolTest, ReimportLeavesAShortLastBlockAndAnIndexListedOutOfOrderAsThey
   ASSERT_EQ(Click(&Commands::Button2Click), "");
   EXPECT_EQ(TargetBytes(), bytes);
   for (const auto& e : fs::directory_iterator(target_)) {
+    if (e.is_directory()) continue;
     EXPECT_TRUE(fs::last_write_time(e.path()) == mtimes[e.path().filename().string()]) << e.path();
   }
   EXPECT_EQ(TargetRows("CH01MAST.DB").size(), 1201u);

@@ -31,8 +31,16 @@ status=0
 tr -d '\r' <"$work/windows.out" | diff "$work/linux.out" - || { echo "the boxes differ" >&2; status=1; }
 [ "$(grep -c '^box: Finished' "$work/windows.out")" -ge 2 ] || { echo "no Finished box on Windows" >&2; status=1; }
 for file in "$work/linux/varnholt"/*; do
+  [ -f "$file" ] || continue
   cmp "$file" "$windows_dir/varnholt/$(basename "$file")" || status=1
 done
+# A backup a command, in the same order, each with the same list of what it changed.
+backups() { ls "$1/varnholt/Varnholt backups"; }
+[ "$(backups "$work/linux" | sed 's/^[^ ]* //')" = "$(backups "$windows_dir" | sed 's/^[^ ]* //')" ] ||
+  { echo "other backups" >&2; status=1; }
+paste <(backups "$work/linux") <(backups "$windows_dir") | while IFS=$'\t' read -r l w; do
+  cmp "$work/linux/varnholt/Varnholt backups/$l/changes.csv" "$windows_dir/varnholt/Varnholt backups/$w/changes.csv"
+done || status=1
 [ "$(ls "$work/linux/varnholt" | wc -l)" -eq "$(ls "$windows_dir/varnholt" | wc -l)" ] || { echo "other files" >&2; status=1; }
 
 (cd "$work" && "$windows/run-wine" "$windows/tools/make-sample-school/make-sample-school.exe" "Skole Ærø" --seed 18 >/dev/null) ||

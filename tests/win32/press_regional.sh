@@ -62,7 +62,13 @@ while IFS='|' read -r locale pattern separator; do
   tr -d '\r' <"$win/out" | diff "$lin/out" - >&2 || { echo "$name: the boxes differ" >&2; same=no; }
   [ "$(grep -c '^box: Finished' "$lin/out")" -eq 2 ] || { echo "$name: no two Finished boxes" >&2; same=no; }
   for file in "$lin/varnholt"/*; do
+    [ -f "$file" ] || continue
     cmp "$file" "$win/varnholt/$(basename "$file")" >&2 || same=no
+  done
+  # The backups' lists of what changed: dates as dates whatever the regional settings.
+  for list in "$lin/varnholt/Varnholt backups"/*/changes.csv; do
+    other=$(ls -d "$win/varnholt/Varnholt backups"/*" $(basename "$(dirname "$list")" | cut -d' ' -f2-)" | head -1)
+    cmp "$list" "$other/changes.csv" >&2 || same=no
   done
   [ "$(ls "$lin/varnholt" | wc -l)" -eq "$(ls "$win/varnholt" | wc -l)" ] || { echo "$name: other files" >&2; same=no; }
   cmp "$lin/drive_c/Varnholt import.csv" "$report" >&2 || { echo "$name: the reports differ" >&2; same=no; }
