@@ -161,5 +161,35 @@ TEST_F(RestoreKillTest, EveryKillLeavesTheTablesBeforeOrAfterAndARerunFinishes) 
   EXPECT_GE(landed, kKills / 2);
 }
 
+TEST_F(RestoreKillTest, ARestoreIsRefusedWhileAnotherProgramHoldsTheTables) {
+  sample::School school;
+  for (int n = 1; n <= 20; ++n) school.learners.push_back(MakeLearner(n));
+  for (int n = 1; n <= 10; ++n) school.parents.push_back(MakeParent(n));
+  school.classes = {MakeClass(101, "Gr 1A", "T01")};
+  MakeSchool(school);
+  ASSERT_EQ(Click(&Commands::Button2Click), "");
+  commands_.reset();
+  const Files imported = Tables();
+  const std::string id = ListBackups(Utf8FromPath(target_)).front().id;
+
+  // A copy of the program in the middle of a command: the restore must not touch its tables.
+  const std::filesystem::path said = dir_ / "holding.txt";
+  const std::string command = "'" + std::string(VARNHOLT_HOLD_TARGET) + "' '" + Utf8FromPath(target_) + "' > '" +
+                              Utf8FromPath(said) + "'";
+  FILE* holder = popen(command.c_str(), "w");
+  ASSERT_NE(holder, nullptr);
+  for (int i = 0; i < 500 && ReadSmall(said).find("holding") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_NE(ReadSmall(said).find("holding"), std::string::npos);
+  const std::filesystem::path out = dir_ / "restore.txt";
+  EXPECT_NE(Wait(StartRestore(target_, id, Utf8FromPath(out).c_str())), 0);
+  EXPECT_EQ(Differing(Tables(), imported), "") << "a held table was restored";
+  pclose(holder);
+
+  ASSERT_EQ(Wait(StartRestore(target_, id)), 0);
+  EXPECT_NE(Differing(Tables(), imported), "");
+}
+
 }  // namespace
 }  // namespace varnholt::testing
