@@ -26,8 +26,9 @@ constexpr int kMillisecondsPerSecond = 1000;
 constexpr int kSecondsPerMinute = 60;
 constexpr int kMinutesPerHour = 60;
 constexpr double kMillisecondsPerDay = 86400000.0;
+constexpr size_t kWriteChunk = 1 << 20;  // bytes of the list held before they are written
+constexpr unsigned char kFirstNonAscii = 0x80;
 
-// Appends a value, quoted when it would break the comma-separated layout.
 bool NeedsQuotes(std::string_view value) {
   for (const char ch : value) {
     if (ch == ',' || ch == '"' || ch == '\r' || ch == '\n') return true;
@@ -35,7 +36,18 @@ bool NeedsQuotes(std::string_view value) {
   return false;
 }
 
-void AppendCsvField(std::string* out, std::string_view value) {
+bool IsAscii(std::string_view value) {
+  for (const char ch : value) {
+    if (static_cast<unsigned char>(ch) >= kFirstNonAscii) return false;
+  }
+  return true;
+}
+
+// Appends a value in Windows-1252, quoted when it would break the comma-separated layout.
+void AppendCsvField(std::string* out, std::string_view utf8) {
+  const bool ascii = IsAscii(utf8);
+  const std::string converted = ascii ? std::string() : ToWindows1252(std::string(utf8));
+  const std::string_view value = ascii ? utf8 : std::string_view(converted);
   if (!NeedsQuotes(value)) {
     out->append(value);
     return;
@@ -228,8 +240,20 @@ std::vector<std::string> SummaryLines(const ChangeList& changes) {
 }
 
 void WriteChangeList(const std::string& path, const ChangeList& changes) {
-  // Built in one text: a list can run to a line for every field of every row of the school.
-  std::string text = std::string(kSummaryHeading) + kLineEnd;
+  os::RemoveIfPresent(path);
+  os::OsFile file = os::OsFile::Create(path, path);
+  // A list can run to a line for every field of every row of the school: it goes out in pieces,
+  // each field in the file's code page as it is added, never whole in memory.
+  std::string text;
+  text.reserve(kWriteChunk + kWriteChunk / 4);
+  uint64_t written = 0;
+  const auto flush = [&](bool always) {
+    if (text.empty() || (!always && text.size() < kWriteChunk)) return;
+    file.WriteAt(written, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    written += text.size();
+    text.clear();
+  };
+  text += std::string(kSummaryHeading) + kLineEnd;
   for (const TableChanges& t : changes) {
     AppendCsvField(&text, t.table);
     text += "," + std::to_string(t.added) + "," + std::to_string(t.rewritten) + "," + std::to_string(t.removed) +
@@ -237,24 +261,20 @@ void WriteChangeList(const std::string& path, const ChangeList& changes) {
   }
   text += kLineEnd;
   text += std::string(kRowsHeading) + kLineEnd;
+  std::string opening;
   for (const TableChanges& t : changes) {
     for (const RowChange& row : t.rows) {
-      const size_t start = text.size();
-      AppendCsvField(&text, t.table);
-      text.push_back(',');
-      AppendCsvField(&text, row.key);
-      text.push_back(',');
-      text.append(KindText(row.kind));
-      text.push_back(',');
-      if (row.fields.empty()) {
-        text.append(",,");
-        text.append(kLineEnd);
-      }
+      opening.clear();
+      AppendCsvField(&opening, t.table);
+      opening.push_back(',');
+      AppendCsvField(&opening, row.key);
+      opening.push_back(',');
+      opening.append(KindText(row.kind));
+      opening.push_back(',');
+      if (row.fields.empty()) text += opening + ",," + kLineEnd;
       // Each changed field on a line of its own, after the row's table, key and change.
-      const std::string opening = row.fields.size() > 1 ? text.substr(start) : std::string();
-      for (size_t i = 0; i < row.fields.size(); ++i) {
-        if (i > 0) text.append(opening);
-        const FieldChange& f = row.fields[i];
+      for (const FieldChange& f : row.fields) {
+        text.append(opening);
         AppendCsvField(&text, f.field);
         text.push_back(',');
         AppendCsvField(&text, f.before);
@@ -262,12 +282,10 @@ void WriteChangeList(const std::string& path, const ChangeList& changes) {
         AppendCsvField(&text, f.after);
         text.append(kLineEnd);
       }
+      flush(false);
     }
   }
-  const std::string bytes = ToWindows1252(text);
-  os::RemoveIfPresent(path);
-  os::OsFile file = os::OsFile::Create(path, path);
-  file.WriteAt(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  flush(true);
   file.SyncData();
 }
 
