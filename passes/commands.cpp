@@ -204,8 +204,6 @@ void Commands::SaveAsPreview() {
   DropUnsavedAfter();
 }
 
-const std::string& Commands::last_backup() const { return backup_->last_backup(); }
-
 StoreComponents& Commands::components() { return *components_; }
 const CommandEnvironment& Commands::environment() const { return environment_; }
 

@@ -76,8 +76,6 @@ class Commands {
   // In a preview: a line a table of the last save's changes (change_list.h SummaryLines); empty when
   // no save of the preview had anything to change.
   const std::vector<std::string>& dry_run_summary() const { return dry_run_summary_; }
-  // The backup the last save made (its folder); empty when it made none.
-  const std::string& last_backup() const;
 
  private:
   // Runs a command's body; when a file call fails inside it, every row it posted is dropped

@@ -36,6 +36,10 @@ bool CreateFolders(const std::string& folder);
 // Removes `folder` when it is empty; false when it is still there.
 bool RemoveEmptyFolder(const std::string& folder);
 
+// Removes `folder`, the files in it first (it holds no folders); false when it is still there (a
+// file that cannot be removed, or on Windows one still open, whose name goes when it is closed).
+bool RemoveFolderAndFiles(const std::string& folder);
+
 // Removes the file if it is there; false when it is there and cannot be removed.
 bool RemoveIfPresent(const std::string& path);
 

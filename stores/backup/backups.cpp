@@ -63,15 +63,6 @@ bool IsSealed(const std::string& folder) {
   return os::KindOf(JoinPath(folder, paradox::kKeptSealName)) == os::PathKind::kFile;
 }
 
-// Removes a backup folder and the files in it.
-void RemoveBackupFolder(const std::string& folder) {
-  for (const std::string& name : os::NamesInFolder(folder)) {
-    const std::string path = JoinPath(folder, name);
-    if (os::KindOf(path) == os::PathKind::kFile) os::RemoveIfPresent(path);
-  }
-  os::RemoveEmptyFolder(folder);
-}
-
 std::optional<BackupInfo> ReadBackup(const std::string& folder) {
   if (!IsSealed(folder)) return std::nullopt;
   const std::map<std::string, std::string> details = Settings(JoinPath(folder, kBackupDetailsName));
@@ -178,10 +169,7 @@ std::string BeginBackup(const std::string& target_folder, const std::string& com
     os::OsFile::SyncFolderOf(JoinPath(folder, kBackupDetailsName));
   } catch (const EngineError& error) {
     // A command that changes nothing leaves the target folder as it was.
-    try {
-      if (!folder.empty()) RemoveBackupFolder(folder);
-    } catch (const EngineError&) {
-    }
+    if (!folder.empty()) os::RemoveFolderAndFiles(folder);
     if (root_made) os::RemoveEmptyFolder(root);
     throw FileError(std::string(error.what()) + "; the backup could not be made, so no table was changed");
   }
@@ -201,10 +189,10 @@ void TidyBackups(const std::string& target_folder, int kept) {
       if (IsSealed(folder)) continue;  // sealed but unreadable details: an operator's to look at
       const bool named = std::any_of(open_sets.begin(), open_sets.end(),
                                      [&](const std::string& f) { return os::CanonicalPath(f) == os::CanonicalPath(folder); });
-      if (!named) RemoveBackupFolder(folder);
+      if (!named) os::RemoveFolderAndFiles(folder);
     }
     const std::vector<BackupInfo> backups = ListBackups(target_folder);
-    for (size_t i = static_cast<size_t>(std::max(kept, 0)); i < backups.size(); ++i) RemoveBackupFolder(backups[i].folder);
+    for (size_t i = static_cast<size_t>(std::max(kept, 0)); i < backups.size(); ++i) os::RemoveFolderAndFiles(backups[i].folder);
   } catch (const EngineError&) {
     // Tidying is for later commands to finish; the command's own work is done.
   }

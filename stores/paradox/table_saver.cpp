@@ -161,14 +161,10 @@ void SealKeepFolder(const std::string& folder) {
   OsFile::SyncFolderOf(seal);
 }
 
-// The set did not take effect: its keep folder, and all in it, goes.
+// The set did not take effect: its keep folder, and all in it, goes. What cannot go now is an
+// unsealed folder, no way back, which a later command's tidying removes.
 void RemoveKeepFolder(const std::string& folder) {
-  if (folder.empty() || os::KindOf(folder) != os::PathKind::kFolder) return;
-  for (const std::string& name : os::NamesInFolder(folder)) {
-    const std::string path = JoinPath(folder, name);
-    if (os::KindOf(path) == os::PathKind::kFile) OsFile::RemoveFile(path);
-  }
-  os::RemoveEmptyFolder(folder);
+  if (!folder.empty()) os::RemoveFolderAndFiles(folder);
 }
 
 // The family files of `save` in the order they are put in place, the .DB last.
@@ -294,7 +290,7 @@ void TurnSaveSetBack(const std::vector<PreparedSave*>& saves, const std::string&
 }
 
 // Gives every file the set replaces a second name in `folder` and lists them there, before any
-// is replaced. Throws FileError, having removed what it kept, when one cannot be kept.
+// is replaced. Throws FileError when one cannot be kept (CommitSaveSet then removes the folder).
 void KeepOldFiles(const std::vector<PreparedSave*>& saves, const std::string& folder) {
   try {
     std::string list;
@@ -308,11 +304,6 @@ void KeepOldFiles(const std::vector<PreparedSave*>& saves, const std::string& fo
     WriteWholeNew(listed, list, listed);
     OsFile::SyncFolderOf(listed);
   } catch (const EngineError& error) {
-    try {
-      RemoveKeepFolder(folder);
-    } catch (const EngineError&) {
-      // An unsealed folder is no way back; the next command's tidying removes it.
-    }
     throw FileError(std::string(error.what()) + "; the backup could not be made, so no table was changed");
   }
 }
@@ -340,12 +331,7 @@ void CommitSaveSet(const std::vector<PreparedSave*>& saves, const std::string& k
     MarkSaveSet(saves, keep_folder);
   } catch (const EngineError&) {
     for (PreparedSave* save : saves) AbandonFamilySave(save);
-    if (!keep_folder.empty()) {
-      try {
-        RemoveKeepFolder(keep_folder);
-      } catch (const EngineError&) {
-      }
-    }
+    RemoveKeepFolder(keep_folder);
     throw;
   }
   const std::string record = saves.empty() ? std::string() : saves.front()->set_record;

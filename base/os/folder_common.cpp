@@ -1,4 +1,7 @@
+// The parts of folder.h built on its OS calls, the same on every OS.
 #include "base/os/folder.h"
+
+#include "base/path_text.h"
 
 namespace varnholt::os {
 
@@ -18,6 +21,16 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path, std::
   }
   if (!line.empty()) lines.push_back(std::move(line));
   return lines;
+}
+
+bool RemoveFolderAndFiles(const std::string& folder) {
+  const std::optional<std::vector<std::string>> names = FolderNames(folder);
+  if (!names) return KindOf(folder) == PathKind::kMissing;
+  for (const std::string& name : *names) {
+    const std::string path = JoinPath(folder, name);
+    if (KindOf(path) == PathKind::kFile) RemoveIfPresent(path);
+  }
+  return RemoveEmptyFolder(folder);
 }
 
 }  // namespace varnholt::os
