@@ -229,9 +229,12 @@ void CommitFamilySave(PreparedSave* save) {
 
 // Drops the kept old files and the mark; returns the new .DB.
 OsFile FinishFamilySave(PreparedSave* save) {
+  // The mark goes first: a stop among the kept files' removal must not leave a mark whose kept
+  // files are only some of the family's, which an open that puts the table back would half undo.
   // Whatever cannot be removed now is removed by the table's next writable open.
-  for (const std::string& target : TargetsWithDb(*save)) os::RemoveIfPresent(target + kBeforeSuffix);
-  os::RemoveIfPresent(save->db_path + kRenamingSuffix);
+  if (os::RemoveIfPresent(save->db_path + kRenamingSuffix)) {
+    for (const std::string& target : TargetsWithDb(*save)) os::RemoveIfPresent(target + kBeforeSuffix);
+  }
   save->written.clear();
   save->targets.clear();
   save->set_record.clear();
@@ -314,6 +317,14 @@ void EndSaveSet(const std::string& record) {
   os::RemoveIfPresent(record);
 }
 
+// Removes a set's record once no table of it still has its mark.
+void EndSaveSetIfDone(const std::string& record) {
+  for (const std::string& table : TablesOfRecord(LinesOf(record))) {
+    if (FileExists(table + kRenamingSuffix)) return;
+  }
+  EndSaveSet(record);
+}
+
 }  // namespace
 
 OsFile SaveFamily(const std::string& db_path, const std::string& px_path, PrimaryIndex* index,
@@ -369,7 +380,9 @@ void CommitSaveSet(const std::vector<PreparedSave*>& saves, const std::string& k
     OsFile db = FinishFamilySave(save);
     save->db_file = std::move(db);
   }
-  EndSaveSet(record);
+  // A mark that could not be removed keeps the record, which says forward: the next open ends
+  // that table forward, as the set went, and removes the record then.
+  EndSaveSetIfDone(record);
 }
 
 namespace {
@@ -402,13 +415,6 @@ std::vector<std::string> FilesWith(const std::string& db_path, std::string_view 
   return indexes;
 }
 
-// Removes a set's record once no table of it still has its mark.
-void EndSaveSetIfDone(const std::string& record) {
-  for (const std::string& table : TablesOfRecord(LinesOf(record))) {
-    if (FileExists(table + kRenamingSuffix)) return;
-  }
-  EndSaveSet(record);
-}
 
 OsFile OpenAndLockNew(const std::string& path) {
   OsFile file = OsFile::Open(path, true);
@@ -447,9 +453,10 @@ std::optional<OsFile> FinishStoppedSave(const std::string& db_path) {
       finished = std::move(db_file);
     }
     OsFile::SyncFolderOf(db_path);
+    // The mark before the kept files, as in a save that ends well.
+    OsFile::RemoveFile(marker);
     for (const std::string& f : FilesWith(db_path, kBeforeSuffix)) os::RemoveIfPresent(f + kBeforeSuffix);
     os::RemoveIfPresent(db_path + kBeforeSuffix);
-    OsFile::RemoveFile(marker);
   }
   if (!record.empty()) EndSaveSetIfDone(record);
   return finished;
