@@ -220,8 +220,32 @@ std::optional<CodePage::Inexact> CodePage::FirstInexact(std::string_view utf8) c
 }
 
 std::string CodePage::ConvertText(std::string_view utf8) const {
-  from_utf8_->Reset();
   std::string out;
+  // A character the code page holds as one byte of its own needs no converter, which costs far
+  // more a character; the rest of the text, from the first other one, goes through it as before.
+  size_t direct = 0;
+  if (single_byte_) {
+    while (direct < utf8.size()) {
+      char32_t cp = 0;
+      const size_t n = Utf8Length(utf8.substr(direct), &cp);
+      // Broken or overlong sequences are the converter's to refuse.
+      constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+      if (n == 0 || cp < kLeast[n]) break;
+      if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+      } else {
+        const auto it = std::lower_bound(encode_.begin(), encode_.end(), cp,
+                                         [](const auto& e, char32_t v) { return e.first < v; });
+        // Where two bytes read as one character, the converter decides which it writes.
+        if (it == encode_.end() || it->first != cp || (it + 1 != encode_.end() && (it + 1)->first == cp)) break;
+        out.push_back(static_cast<char>(it->second));
+      }
+      direct += n;
+    }
+    if (direct == utf8.size()) return out;
+    utf8.remove_prefix(direct);
+  }
+  from_utf8_->Reset();
   char buffer[256];
   const char* in = utf8.data();
   size_t in_left = utf8.size();

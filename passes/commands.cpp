@@ -191,11 +191,11 @@ void Commands::SaveAsPreview() {
   const std::vector<SharedTable*> unsaved = components_->session().UnsavedTables();
   if (unsaved.empty()) return;
   try {
-    const ChangeList changes = ChangesOfPosts(unsaved);
+    const PostedChanges changes = ChangesOfPosts(unsaved);
     const std::string& folder = environment_.dry_run_folder;
     if (!os::CreateFolders(folder)) throw FileError(folder + ": cannot make the folder");
     WriteChangeList(JoinPath(folder, kChangeListName), changes);
-    dry_run_summary_ = SummaryLines(changes);
+    dry_run_summary_ = SummaryLines(changes.Counts());
   } catch (...) {
     DropUnsavedAfter();
     throw;

@@ -135,7 +135,7 @@ int BackupsKept(const std::string& target_folder) {
 }
 
 std::string BeginBackup(const std::string& target_folder, const std::string& command, std::time_t now,
-                        const ChangeList& changes) {
+                        const ChangeSource& changes) {
   const std::string root = BackupsFolderOf(target_folder);
   const std::tm t = os::LocalTimeOf(now);
   const std::string day = std::to_string(t.tm_year + kTmYearOffset) + TwoDigits(t.tm_mon + kTmMonthOffset) +
@@ -145,8 +145,9 @@ std::string BeginBackup(const std::string& target_folder, const std::string& com
   info.command = command;
   info.time = day.substr(0, 4) + "-" + day.substr(4, 2) + "-" + day.substr(6, 2) + " " + TwoDigits(t.tm_hour) + ":" +
               TwoDigits(t.tm_min) + ":" + TwoDigits(t.tm_sec);
-  info.added = RowsAdded(changes);
-  info.rewritten = RowsRewritten(changes);
+  const std::vector<TableCounts> counts = changes.Counts();
+  info.added = RowsAdded(counts);
+  info.rewritten = RowsRewritten(counts);
   std::string folder;
   const bool root_made = os::KindOf(root) != os::PathKind::kFolder;
   try {

@@ -54,7 +54,7 @@ int BackupsKept(const std::string& target_folder);
 // naming the folder or file, having removed what it made, when it cannot: the command then writes
 // nothing.
 std::string BeginBackup(const std::string& target_folder, const std::string& command, std::time_t now,
-                        const ChangeList& changes);
+                        const ChangeSource& changes);
 
 // After a command whose backup is sealed: removes the sealed backups beyond the newest `kept` and
 // the unsealed ones that no unfinished save set names. Best effort: what cannot be removed now is

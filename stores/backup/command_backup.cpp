@@ -6,10 +6,10 @@
 
 namespace varnholt {
 
-ChangeList ChangesOfPosts(const std::vector<SharedTable*>& tables) {
-  ChangeList changes;
-  for (SharedTable* table : tables) changes.push_back(ChangesOfPosts(table->table(), table->file_name()));
-  return changes;
+PostedChanges ChangesOfPosts(const std::vector<SharedTable*>& tables) {
+  std::vector<std::pair<paradox::Table*, std::string>> named;
+  for (SharedTable* table : tables) named.emplace_back(&table->table(), table->file_name());
+  return PostedChanges(std::move(named));
 }
 
 CommandBackup::CommandBackup(std::function<std::time_t()> clock) : clock_(std::move(clock)) {}
@@ -21,8 +21,8 @@ std::string CommandBackup::FolderFor(const std::vector<SharedTable*>& changing) 
   target_folder_ = FolderHolding(changing.front()->table().path());
   kept_ = BackupsKept(target_folder_);
   if (kept_ == 0) return {};
-  const ChangeList changes = known ? std::move(*known) : ChangesOfPosts(changing);
-  return BeginBackup(target_folder_, command_, clock_(), changes);
+  if (known) return BeginBackup(target_folder_, command_, clock_(), KnownChanges(*known));
+  return BeginBackup(target_folder_, command_, clock_(), ChangesOfPosts(changing));
 }
 
 void CommandBackup::SaveEnded(const std::string& folder, bool saved) {

@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "stores/backup/change_list.h"
+#include "stores/backup/posted_changes.h"
 #include "stores/target/target_session.h"
 
 namespace varnholt {
 
 // What the posts waiting in `tables` change, a table each, in their order.
-ChangeList ChangesOfPosts(const std::vector<SharedTable*>& tables);
+PostedChanges ChangesOfPosts(const std::vector<SharedTable*>& tables);
 
 class CommandBackup : public SaveKeeper {
  public:

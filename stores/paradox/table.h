@@ -9,6 +9,7 @@
 #define VARNHOLT_STORES_PARADOX_TABLE_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -82,26 +83,6 @@ struct TableSchema {
   int code_page = 437;
   std::string sort_order = "ascii";
   int block_size = 0;  // bytes per block, 1024 × 1..32; 0: 2048, or more when a record needs it
-};
-
-// One field a post rewrote: its value as last saved and as it stands.
-struct FieldRewrite {
-  int field;
-  Value before;
-  Value after;
-};
-// A row the posts rewrote: its key fields as last saved, and each field whose stored bytes differ
-// from the saved ones.
-struct RewrittenRow {
-  RowId row;
-  Record key_before;
-  std::vector<FieldRewrite> fields;
-};
-// What the posts since the last save did: the rows they added, and the rows they rewrote. A row
-// added and then rewritten counts as added; one rewritten back to its saved bytes is not listed.
-struct PostedRows {
-  std::vector<RowId> added;
-  std::vector<RewrittenRow> rewritten;
 };
 
 class Table {
@@ -182,9 +163,17 @@ class Table {
   virtual void DropUnsaved() = 0;
   // True when posts wait for Save.
   virtual bool unsaved() const = 0;
-  // The rows posted since the last save (see PostedRows), in no set order. Costs nothing until asked:
-  // a rewritten row keeps only its saved bytes, and only the fields whose bytes differ are decoded.
-  virtual PostedRows Posted() = 0;
+  // Visits the rows posted since the last save, in table order: `saved` holds the row's bytes as
+  // last saved, or is nullptr for a row the posts added (a row added and then rewritten counts as
+  // added). A row rewritten back to its saved bytes is visited too. Costs nothing until asked: a
+  // rewritten row keeps only its saved bytes. The bytes stay valid until the next post, save or read.
+  virtual void VisitPosted(const std::function<void(RowId row, const uint8_t* saved)>& visit) = 0;
+  // The bytes `row` is stored as now, valid as VisitPosted's.
+  virtual const uint8_t* StoredBytes(RowId row) = 0;
+  // Where `field` starts in a record's stored bytes (it takes fields()[field].size of them).
+  virtual int FieldOffset(int field) const = 0;
+  // The value of `field` in stored bytes of this table (StoredBytes, or VisitPosted's saved ones).
+  virtual Value DecodeStored(int field, const uint8_t* record) const = 0;
 
   // A save that puts copies of other files in place of the family's (a way back): each of
   // `copies` is a file of the family, the .DB among them, and the file whose bytes it takes. Written

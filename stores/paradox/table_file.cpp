@@ -156,7 +156,7 @@ Header TableFile::LoadHeader() {
 void TableFile::Load() {
   ++load_count_;
   added_.clear();
-  saved_bytes_.clear();
+  saved_rows_.Clear();
   const uint64_t file_size = lock_.file().Stamp().size;
   Header h = LoadHeader();
   blocks_.Read(lock_.file(), h.header_size, h.block_size, file_size, path_, h.password_checksum);
@@ -448,7 +448,7 @@ void TableFile::SaveSetDone() {
   prepared_.reset();
   unsaved_ = false;
   added_.clear();
-  saved_bytes_.clear();
+  saved_rows_.Clear();
   if (replacing_) {
     replacing_ = false;
     Load();
@@ -456,26 +456,22 @@ void TableFile::SaveSetDone() {
   lock_.Remember();
 }
 
-PostedRows TableFile::Posted() {
-  PostedRows posted;
-  posted.added.assign(added_.begin(), added_.end());
-  posted.rewritten.reserve(saved_bytes_.size());
-  const int key_fields = std::max(1, static_cast<int>(header_.key_field_count));
-  for (const auto& [row, bytes] : saved_bytes_) {
-    const uint8_t* now = chain_.RecordBytes(row);
-    RewrittenRow rewritten{row, {}, {}};
-    for (int f = 0; f < static_cast<int>(fields_.size()); ++f) {
-      const int at = codec_->offset(f);
-      if (std::memcmp(bytes.data() + at, now + at, static_cast<size_t>(fields_[f].size)) == 0) continue;
-      rewritten.fields.push_back(FieldRewrite{f, codec_->Decode(f, bytes.data(), &memo_), codec_->Decode(f, now, &memo_)});
+void TableFile::VisitPosted(const std::function<void(RowId row, const uint8_t* saved)>& visit) {
+  if (added_.empty() && saved_rows_.empty()) return;
+  for (uint16_t b : chain_.blocks()) {
+    for (const RowId row : chain_.rows_of(b)) {
+      if (added_.count(row) != 0) {
+        visit(row, nullptr);
+      } else if (const uint8_t* saved = saved_rows_.Find(row)) {
+        visit(row, saved);
+      }
     }
-    if (rewritten.fields.empty()) continue;
-    for (int f = 0; f < key_fields && f < static_cast<int>(fields_.size()); ++f) {
-      rewritten.key_before.push_back(codec_->Decode(f, bytes.data(), &memo_));
-    }
-    posted.rewritten.push_back(std::move(rewritten));
   }
-  return posted;
+}
+
+const uint8_t* TableFile::StoredBytes(RowId row) {
+  CheckRow(row);
+  return chain_.RecordBytes(row);
 }
 
 void TableFile::PrepareReplacement(const std::vector<std::pair<std::string, std::string>>& copies) {
@@ -617,7 +613,7 @@ void TableFile::Update(RowId row, const Record& record) {
   const std::vector<std::string> keys = SecondaryKeys(raw, row);
   indexes_.Remove(row);
   try {
-    if (added_.count(row) == 0) saved_bytes_.try_emplace(row, old);
+    if (added_.count(row) == 0) saved_rows_.Keep(row, old.data(), old.size());
     if (in_place) {
       std::memcpy(chain_.MutableRecordBytes(row), raw.data(), header_.record_size);
       if (index_ && loc.slot == 0) {

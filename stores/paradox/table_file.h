@@ -23,6 +23,7 @@
 #include "stores/paradox/memo_file.h"
 #include "stores/paradox/primary_index.h"
 #include "stores/paradox/row_cache.h"
+#include "stores/paradox/saved_rows.h"
 #include "stores/paradox/secondary_index.h"
 #include "stores/paradox/sort_order_guard.h"
 #include "stores/paradox/table.h"
@@ -60,7 +61,10 @@ class TableFile final : public Table {
   void SaveSetDone() override;
   void DropUnsaved() override;
   bool unsaved() const override { return unsaved_; }
-  PostedRows Posted() override;
+  void VisitPosted(const std::function<void(RowId row, const uint8_t* saved)>& visit) override;
+  const uint8_t* StoredBytes(RowId row) override;
+  int FieldOffset(int field) const override { return codec_->offset(field); }
+  Value DecodeStored(int field, const uint8_t* record) const override { return codec_->Decode(field, record, &memo_); }
   void PrepareReplacement(const std::vector<std::pair<std::string, std::string>>& copies) override;
   bool RefreshIfChanged() override;
   uint64_t load_count() const override { return load_count_; }
@@ -137,7 +141,7 @@ class TableFile final : public Table {
   bool replacing_ = false;  // the prepared save puts other files' copies in place
   // Since the last save: the rows added, and the saved bytes of each row rewritten.
   std::unordered_set<RowId> added_;
-  std::unordered_map<RowId, std::vector<uint8_t>> saved_bytes_;
+  SavedRows saved_rows_;
   bool repaired_ = false;
   uint64_t load_count_ = 0;
 };

@@ -81,7 +81,7 @@ int Restore(const Options& options, std::ostream& out, std::ostream& err, std::t
     out << "Nothing to restore: the tables are as backup " << backup->id << " holds them.\n";
     return kDone;
   }
-  for (const std::string& line : SummaryLines(outcome.changes)) out << line << '\n';
+  for (const std::string& line : SummaryLines(CountsOf(outcome.changes))) out << line << '\n';
   out << "Restored backup " << backup->id << " (" << backup->command << ", " << backup->time << ").";
   if (!outcome.backup.empty()) out << " The tables as they were before are kept in " << outcome.backup << ".";
   out << '\n';

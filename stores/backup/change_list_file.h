@@ -1,0 +1,51 @@
+// ChangeListFile: writes a change list (change_list.h) to its file as it is made: the summary, a
+// row a table, then the lines of each changed row. Windows-1252 with CR LF line ends, as the
+// parent-link report is; a value that would break the comma-separated layout is quoted. The text
+// goes out in pieces, each field converted as it is added, so a list of every field of every row
+// of a school is never whole in memory.
+#ifndef VARNHOLT_STORES_BACKUP_CHANGE_LIST_FILE_H_
+#define VARNHOLT_STORES_BACKUP_CHANGE_LIST_FILE_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/os/os_file.h"
+#include "stores/backup/change_list.h"
+#include "stores/paradox/table.h"
+
+namespace varnholt {
+
+class ChangeListFile {
+ public:
+  // Creates the file at `path` (replacing one there) and writes the summary of `counts`. Throws
+  // FileError naming the file when it cannot, as every call after it does.
+  ChangeListFile(const std::string& path, const std::vector<TableCounts>& counts);
+
+  // Starts the lines of a row of `table`, known by `key`.
+  void BeginRow(std::string_view table, std::string_view key, RowChangeKind kind);
+  // The row's one line, for a row added or removed.
+  void WholeRowLine();
+  // A line for one changed field of the row, with its values as text (ValueText) or as values.
+  void FieldLine(std::string_view field, std::string_view before, std::string_view after);
+  void FieldValuesLine(std::string_view field, const paradox::Value& before, const paradox::Value& after);
+  // Writes what is left and flushes the file to the disk.
+  void Finish();
+
+ private:
+  void FlushIfFull();
+
+  std::string path_;
+  os::OsFile file_;
+  std::string text_;     // what waits to be written
+  std::string opening_;  // the row's table, key and change, with their commas
+  uint64_t written_ = 0;
+};
+
+// Appends `value` as the list shows it (ValueText), in Windows-1252, quoted where needed.
+void AppendListValue(std::string* out, const paradox::Value& value);
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_STORES_BACKUP_CHANGE_LIST_FILE_H_

@@ -1,0 +1,52 @@
+// PostedChanges: what the posts waiting in tables change, read straight from the tables' stored
+// bytes (paradox::Table::VisitPosted): counted when made, and listed in table order, which is key
+// order, as the list is written, so that a list of every field of every row is never held whole.
+// Only the fields whose stored bytes differ are decoded; bytes that differ but read the same
+// (stale bytes after a text's end) change nothing.
+#ifndef VARNHOLT_STORES_BACKUP_POSTED_CHANGES_H_
+#define VARNHOLT_STORES_BACKUP_POSTED_CHANGES_H_
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stores/backup/change_list.h"
+#include "stores/paradox/table.h"
+
+namespace varnholt {
+
+class PostedChanges : public ChangeSource {
+ public:
+  // Each table with its .DB's file name, in the list's order. Reads only.
+  // REQUIRES: nothing is posted to the tables while this lives.
+  explicit PostedChanges(std::vector<std::pair<paradox::Table*, std::string>> tables);
+
+  std::vector<TableCounts> Counts() const override;
+  void WriteRows(ChangeListFile* file) const override;
+  // The rows of the `index`th table, made whole.
+  std::vector<RowChange> Rows(size_t index) const;
+
+ private:
+  struct Listed {
+    paradox::RowId row;
+    const uint8_t* saved;  // nullptr: added
+    uint32_t first_field;  // into TablePosts::fields
+    uint32_t field_count;
+  };
+  struct TablePosts {
+    paradox::Table* table;
+    TableCounts counts;
+    std::vector<Listed> rows;
+    std::vector<uint16_t> fields;  // the changed fields of each rewritten row, one after another
+  };
+
+  // The row's key as last saved (a changed key shows as the operator knew the row).
+  static std::string KeyOf(const TablePosts& t, const Listed& row);
+
+  std::vector<TablePosts> tables_;
+};
+
+}  // namespace varnholt
+
+#endif  // VARNHOLT_STORES_BACKUP_POSTED_CHANGES_H_
