@@ -28,6 +28,8 @@ class CodePage {
   CodePage& operator=(const CodePage&) = delete;
 
   int number() const { return number_; }
+  // True when every character of the code page is one byte.
+  bool single_byte() const { return single_byte_; }
   // Code-page bytes as UTF-8; a byte the code page does not define becomes U+FFFD.
   std::string ToUtf8(const uint8_t* bytes, size_t length) const;
   // UTF-8 as code-page bytes, at most max_bytes of them, never splitting a character. A character

@@ -1,7 +1,5 @@
 #include "stores/backup/change_list_file.h"
 
-#include <variant>
-
 #include "base/os/folder.h"
 #include "base/windows_1252.h"
 
@@ -29,11 +27,8 @@ bool IsAscii(std::string_view value) {
   return true;
 }
 
-// Appends a value in Windows-1252, quoted when it would break the comma-separated layout.
-void AppendCsvField(std::string* out, std::string_view utf8) {
-  const bool ascii = IsAscii(utf8);
-  const std::string converted = ascii ? std::string() : ToWindows1252(std::string(utf8));
-  const std::string_view value = ascii ? utf8 : std::string_view(converted);
+// Appends a value already in Windows-1252, quoted when it would break the comma-separated layout.
+void AppendListed(std::string* out, std::string_view value) {
   if (!NeedsQuotes(value)) {
     out->append(value);
     return;
@@ -44,6 +39,14 @@ void AppendCsvField(std::string* out, std::string_view utf8) {
     if (ch == '"') out->push_back('"');
   }
   out->push_back('"');
+}
+
+void AppendCsvField(std::string* out, std::string_view utf8) {
+  if (IsAscii(utf8)) {
+    AppendListed(out, utf8);
+  } else {
+    AppendListed(out, ToWindows1252(std::string(utf8)));
+  }
 }
 
 const char* KindText(RowChangeKind kind) {
@@ -65,13 +68,7 @@ os::OsFile CreateReplacing(const std::string& path) {
 
 }  // namespace
 
-void AppendListValue(std::string* out, const paradox::Value& value) {
-  if (const auto* text = std::get_if<std::string>(&value)) {
-    AppendCsvField(out, *text);
-  } else {
-    AppendCsvField(out, ValueText(value));
-  }
-}
+std::string ListedText(const std::string& utf8) { return IsAscii(utf8) ? utf8 : ToWindows1252(utf8); }
 
 ChangeListFile::ChangeListFile(const std::string& path, const std::vector<TableCounts>& counts)
     : path_(path), file_(CreateReplacing(path)) {
@@ -87,11 +84,15 @@ ChangeListFile::ChangeListFile(const std::string& path, const std::vector<TableC
 }
 
 void ChangeListFile::BeginRow(std::string_view table, std::string_view key, RowChangeKind kind) {
+  BeginListedRow(table, ListedText(std::string(key)), kind);
+}
+
+void ChangeListFile::BeginListedRow(std::string_view table, std::string_view listed_key, RowChangeKind kind) {
   FlushIfFull();
   opening_.clear();
   AppendCsvField(&opening_, table);
   opening_.push_back(',');
-  AppendCsvField(&opening_, key);
+  AppendListed(&opening_, listed_key);
   opening_.push_back(',');
   opening_.append(KindText(kind));
   opening_.push_back(',');
@@ -104,22 +105,16 @@ void ChangeListFile::WholeRowLine() {
 }
 
 void ChangeListFile::FieldLine(std::string_view field, std::string_view before, std::string_view after) {
-  text_.append(opening_);
-  AppendCsvField(&text_, field);
-  text_.push_back(',');
-  AppendCsvField(&text_, before);
-  text_.push_back(',');
-  AppendCsvField(&text_, after);
-  text_.append(kLineEnd);
+  ListedFieldLine(ListedText(std::string(field)), ListedText(std::string(before)), ListedText(std::string(after)));
 }
 
-void ChangeListFile::FieldValuesLine(std::string_view field, const paradox::Value& before, const paradox::Value& after) {
+void ChangeListFile::ListedFieldLine(std::string_view field, std::string_view before, std::string_view after) {
   text_.append(opening_);
-  AppendCsvField(&text_, field);
+  AppendListed(&text_, field);
   text_.push_back(',');
-  AppendListValue(&text_, before);
+  AppendListed(&text_, before);
   text_.push_back(',');
-  AppendListValue(&text_, after);
+  AppendListed(&text_, after);
   text_.append(kLineEnd);
 }
 

@@ -25,11 +25,14 @@ class ChangeListFile {
 
   // Starts the lines of a row of `table`, known by `key`.
   void BeginRow(std::string_view table, std::string_view key, RowChangeKind kind);
+  // As BeginRow, with the key already in the list's code page (ListedText).
+  void BeginListedRow(std::string_view table, std::string_view listed_key, RowChangeKind kind);
   // The row's one line, for a row added or removed.
   void WholeRowLine();
-  // A line for one changed field of the row, with its values as text (ValueText) or as values.
+  // A line for one changed field of the row, with its values as text (ValueText).
   void FieldLine(std::string_view field, std::string_view before, std::string_view after);
-  void FieldValuesLine(std::string_view field, const paradox::Value& before, const paradox::Value& after);
+  // As FieldLine, with every text already in the list's code page.
+  void ListedFieldLine(std::string_view field, std::string_view before, std::string_view after);
   // Writes what is left and flushes the file to the disk.
   void Finish();
 
@@ -43,8 +46,8 @@ class ChangeListFile {
   uint64_t written_ = 0;
 };
 
-// Appends `value` as the list shows it (ValueText), in Windows-1252, quoted where needed.
-void AppendListValue(std::string* out, const paradox::Value& value);
+// UTF-8 text in the list's code page, Windows-1252.
+std::string ListedText(const std::string& utf8);
 
 }  // namespace varnholt
 

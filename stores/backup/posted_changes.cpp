@@ -10,6 +10,8 @@ namespace varnholt {
 namespace {
 
 constexpr unsigned char kFirstNonAscii = 0x80;
+constexpr int kByteValues = 256;
+constexpr char kKeySeparator[] = " / ";
 
 size_t TextLength(const uint8_t* bytes, size_t size) {
   const auto* end = static_cast<const uint8_t*>(std::memchr(bytes, 0, size));
@@ -39,7 +41,7 @@ bool ReadsOtherwise(const paradox::Table& table, int field, const uint8_t* befor
 
 PostedChanges::PostedChanges(std::vector<std::pair<paradox::Table*, std::string>> tables) {
   for (auto& [table, file_name] : tables) {
-    TablePosts t{table, {}, {}, {}};
+    TablePosts t{table, {}, {}, {}, {}, {}};
     t.counts.table = std::move(file_name);
     const int field_count = static_cast<int>(table->fields().size());
     table->VisitPosted([&](paradox::RowId row, const uint8_t* saved) {
@@ -60,6 +62,14 @@ PostedChanges::PostedChanges(std::vector<std::pair<paradox::Table*, std::string>
     });
     const size_t rows = table->RecordCount();
     t.counts.unchanged = rows - std::min(rows, t.counts.added + t.counts.rewritten);
+    const CodePage code_page(table->code_page());
+    if (code_page.single_byte()) {
+      for (int b = 0; b < kByteValues; ++b) {
+        const auto byte = static_cast<uint8_t>(b);
+        t.listed_bytes.push_back(ListedText(code_page.ToUtf8(&byte, 1)));
+      }
+    }
+    for (const paradox::Field& f : table->fields()) t.listed_names.push_back(ListedText(f.name));
     tables_.push_back(std::move(t));
   }
 }
@@ -68,6 +78,34 @@ std::vector<TableCounts> PostedChanges::Counts() const {
   std::vector<TableCounts> counts;
   for (const TablePosts& t : tables_) counts.push_back(t.counts);
   return counts;
+}
+
+void PostedChanges::AppendListed(const TablePosts& t, int field, const uint8_t* bytes, std::string* out) {
+  if (!t.listed_bytes.empty() && t.table->fields()[field].type == paradox::FieldType::kAlpha) {
+    // Each byte of the table's text stands alone in a single-byte code page: no decoding.
+    const uint8_t* text = bytes + t.table->FieldOffset(field);
+    const size_t length = TextLength(text, static_cast<size_t>(t.table->fields()[field].size));
+    for (size_t i = 0; i < length; ++i) {
+      if (text[i] < kFirstNonAscii) {
+        out->push_back(static_cast<char>(text[i]));
+      } else {
+        out->append(t.listed_bytes[text[i]]);
+      }
+    }
+    return;
+  }
+  out->append(ListedText(ValueText(t.table->DecodeStored(field, bytes))));
+}
+
+std::string PostedChanges::ListedKeyOf(const TablePosts& t, const Listed& row) {
+  const uint8_t* bytes = row.saved != nullptr ? row.saved : t.table->StoredBytes(row.row);
+  const int key_fields = std::min(std::max(1, t.table->key_field_count()), static_cast<int>(t.table->fields().size()));
+  std::string key;
+  for (int f = 0; f < key_fields; ++f) {
+    if (f > 0) key += kKeySeparator;
+    AppendListed(t, f, bytes, &key);
+  }
+  return key;
 }
 
 std::string PostedChanges::KeyOf(const TablePosts& t, const Listed& row) {
@@ -79,10 +117,12 @@ std::string PostedChanges::KeyOf(const TablePosts& t, const Listed& row) {
 }
 
 void PostedChanges::WriteRows(ChangeListFile* file) const {
+  std::string before;
+  std::string after;
   for (const TablePosts& t : tables_) {
-    const std::vector<paradox::Field>& fields = t.table->fields();
     for (const Listed& row : t.rows) {
-      file->BeginRow(t.counts.table, KeyOf(t, row), row.saved == nullptr ? RowChangeKind::kAdded : RowChangeKind::kRewritten);
+      file->BeginListedRow(t.counts.table, ListedKeyOf(t, row),
+                           row.saved == nullptr ? RowChangeKind::kAdded : RowChangeKind::kRewritten);
       if (row.saved == nullptr) {
         file->WholeRowLine();
         continue;
@@ -90,7 +130,11 @@ void PostedChanges::WriteRows(ChangeListFile* file) const {
       const uint8_t* now = t.table->StoredBytes(row.row);
       for (uint32_t i = row.first_field; i < row.first_field + row.field_count; ++i) {
         const int f = t.fields[i];
-        file->FieldValuesLine(fields[f].name, t.table->DecodeStored(f, row.saved), t.table->DecodeStored(f, now));
+        before.clear();
+        after.clear();
+        AppendListed(t, f, row.saved, &before);
+        AppendListed(t, f, now, &after);
+        file->ListedFieldLine(t.listed_names[f], before, after);
       }
     }
   }

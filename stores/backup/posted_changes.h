@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/code_page.h"
 #include "stores/backup/change_list.h"
 #include "stores/paradox/table.h"
 
@@ -39,9 +40,16 @@ class PostedChanges : public ChangeSource {
     TableCounts counts;
     std::vector<Listed> rows;
     std::vector<uint16_t> fields;  // the changed fields of each rewritten row, one after another
+    // For a single-byte code page: what each byte of its text is in the list's (empty: decode).
+    std::vector<std::string> listed_bytes;
+    std::vector<std::string> listed_names;  // the field names in the list's code page
   };
 
-  // The row's key as last saved (a changed key shows as the operator knew the row).
+  // The value of `field` in `bytes` as the list shows it, in the list's code page, after `out`.
+  static void AppendListed(const TablePosts& t, int field, const uint8_t* bytes, std::string* out);
+  // The row's key as last saved (a changed key shows as the operator knew the row), as KeyText
+  // gives it: in the list's code page, or in UTF-8.
+  static std::string ListedKeyOf(const TablePosts& t, const Listed& row);
   static std::string KeyOf(const TablePosts& t, const Listed& row);
 
   std::vector<TablePosts> tables_;

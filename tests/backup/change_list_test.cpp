@@ -6,7 +6,9 @@
 #include <string>
 
 #include "base/utf8_path.h"
+#include "base/code_page.h"
 #include "stores/backup/change_list.h"
+#include "stores/backup/posted_changes.h"
 #include "stores/paradox/table.h"
 #include "tests/support/scratch_folder.h"
 
@@ -112,6 +114,49 @@ TEST_F(ChangeListTest, BetweenTwoTablesRowsAreMatchedByKey) {
   EXPECT_EQ(back.removed, 1u);
   EXPECT_EQ(back.rows.front().key, "L0");
   EXPECT_EQ(back.rows.front().kind, RowChangeKind::kRemoved);
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+TEST(PostedChangesTest, TheListFromStoredBytesIsTheListFromTheValues) {
+  // The list is written from the tables' bytes; made whole from decoded values it must read the
+  // same, byte for byte, in a code page whose letters are not Windows-1252's too.
+  Scratch scratch;
+  for (int code_page : {437, 1252}) {
+    SCOPED_TRACE(code_page);
+    paradox::TableSchema schema = LearnerSchema();
+    schema.code_page = code_page;
+    schema.fields[1].size = 200;
+    const std::string path = Utf8FromPath(scratch.path() / ("CP" + std::to_string(code_page) + ".DB"));
+    paradox::Table::Create(path, schema);
+    auto table = paradox::Table::Open(path, true);
+    table->Insert(Learner("Zoë", "Müller, \"Jr\"", 738001, 1.25));
+    table->Insert(Learner("Émile", "Łódź ½ ß € ñ", 738002, 2));
+    table->Insert(Learner("kept", "as it was", 738003, 3));
+    table->Save();
+    const CodePage letters(code_page);
+    std::string every;
+    for (int b = 0x80; b < 0x100; ++b) {
+      const auto byte = static_cast<uint8_t>(b);
+      every += letters.ToUtf8(&byte, 1);
+    }
+    table->Update(table->FindEqual(0, Value(std::string("Zoë"))).at(0), Learner("Zoë", every, 738011, 1.5));
+    table->Update(table->FindEqual(0, Value(std::string("Émile"))).at(0), Learner("Émile", "", 738002, 2));
+    table->Insert(Learner("Ña, new", "x", 738004, 4));
+
+    const PostedChanges posted({{table.get(), "CP.DB"}});
+    const std::string from_bytes = Utf8FromPath(scratch.path() / "bytes.csv");
+    const std::string from_values = Utf8FromPath(scratch.path() / "values.csv");
+    WriteChangeList(from_bytes, posted);
+    WriteChangeList(from_values, ChangeList{ChangesOfPosts(*table, "CP.DB")});
+    const std::string bytes = FileBytes(from_bytes);
+    EXPECT_EQ(bytes, FileBytes(from_values));
+    EXPECT_NE(bytes.find("CP.DB,1,2,0,1\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("CP.DB,\"\xD1" "a, new\",added,,,\r\n"), std::string::npos);
+  }
 }
 
 TEST(ChangeListFileTest, TheFileIsWindows1252WithQuotedFieldsAndCrLf) {

@@ -77,6 +77,28 @@ TEST(CodePageTest, EverySingleByteCharacterComesBackAsTheSameByte) {
   EXPECT_EQ(CodePage(1252).ToUtf8(&undefined, 1), "\xEF\xBF\xBD");
 }
 
+TEST(CodePageTest, TextConvertsAlikeWithAndWithoutTheConverter) {
+  // A text that starts with a character the code page lacks goes through the converter whole;
+  // the same text without it takes the quick way as far as it can.
+  const std::string lacking = "\xE4\xB8\xAD";
+  for (int number : {437, 850, 1250, 1252}) {
+    SCOPED_TRACE(number);
+    const CodePage cp(number);
+    std::string every;
+    for (int b = 1; b < 256; ++b) {
+      const auto byte = static_cast<uint8_t>(b);
+      every += cp.ToUtf8(&byte, 1);
+    }
+    for (const std::string& text : {every, std::string("Zo\xC3\xAB, M\xC3\xBCller"), std::string("a\xC1\x81" "b"),
+                                    std::string("\xE0\x83\xA9" "c"), std::string("\xED\xA0\x80" "d"),
+                                    std::string("\xC3\xA9\xC3")}) {
+      const std::string whole = cp.ConvertText(lacking + text);
+      ASSERT_FALSE(whole.empty());
+      EXPECT_EQ(cp.ConvertText(text), whole.substr(1)) << text;
+    }
+  }
+}
+
 TEST(CodePageTest, ReportTextGoesOutAsATextFileIsConverted) {
   // Unlike a table field, the report drops what transliterates to nothing and skips a broken
   // sequence by the length its first byte announces.
