@@ -23,6 +23,16 @@ constexpr double kMillisecondsPerDay = 86400000.0;
 
 std::string DateText(int32_t paradox_days) {
   const CivilDate date = CivilFromDay(paradox_days + kParadoxDayZero);
+  constexpr int kLastFourDigitYear = 9999;
+  if (date.year >= 0 && date.year <= kLastFourDigitYear) {
+    // Every date of a school's tables: digits put in place, a list may hold one a row.
+    const auto year = static_cast<int>(date.year);
+    const char text[] = {static_cast<char>('0' + year / 1000), static_cast<char>('0' + year / 100 % 10),
+                         static_cast<char>('0' + year / 10 % 10), static_cast<char>('0' + year % 10), '-',
+                         static_cast<char>('0' + date.month / 10), static_cast<char>('0' + date.month % 10), '-',
+                         static_cast<char>('0' + date.day / 10), static_cast<char>('0' + date.day % 10)};
+    return std::string(text, sizeof text);
+  }
   char text[32];
   std::snprintf(text, sizeof text, "%04lld-%02d-%02d", static_cast<long long>(date.year), date.month, date.day);
   return text;
@@ -161,13 +171,17 @@ std::vector<std::string> SummaryLines(const std::vector<TableCounts>& counts) {
 std::vector<TableCounts> KnownChanges::Counts() const { return CountsOf(changes_); }
 
 void KnownChanges::WriteRows(ChangeListFile* file) const {
+  std::string text;
+  ChangeLines lines(&text);
   for (const TableChanges& t : changes_) {
     for (const RowChange& row : t.rows) {
-      file->BeginRow(t.table, row.key, row.kind);
-      if (row.fields.empty()) file->WholeRowLine();
-      for (const FieldChange& f : row.fields) file->FieldLine(f.field, f.before, f.after);
+      lines.BeginRow(t.table, row.key, row.kind);
+      if (row.fields.empty()) lines.WholeRowLine();
+      for (const FieldChange& f : row.fields) lines.FieldLine(f.field, f.before, f.after);
+      if (text.size() >= ChangeListFile::kPieceBytes) file->Take(&text);
     }
   }
+  file->Take(&text);
 }
 
 void WriteChangeList(const std::string& path, const ChangeSource& changes) {

@@ -10,7 +10,6 @@ namespace {
 constexpr char kLineEnd[] = "\r\n";
 constexpr char kSummaryHeading[] = "Table,Added,Rewritten,Removed,Unchanged";
 constexpr char kRowsHeading[] = "Table,Key,Change,Field,Old value,New value";
-constexpr size_t kWriteChunk = 1 << 20;  // bytes of the list held before they are written
 constexpr unsigned char kFirstNonAscii = 0x80;
 
 bool NeedsQuotes(std::string_view value) {
@@ -71,8 +70,7 @@ os::OsFile CreateReplacing(const std::string& path) {
 std::string ListedText(const std::string& utf8) { return IsAscii(utf8) ? utf8 : ToWindows1252(utf8); }
 
 ChangeListFile::ChangeListFile(const std::string& path, const std::vector<TableCounts>& counts)
-    : path_(path), file_(CreateReplacing(path)) {
-  text_.reserve(kWriteChunk + kWriteChunk / 4);
+    : file_(CreateReplacing(path)) {
   text_ += std::string(kSummaryHeading) + kLineEnd;
   for (const TableCounts& t : counts) {
     AppendCsvField(&text_, t.table);
@@ -83,12 +81,35 @@ ChangeListFile::ChangeListFile(const std::string& path, const std::vector<TableC
   text_ += std::string(kRowsHeading) + kLineEnd;
 }
 
-void ChangeListFile::BeginRow(std::string_view table, std::string_view key, RowChangeKind kind) {
+void ChangeListFile::Take(std::string* lines) {
+  if (text_.size() + lines->size() < kPieceBytes) {
+    text_.append(*lines);
+  } else {
+    // A large piece goes out as it is, after what waited: no copy of it.
+    Write(text_);
+    text_.clear();
+    Write(*lines);
+  }
+  lines->clear();
+}
+
+void ChangeListFile::Write(const std::string& text) {
+  if (text.empty()) return;
+  file_.WriteAt(written_, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  written_ += text.size();
+}
+
+void ChangeListFile::Finish() {
+  Write(text_);
+  text_.clear();
+  file_.SyncData();
+}
+
+void ChangeLines::BeginRow(std::string_view table, std::string_view key, RowChangeKind kind) {
   BeginListedRow(table, ListedText(std::string(key)), kind);
 }
 
-void ChangeListFile::BeginListedRow(std::string_view table, std::string_view listed_key, RowChangeKind kind) {
-  FlushIfFull();
+void ChangeLines::BeginListedRow(std::string_view table, std::string_view listed_key, RowChangeKind kind) {
   opening_.clear();
   AppendCsvField(&opening_, table);
   opening_.push_back(',');
@@ -98,40 +119,24 @@ void ChangeListFile::BeginListedRow(std::string_view table, std::string_view lis
   opening_.push_back(',');
 }
 
-void ChangeListFile::WholeRowLine() {
-  text_.append(opening_);
-  text_.append(",,");
-  text_.append(kLineEnd);
+void ChangeLines::WholeRowLine() {
+  out_->append(opening_);
+  out_->append(",,");
+  out_->append(kLineEnd);
 }
 
-void ChangeListFile::FieldLine(std::string_view field, std::string_view before, std::string_view after) {
+void ChangeLines::FieldLine(std::string_view field, std::string_view before, std::string_view after) {
   ListedFieldLine(ListedText(std::string(field)), ListedText(std::string(before)), ListedText(std::string(after)));
 }
 
-void ChangeListFile::ListedFieldLine(std::string_view field, std::string_view before, std::string_view after) {
-  text_.append(opening_);
-  AppendListed(&text_, field);
-  text_.push_back(',');
-  AppendListed(&text_, before);
-  text_.push_back(',');
-  AppendListed(&text_, after);
-  text_.append(kLineEnd);
-}
-
-void ChangeListFile::FlushIfFull() {
-  if (text_.size() < kWriteChunk) return;
-  file_.WriteAt(written_, reinterpret_cast<const uint8_t*>(text_.data()), text_.size());
-  written_ += text_.size();
-  text_.clear();
-}
-
-void ChangeListFile::Finish() {
-  if (!text_.empty()) {
-    file_.WriteAt(written_, reinterpret_cast<const uint8_t*>(text_.data()), text_.size());
-    written_ += text_.size();
-    text_.clear();
-  }
-  file_.SyncData();
+void ChangeLines::ListedFieldLine(std::string_view field, std::string_view before, std::string_view after) {
+  out_->append(opening_);
+  AppendListed(out_, field);
+  out_->push_back(',');
+  AppendListed(out_, before);
+  out_->push_back(',');
+  AppendListed(out_, after);
+  out_->append(kLineEnd);
 }
 
 }  // namespace varnholt

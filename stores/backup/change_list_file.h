@@ -6,6 +6,7 @@
 #ifndef VARNHOLT_STORES_BACKUP_CHANGE_LIST_FILE_H_
 #define VARNHOLT_STORES_BACKUP_CHANGE_LIST_FILE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,15 +14,13 @@
 
 #include "base/os/os_file.h"
 #include "stores/backup/change_list.h"
-#include "stores/paradox/table.h"
 
 namespace varnholt {
 
-class ChangeListFile {
+// The lines of changed rows, appended to a piece of text.
+class ChangeLines {
  public:
-  // Creates the file at `path` (replacing one there) and writes the summary of `counts`. Throws
-  // FileError naming the file when it cannot, as every call after it does.
-  ChangeListFile(const std::string& path, const std::vector<TableCounts>& counts);
+  explicit ChangeLines(std::string* out) : out_(out) {}
 
   // Starts the lines of a row of `table`, known by `key`.
   void BeginRow(std::string_view table, std::string_view key, RowChangeKind kind);
@@ -33,16 +32,31 @@ class ChangeListFile {
   void FieldLine(std::string_view field, std::string_view before, std::string_view after);
   // As FieldLine, with every text already in the list's code page.
   void ListedFieldLine(std::string_view field, std::string_view before, std::string_view after);
+
+ private:
+  std::string* out_;
+  std::string opening_;  // the row's table, key and change, with their commas
+};
+
+class ChangeListFile {
+ public:
+  // Creates the file at `path` (replacing one there) and writes the summary of `counts`. Throws
+  // FileError naming the file when it cannot, as every call after it does.
+  ChangeListFile(const std::string& path, const std::vector<TableCounts>& counts);
+
+  // Adds the lines in *lines (ChangeLines) to the file, leaving *lines empty.
+  void Take(std::string* lines);
   // Writes what is left and flushes the file to the disk.
   void Finish();
 
- private:
-  void FlushIfFull();
+  // Lines held before they go to the file.
+  static constexpr size_t kPieceBytes = 1 << 20;
 
-  std::string path_;
+ private:
+  void Write(const std::string& text);
+
   os::OsFile file_;
-  std::string text_;     // what waits to be written
-  std::string opening_;  // the row's table, key and change, with their commas
+  std::string text_;  // what waits to be written
   uint64_t written_ = 0;
 };
 

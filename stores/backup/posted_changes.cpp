@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <variant>
 
 #include "stores/backup/change_list_file.h"
 
@@ -43,25 +44,6 @@ PostedChanges::PostedChanges(std::vector<std::pair<paradox::Table*, std::string>
   for (auto& [table, file_name] : tables) {
     TablePosts t{table, {}, {}, {}, {}, {}};
     t.counts.table = std::move(file_name);
-    const int field_count = static_cast<int>(table->fields().size());
-    table->VisitPosted([&](paradox::RowId row, const uint8_t* saved) {
-      if (saved == nullptr) {
-        t.rows.push_back(Listed{row, nullptr, 0, 0});
-        ++t.counts.added;
-        return;
-      }
-      const uint8_t* now = table->StoredBytes(row);
-      const auto first = static_cast<uint32_t>(t.fields.size());
-      for (int f = 0; f < field_count; ++f) {
-        if (ReadsOtherwise(*table, f, saved, now)) t.fields.push_back(static_cast<uint16_t>(f));
-      }
-      const auto changed = static_cast<uint32_t>(t.fields.size()) - first;
-      if (changed == 0) return;
-      t.rows.push_back(Listed{row, saved, first, changed});
-      ++t.counts.rewritten;
-    });
-    const size_t rows = table->RecordCount();
-    t.counts.unchanged = rows - std::min(rows, t.counts.added + t.counts.rewritten);
     const CodePage code_page(table->code_page());
     if (code_page.single_byte()) {
       for (int b = 0; b < kByteValues; ++b) {
@@ -70,8 +52,56 @@ PostedChanges::PostedChanges(std::vector<std::pair<paradox::Table*, std::string>
       }
     }
     for (const paradox::Field& f : table->fields()) t.listed_names.push_back(ListedText(f.name));
+    FindChanges(&t);
     tables_.push_back(std::move(t));
   }
+}
+
+void PostedChanges::FindChanges(TablePosts* t) {
+  std::vector<std::pair<paradox::RowId, const uint8_t*>> posted;
+  t->table->VisitPosted([&](paradox::RowId row, const uint8_t* saved) { posted.emplace_back(row, saved); });
+  struct Found {
+    std::vector<Listed> rows;
+    std::vector<uint16_t> fields;
+  };
+  const paradox::Table& table = *t->table;
+  const int field_count = static_cast<int>(table.fields().size());
+  const auto find = [&](size_t piece, Found* found) {
+    found->rows.clear();
+    found->fields.clear();
+    const size_t end = std::min(posted.size(), (piece + 1) * kRowsPerPiece);
+    for (size_t i = piece * kRowsPerPiece; i < end; ++i) {
+      const auto [row, saved] = posted[i];
+      if (saved == nullptr) {
+        found->rows.push_back(Listed{row, nullptr, 0, 0});
+        continue;
+      }
+      const uint8_t* now = t->table->StoredBytes(row);
+      const auto first = static_cast<uint32_t>(found->fields.size());
+      for (int f = 0; f < field_count; ++f) {
+        if (ReadsOtherwise(table, f, saved, now)) found->fields.push_back(static_cast<uint16_t>(f));
+      }
+      const auto changed = static_cast<uint32_t>(found->fields.size()) - first;
+      if (changed != 0) found->rows.push_back(Listed{row, saved, first, changed});
+    }
+  };
+  const auto take = [&](Found* found) {
+    const auto offset = static_cast<uint32_t>(t->fields.size());
+    for (Listed row : found->rows) {
+      row.first_field += offset;
+      t->rows.push_back(row);
+      ++(row.saved == nullptr ? t->counts.added : t->counts.rewritten);
+    }
+    t->fields.insert(t->fields.end(), found->fields.begin(), found->fields.end());
+  };
+  const size_t pieces = (posted.size() + kRowsPerPiece - 1) / kRowsPerPiece;
+  Found found;
+  for (size_t piece = 0; piece < pieces; ++piece) {
+    find(piece, &found);
+    take(&found);
+  }
+  const size_t rows = t->table->RecordCount();
+  t->counts.unchanged = rows - std::min(rows, t->counts.added + t->counts.rewritten);
 }
 
 std::vector<TableCounts> PostedChanges::Counts() const {
@@ -94,7 +124,13 @@ void PostedChanges::AppendListed(const TablePosts& t, int field, const uint8_t* 
     }
     return;
   }
-  out->append(ListedText(ValueText(t.table->DecodeStored(field, bytes))));
+  const paradox::Value value = t.table->DecodeStored(field, bytes);
+  // Only text can hold letters outside ASCII; every other value reads in ASCII.
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    out->append(ListedText(*text));
+  } else {
+    out->append(ValueText(value));
+  }
 }
 
 std::string PostedChanges::ListedKeyOf(const TablePosts& t, const Listed& row) {
@@ -117,14 +153,29 @@ std::string PostedChanges::KeyOf(const TablePosts& t, const Listed& row) {
 }
 
 void PostedChanges::WriteRows(ChangeListFile* file) const {
-  std::string before;
-  std::string after;
+  struct Piece {
+    const TablePosts* table;
+    size_t begin;
+    size_t end;
+  };
+  std::vector<Piece> pieces;
   for (const TablePosts& t : tables_) {
-    for (const Listed& row : t.rows) {
-      file->BeginListedRow(t.counts.table, ListedKeyOf(t, row),
+    for (size_t begin = 0; begin < t.rows.size(); begin += kRowsPerPiece) {
+      pieces.push_back(Piece{&t, begin, std::min(t.rows.size(), begin + kRowsPerPiece)});
+    }
+  }
+  const auto make = [&](size_t index, std::string* text) {
+    const Piece& piece = pieces[index];
+    const TablePosts& t = *piece.table;
+    ChangeLines lines(text);
+    std::string before;
+    std::string after;
+    for (size_t r = piece.begin; r < piece.end; ++r) {
+      const Listed& row = t.rows[r];
+      lines.BeginListedRow(t.counts.table, ListedKeyOf(t, row),
                            row.saved == nullptr ? RowChangeKind::kAdded : RowChangeKind::kRewritten);
       if (row.saved == nullptr) {
-        file->WholeRowLine();
+        lines.WholeRowLine();
         continue;
       }
       const uint8_t* now = t.table->StoredBytes(row.row);
@@ -134,9 +185,14 @@ void PostedChanges::WriteRows(ChangeListFile* file) const {
         after.clear();
         AppendListed(t, f, row.saved, &before);
         AppendListed(t, f, now, &after);
-        file->ListedFieldLine(t.listed_names[f], before, after);
+        lines.ListedFieldLine(t.listed_names[f], before, after);
       }
     }
+  };
+  std::string text;
+  for (size_t index = 0; index < pieces.size(); ++index) {
+    make(index, &text);
+    file->Take(&text);
   }
 }
 

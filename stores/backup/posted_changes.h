@@ -45,6 +45,11 @@ class PostedChanges : public ChangeSource {
     std::vector<std::string> listed_names;  // the field names in the list's code page
   };
 
+  // Rows looked at, and listed, in pieces of this many: what a piece holds meanwhile stays small.
+  static constexpr size_t kRowsPerPiece = 1024;
+
+  // The rows of t's table that the posts changed, and t's counts.
+  static void FindChanges(TablePosts* t);
   // The value of `field` in `bytes` as the list shows it, in the list's code page, after `out`.
   static void AppendListed(const TablePosts& t, int field, const uint8_t* bytes, std::string* out);
   // The row's key as last saved (a changed key shows as the operator knew the row), as KeyText

@@ -184,6 +184,9 @@ TEST(ChangeListFileTest, TheFileIsWindows1252WithQuotedFieldsAndCrLf) {
 TEST(ValueTextTest, EachKindReadsAsABursarWouldWriteIt) {
   EXPECT_EQ(ValueText(Value(paradox::Null{})), "");
   EXPECT_EQ(ValueText(Value(paradox::Date{739616})), "2025-12-31");
+  EXPECT_EQ(ValueText(Value(paradox::Date{1})), "0001-01-01");
+  EXPECT_EQ(ValueText(Value(paradox::Date{3652059})), "9999-12-31");
+  EXPECT_EQ(ValueText(Value(paradox::Date{3652060})), "10000-01-01");
   EXPECT_EQ(ValueText(Value(12.5)), "12.5");
   EXPECT_EQ(ValueText(Value(int64_t{-3})), "-3");
   EXPECT_EQ(ValueText(Value(true)), "True");
