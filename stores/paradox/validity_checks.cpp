@@ -149,10 +149,14 @@ std::vector<bool> ValidityChecks::required() const {
   return flags;
 }
 
-Record ValidityChecks::NewRecord() const {
-  Record record;
-  for (const FieldChecks& check : fields_) record.push_back(check.default_value.value_or(Value(Null{})));
-  return record;
+const Record& ValidityChecks::NewRecord() const {
+  if (!new_record_) {
+    Record record;
+    record.reserve(fields_.size());
+    for (const FieldChecks& check : fields_) record.push_back(check.default_value.value_or(Value(Null{})));
+    new_record_ = std::move(record);
+  }
+  return *new_record_;
 }
 
 void ValidityChecks::CheckRange(const Record& record) const {

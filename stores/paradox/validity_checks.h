@@ -50,8 +50,8 @@ class ValidityChecks {
   // could not be read (a table that takes part but whose links are unknown must not be written).
   const std::optional<IntegrityLinks>& links() const { return links_; }
 
-  // A new record: each field's default value, else null.
-  Record NewRecord() const;
+  // A new record: each field's default value, else null. Made once.
+  const Record& NewRecord() const;
 
   // Throws EngineError for the first field of `record` below its minimum ("Minimum validity check
   // failed.") or above its maximum ("Maximum validity check failed."), with the field, the value and
@@ -62,6 +62,7 @@ class ValidityChecks {
  private:
   std::string path_;
   std::vector<FieldChecks> fields_;
+  mutable std::optional<Record> new_record_;  // NewRecord, once asked
   bool referential_integrity_ = false;
   std::optional<IntegrityLinks> links_;
   // Encodes a record's values for comparing them with the stored minimum and maximum.

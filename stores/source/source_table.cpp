@@ -56,7 +56,7 @@ class SourceTable::Impl {
   std::string filter_text;
   bool filtered = false;
 
-  std::unique_ptr<TableSnapshot> snapshot;  // set while active
+  std::shared_ptr<const TableSnapshot> snapshot;  // set while active; shared by the command's readers
   std::unique_ptr<SnapshotFilter> snapshot_filter;  // over snapshot, while active
   RowList view;                             // rows that pass the filter in force, ascending
   size_t position = 0;                      // index into view
@@ -88,14 +88,14 @@ const std::string& SourceTable::TableName() const { return impl_->table_name; }
 void SourceTable::Open() {
   if (impl_->snapshot) return;
   ConnectionSettings settings = ParseConnectionString(impl_->connection_string);
-  std::unique_ptr<TableSnapshot> snapshot;
+  std::shared_ptr<const TableSnapshot> snapshot;
   for (int attempt = 1; !snapshot; ++attempt) {
     // The file is read whole into memory and closed again: later reads work on the snapshot.
     try {
-      std::shared_ptr<const JetDatabase> database =
-          impl_->databases ? impl_->databases->Open(settings.data_source, settings.password)
-                           : JetDatabase::Open(settings.data_source, settings.password);
-      snapshot = std::make_unique<TableSnapshot>(database->ReadTable(impl_->table_name));
+      snapshot = impl_->databases
+                     ? impl_->databases->ReadTable(settings.data_source, settings.password, impl_->table_name)
+                     : std::make_shared<const TableSnapshot>(
+                           JetDatabase::Open(settings.data_source, settings.password)->ReadTable(impl_->table_name));
     } catch (const FileBeingWritten&) {
       // The school-administration program wrote the file while we copied it: copy it again.
       if (impl_->databases) impl_->databases->Forget(settings.data_source);

@@ -53,7 +53,7 @@ class SharedTable {
   // One flag per field: the table requires a value there.
   const std::vector<bool>& required() const { return required_; }
   // A new record as the table's engine starts one: the default values of its validity checks.
-  paradox::Record NewRecord() const { return checks_.NewRecord(); }
+  const paradox::Record& NewRecord() const { return checks_.NewRecord(); }
   // Throws StoreError "Field '<f>' must have a value" for the first required field left null.
   void CheckRequired(const paradox::Record& record) const;
   // Every validity check of the table on a record about to be posted: required fields (as

@@ -60,6 +60,27 @@ TEST_F(SourceDatabasesTest, TablesOfOneCommandReadOneCopyAndTheNextCommandCopies
   EXPECT_EQ(FirstText(classes, "ClassName"), "Class after");
 }
 
+// Two readers of one table in one command read the same rows, each with its own place and filter.
+TEST_F(SourceDatabasesTest, ReadersOfOneTableShareItsRowsButNotTheirPlace) {
+  jet::WriteDatabase(path_, {{"Learner_info", {{"LearnerID", ColumnType::kText, 10}}, {{Cell{"1"}}, {Cell{"2"}}, {Cell{"3"}}}}},
+                     jet::WriteOptions{});
+  CommandScope command(databases_);
+  SourceTable first("tblLearner_Info", settings_, &databases_);
+  SourceTable second("Learners", settings_, &databases_);
+  Bind(first, "Learner_info");
+  Bind(second, "Learner_info");
+  first.SetFilter("LearnerID='2'");
+  first.SetFiltered(true);
+  second.Next();
+  EXPECT_EQ(first.RecordCount(), 1);
+  EXPECT_EQ(first.FieldText("LearnerID"), "2");
+  EXPECT_EQ(second.RecordCount(), 3);
+  EXPECT_EQ(second.FieldText("LearnerID"), "2");
+  second.Next();
+  EXPECT_EQ(second.FieldText("LearnerID"), "3");
+  EXPECT_EQ(first.FieldText("LearnerID"), "2");
+}
+
 TEST_F(SourceDatabasesTest, OutsideACommandEveryOpenCopiesTheFile) {
   WriteSchool(path_, "one");
   SourceTable learners("tblLearner_Info", settings_, &databases_);
