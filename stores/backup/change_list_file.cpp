@@ -1,5 +1,7 @@
 #include "stores/backup/change_list_file.h"
 
+#include <array>
+
 #include "base/os/folder.h"
 #include "base/windows_1252.h"
 
@@ -13,8 +15,14 @@ constexpr char kRowsHeading[] = "Table,Key,Change,Field,Old value,New value";
 constexpr unsigned char kFirstNonAscii = 0x80;
 
 bool NeedsQuotes(std::string_view value) {
+  // One look a character: a list can hold millions of values.
+  static constexpr auto kBreaksLayout = [] {
+    std::array<bool, 256> breaks{};
+    for (const unsigned char ch : {',', '"', '\r', '\n'}) breaks[ch] = true;
+    return breaks;
+  }();
   for (const char ch : value) {
-    if (ch == ',' || ch == '"' || ch == '\r' || ch == '\n') return true;
+    if (kBreaksLayout[static_cast<unsigned char>(ch)]) return true;
   }
   return false;
 }

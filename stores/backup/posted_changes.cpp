@@ -115,12 +115,12 @@ void PostedChanges::AppendListed(const TablePosts& t, int field, const uint8_t* 
     // Each byte of the table's text stands alone in a single-byte code page: no decoding.
     const uint8_t* text = bytes + t.table->FieldOffset(field);
     const size_t length = TextLength(text, static_cast<size_t>(t.table->fields()[field].size));
-    for (size_t i = 0; i < length; ++i) {
-      if (text[i] < kFirstNonAscii) {
-        out->push_back(static_cast<char>(text[i]));
-      } else {
-        out->append(t.listed_bytes[text[i]]);
-      }
+    size_t i = 0;
+    while (i < length) {
+      const size_t run = i;
+      while (i < length && text[i] < kFirstNonAscii) ++i;
+      out->append(reinterpret_cast<const char*>(text + run), i - run);
+      if (i < length) out->append(t.listed_bytes[text[i++]]);
     }
     return;
   }
