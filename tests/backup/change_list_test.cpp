@@ -97,6 +97,27 @@ TEST_F(ChangeListTest, PostsGiveAddedAndRewrittenRowsWithTheirOldValuesAndASaved
   EXPECT_EQ(ChangesOfPosts(*table_, "LEARNERS.DB").rows.size(), 0u);
 }
 
+TEST_F(ChangeListTest, EveryRewrittenRowKeepsItsOwnSavedValuesHoweverMany) {
+  // Enough rows that their saved bytes fill several of the pieces they are kept in.
+  constexpr int kRows = 3000;
+  for (int n = 10; n < kRows; ++n) table_->Insert(Learner("M" + std::to_string(n), "Before" + std::to_string(n), 738000, n));
+  table_->Save();
+  for (int n = 10; n < kRows; ++n) {
+    const std::string code = "M" + std::to_string(n);
+    table_->Update(RowOf(code), Learner(code, "After" + std::to_string(n), 738000, n));
+    // A second rewrite keeps the bytes of the last save, not those of the first rewrite.
+    if (n % 7 == 0) table_->Update(RowOf(code), Learner(code, "Later" + std::to_string(n), 738000, n));
+  }
+  const TableChanges changes = ChangesOfPosts(*table_, "LEARNERS.DB");
+  ASSERT_EQ(changes.rewritten, static_cast<size_t>(kRows - 10));
+  for (const RowChange& row : changes.rows) {
+    const std::string n = row.key.substr(1);
+    ASSERT_EQ(row.fields.size(), 1u) << row.key;
+    EXPECT_EQ(row.fields[0].before, "Before" + n);
+    EXPECT_EQ(row.fields[0].after, (std::stoi(n) % 7 == 0 ? "Later" : "After") + n);
+  }
+}
+
 TEST_F(ChangeListTest, BetweenTwoTablesRowsAreMatchedByKey) {
   const std::string copy = Utf8FromPath(scratch_.path() / "COPY.DB");
   std::filesystem::copy_file(PathFromUtf8(path_), PathFromUtf8(copy));
