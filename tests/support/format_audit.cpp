@@ -3,10 +3,17 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <gtest/gtest.h>
+
 namespace varnholt::paradox::testing {
 
 std::string FormatAuditComplaints(const std::vector<std::string>& files) {
   const std::filesystem::path tool = std::filesystem::path(VARNHOLT_SHARED_DIR) / "tools" / "pxinspect.py";
+  if (!std::filesystem::exists(tool)) {
+    // Without the shared files the audit cannot be made: the test says it was skipped.
+    [] { GTEST_SKIP() << "the format audit script is not present: " << VARNHOLT_SHARED_DIR; }();
+    return {};
+  }
   std::string command = "python3 '" + tool.string() + "' --rows 0";
   for (const auto& f : files) command += " '" + f + "'";
   FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
