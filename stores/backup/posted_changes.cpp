@@ -23,12 +23,12 @@ bool AllAscii(const uint8_t* bytes, size_t length) {
   return std::all_of(bytes, bytes + length, [](uint8_t b) { return b < kFirstNonAscii; });
 }
 
-// True when `field` reads otherwise in the two records' bytes.
-bool ReadsOtherwise(const paradox::Table& table, int field, const uint8_t* before, const uint8_t* after) {
-  const int at = table.FieldOffset(field);
-  const auto size = static_cast<size_t>(table.fields()[field].size);
+// True when `field`, whose `size` bytes start at `at` (an alpha field: `alpha`), reads otherwise in
+// the two records' bytes.
+bool ReadsOtherwise(const paradox::Table& table, int field, size_t at, size_t size, bool alpha, const uint8_t* before,
+                    const uint8_t* after) {
   if (std::memcmp(before + at, after + at, size) == 0) return false;
-  if (table.fields()[field].type == paradox::FieldType::kAlpha) {
+  if (alpha) {
     // A text ends at its first NUL; ASCII reads as itself in every code page, so only other
     // bytes need the decoding to tell.
     const size_t length = TextLength(before + at, size);
@@ -42,7 +42,12 @@ bool ReadsOtherwise(const paradox::Table& table, int field, const uint8_t* befor
 
 PostedChanges::PostedChanges(std::vector<std::pair<paradox::Table*, std::string>> tables) {
   for (auto& [table, file_name] : tables) {
-    TablePosts t{table, {}, {}, {}, {}, {}};
+    TablePosts t{table, {}, {}, {}, {}, {}, {}};
+    for (int f = 0; f < static_cast<int>(table->fields().size()); ++f) {
+      const paradox::Field& field = table->fields()[f];
+      t.spots.push_back(Spot{static_cast<size_t>(table->FieldOffset(f)), static_cast<size_t>(field.size),
+                             field.type == paradox::FieldType::kAlpha});
+    }
     t.counts.table = std::move(file_name);
     const CodePage code_page(table->code_page());
     if (code_page.single_byte()) {
@@ -79,7 +84,10 @@ void PostedChanges::FindChanges(TablePosts* t) {
       const uint8_t* now = t->table->StoredBytes(row);
       const auto first = static_cast<uint32_t>(found->fields.size());
       for (int f = 0; f < field_count; ++f) {
-        if (ReadsOtherwise(table, f, saved, now)) found->fields.push_back(static_cast<uint16_t>(f));
+        const Spot& spot = t->spots[f];
+        if (ReadsOtherwise(table, f, spot.at, spot.size, spot.alpha, saved, now)) {
+          found->fields.push_back(static_cast<uint16_t>(f));
+        }
       }
       const auto changed = static_cast<uint32_t>(found->fields.size()) - first;
       if (changed != 0) found->rows.push_back(Listed{row, saved, first, changed});
@@ -111,10 +119,11 @@ std::vector<TableCounts> PostedChanges::Counts() const {
 }
 
 void PostedChanges::AppendListed(const TablePosts& t, int field, const uint8_t* bytes, std::string* out) {
-  if (!t.listed_bytes.empty() && t.table->fields()[field].type == paradox::FieldType::kAlpha) {
+  const Spot& spot = t.spots[field];
+  if (!t.listed_bytes.empty() && spot.alpha) {
     // Each byte of the table's text stands alone in a single-byte code page: no decoding.
-    const uint8_t* text = bytes + t.table->FieldOffset(field);
-    const size_t length = TextLength(text, static_cast<size_t>(t.table->fields()[field].size));
+    const uint8_t* text = bytes + spot.at;
+    const size_t length = TextLength(text, spot.size);
     size_t i = 0;
     while (i < length) {
       const size_t run = i;

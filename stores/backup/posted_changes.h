@@ -6,6 +6,7 @@
 #ifndef VARNHOLT_STORES_BACKUP_POSTED_CHANGES_H_
 #define VARNHOLT_STORES_BACKUP_POSTED_CHANGES_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -35,8 +36,15 @@ class PostedChanges : public ChangeSource {
     uint32_t first_field;  // into TablePosts::fields
     uint32_t field_count;
   };
+  // Where a field's bytes are in a record, looked up once a table: each is read for every row.
+  struct Spot {
+    size_t at;
+    size_t size;
+    bool alpha;
+  };
   struct TablePosts {
     paradox::Table* table;
+    std::vector<Spot> spots;  // a field each
     TableCounts counts;
     std::vector<Listed> rows;
     std::vector<uint16_t> fields;  // the changed fields of each rewritten row, one after another
