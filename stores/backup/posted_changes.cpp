@@ -4,6 +4,7 @@
 #include <cstring>
 #include <variant>
 
+#include "base/code_page.h"
 #include "stores/backup/change_list_file.h"
 
 namespace varnholt {
@@ -63,51 +64,27 @@ PostedChanges::PostedChanges(std::vector<std::pair<paradox::Table*, std::string>
 }
 
 void PostedChanges::FindChanges(TablePosts* t) {
-  std::vector<std::pair<paradox::RowId, const uint8_t*>> posted;
-  t->table->VisitPosted([&](paradox::RowId row, const uint8_t* saved) { posted.emplace_back(row, saved); });
-  struct Found {
-    std::vector<Listed> rows;
-    std::vector<uint16_t> fields;
-  };
   const paradox::Table& table = *t->table;
   const int field_count = static_cast<int>(table.fields().size());
-  const auto find = [&](size_t piece, Found* found) {
-    found->rows.clear();
-    found->fields.clear();
-    const size_t end = std::min(posted.size(), (piece + 1) * kRowsPerPiece);
-    for (size_t i = piece * kRowsPerPiece; i < end; ++i) {
-      const auto [row, saved] = posted[i];
-      if (saved == nullptr) {
-        found->rows.push_back(Listed{row, nullptr, 0, 0});
-        continue;
-      }
-      const uint8_t* now = t->table->StoredBytes(row);
-      const auto first = static_cast<uint32_t>(found->fields.size());
-      for (int f = 0; f < field_count; ++f) {
-        const Spot& spot = t->spots[f];
-        if (ReadsOtherwise(table, f, spot.at, spot.size, spot.alpha, saved, now)) {
-          found->fields.push_back(static_cast<uint16_t>(f));
-        }
-      }
-      const auto changed = static_cast<uint32_t>(found->fields.size()) - first;
-      if (changed != 0) found->rows.push_back(Listed{row, saved, first, changed});
+  t->table->VisitPosted([&](paradox::RowId row, const uint8_t* saved) {
+    if (saved == nullptr) {
+      t->rows.push_back(Listed{row, nullptr, 0, 0});
+      ++t->counts.added;
+      return;
     }
-  };
-  const auto take = [&](Found* found) {
-    const auto offset = static_cast<uint32_t>(t->fields.size());
-    for (Listed row : found->rows) {
-      row.first_field += offset;
-      t->rows.push_back(row);
-      ++(row.saved == nullptr ? t->counts.added : t->counts.rewritten);
+    const uint8_t* now = t->table->StoredBytes(row);
+    const auto first = static_cast<uint32_t>(t->fields.size());
+    for (int f = 0; f < field_count; ++f) {
+      const Spot& spot = t->spots[f];
+      if (ReadsOtherwise(table, f, spot.at, spot.size, spot.alpha, saved, now)) {
+        t->fields.push_back(static_cast<uint16_t>(f));
+      }
     }
-    t->fields.insert(t->fields.end(), found->fields.begin(), found->fields.end());
-  };
-  const size_t pieces = (posted.size() + kRowsPerPiece - 1) / kRowsPerPiece;
-  Found found;
-  for (size_t piece = 0; piece < pieces; ++piece) {
-    find(piece, &found);
-    take(&found);
-  }
+    const auto changed = static_cast<uint32_t>(t->fields.size()) - first;
+    if (changed == 0) return;
+    t->rows.push_back(Listed{row, saved, first, changed});
+    ++t->counts.rewritten;
+  });
   const size_t rows = t->table->RecordCount();
   t->counts.unchanged = rows - std::min(rows, t->counts.added + t->counts.rewritten);
 }
@@ -162,47 +139,31 @@ std::string PostedChanges::KeyOf(const TablePosts& t, const Listed& row) {
 }
 
 void PostedChanges::WriteRows(ChangeListFile* file) const {
-  struct Piece {
-    const TablePosts* table;
-    size_t begin;
-    size_t end;
-  };
-  std::vector<Piece> pieces;
+  std::string text;
+  ChangeLines lines(&text);
+  std::string before;
+  std::string after;
   for (const TablePosts& t : tables_) {
-    for (size_t begin = 0; begin < t.rows.size(); begin += kRowsPerPiece) {
-      pieces.push_back(Piece{&t, begin, std::min(t.rows.size(), begin + kRowsPerPiece)});
-    }
-  }
-  const auto make = [&](size_t index, std::string* text) {
-    const Piece& piece = pieces[index];
-    const TablePosts& t = *piece.table;
-    ChangeLines lines(text);
-    std::string before;
-    std::string after;
-    for (size_t r = piece.begin; r < piece.end; ++r) {
-      const Listed& row = t.rows[r];
+    for (const Listed& row : t.rows) {
       lines.BeginListedRow(t.counts.table, ListedKeyOf(t, row),
                            row.saved == nullptr ? RowChangeKind::kAdded : RowChangeKind::kRewritten);
       if (row.saved == nullptr) {
         lines.WholeRowLine();
-        continue;
+      } else {
+        const uint8_t* now = t.table->StoredBytes(row.row);
+        for (uint32_t i = row.first_field; i < row.first_field + row.field_count; ++i) {
+          const int f = t.fields[i];
+          before.clear();
+          after.clear();
+          AppendListed(t, f, row.saved, &before);
+          AppendListed(t, f, now, &after);
+          lines.ListedFieldLine(t.listed_names[f], before, after);
+        }
       }
-      const uint8_t* now = t.table->StoredBytes(row.row);
-      for (uint32_t i = row.first_field; i < row.first_field + row.field_count; ++i) {
-        const int f = t.fields[i];
-        before.clear();
-        after.clear();
-        AppendListed(t, f, row.saved, &before);
-        AppendListed(t, f, now, &after);
-        lines.ListedFieldLine(t.listed_names[f], before, after);
-      }
+      if (text.size() >= ChangeListFile::kPieceBytes) file->Take(&text);
     }
-  };
-  std::string text;
-  for (size_t index = 0; index < pieces.size(); ++index) {
-    make(index, &text);
-    file->Take(&text);
   }
+  file->Take(&text);
 }
 
 std::vector<RowChange> PostedChanges::Rows(size_t index) const {

@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "base/code_page.h"
 #include "stores/backup/change_list.h"
 #include "stores/paradox/table.h"
 
@@ -52,9 +51,6 @@ class PostedChanges : public ChangeSource {
     std::vector<std::string> listed_bytes;
     std::vector<std::string> listed_names;  // the field names in the list's code page
   };
-
-  // Rows looked at, and listed, in pieces of this many: what a piece holds meanwhile stays small.
-  static constexpr size_t kRowsPerPiece = 1024;
 
   // The rows of t's table that the posts changed, and t's counts.
   static void FindChanges(TablePosts* t);
